@@ -1,0 +1,12 @@
+// tovaline-cli: the headless side of Tovaline.
+//
+//   tovaline-cli drives [-d L=DIR]...
+//   tovaline-cli scan [-r N | --no-ranking] [-f] [-d L=DIR]... [-o FILE] LETTER...
+//
+// Exit status: 0 success, 1 a report could not be created or written, 2 usage error.
+#include "CliCommands.h"
+
+int main(int argc, char** argv)
+{
+    return tvl::cli::Run(argc, argv);
+}

@@ -1,0 +1,70 @@
+#include "ReportDocument.h"
+
+#include <new>
+
+namespace tvl {
+
+void ReportDocument::FreeReports()
+{
+    m_pDriveReports.clear();
+    m_nDrives = 0;
+    m_strSelectedPath.clear();
+    m_pSelectedFolder = nullptr;
+}
+
+DriveReport* ReportDocument::DriveOf(char cDrive) const
+{
+    for (const auto& d : m_pDriveReports)
+        if (d && d->cDrive == cDrive)
+            return d.get();
+    return nullptr;
+}
+
+bool ReportDocument::CreateReports(const NewReportOptions& options)
+{
+    struct BusyGuard {
+        bool& flag;
+        explicit BusyGuard(bool& f) : flag(f) { flag = true; }
+        ~BusyGuard() { flag = false; }
+    } busy(m_bBusy);
+
+    FreeReports();
+    m_bRanking = options.bRanking;
+    const int n = options.bRanking ? static_cast<int>(options.nRankingSize) : 0;
+    m_rankingAll.clear();
+    m_env.pump.ClearStop();
+
+    try {
+        m_pDriveReports.resize(options.strDrives.size());
+    } catch (const std::bad_alloc&) {
+        m_pDriveReports.clear();
+        m_env.messages.ShowMessage(kCaptionNewDocument, kMsgOutOfMemory, MessageIcon::Error);
+        return false;
+    }
+    m_nDrives = static_cast<int>(options.strDrives.size());
+
+    for (std::size_t i = 0; i < options.strDrives.size(); ++i) {
+        try {
+            m_pDriveReports[i] = std::make_unique<DriveReport>();
+        } catch (const std::bad_alloc&) {
+            m_env.messages.ShowMessage(kCaptionNewDocument, kMsgOutOfMemory, MessageIcon::Error);
+            return false;
+        }
+        DriveReport& drive = *m_pDriveReports[i];
+        if (!drive.CreateReport(options.strDrives[i], options.bStoreFileNames, n, m_env)) {
+            if (drive.WasCancelled() || m_env.pump.StopRequested()) {
+                // Stopped by the user: no partial report stays in the document.
+                FreeReports();
+                m_rankingAll.clear();
+                return false;
+            }
+            m_env.messages.ShowMessage(kCaptionNewDocument, kMsgCouldNotCreate, MessageIcon::Error);
+            return false;
+        }
+        if (n > 0)
+            MergeRanking(m_rankingAll, drive.ranking);
+    }
+    return true;
+}
+
+} // namespace tvl

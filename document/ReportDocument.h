@@ -1,0 +1,67 @@
+// The report document without any toolkit: the drive reports of the current report,
+// the combined ranking, the selected folder, and the operations New (after the
+// "Create report" dialog), Open and Save. The desktop document and tovaline-cli both
+// work through this class.
+#pragma once
+
+#include "Report.h"
+#include "Scan.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tvl {
+
+// The choices of the "Create report" dialog.
+struct NewReportOptions {
+    std::string strDrives;        // letters of the marked drives, ascending, one each
+    bool bRanking = true;         // make rankings
+    unsigned nRankingSize = 100;  // 1..1000, used when bRanking
+    bool bStoreFileNames = false; // keep every folder's file names
+};
+
+class ReportDocument {
+public:
+    explicit ReportDocument(ScanEnvironment& env) : m_env(env) {}
+    virtual ~ReportDocument() { FreeReports(); }
+    ReportDocument(const ReportDocument&) = delete;
+    ReportDocument& operator=(const ReportDocument&) = delete;
+
+    // One entry per drive of the report, in drive-string or file order. An entry is
+    // null while it is not built yet (or when building it failed).
+    std::vector<std::unique_ptr<DriveReport>> m_pDriveReports;
+    int m_nDrives = 0;
+    bool m_bRanking = false;              // rankings exist (and are stored in the file)
+    std::vector<RankEntry> m_rankingAll;  // combined ranking of all drives
+    std::string m_strSelectedPath;        // path of the selected folder, "" for none
+    FolderRecord* m_pSelectedFolder = nullptr; // points into m_pDriveReports; not owned
+
+    // Deletes every drive report and resets the selection. m_bRanking and
+    // m_rankingAll are left alone.
+    void FreeReports();
+
+    // Builds a new report from the dialog's choices: releases the previous report,
+    // scans each drive in the order of the drive string and merges the rankings.
+    // Returns false after telling the user ("New document") when a drive report cannot
+    // be created; drives built so far stay. A stop requested through the pump ends it
+    // with false and no report (nothing is shown).
+    bool CreateReports(const NewReportOptions& options);
+
+    // The drive report and record of a report path's drive, or null.
+    DriveReport* DriveOf(char cDrive) const;
+
+    // True while CreateReports runs: New, Open and Save must not start then.
+    bool IsBusy() const { return m_bBusy; }
+
+    ScanEnvironment& Environment() const { return m_env; }
+
+protected:
+    ScanEnvironment& m_env;
+    bool m_bBusy = false;
+};
+
+inline constexpr const char* kCaptionNewDocument = "New document";
+inline constexpr const char* kMsgCouldNotCreate = "ERROR: Could not create reports!";
+
+} // namespace tvl

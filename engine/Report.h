@@ -1,0 +1,114 @@
+// The in-memory report: one DriveReport per drive, each holding its folders in path
+// order with both space sums and both shares, optionally every folder's files, and
+// the drive's ranking of its largest files.
+//
+// Two producers fill a report, the drive scan and the report file reader; both go
+// through AppendFolder, so list order, positions and parents are kept in one place.
+#pragma once
+
+#include "StableVector.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tvl {
+
+struct ScanEnvironment;
+
+// One file of a folder. 40 bytes plus the name's heap block when it exceeds 15 bytes.
+struct FileEntry {
+    std::string strName;   // file name without path, raw bytes
+    std::int64_t nSize = 0; // full 64-bit size
+};
+
+// One entry of a ranking.
+struct RankEntry {
+    std::string strName;     // file name without path ("File")
+    std::string strLocation; // strPath of the folder holding the file ("Location")
+    std::int64_t nSize = 0;  // bytes ("Size")
+};
+
+// One folder of a drive.
+struct FolderRecord {
+    std::string strPath;          // "C:\" for the root, else parent's path + name + "\"
+    std::vector<FileEntry> files; // the folder's own files, only when the drive stores them
+    std::int64_t nSpaceWithoutSubs = 0; // bytes of the folder's own files
+    std::int64_t nSpaceWithSubs = 0;    // own bytes plus those of every folder below
+    double dPercentOfParent = 0.0;      // share of the parent's nSpaceWithSubs; -1.0: no value
+    double dPercentOfDisc = 0.0;        // share of the root's nSpaceWithSubs; -1.0: no value
+    FolderRecord* pParent = nullptr;    // null for the root; not owning
+    std::int32_t nLevel = 0;            // 0 for the root, parent's level + 1 otherwise
+    // Display state of the folder view; never stored in report files.
+    bool bHasSubFolders = false; // can be expanded
+    bool bVisible = false;       // its row is shown
+    bool bExpanded = false;      // its direct children are shown
+};
+
+// The report of one drive. Owns its folder records, their files and its ranking.
+class DriveReport {
+public:
+    DriveReport() = default;
+    DriveReport(const DriveReport&) = delete;
+    DriveReport& operator=(const DriveReport&) = delete;
+
+    char cDrive = 0;              // 'C'..'Z'
+    bool bAvailable = true;       // cleared for good when the live file listing finds the drive gone
+    bool bStoreFileNames = false; // every folder carries its file list
+    std::vector<RankEntry> ranking; // largest first, at most nRankingSize entries after a scan
+    int nFolders = 0;             // records in the folder list
+    int nRankingSize = 0;         // bound of the ranking for the scan; 0: no ranking
+
+    // The five-step scan of drive cDrive. Returns true when the report is complete;
+    // false when the root folder could not be recorded (the report is then left
+    // without folders and the user was told) or when the environment's pump was asked
+    // to stop (WasCancelled(); nothing is shown). Called once per fresh report.
+    bool CreateReport(char cDrive, bool bStoreFileNames, int nRankingSize, ScanEnvironment& env);
+    bool WasCancelled() const { return m_bCancelled; }
+
+    // Deletes every folder record, sets nFolders to 0 and bAvailable to 1. The ranking
+    // is kept.
+    void FreeFolders();
+
+    // The record at a 0-based position of the folder list, or null when there is none
+    // (also for a negative position). O(1).
+    FolderRecord* GetFolder(int nPos) const;
+
+    // The folder list in list order (path order after a scan).
+    const std::vector<FolderRecord*>& Folders() const { return m_list; }
+    FolderRecord* FirstFolder() const { return m_list.empty() ? nullptr : m_list.front(); }
+
+    // Offers a file to the ranking (see Ranking.cpp for the tie rules).
+    void InsertRankEntry(const std::string& strName, const std::string& strLocation, std::int64_t nSize);
+
+    // Appends a new record at the end of the folder list and counts it in nFolders.
+    // The caller sets the sizes, shares and flags. Throws std::bad_alloc.
+    FolderRecord& AppendFolder(std::string strPath, FolderRecord* pParent, std::int32_t nLevel);
+
+    // Puts the folder list in path order (CompareFolderPaths).
+    void SortFolders();
+
+    // Walks the folder tree below the root path (step 1 of the scan): records every
+    // folder in depth-first pre-order, offers each file to the ranking and keeps the
+    // file names when asked to. Returns false when the root record cannot be created.
+    bool ReadFolder(const std::string& strPath, FolderRecord* pParent, int nLevel, ScanEnvironment& env);
+
+private:
+    StableVector<FolderRecord> m_records; // owning, in creation order, addresses stable
+    std::vector<FolderRecord*> m_list;    // list order
+    bool m_bCancelled = false;
+};
+
+// Path order of folders: paths are compared name by name (each name with its trailing
+// backslash), case-insensitively byte by byte with 'A'..'Z' taken as 'a'..'z' and the
+// shorter name first when it is a prefix of the other. Two names equal under that
+// comparison but different in their bytes are ordered by their raw bytes. So every
+// folder's subtree stays contiguous even when names differ only in case.
+// Returns <0, 0, >0.
+int CompareFolderPaths(const std::string& a, const std::string& b);
+
+// Adds a drive's ranking to the combined ranking: each entry, in order, goes before the
+// first entry that is strictly smaller, or to the end. Nothing is removed.
+void MergeRanking(std::vector<RankEntry>& all, const std::vector<RankEntry>& drive);
+
+} // namespace tvl

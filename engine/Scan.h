@@ -1,0 +1,28 @@
+// What a scan needs from its surroundings: the file system, the drive map, the
+// five-step progress display, the message boxes and the message pump.
+#pragma once
+
+#include "DriveMap.h"
+#include "FileSystem.h"
+#include "MessagePump.h"
+#include "Messages.h"
+#include "Progress.h"
+
+namespace tvl {
+
+struct ScanEnvironment {
+    IFileSystem& fs;
+    const DriveMap& drives;
+    IStepProgress& progress;
+    IMessageSink& messages;
+    MessagePump& pump;
+};
+
+// Texts of the scan.
+inline constexpr const char* kCaptionCreateReport = "Create report";
+inline constexpr const char* kMsgOutOfMemory = "ERROR: Out of memory!";
+inline constexpr const char* kMsgCannotSort = "Cannot sort the list. Out of memory!";
+inline constexpr const char* kStep1 = "Step 1: Reading disc structure";
+inline constexpr const char* kStep1Ranking = " and creating ranking";
+
+} // namespace tvl

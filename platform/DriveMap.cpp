@@ -1,0 +1,193 @@
+#include "DriveMap.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <sys/stat.h>
+
+namespace tvl {
+
+char NormalizeDriveLetter(char letter)
+{
+    if (letter >= 'a' && letter <= 'z')
+        letter = static_cast<char>(letter - 'a' + 'A');
+    return (letter >= DriveMap::kFirst && letter <= DriveMap::kLast) ? letter : 0;
+}
+
+bool DriveMap::Set(char letter, const std::string& dir)
+{
+    char l = NormalizeDriveLetter(letter);
+    if (!l || dir.empty())
+        return false;
+    m_dirs[l - kFirst] = dir;
+    return true;
+}
+
+bool DriveMap::IsMapped(char letter) const
+{
+    char l = NormalizeDriveLetter(letter);
+    return l && !m_dirs[l - kFirst].empty();
+}
+
+std::string DriveMap::Directory(char letter) const
+{
+    char l = NormalizeDriveLetter(letter);
+    return l ? m_dirs[l - kFirst] : std::string();
+}
+
+bool DriveMap::IsAvailable(char letter) const
+{
+    if (!IsMapped(letter))
+        return false;
+    struct stat st {};
+    return ::stat(Directory(letter).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::vector<char> DriveMap::MappedLetters() const
+{
+    std::vector<char> out;
+    for (char l = kFirst; l <= kLast; ++l)
+        if (IsMapped(l))
+            out.push_back(l);
+    return out;
+}
+
+std::vector<char> DriveMap::AvailableLetters() const
+{
+    std::vector<char> out;
+    for (char l : MappedLetters())
+        if (IsAvailable(l))
+            out.push_back(l);
+    return out;
+}
+
+std::string DriveMap::RootPath(char letter)
+{
+    return std::string(1, letter) + ":\\";
+}
+
+std::optional<std::string> DriveMap::RealPath(const std::string& reportPath) const
+{
+    if (reportPath.size() < 3 || reportPath[1] != ':' || reportPath[2] != '\\')
+        return std::nullopt;
+    if (!IsMapped(reportPath[0]))
+        return std::nullopt;
+    std::string real = Directory(reportPath[0]);
+    std::string rest = reportPath.substr(3);
+    if (!rest.empty() && rest.back() == '\\')
+        rest.pop_back();
+    if (rest.empty())
+        return real;
+    std::replace(rest.begin(), rest.end(), '\\', '/');
+    if (real.back() != '/')
+        real += '/';
+    return real + rest;
+}
+
+namespace {
+
+bool IsOctal(char c) { return c >= '0' && c <= '7'; }
+
+// Mount table fields escape blanks and a few other bytes as \ooo.
+std::string UnescapeMountField(const std::string& s)
+{
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\\' && i + 3 < s.size() && IsOctal(s[i + 1]) && IsOctal(s[i + 2]) &&
+            IsOctal(s[i + 3])) {
+            out += static_cast<char>((s[i + 1] - '0') * 64 + (s[i + 2] - '0') * 8 + (s[i + 3] - '0'));
+            i += 3;
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
+}
+
+bool IsRealFileSystem(const std::string& source, const std::string& type)
+{
+    static const std::set<std::string> pseudo = {
+        "proc", "sysfs", "tmpfs", "devtmpfs", "devpts", "cgroup", "cgroup2", "overlay",
+        "squashfs", "securityfs", "pstore", "debugfs", "tracefs", "configfs", "fusectl",
+        "mqueue", "hugetlbfs", "bpf", "autofs", "binfmt_misc", "rpc_pipefs", "nsfs",
+        "efivarfs", "ramfs", "nfsd", "selinuxfs", "fuse.gvfsd-fuse", "fuse.portal"};
+    if (pseudo.count(type))
+        return false;
+    // Backed by a block device.
+    return source.rfind("/dev/", 0) == 0;
+}
+
+} // namespace
+
+DriveMap DriveMap::FromMountTable(const std::string& mountsText)
+{
+    std::istringstream in(mountsText);
+    std::string line;
+    std::set<std::string> mountPoints;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::string source, target, type;
+        if (!(fields >> source >> target >> type))
+            continue;
+        if (!IsRealFileSystem(source, type))
+            continue;
+        target = UnescapeMountField(target);
+        if (target != "/")
+            mountPoints.insert(target);
+    }
+    DriveMap map;
+    map.Set('C', "/");
+    char letter = 'D';
+    for (const std::string& mp : mountPoints) { // std::set: mount-point order
+        if (letter > kLast)
+            break;
+        map.Set(letter++, mp);
+    }
+    return map;
+}
+
+DriveMap DriveMap::FromSystem()
+{
+    std::ifstream f("/proc/self/mounts");
+    std::stringstream text;
+    text << f.rdbuf();
+    return FromMountTable(text.str());
+}
+
+std::optional<DriveMap> DriveMap::FromSpec(const std::string& spec, std::string* error)
+{
+    DriveMap map;
+    std::size_t start = 0;
+    while (start <= spec.size()) {
+        std::size_t end = spec.find(';', start);
+        if (end == std::string::npos)
+            end = spec.size();
+        std::string item = spec.substr(start, end - start);
+        start = end + 1;
+        if (item.empty())
+            continue;
+        std::size_t eq = item.find('=');
+        char letter = item.size() >= 2 ? NormalizeDriveLetter(item[0]) : 0;
+        if (eq != 1 || !letter || item.size() == 2) {
+            if (error)
+                *error = "bad drive assignment '" + item + "' (expected L=DIR with L from C to Z)";
+            return std::nullopt;
+        }
+        map.Set(letter, item.substr(2));
+    }
+    return map;
+}
+
+DriveMap DriveMap::FromEnvironment(std::string* error)
+{
+    const char* env = std::getenv("TOVALINE_DRIVES");
+    if (env && *env) {
+        if (auto map = FromSpec(env, error))
+            return *map;
+    }
+    return FromSystem();
+}
+
+} // namespace tvl

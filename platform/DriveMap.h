@@ -1,0 +1,63 @@
+// Drive letters C to Z mapped to directories, and report paths mapped back to real ones.
+//
+// Reports keep the drive-letter form of their paths: the root of drive C is "C:\",
+// a sub-folder is its parent's path, its name and a backslash. The map says which
+// real directory each letter stands for. It comes from, in this order of precedence:
+// explicit assignments (the CLI's -d L=DIR), the environment variable TOVALINE_DRIVES
+// ("C=/srv;D=/home/me"), or the mounted file systems (C is "/", D, E, ... the other
+// block-device backed mounts in mount-point order).
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tvl {
+
+class DriveMap {
+public:
+    static constexpr char kFirst = 'C';
+    static constexpr char kLast = 'Z';
+
+    // An empty map: no letter is mapped.
+    DriveMap() = default;
+
+    // The automatic map from a mount table in /proc/self/mounts format.
+    static DriveMap FromMountTable(const std::string& mountsText);
+    // The automatic map of this machine (reads /proc/self/mounts; C is "/" at least).
+    static DriveMap FromSystem();
+    // Parses "C=/srv;D=/home/me". Returns nullopt and sets *error on a bad entry.
+    static std::optional<DriveMap> FromSpec(const std::string& spec, std::string* error);
+    // The map the programs use: TOVALINE_DRIVES when set, else FromSystem().
+    static DriveMap FromEnvironment(std::string* error);
+
+    // Maps letter (upper or lower case) to dir. Returns false for a letter outside C..Z
+    // or an empty dir.
+    bool Set(char letter, const std::string& dir);
+    bool IsMapped(char letter) const;
+    // The mapped directory, or "" when the letter is not mapped.
+    std::string Directory(char letter) const;
+    // True when the letter is mapped and its directory exists and is a directory. This
+    // is the availability test of the dialog and of the live file listing. A directory
+    // that exists but cannot be read is available (it scans to its root record alone).
+    bool IsAvailable(char letter) const;
+    // The mapped letters in ascending order.
+    std::vector<char> MappedLetters() const;
+    // The mapped and available letters in ascending order.
+    std::vector<char> AvailableLetters() const;
+
+    // The report path of a drive's root: "C:\".
+    static std::string RootPath(char letter);
+    // Maps a report path ("C:\usr\share\") to the real directory ("/usr/share").
+    // nullopt when the letter is not mapped or the text is no report path.
+    std::optional<std::string> RealPath(const std::string& reportPath) const;
+
+private:
+    std::array<std::string, kLast - kFirst + 1> m_dirs{};
+};
+
+// Upper-cases a letter and checks that it lies in C..Z; returns 0 otherwise.
+char NormalizeDriveLetter(char letter);
+
+} // namespace tvl

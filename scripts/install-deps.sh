@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs what building and testing Tovaline needs on Debian 12 (run as root).
+# Packages already present are left as they are.
+set -euo pipefail
+pkgs=(cmake ninja-build g++ libgtest-dev libgmock-dev qt6-base-dev libgl-dev xvfb xauth)
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,39 @@
+#include "GroupThousands.h"
+
+#include <cinttypes>
+#include <cstdio>
+
+namespace tvl {
+
+void GroupThousands(std::string& digits)
+{
+    // A sign (only a damaged report holds negative sizes) stays in front of the groups.
+    const std::size_t first = (!digits.empty() && digits[0] == '-') ? 1 : 0;
+    const std::size_t n = digits.size() - first;
+    std::string out(digits, 0, first);
+    out.reserve(digits.size() + n / 3);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (i > 0 && (n - i) % 3 == 0)
+            out += '.';
+        out += digits[first + i];
+    }
+    digits.swap(out);
+}
+
+std::string FormatSize(std::int64_t nBytes)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%" PRId64, nBytes);
+    std::string s(buf);
+    GroupThousands(s);
+    return s;
+}
+
+std::string FormatPercent(double dPercent)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.2f", dPercent);
+    return buf;
+}
+
+} // namespace tvl
