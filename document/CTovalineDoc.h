@@ -1,0 +1,57 @@
+// The desktop document: the toolkit-free ReportDocument plus the views it updates,
+// the "Create report" dialog of New, and the messages shown as message boxes.
+#pragma once
+
+#include "ReportDocument.h"
+
+#include <QObject>
+#include <QString>
+#include <vector>
+
+class CView;
+
+namespace tvl {
+class ILoadProgress;
+}
+
+class CTovalineDoc : public QObject, public tvl::ReportDocument {
+    Q_OBJECT
+public:
+    CTovalineDoc(tvl::ScanEnvironment& env, tvl::ILoadProgress& loadProgress, QObject* parent = nullptr);
+    ~CTovalineDoc() override;
+
+    // Views register themselves through CView::SetDocument.
+    void AddView(CView* pView);
+    void RemoveView(CView* pView);
+    const std::vector<CView*>& Views() const { return m_views; }
+
+    // Calls OnUpdate(pSender, lHint) of every view but the sender.
+    void UpdateAllViews(CView* pSender, int lHint);
+    // Gives every view its initial update (after a successful New or Open, and as
+    // "empty" after a failed one so that no view keeps pointers into freed records).
+    void SendInitialUpdate();
+
+    // New: runs the "Create report" dialog, then scans the marked drives.
+    virtual bool OnNewDocument();
+    // Open and Save of a report file.
+    virtual bool OnOpenDocument(const QString& pathName);
+    virtual bool OnSaveDocument(const QString& pathName);
+
+    // Title and path as the main window shows them ("Report" after New, the file's
+    // name after Open or Save as).
+    QString GetTitle() const { return m_strTitle; }
+    void SetTitle(const QString& title);
+    QString GetPathName() const { return m_strPathName; }
+    void SetPathName(const QString& path);
+
+signals:
+    // Emitted when a scan starts and ends, so that New, Open and Save can be disabled.
+    void busyChanged(bool busy);
+    void titleChanged(const QString& title);
+
+private:
+    tvl::ILoadProgress& m_loadProgress;
+    std::vector<CView*> m_views;
+    QString m_strTitle;
+    QString m_strPathName;
+};
