@@ -48,6 +48,24 @@ public:
     // with false and no report (nothing is shown).
     bool CreateReports(const NewReportOptions& options);
 
+    // Open: empties the document, then reads the report file pathName (a byte string
+    // as the file system takes it) while the load progress display shows the drive and
+    // folder being read. Returns false after telling the user (caption "Open"; "Create
+    // report" when a folder record cannot be allocated); what was read before the
+    // failure stays in the document. The display is hidden on every way out. Refused
+    // (false, nothing shown) while a scan runs.
+    bool OnOpenDocument(const std::string& pathName);
+
+    // Save: writes the report to pathName. The file is written beside the target under
+    // a temporary name, flushed to disc and then renamed over the target, so an
+    // existing report is replaced only by a complete one and keeps its permissions.
+    // Returns false after telling the user (caption "Save"); the old file is then as it
+    // was and no temporary file is left. The document is not changed.
+    bool OnSaveDocument(const std::string& pathName);
+
+    // The display Open drives; null shows nothing. Not owned.
+    void SetLoadProgress(ILoadProgress* p) { m_pLoadProgress = p; }
+
     // The drive report and record of a report path's drive, or null.
     DriveReport* DriveOf(char cDrive) const;
 
@@ -59,6 +77,7 @@ public:
 protected:
     ScanEnvironment& m_env;
     bool m_bBusy = false;
+    ILoadProgress* m_pLoadProgress = nullptr;
 };
 
 inline constexpr const char* kCaptionNewDocument = "New document";

@@ -1,0 +1,525 @@
+#include "ReportFile.h"
+
+#include "Scan.h"
+
+#include <algorithm>
+#include <bit>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <new>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tvl {
+
+namespace {
+
+constexpr std::size_t kBufferSize = 1 << 16;
+
+// The fewest bytes each kind of entry takes in a file; a count is believed only when
+// that many entries of this size fit in the bytes left.
+constexpr std::uint64_t kMinDriveSection = 1 + 4 + 4;      // letter, flag, folder count
+constexpr std::uint64_t kMinFolderRecord = 1 + 4 * 8 + 4;  // empty path, four numbers, level
+constexpr std::uint64_t kMinFileEntry = 1 + 8;             // empty name, size
+constexpr std::uint64_t kMinRankEntry = 1 + 1 + 8;         // empty name and location, size
+constexpr std::uint64_t kMinRankingSection = 4;            // the count
+
+std::uint32_t LoadLe32(const unsigned char* p)
+{
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+}
+
+std::uint64_t LoadLe64(const unsigned char* p)
+{
+    return std::uint64_t(LoadLe32(p)) | std::uint64_t(LoadLe32(p + 4)) << 32;
+}
+
+void StoreLe32(unsigned char* p, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<unsigned char>(v >> (8 * i));
+}
+
+void StoreLe64(unsigned char* p, std::uint64_t v)
+{
+    for (int i = 0; i < 8; ++i)
+        p[i] = static_cast<unsigned char>(v >> (8 * i));
+}
+
+// int32 position for the progress display; a file can hold more records than an int
+// counts, the display then simply stays full.
+int ClampToInt(std::int64_t v)
+{
+    return static_cast<int>(std::clamp<std::int64_t>(v, INT_MIN, INT_MAX));
+}
+
+LoadResult NotValid()
+{
+    return LoadResult::Fail(kCaptionOpen, kMsgNotValidReport);
+}
+
+// Reads a ranking section into `ranking` (emptied first).
+bool ReadRanking(ReportReader& in, std::vector<RankEntry>& ranking)
+{
+    ranking.clear();
+    std::int32_t count = 0;
+    if (!in.ReadInt32(count) || !in.CanHold(count, kMinRankEntry))
+        return false;
+    if (count <= 0)
+        return true;
+    ranking.reserve(static_cast<std::size_t>(count));
+    for (std::int32_t i = 0; i < count; ++i) {
+        RankEntry e;
+        if (!in.ReadString(e.strName) || !in.ReadString(e.strLocation) || !in.ReadInt64(e.nSize))
+            return false;
+        ranking.push_back(std::move(e));
+    }
+    return true;
+}
+
+void WriteRanking(ReportWriter& out, const std::vector<RankEntry>& ranking)
+{
+    out.WriteInt32(static_cast<std::int32_t>(ranking.size()));
+    for (const RankEntry& e : ranking) {
+        out.WriteString(e.strName);
+        out.WriteString(e.strLocation);
+        out.WriteInt64(e.nSize);
+    }
+}
+
+} // namespace
+
+std::string InvalidVersionMessage(std::int32_t nVersion)
+{
+    return "Invalid version: " + std::to_string(nVersion) + "\n\nTovaline is compatible with version " +
+           std::to_string(kReportVersion) + "!";
+}
+
+std::string LoadingDriveText(char cDrive)
+{
+    return std::string("Loading report for drive ") + cDrive + ":";
+}
+
+// ---------------------------------------------------------------------------------
+// ReportReader
+
+ReportReader::ReportReader(const void* data, std::size_t size)
+    : m_memory(true),
+      m_pos(static_cast<const unsigned char*>(data)),
+      m_end(static_cast<const unsigned char*>(data) + size),
+      m_left(size)
+{
+    if (!data) // an empty block may come without an address
+        m_pos = m_end = nullptr;
+}
+
+ReportReader::ReportReader(const std::string& pathName)
+{
+    const int fd = ::open(pathName.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        // A pipe or device has no size to check counts against: take it in whole.
+        std::string all;
+        unsigned char chunk[kBufferSize];
+        for (;;) {
+            const ssize_t n = ::read(fd, chunk, sizeof chunk);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            all.append(reinterpret_cast<const char*>(chunk), static_cast<std::size_t>(n));
+        }
+        ::close(fd);
+        m_buffer.reset(new unsigned char[all.size() + 1]);
+        std::memcpy(m_buffer.get(), all.data(), all.size());
+        m_memory = true;
+        m_pos = m_buffer.get();
+        m_end = m_pos + all.size();
+        m_left = all.size();
+        return;
+    }
+    m_fd = fd;
+    m_left = static_cast<std::uint64_t>(st.st_size);
+    m_buffer.reset(new unsigned char[kBufferSize]);
+    m_pos = m_end = m_buffer.get();
+}
+
+ReportReader::~ReportReader()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+bool ReportReader::Refill()
+{
+    if (m_memory || m_fd < 0 || m_left == 0)
+        return false;
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kBufferSize, m_left));
+    ssize_t n;
+    do {
+        n = ::read(m_fd, m_buffer.get(), want);
+    } while (n < 0 && errno == EINTR);
+    if (n <= 0) {
+        m_left = 0; // the file shrank or cannot be read: it ends here
+        m_pos = m_end = m_buffer.get();
+        return false;
+    }
+    m_pos = m_buffer.get();
+    m_end = m_pos + n;
+    return true;
+}
+
+bool ReportReader::ReadBytes(void* out, std::size_t n)
+{
+    auto* dst = static_cast<unsigned char*>(out);
+    while (n > 0) {
+        if (m_pos == m_end && !Refill())
+            return false;
+        const std::size_t k = std::min<std::size_t>(n, static_cast<std::size_t>(m_end - m_pos));
+        std::memcpy(dst, m_pos, k);
+        m_pos += k;
+        m_left -= k;
+        dst += k;
+        n -= k;
+    }
+    return true;
+}
+
+bool ReportReader::ReadInt32(std::int32_t& v)
+{
+    unsigned char b[4];
+    if (!ReadBytes(b, 4))
+        return false;
+    v = static_cast<std::int32_t>(LoadLe32(b));
+    return true;
+}
+
+bool ReportReader::ReadInt64(std::int64_t& v)
+{
+    unsigned char b[8];
+    if (!ReadBytes(b, 8))
+        return false;
+    v = static_cast<std::int64_t>(LoadLe64(b));
+    return true;
+}
+
+bool ReportReader::ReadDouble(double& v)
+{
+    unsigned char b[8];
+    if (!ReadBytes(b, 8))
+        return false;
+    v = std::bit_cast<double>(LoadLe64(b));
+    return true;
+}
+
+bool ReportReader::ReadString(std::string& s)
+{
+    s.clear();
+    for (;;) {
+        if (m_pos == m_end && !Refill())
+            return false; // the file ends inside the string
+        const std::size_t avail = static_cast<std::size_t>(m_end - m_pos);
+        const void* zero = std::memchr(m_pos, 0, avail);
+        const std::size_t k = zero ? static_cast<std::size_t>(static_cast<const unsigned char*>(zero) - m_pos) : avail;
+        s.append(reinterpret_cast<const char*>(m_pos), k);
+        m_pos += k;
+        m_left -= k;
+        if (zero) {
+            ++m_pos; // the terminator
+            --m_left;
+            return true;
+        }
+    }
+}
+
+bool ReportReader::CanHold(std::int64_t count, std::uint64_t minBytes) const
+{
+    if (count <= 0)
+        return true;
+    return static_cast<std::uint64_t>(count) <= m_left / minBytes;
+}
+
+// ---------------------------------------------------------------------------------
+// ReportWriter
+
+ReportWriter::ReportWriter(std::string& out) : m_string(&out) {}
+
+ReportWriter::ReportWriter(int fd) : m_fd(fd)
+{
+    m_buffer.reserve(kBufferSize);
+}
+
+void ReportWriter::WriteBytes(const void* data, std::size_t n)
+{
+    if (m_errno)
+        return;
+    if (m_string) {
+        m_string->append(static_cast<const char*>(data), n);
+        return;
+    }
+    const auto* p = static_cast<const unsigned char*>(data);
+    if (m_buffer.size() + n > kBufferSize && !Flush())
+        return;
+    if (n >= kBufferSize) {
+        // Larger than the buffer: straight through.
+        while (n > 0) {
+            const ssize_t w = ::write(m_fd, p, n);
+            if (w < 0 && errno == EINTR)
+                continue;
+            if (w <= 0) {
+                m_errno = w < 0 ? errno : EIO;
+                return;
+            }
+            p += w;
+            n -= static_cast<std::size_t>(w);
+        }
+        return;
+    }
+    m_buffer.insert(m_buffer.end(), p, p + n);
+}
+
+void ReportWriter::WriteInt32(std::int32_t v)
+{
+    unsigned char b[4];
+    StoreLe32(b, static_cast<std::uint32_t>(v));
+    WriteBytes(b, 4);
+}
+
+void ReportWriter::WriteInt64(std::int64_t v)
+{
+    unsigned char b[8];
+    StoreLe64(b, static_cast<std::uint64_t>(v));
+    WriteBytes(b, 8);
+}
+
+void ReportWriter::WriteDouble(double v)
+{
+    unsigned char b[8];
+    StoreLe64(b, std::bit_cast<std::uint64_t>(v));
+    WriteBytes(b, 8);
+}
+
+void ReportWriter::WriteString(const std::string& s)
+{
+    WriteBytes(s.c_str(), s.size() + 1);
+}
+
+bool ReportWriter::Flush()
+{
+    if (m_errno)
+        return false;
+    if (m_string)
+        return true;
+    const unsigned char* p = m_buffer.data();
+    std::size_t n = m_buffer.size();
+    while (n > 0) {
+        const ssize_t w = ::write(m_fd, p, n);
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w <= 0) {
+            m_errno = w < 0 ? errno : EIO;
+            m_buffer.clear();
+            return false;
+        }
+        p += w;
+        n -= static_cast<std::size_t>(w);
+    }
+    m_buffer.clear();
+    return true;
+}
+
+// ---------------------------------------------------------------------------------
+// Drive sections
+
+void SaveToFile(const DriveReport& drive, ReportWriter& out, bool bRanking)
+{
+    out.WriteBytes(&drive.cDrive, 1);
+    out.WriteInt32(drive.bStoreFileNames ? 1 : 0);
+    out.WriteInt32(static_cast<std::int32_t>(drive.Folders().size()));
+    for (const FolderRecord* f : drive.Folders()) {
+        out.WriteString(f->strPath);
+        out.WriteInt64(f->nSpaceWithoutSubs);
+        out.WriteInt64(f->nSpaceWithSubs);
+        out.WriteDouble(f->dPercentOfParent);
+        out.WriteDouble(f->dPercentOfDisc);
+        out.WriteInt32(f->nLevel);
+        if (drive.bStoreFileNames) {
+            out.WriteInt32(static_cast<std::int32_t>(f->files.size()));
+            for (const FileEntry& e : f->files) {
+                out.WriteString(e.strName);
+                out.WriteInt64(e.nSize);
+            }
+        }
+    }
+    if (bRanking)
+        WriteRanking(out, drive.ranking);
+}
+
+LoadResult LoadFromFile(DriveReport& drive, ReportReader& in, bool bRanking, std::int64_t nFoldersBefore,
+                        std::int32_t nFoldersTotal, ILoadProgress& progress)
+{
+    std::int32_t storeFileNames = 0, nFolders = 0;
+    if (!in.ReadBytes(&drive.cDrive, 1) || !in.ReadInt32(storeFileNames) || !in.ReadInt32(nFolders))
+        return NotValid();
+    drive.bStoreFileNames = storeFileNames != 0;
+    progress.SetStepText(LoadingDriveText(drive.cDrive));
+
+    const std::uint64_t minRecord = kMinFolderRecord + (drive.bStoreFileNames ? 4 : 0);
+    if (!in.CanHold(nFolders, minRecord))
+        return NotValid();
+
+    // The records whose levels rise strictly from the bottom: for each new record the
+    // nearest earlier one with a smaller level is found by dropping those with a level
+    // not smaller than its own, which no later record can take as parent either.
+    std::vector<FolderRecord*> ancestors;
+    for (std::int32_t i = 0; i < nFolders; ++i) {
+        progress.SetProgress(ClampToInt(nFoldersBefore + i), nFoldersTotal);
+        std::string path;
+        std::int64_t withoutSubs = 0, withSubs = 0;
+        double ofParent = 0, ofDisc = 0;
+        std::int32_t level = 0;
+        if (!in.ReadString(path))
+            return NotValid();
+        progress.SetPathText(path);
+        if (!in.ReadInt64(withoutSubs) || !in.ReadInt64(withSubs) || !in.ReadDouble(ofParent) ||
+            !in.ReadDouble(ofDisc) || !in.ReadInt32(level))
+            return NotValid();
+        std::vector<FileEntry> files;
+        if (drive.bStoreFileNames) {
+            std::int32_t count = 0;
+            if (!in.ReadInt32(count) || !in.CanHold(count, kMinFileEntry))
+                return NotValid();
+            if (count > 0)
+                files.reserve(static_cast<std::size_t>(count));
+            for (std::int32_t k = 0; k < count; ++k) {
+                FileEntry e;
+                if (!in.ReadString(e.strName) || !in.ReadInt64(e.nSize))
+                    return NotValid();
+                files.push_back(std::move(e));
+            }
+        }
+
+        while (!ancestors.empty() && ancestors.back()->nLevel >= level)
+            ancestors.pop_back();
+        FolderRecord* parent = ancestors.empty() ? nullptr : ancestors.back();
+        FolderRecord* rec = nullptr;
+        try {
+            ancestors.reserve(ancestors.size() + 1);
+            rec = &drive.AppendFolder(std::move(path), parent, level);
+        } catch (const std::bad_alloc&) {
+            return LoadResult::Fail(kCaptionCreateReport, kMsgOutOfMemory);
+        }
+        rec->files = std::move(files);
+        rec->nSpaceWithoutSubs = withoutSubs;
+        rec->nSpaceWithSubs = withSubs;
+        rec->dPercentOfParent = ofParent;
+        rec->dPercentOfDisc = ofDisc;
+        rec->bVisible = i == 0;
+        rec->bExpanded = false;
+        rec->bHasSubFolders = false;
+        if (parent)
+            parent->bHasSubFolders = true;
+        ancestors.push_back(rec);
+    }
+
+    if (bRanking && !ReadRanking(in, drive.ranking))
+        return NotValid();
+    return LoadResult::Ok();
+}
+
+void WriteReport(ReportWriter& out, const ReportContent& report)
+{
+    std::uint32_t total = 0; // int32 addition, wrapping like the format's field
+    std::int32_t drives = 0;
+    for (const auto& d : report.drives)
+        if (d) {
+            total += static_cast<std::uint32_t>(d->Folders().size());
+            ++drives;
+        }
+    out.WriteBytes(kReportMagic.data(), kReportMagic.size());
+    out.WriteInt32(kReportVersion);
+    out.WriteInt32(report.bRanking ? 1 : 0);
+    out.WriteInt32(static_cast<std::int32_t>(total));
+    out.WriteInt32(drives);
+    for (const auto& d : report.drives)
+        if (d)
+            SaveToFile(*d, out, report.bRanking);
+    if (report.bRanking)
+        WriteRanking(out, report.rankingAll);
+}
+
+namespace {
+
+LoadResult ReadReportSections(ReportReader& in, const ReportContent& report, ILoadProgress& progress)
+{
+    char magic[17];
+    std::int32_t version = 0;
+    static_assert(sizeof magic == kReportMagic.size());
+    // Both are read before either is checked; a short file is no report at all.
+    const bool haveMagic = in.ReadBytes(magic, sizeof magic);
+    const bool haveVersion = haveMagic && in.ReadInt32(version);
+    if (!haveMagic || std::memcmp(magic, kReportMagic.data(), sizeof magic) != 0 || !haveVersion)
+        return NotValid();
+    if (version != kReportVersion)
+        return LoadResult::Fail(kCaptionOpen, InvalidVersionMessage(version));
+
+    std::int32_t ranking = 0, total = 0, nDrives = 0;
+    if (!in.ReadInt32(ranking) || !in.ReadInt32(total) || !in.ReadInt32(nDrives))
+        return NotValid();
+    report.bRanking = ranking != 0;
+    const std::uint64_t minDrive = kMinDriveSection + (report.bRanking ? kMinRankingSection : 0);
+    if (!in.CanHold(nDrives, minDrive))
+        return NotValid();
+    nDrives = std::max<std::int32_t>(nDrives, 0);
+
+    try {
+        report.drives.clear();
+        report.drives.resize(static_cast<std::size_t>(nDrives));
+    } catch (const std::bad_alloc&) {
+        report.drives.clear();
+        report.nDrives = 0;
+        return LoadResult::Fail(kCaptionOpen, kMsgOutOfMemory);
+    }
+    report.nDrives = nDrives;
+
+    std::int64_t foldersBefore = 0;
+    for (std::int32_t i = 0; i < nDrives; ++i) {
+        try {
+            report.drives[static_cast<std::size_t>(i)] = std::make_unique<DriveReport>();
+        } catch (const std::bad_alloc&) {
+            return LoadResult::Fail(kCaptionOpen, kMsgOutOfMemory);
+        }
+        DriveReport& drive = *report.drives[static_cast<std::size_t>(i)];
+        LoadResult r = LoadFromFile(drive, in, report.bRanking, foldersBefore, total, progress);
+        if (!r.bOk)
+            return r;
+        foldersBefore += drive.nFolders;
+    }
+    if (report.bRanking && !ReadRanking(in, report.rankingAll))
+        return NotValid();
+    return LoadResult::Ok();
+}
+
+} // namespace
+
+LoadResult ReadReport(ReportReader& in, const ReportContent& report, ILoadProgress& progress)
+{
+    try {
+        return ReadReportSections(in, report, progress);
+    } catch (const std::bad_alloc&) {
+        // A string or list that does not fit in memory (every count was checked
+        // against the file's size, so this takes a file larger than memory).
+        return LoadResult::Fail(kCaptionOpen, kMsgOutOfMemory);
+    }
+}
+
+} // namespace tvl

@@ -1,0 +1,156 @@
+// The ".tvl" report file: reading and writing, without any toolkit.
+//
+// Layout (little-endian, no padding, strings are their bytes plus one zero byte):
+//   header   17 bytes "TovalineReportMQX", int32 version (2), int32 ranking flag,
+//            int32 total folders (progress display only), int32 drive count
+//   drive    char letter, int32 store-file-names flag, int32 folder count,
+//            folder records, then a ranking section when the ranking flag is set
+//   folder   string path, int64 space w/o subs, int64 space with subs,
+//            double % of parent, double % of disc, int32 level,
+//            [int32 file count, file count x (string name, int64 size)]
+//   ranking  int32 count, count x (string name, string location, int64 size)
+//   the combined ranking section follows the last drive when the flag is set.
+// A count of zero or less means no entries. Files written by earlier versions of
+// Tovaline read here byte for byte, and ours read there.
+//
+// The reader trusts nothing: every field must be there in full, every count must fit
+// in the bytes left, and nothing is allocated before its count has been checked.
+#pragma once
+
+#include "Progress.h"
+#include "Report.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tvl {
+
+inline constexpr std::string_view kReportMagic = "TovalineReportMQX"; // 17 bytes, no terminator
+inline constexpr std::int32_t kReportVersion = 2;
+
+inline constexpr const char* kCaptionOpen = "Open";
+inline constexpr const char* kCaptionSave = "Save";
+inline constexpr const char* kMsgCannotOpen = "Cannot open file!";
+inline constexpr const char* kMsgNotValidReport = "This is not a valid disc space report!";
+inline constexpr const char* kMsgCannotCreateFile = "Cannot create file!";
+inline constexpr const char* kLoadingCaption = "Loading ...";
+
+// "Invalid version: 1\n\nTovaline is compatible with version 2!"
+std::string InvalidVersionMessage(std::int32_t nVersion);
+// "Loading report for drive C:"
+std::string LoadingDriveText(char cDrive);
+
+// Buffered input over a file descriptor or a block of memory, with the number of
+// bytes left known at every point (the file's size when it was opened).
+class ReportReader {
+public:
+    // Reads the given memory, which must outlive the reader.
+    ReportReader(const void* data, std::size_t size);
+    // Opens a file for reading; IsOpen() tells whether that worked.
+    explicit ReportReader(const std::string& pathName);
+    ~ReportReader();
+    ReportReader(const ReportReader&) = delete;
+    ReportReader& operator=(const ReportReader&) = delete;
+
+    bool IsOpen() const { return m_fd >= 0 || m_memory; }
+
+    // Reads exactly n bytes; false (and nothing usable in out) when the input ends first.
+    bool ReadBytes(void* out, std::size_t n);
+    bool ReadInt32(std::int32_t& v);
+    bool ReadInt64(std::int64_t& v);
+    bool ReadDouble(double& v);
+    // Reads a string up to its zero byte (not kept); false when the input ends first.
+    bool ReadString(std::string& s);
+
+    // Bytes between the current position and the end of the input.
+    std::uint64_t BytesLeft() const { return m_left; }
+    // True when `count` entries of at least `minBytes` bytes each can still follow.
+    bool CanHold(std::int64_t count, std::uint64_t minBytes) const;
+
+private:
+    bool Refill();
+
+    int m_fd = -1;
+    bool m_memory = false;
+    std::unique_ptr<unsigned char[]> m_buffer;
+    const unsigned char* m_pos = nullptr; // next unread byte of the buffer
+    const unsigned char* m_end = nullptr; // end of the buffered bytes
+    std::uint64_t m_left = 0;             // bytes left in the input, buffered ones included
+};
+
+// Buffered output to a file descriptor or to a string in memory. Errors are sticky:
+// after the first failed write nothing more is written and Failed() stays true.
+class ReportWriter {
+public:
+    // Appends to `out`.
+    explicit ReportWriter(std::string& out);
+    // Writes to an open file descriptor (not closed by the writer).
+    explicit ReportWriter(int fd);
+    ~ReportWriter() = default;
+    ReportWriter(const ReportWriter&) = delete;
+    ReportWriter& operator=(const ReportWriter&) = delete;
+
+    void WriteBytes(const void* data, std::size_t n);
+    void WriteInt32(std::int32_t v);
+    void WriteInt64(std::int64_t v);
+    void WriteDouble(double v);
+    // The string's bytes and one zero byte.
+    void WriteString(const std::string& s);
+    // Writes out what is buffered. Returns false when any write failed.
+    bool Flush();
+    bool Failed() const { return m_errno != 0; }
+    int Errno() const { return m_errno; }
+
+private:
+    std::string* m_string = nullptr;
+    int m_fd = -1;
+    std::vector<unsigned char> m_buffer;
+    int m_errno = 0;
+};
+
+// What a whole report consists of, as the document holds it.
+struct ReportContent {
+    std::vector<std::unique_ptr<DriveReport>>& drives;
+    int& nDrives;
+    bool& bRanking;
+    std::vector<RankEntry>& rankingAll;
+};
+
+// Writes one drive section; the ranking section only when bRanking.
+void SaveToFile(const DriveReport& drive, ReportWriter& out, bool bRanking);
+
+// The outcome of reading; on failure the message to show and its caption.
+struct LoadResult {
+    bool bOk = true;
+    std::string caption;
+    std::string message;
+    static LoadResult Ok() { return {}; }
+    static LoadResult Fail(std::string caption, std::string message)
+    {
+        return {false, std::move(caption), std::move(message)};
+    }
+};
+
+// Reads one drive section into an empty DriveReport: builds its folders through
+// AppendFolder with the parent of each record found from the levels (the nearest
+// earlier record of smaller level), marks parents as having sub-folders, shows only
+// the first record, expands nothing. nFoldersBefore and nFoldersTotal only feed the
+// progress display. On failure the records read so far stay in the report.
+LoadResult LoadFromFile(DriveReport& drive, ReportReader& in, bool bRanking, std::int64_t nFoldersBefore,
+                        std::int32_t nFoldersTotal, ILoadProgress& progress);
+
+// Writes a whole report (header, drive sections, combined ranking). Null entries of
+// the drive table are left out and not counted.
+void WriteReport(ReportWriter& out, const ReportContent& report);
+
+// Reads a whole report into `report`, which the caller has emptied. Does not show
+// or hide the progress display; sets its step line, path line and position. On
+// failure whatever was read stays in `report` (m_nDrives entries, those not reached
+// null) and the result carries the message.
+LoadResult ReadReport(ReportReader& in, const ReportContent& report, ILoadProgress& progress);
+
+} // namespace tvl
