@@ -5,7 +5,9 @@
 #include "ReportDocument.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
+#include <QWidget>
 #include <vector>
 
 class CView;
@@ -31,11 +33,23 @@ public:
     // "empty" after a failed one so that no view keeps pointers into freed records).
     void SendInitialUpdate();
 
-    // New: runs the "Create report" dialog, then scans the marked drives.
+    // New: runs the "Create report" dialog, then scans the marked drives. Cancel gives
+    // an empty document (and true). Refused (false, nothing changes) while a scan runs.
+    // Gives the views their initial update itself, after success and failure alike.
     virtual bool OnNewDocument();
-    // Open and Save of a report file.
+    // Open and Save of a report file. Open releases the previous report first and
+    // gives the views their initial update itself (as empty after a failure); on
+    // success it sets the path name and title to the file's. Save leaves the report
+    // as it is and, on success, takes the path name. Both are refused while a scan runs.
     virtual bool OnOpenDocument(const QString& pathName);
     virtual bool OnSaveDocument(const QString& pathName);
+
+    // The window that owns the "Create report" dialog (the main window; none by default).
+    void SetMainWindow(QWidget* pMainWnd) { m_pMainWnd = pMainWnd; }
+    // Asks a running scan to stop at its next pump (the main window is closing). The
+    // running OnNewDocument then returns false and leaves an empty document; busyChanged
+    // (false) tells when it has returned.
+    void RequestStop();
 
     // Title and path as the main window shows them ("Report" after New, the file's
     // name after Open or Save as).
@@ -54,4 +68,5 @@ private:
     std::vector<CView*> m_views;
     QString m_strTitle;
     QString m_strPathName;
+    QPointer<QWidget> m_pMainWnd;
 };

@@ -1,0 +1,123 @@
+#include "CCreateReportDlg.h"
+
+#include "DriveMap.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+CCreateReportDlg::CCreateReportDlg(const tvl::DriveMap& drives, QWidget* parent) : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("Create report"));
+    setModal(true);
+
+    auto* group = new QGroupBox(this);
+    auto* grid = new QGridLayout(group);
+
+    grid->addWidget(new QLabel(QStringLiteral("Select drives:"), group), 0, 0);
+    m_wndDriveList = new QListWidget(group);
+    m_wndDriveList->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_wndDriveList->setFixedWidth(110);
+    m_wndDriveList->setMinimumHeight(110);
+    grid->addWidget(m_wndDriveList, 1, 0, 3, 1);
+
+    grid->addWidget(new QLabel(QStringLiteral("Options:"), group), 0, 1);
+    auto* rankingRow = new QHBoxLayout;
+    m_wndRanking = new QCheckBox(QStringLiteral("Create &ranking of"), group);
+    m_wndRankingSize = new QLineEdit(group);
+    m_wndRankingSize->setFixedWidth(48);
+    rankingRow->addWidget(m_wndRanking);
+    rankingRow->addWidget(m_wndRankingSize);
+    rankingRow->addWidget(new QLabel(QStringLiteral("largest files"), group));
+    rankingRow->addStretch(1);
+    grid->addLayout(rankingRow, 1, 1);
+    m_wndStoreFileNames = new QCheckBox(QStringLiteral("Store filenames in database"), group);
+    grid->addWidget(m_wndStoreFileNames, 2, 1);
+
+    auto* buttons = new QHBoxLayout;
+    m_wndStart = new QPushButton(QStringLiteral("Start!"), group);
+    m_wndStart->setDefault(true);
+    m_wndCancel = new QPushButton(QStringLiteral("Cancel"), group);
+    buttons->addWidget(m_wndStart);
+    buttons->addSpacing(12);
+    buttons->addWidget(m_wndCancel);
+    grid->addLayout(buttons, 3, 1, Qt::AlignBottom);
+    grid->setRowStretch(3, 1);
+
+    auto* outer = new QVBoxLayout(this);
+    outer->addWidget(group);
+
+    // Initial values: ranking checked with 100 in the enabled edit, file names clear.
+    m_wndRanking->setChecked(m_bRanking);
+    m_wndStoreFileNames->setChecked(m_bStoreFileNames);
+    m_wndRankingSize->setText(QString::number(m_nRankingSize));
+
+    // One unchecked item per available drive, C upwards; the letter is the item data.
+    for (char letter : drives.AvailableLetters()) {
+        auto* item = new QListWidgetItem(QStringLiteral(" Drive %1:").arg(QChar(letter)), m_wndDriveList);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+        item->setCheckState(Qt::Unchecked);
+        item->setData(Qt::UserRole, static_cast<int>(static_cast<unsigned char>(letter)));
+    }
+
+    connect(m_wndRanking, &QCheckBox::clicked, this, &CCreateReportDlg::OnRankingClicked);
+    connect(m_wndStart, &QPushButton::clicked, this, &CCreateReportDlg::OnOK);
+    connect(m_wndCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void CCreateReportDlg::OnRankingClicked()
+{
+    m_wndRankingSize->setEnabled(m_wndRanking->isChecked());
+}
+
+void CCreateReportDlg::ShowMessage(const QString& caption, const QString& text, QMessageBox::Icon icon)
+{
+    if (m_showMessage) {
+        m_showMessage(caption, text, icon);
+        return;
+    }
+    QMessageBox box(icon, caption, text, QMessageBox::Ok, this);
+    box.exec();
+}
+
+void CCreateReportDlg::OnOK()
+{
+    m_strDrives.clear();
+    for (int i = 0; i < m_wndDriveList->count(); ++i) {
+        const QListWidgetItem* item = m_wndDriveList->item(i);
+        if (item->checkState() == Qt::Checked)
+            m_strDrives.push_back(static_cast<char>(item->data(Qt::UserRole).toInt() & 0xFF));
+    }
+    if (m_strDrives.empty()) {
+        ShowMessage(QString::fromLatin1(kCaptionCreateReportDlg), QString::fromLatin1(kMsgMarkOneDrive),
+                    QMessageBox::Information);
+        return;
+    }
+
+    // The count must be an unsigned number from 1 to 1000, even while its edit is
+    // disabled. A refused count changes none of the results but the drive string,
+    // and Cancel afterwards still cancels.
+    bool ok = false;
+    const QString text = m_wndRankingSize->text().trimmed();
+    bool digitsOnly = !text.isEmpty();
+    for (QChar c : text)
+        digitsOnly = digitsOnly && c >= QLatin1Char('0') && c <= QLatin1Char('9');
+    const qulonglong value = digitsOnly ? text.toULongLong(&ok) : 0;
+    if (!ok || value < 1 || value > 1000) {
+        ShowMessage(QString::fromLatin1(kCaptionCreateReportDlg), QString::fromLatin1(kMsgRankingRange),
+                    QMessageBox::Warning);
+        m_wndRankingSize->setFocus();
+        m_wndRankingSize->selectAll();
+        return;
+    }
+    m_bRanking = m_wndRanking->isChecked();
+    m_bStoreFileNames = m_wndStoreFileNames->isChecked();
+    m_nRankingSize = static_cast<unsigned>(value);
+    accept();
+}

@@ -1,0 +1,59 @@
+// The "Create report" dialog: which drives to scan, whether to rank the largest files
+// and how many, whether to keep every folder's file names.
+#pragma once
+
+#include <QDialog>
+#include <QMessageBox>
+#include <QString>
+
+#include <functional>
+#include <string>
+
+class QCheckBox;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+namespace tvl {
+class DriveMap;
+}
+
+class CCreateReportDlg : public QDialog {
+    Q_OBJECT
+public:
+    // The drive list offers the available letters of the map (C..Z, ascending).
+    explicit CCreateReportDlg(const tvl::DriveMap& drives, QWidget* parent = nullptr);
+
+    // Results, valid after "Start!" closed the dialog (exec() == Accepted).
+    std::string m_strDrives;        // letters of the checked drives, in list order
+    bool m_bRanking = true;         // "Create &ranking of"
+    bool m_bStoreFileNames = false; // "Store filenames in database"
+    unsigned m_nRankingSize = 100;  // 1..1000
+
+    // How messages are shown: by default a message box owned by the dialog. Tests
+    // replace it to record them.
+    std::function<void(const QString& caption, const QString& text, QMessageBox::Icon icon)> m_showMessage;
+
+    // The controls, for the window's own use and for tests.
+    QListWidget* m_wndDriveList = nullptr;
+    QCheckBox* m_wndRanking = nullptr;
+    QLineEdit* m_wndRankingSize = nullptr;
+    QCheckBox* m_wndStoreFileNames = nullptr;
+    QPushButton* m_wndStart = nullptr;
+    QPushButton* m_wndCancel = nullptr;
+
+public slots:
+    // "Start!": collects the checked drives and checks the count; closes the dialog
+    // only when both are valid.
+    void OnOK();
+
+private slots:
+    void OnRankingClicked();
+
+private:
+    void ShowMessage(const QString& caption, const QString& text, QMessageBox::Icon icon);
+};
+
+inline constexpr const char* kCaptionCreateReportDlg = "Create report";
+inline constexpr const char* kMsgMarkOneDrive = "You must mark at least one drive!";
+inline constexpr const char* kMsgRankingRange = "Please enter an integer between 1 and 1000.";

@@ -1,0 +1,61 @@
+// The five-step window shown while a drive is scanned: the five steps with the current
+// one in bold, a vertical bar with its percent text, and a status line with the folder
+// being worked on. A modeless tool window without a close button, created hidden once
+// and reused for every scan.
+#pragma once
+
+#include "Progress.h"
+
+#include <QDialog>
+#include <QElapsedTimer>
+#include <QFont>
+
+#include <string>
+
+class QLabel;
+class QProgressBar;
+
+class CStepProgressDlg : public QDialog, public tvl::IStepProgress {
+    Q_OBJECT
+public:
+    explicit CStepProgressDlg(QWidget* parent = nullptr);
+
+    void SetCaption(const std::string& text) override;
+    void SetStep1Text(const std::string& text) override;
+    // Called once per folder: the text is remembered and put on the screen at most
+    // every kStatusIntervalMs, and at once on Redraw, SetStep and Hide.
+    void SetStatus(const std::string& text) override;
+    void SetStep(int nStep) override;
+    void SetProgress(int nPos, int nTotal) override;
+    void Show() override;
+    void Hide() override;
+    void Redraw() override;
+
+    static constexpr qint64 kStatusIntervalMs = 50;
+
+    QLabel* m_wndStep5 = nullptr;
+    QLabel* m_wndStep4 = nullptr;
+    QLabel* m_wndStep3 = nullptr;
+    QLabel* m_wndStep2 = nullptr;
+    QLabel* m_wndStep1 = nullptr;
+    QLabel* m_wndStatus = nullptr;
+    QProgressBar* m_wndProgress = nullptr;
+    QLabel* m_wndPercent = nullptr;
+    QFont m_fontBold;
+
+    // The label of step 1..5, or null.
+    QLabel* StepLabel(int nStep) const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+
+private:
+    void FlushStatus();
+
+    std::string m_strStatus;
+    bool m_bStatusDirty = false;
+    QElapsedTimer m_statusTimer;
+    int m_nLastBarPos = -1;
+    std::string m_strLastPercent;
+};

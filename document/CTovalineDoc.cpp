@@ -1,0 +1,122 @@
+#include "CTovalineDoc.h"
+
+#include "CCreateReportDlg.h"
+#include "View.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+
+CTovalineDoc::CTovalineDoc(tvl::ScanEnvironment& env, tvl::ILoadProgress& loadProgress, QObject* parent)
+    : QObject(parent), tvl::ReportDocument(env), m_loadProgress(loadProgress)
+{
+}
+
+CTovalineDoc::~CTovalineDoc()
+{
+    // Views may outlive the document; they must not call back into it.
+    const std::vector<CView*> views = m_views;
+    m_views.clear();
+    for (CView* v : views)
+        v->SetDocument(nullptr);
+}
+
+void CTovalineDoc::AddView(CView* pView)
+{
+    if (pView && std::find(m_views.begin(), m_views.end(), pView) == m_views.end())
+        m_views.push_back(pView);
+}
+
+void CTovalineDoc::RemoveView(CView* pView)
+{
+    m_views.erase(std::remove(m_views.begin(), m_views.end(), pView), m_views.end());
+}
+
+void CTovalineDoc::UpdateAllViews(CView* pSender, int lHint)
+{
+    // A view may react by changing the selection, which sends hint 1 again; work on a
+    // copy so that views added or removed meanwhile do no harm.
+    const std::vector<CView*> views = m_views;
+    for (CView* v : views)
+        if (v != pSender)
+            v->OnUpdate(pSender, lHint);
+}
+
+void CTovalineDoc::SendInitialUpdate()
+{
+    const std::vector<CView*> views = m_views;
+    for (CView* v : views)
+        v->OnInitialUpdate();
+}
+
+void CTovalineDoc::SetTitle(const QString& title)
+{
+    if (title == m_strTitle)
+        return;
+    m_strTitle = title;
+    emit titleChanged(m_strTitle);
+}
+
+void CTovalineDoc::SetPathName(const QString& path)
+{
+    m_strPathName = path;
+    SetTitle(path.isEmpty() ? QStringLiteral("Report") : QFileInfo(path).fileName());
+}
+
+void CTovalineDoc::RequestStop()
+{
+    m_env.pump.RequestStop();
+}
+
+bool CTovalineDoc::OnNewDocument()
+{
+    if (IsBusy())
+        return false;
+
+    CCreateReportDlg dlg(m_env.drives, m_pMainWnd.data());
+    tvl::NewReportOptions options;
+    options.strDrives.clear();
+    if (dlg.exec() == QDialog::Accepted) {
+        options.strDrives = dlg.m_strDrives;
+        options.bRanking = dlg.m_bRanking;
+        options.nRankingSize = dlg.m_nRankingSize;
+        options.bStoreFileNames = dlg.m_bStoreFileNames;
+    }
+    // Cancel (also after a refused "Start!") keeps the defaults and no drive: an
+    // empty document.
+
+    m_strPathName.clear();
+    SetTitle(QStringLiteral("Report"));
+
+    // The views let go of the previous report before the scan pumps events, so a
+    // repaint during the scan never reaches released records.
+    FreeReports();
+    m_rankingAll.clear();
+    SendInitialUpdate();
+
+    emit busyChanged(true);
+    const bool ok = CreateReports(options);
+    emit busyChanged(false);
+    SendInitialUpdate();
+    return ok;
+}
+
+bool CTovalineDoc::OnOpenDocument(const QString& pathName)
+{
+    if (IsBusy())
+        return false;
+    FreeReports();
+    // TODO: reading of report files
+    (void)pathName;
+    (void)m_loadProgress;
+    SendInitialUpdate();
+    return false;
+}
+
+bool CTovalineDoc::OnSaveDocument(const QString& pathName)
+{
+    if (IsBusy())
+        return false;
+    (void)pathName;
+    return false;
+}
