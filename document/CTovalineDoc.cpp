@@ -3,6 +3,7 @@
 #include "CCreateReportDlg.h"
 #include "View.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 CTovalineDoc::CTovalineDoc(tvl::ScanEnvironment& env, tvl::ILoadProgress& loadProgress, QObject* parent)
     : QObject(parent), tvl::ReportDocument(env), m_loadProgress(loadProgress)
 {
+    SetLoadProgress(&m_loadProgress);
 }
 
 CTovalineDoc::~CTovalineDoc()
@@ -96,6 +98,10 @@ bool CTovalineDoc::OnNewDocument()
 
     emit busyChanged(true);
     const bool ok = CreateReports(options);
+    // A failed scan leaves no report behind: the views show an empty document rather
+    // than drives of a report the user was told could not be created.
+    if (!ok)
+        FreeReports();
     emit busyChanged(false);
     SendInitialUpdate();
     return ok;
@@ -105,18 +111,25 @@ bool CTovalineDoc::OnOpenDocument(const QString& pathName)
 {
     if (IsBusy())
         return false;
-    FreeReports();
-    // TODO: reading of report files
-    (void)pathName;
-    (void)m_loadProgress;
+    const QByteArray path = QFile::encodeName(pathName);
+    const bool ok = tvl::ReportDocument::OnOpenDocument(std::string(path.constData(), static_cast<std::size_t>(path.size())));
+    // A file that could not be read completely leaves an empty document, not a part
+    // of the report.
+    if (!ok)
+        FreeReports();
+    else
+        SetPathName(pathName);
     SendInitialUpdate();
-    return false;
+    return ok;
 }
 
 bool CTovalineDoc::OnSaveDocument(const QString& pathName)
 {
     if (IsBusy())
         return false;
-    (void)pathName;
-    return false;
+    const QByteArray path = QFile::encodeName(pathName);
+    const bool ok = tvl::ReportDocument::OnSaveDocument(std::string(path.constData(), static_cast<std::size_t>(path.size())));
+    if (ok)
+        SetPathName(pathName);
+    return ok;
 }
