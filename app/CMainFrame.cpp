@@ -1,0 +1,328 @@
+#include "CMainFrame.h"
+
+#include "CAboutBoxDlg.h"
+#include "CDiscReportView.h"
+#include "CFileListView.h"
+#include "CLoadProgressDlg.h"
+#include "CRankView.h"
+#include "CStepProgressDlg.h"
+#include "CTovalineDoc.h"
+#include "Pictures.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QResizeEvent>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+
+#include <algorithm>
+
+namespace {
+
+QAction* MakeAction(QObject* parent, const QString& text, const QString& prompt, const QString& tip = {})
+{
+    auto* a = new QAction(text, parent);
+    a->setStatusTip(prompt);
+    if (!tip.isEmpty())
+        a->setToolTip(tip);
+    return a;
+}
+
+// "&1 /home/me/reports/home.tvl", long paths shortened in the middle.
+QString RecentCaption(int n, const QString& path)
+{
+    QString shown = path;
+    constexpr int kMax = 60;
+    if (shown.size() > kMax)
+        shown = shown.left(20) + QStringLiteral("...") + shown.right(kMax - 23);
+    shown.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    return QStringLiteral("&%1 %2").arg(n).arg(shown);
+}
+
+} // namespace
+
+CMainFrame::CMainFrame()
+{
+    setObjectName(QStringLiteral("CMainFrame"));
+    setWindowTitle(QStringLiteral("Tovaline"));
+    setWindowIcon(pictures::ProgramIcon());
+    CreateActions();
+    CreateClient();
+    CreateBars();
+
+    // The progress windows live as long as the frame. They have no owner window: the
+    // frame under construction is not the main window yet.
+    m_pLoadProgress = std::make_unique<CLoadProgressDlg>(nullptr);
+    m_pLoadProgress->hide();
+    m_pStepProgress = std::make_unique<CStepProgressDlg>(nullptr);
+    m_pStepProgress->hide();
+}
+
+CMainFrame::~CMainFrame()
+{
+    // The views let go of the document before the frame's children go.
+    SetDocument(nullptr);
+    m_pLoadProgress.reset();
+    m_pStepProgress.reset();
+}
+
+void CMainFrame::CreateActions()
+{
+    m_actNew = MakeAction(this, QStringLiteral("&New\tStrg+N"), QStringLiteral("Creates a new document."),
+                          QStringLiteral("New"));
+    m_actNew->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    m_actNew->setIcon(pictures::ToolIcon(pictures::ToolButton::New));
+    m_actOpen = MakeAction(this, QStringLiteral("&Open...\tStrg+O"), QStringLiteral("Opens an existing document."),
+                           QStringLiteral("Open"));
+    m_actOpen->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    m_actOpen->setIcon(pictures::ToolIcon(pictures::ToolButton::Open));
+    m_actSave = MakeAction(this, QStringLiteral("&Save\tStrg+S"), QStringLiteral("Saves the active document."),
+                           QStringLiteral("Save"));
+    m_actSave->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    m_actSave->setIcon(pictures::ToolIcon(pictures::ToolButton::Save));
+    m_actSaveAs = MakeAction(this, QStringLiteral("Save &as..."),
+                             QStringLiteral("Saves the active document under another name."),
+                             QStringLiteral("Save as"));
+    m_actLastFile = MakeAction(this, QStringLiteral("Last file"), QStringLiteral("Opens this document."));
+    m_actLastFile->setEnabled(false);
+    m_actExit = MakeAction(this, QStringLiteral("&Exit"), QStringLiteral("Quits the program."),
+                           QStringLiteral("Exit"));
+    connect(m_actExit, &QAction::triggered, this, &QWidget::close);
+    m_actToolBar = MakeAction(this, QStringLiteral("&Tool bar"), QStringLiteral("Toggles the tool bar."),
+                              QStringLiteral("Toggle toolbar"));
+    m_actToolBar->setCheckable(true);
+    m_actToolBar->setChecked(true);
+    m_actStatusBar = MakeAction(this, QStringLiteral("&Statusbar"), QStringLiteral("Toggles the status bar."),
+                                QStringLiteral("Toggle statusbar"));
+    m_actStatusBar->setCheckable(true);
+    m_actStatusBar->setChecked(true);
+    m_actAbout = MakeAction(this, QStringLiteral("&About..."), QStringLiteral("Shows information about the program."),
+                            QStringLiteral("About"));
+    m_actAbout->setIcon(pictures::ToolIcon(pictures::ToolButton::About));
+    connect(m_actAbout, &QAction::triggered, this, &CMainFrame::OnAppAbout);
+
+    m_menuFile = menuBar()->addMenu(QStringLiteral("&File"));
+    m_menuFile->addAction(m_actNew);
+    m_menuFile->addAction(m_actOpen);
+    m_menuFile->addAction(m_actSave);
+    m_menuFile->addAction(m_actSaveAs);
+    m_menuFile->addSeparator();
+    m_menuFile->addAction(m_actLastFile);
+    for (int i = 0; i < kRecentFiles; ++i) {
+        QAction* a = MakeAction(this, QString(), QStringLiteral("Opens this document."));
+        a->setVisible(false);
+        connect(a, &QAction::triggered, this, [this, a] { emit recentFileTriggered(a->data().toString()); });
+        m_recentActions.append(a);
+        m_menuFile->addAction(a);
+    }
+    m_menuFile->addSeparator();
+    m_menuFile->addAction(m_actExit);
+
+    QMenu* view = menuBar()->addMenu(QStringLiteral("View"));
+    view->addAction(m_actToolBar);
+    view->addAction(m_actStatusBar);
+    QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->addAction(m_actAbout);
+}
+
+void CMainFrame::CreateBars()
+{
+    m_wndToolBar = new QToolBar(QStringLiteral("Tool bar"), this);
+    m_wndToolBar->setObjectName(QStringLiteral("toolBar"));
+    m_wndToolBar->setIconSize(QSize(16, 16));
+    m_wndToolBar->setMovable(true); // the gripper
+    m_wndToolBar->addAction(m_actNew);
+    m_wndToolBar->addAction(m_actOpen);
+    m_wndToolBar->addAction(m_actSave);
+    m_wndToolBar->addSeparator();
+    m_wndToolBar->addAction(m_actAbout);
+    addToolBar(Qt::TopToolBarArea, m_wndToolBar);
+
+    // The hint bar sits beside the tool bar, without a gripper.
+    m_wndDlgBar = new QToolBar(QStringLiteral("Hint"), this);
+    m_wndDlgBar->setObjectName(QStringLiteral("hintBar"));
+    m_wndDlgBar->setMovable(false);
+    m_wndDlgBar->toggleViewAction()->setVisible(false);
+    m_wndHint = new QLabel(QStringLiteral("Double-click on folder to expand branch"));
+    m_wndHint->setObjectName(QStringLiteral("hint"));
+    m_wndHint->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_wndHint->setContentsMargins(6, 0, 6, 0);
+    m_wndDlgBar->addWidget(m_wndHint);
+    addToolBar(Qt::TopToolBarArea, m_wndDlgBar);
+
+    connect(m_actToolBar, &QAction::toggled, m_wndToolBar, &QWidget::setVisible);
+    connect(m_wndToolBar, &QToolBar::visibilityChanged, m_actToolBar, [this](bool visible) {
+        if (!isHidden())
+            m_actToolBar->setChecked(visible);
+    });
+
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("statusBar"));
+    // The message pane: "Bereit" unless a prompt is shown over it.
+    m_wndReady = new QLabel(QStringLiteral("Bereit"));
+    m_wndReady->setObjectName(QStringLiteral("ready"));
+    bar->addWidget(m_wndReady, 1);
+    const char* const indicators[3] = {"UF", "NUM", "RF"};
+    for (int i = 0; i < 3; ++i) {
+        auto* l = new QLabel;
+        l->setObjectName(QString::fromLatin1(indicators[i]));
+        l->setProperty("indicator", QString::fromLatin1(indicators[i]));
+        l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        l->setAlignment(Qt::AlignCenter);
+        l->setMinimumWidth(l->fontMetrics().horizontalAdvance(QStringLiteral("NUM")) + 12);
+        bar->addPermanentWidget(l);
+        m_wndIndicators[i] = l;
+    }
+    connect(m_actStatusBar, &QAction::toggled, bar, &QWidget::setVisible);
+
+    LockStates states;
+    if (QueryLockStates(states)) {
+        auto* timer = new QTimer(this);
+        connect(timer, &QTimer::timeout, this, &CMainFrame::UpdateIndicators);
+        timer->start(250);
+        UpdateIndicators();
+    } else {
+        // The platform cannot tell the lock states: no indicators.
+        for (QLabel* l : m_wndIndicators)
+            l->hide();
+    }
+}
+
+void CMainFrame::UpdateIndicators()
+{
+    LockStates s;
+    if (!QueryLockStates(s))
+        return;
+    const bool on[3] = {s.bCaps, s.bNum, s.bScroll};
+    for (int i = 0; i < 3; ++i)
+        m_wndIndicators[i]->setText(on[i] ? m_wndIndicators[i]->property("indicator").toString() : QString());
+}
+
+void CMainFrame::CreateClient()
+{
+    m_wndSplitter = new QSplitter(Qt::Vertical, this);
+    m_wndSplitter->setObjectName(QStringLiteral("splitter"));
+    m_wndSplitterTop = new QSplitter(Qt::Horizontal, m_wndSplitter);
+    m_wndSplitterTop->setObjectName(QStringLiteral("splitterTop"));
+    m_pDiscView = new CDiscReportView(m_wndSplitterTop);
+    m_pFileView = new CFileListView(m_wndSplitterTop);
+    m_pRankView = new CRankView(m_wndSplitter);
+    m_wndSplitter->addWidget(m_wndSplitterTop);
+    m_wndSplitter->addWidget(m_pRankView);
+    m_wndSplitterTop->addWidget(m_pDiscView);
+    m_wndSplitterTop->addWidget(m_pFileView);
+    for (QSplitter* s : {m_wndSplitter, m_wndSplitterTop}) {
+        s->setChildrenCollapsible(false);
+        s->setStretchFactor(0, 1);
+        s->setStretchFactor(1, 0);
+    }
+    setCentralWidget(m_wndSplitter);
+    m_bSplitterCreated = true;
+}
+
+void CMainFrame::SetDocument(CTovalineDoc* pDoc)
+{
+    if (m_pDoc)
+        disconnect(m_pDoc, nullptr, this, nullptr);
+    m_pDoc = pDoc;
+    m_pDiscView->SetDocument(pDoc);
+    m_pFileView->SetDocument(pDoc);
+    m_pRankView->SetDocument(pDoc);
+    if (!pDoc)
+        return;
+    auto showTitle = [this](const QString& title) {
+        setWindowTitle(title.isEmpty() ? QStringLiteral("Tovaline") : title + QStringLiteral(" - Tovaline"));
+    };
+    connect(pDoc, &CTovalineDoc::titleChanged, this, showTitle);
+    connect(pDoc, &CTovalineDoc::busyChanged, this, &CMainFrame::OnBusyChanged);
+    connect(pDoc, &QObject::destroyed, this, [this] { m_pDoc = nullptr; });
+    showTitle(pDoc->GetTitle());
+    OnBusyChanged(pDoc->IsBusy());
+}
+
+void CMainFrame::OnBusyChanged(bool bBusy)
+{
+    // A scan lets the user interface run; New, Open and Save must wait for its end.
+    for (QAction* a : {m_actNew, m_actOpen, m_actSave, m_actSaveAs})
+        a->setEnabled(!bBusy);
+    for (QAction* a : m_recentActions)
+        a->setEnabled(!bBusy);
+    if (!bBusy && m_bCloseWhenIdle)
+        QTimer::singleShot(0, this, &QWidget::close);
+}
+
+void CMainFrame::SetRecentFiles(const QStringList& files)
+{
+    const int n = std::min<int>(static_cast<int>(files.size()), kRecentFiles);
+    m_actLastFile->setVisible(n == 0);
+    for (int i = 0; i < kRecentFiles; ++i) {
+        QAction* a = m_recentActions[i];
+        a->setVisible(i < n);
+        if (i < n) {
+            a->setText(RecentCaption(i + 1, files[i]));
+            a->setData(files[i]);
+        }
+    }
+}
+
+void CMainFrame::OnAppAbout()
+{
+    CAboutBoxDlg dlg(this);
+    dlg.exec();
+}
+
+CMainFrame::PaneSizes CMainFrame::ComputePaneSizes(int cx, int cy)
+{
+    return {(2 * cy) / 3, cy / 3, (3 * cx) / 4, cx / 4};
+}
+
+QSize CMainFrame::ClientSize() const
+{
+    // The client area is the window without its menu bar; tool bars and the status
+    // bar count in.
+    const int menu = menuBar()->isHidden() && isVisible() ? 0 : menuBar()->sizeHint().height();
+    return {width(), std::max(height() - menu, 0)};
+}
+
+void CMainFrame::ApplyPaneSizes()
+{
+    const QSize client = ClientSize();
+    m_lastSizes = ComputePaneSizes(client.width(), client.height());
+    // As in a static splitter the first row and column get their share of the whole
+    // client area, the last ones whatever is left.
+    const int outer = std::max(m_wndSplitter->height() - m_wndSplitter->handleWidth(), 0);
+    const int row0 = std::min(m_lastSizes.nRow0, outer);
+    m_wndSplitter->setSizes({row0, outer - row0});
+    const int inner = std::max(m_wndSplitterTop->width() - m_wndSplitterTop->handleWidth(), 0);
+    const int col0 = std::min(m_lastSizes.nCol0, inner);
+    m_wndSplitterTop->setSizes({col0, inner - col0});
+}
+
+void CMainFrame::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    if (!m_bSplitterCreated)
+        return;
+    ApplyPaneSizes();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event)
+{
+    if (m_pDoc && m_pDoc->IsBusy()) {
+        // A scan is running inside the event pump: ask it to stop and close once it
+        // has returned.
+        m_bCloseWhenIdle = true;
+        m_pDoc->RequestStop();
+        event->ignore();
+        return;
+    }
+    m_pLoadProgress->hide();
+    m_pStepProgress->hide();
+    QMainWindow::closeEvent(event);
+}

@@ -1,0 +1,113 @@
+// The one main window: menu, tool bar with the hint bar beside it, status bar, and
+// the client area split into the folder list (top left), the file list (top right)
+// and the ranking (bottom). It owns the two progress windows for the whole run.
+//
+// The frame only shows; the application serves New, Open, Save, Save as and the
+// recent files through the actions it publishes.
+#pragma once
+
+#include <QMainWindow>
+#include <QStringList>
+
+#include <memory>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QSplitter;
+class QToolBar;
+class CDiscReportView;
+class CFileListView;
+class CLoadProgressDlg;
+class CRankView;
+class CStepProgressDlg;
+class CTovalineDoc;
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    // The recent-file list holds at most this many entries.
+    static constexpr int kRecentFiles = 4;
+
+    CMainFrame();
+    ~CMainFrame() override;
+
+    // Attaches the three views to the document and follows its title and busy state.
+    void SetDocument(CTovalineDoc* pDoc);
+    CTovalineDoc* Document() const { return m_pDoc; }
+
+    CStepProgressDlg& StepProgress() const { return *m_pStepProgress; }
+    CLoadProgressDlg& LoadProgress() const { return *m_pLoadProgress; }
+
+    // Shows the recent files in the File menu (most recent first), or the grayed
+    // "Last file" while there are none.
+    void SetRecentFiles(const QStringList& files);
+
+    // The pane sizes the frame sets for a client area of cx x cy: the upper row two
+    // thirds and the lower row one third of the height, the left column three
+    // quarters and the right column one quarter of the width. Every resize of the
+    // window sets them again.
+    struct PaneSizes {
+        int nRow0, nRow1, nCol0, nCol1;
+    };
+    static PaneSizes ComputePaneSizes(int cx, int cy);
+    static constexpr int kMinPane = 100;
+    // The sizes last set, and the client area they came from.
+    PaneSizes LastPaneSizes() const { return m_lastSizes; }
+    QSize ClientSize() const;
+
+    QAction* m_actNew;
+    QAction* m_actOpen;
+    QAction* m_actSave;
+    QAction* m_actSaveAs;
+    QAction* m_actExit;
+    QAction* m_actToolBar;
+    QAction* m_actStatusBar;
+    QAction* m_actAbout;
+    QAction* m_actLastFile; // the grayed place holder of the recent files
+    QList<QAction*> m_recentActions;
+
+    QMenu* m_menuFile;
+    QToolBar* m_wndToolBar;
+    QToolBar* m_wndDlgBar; // the hint bar
+    QLabel* m_wndHint;
+    QLabel* m_wndReady;
+    QLabel* m_wndIndicators[3]; // Caps Lock, Num Lock, Scroll Lock
+    QSplitter* m_wndSplitter;    // 2 rows: the top splitter, the ranking
+    QSplitter* m_wndSplitterTop; // 2 columns: folder list, file list
+    CDiscReportView* m_pDiscView;
+    CFileListView* m_pFileView;
+    CRankView* m_pRankView;
+
+signals:
+    void recentFileTriggered(const QString& path);
+
+public slots:
+    void OnAppAbout();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateActions();
+    void CreateBars();
+    void CreateClient();
+    void ApplyPaneSizes();
+    void OnBusyChanged(bool bBusy);
+    void UpdateIndicators();
+
+    CTovalineDoc* m_pDoc = nullptr;
+    std::unique_ptr<CLoadProgressDlg> m_pLoadProgress;
+    std::unique_ptr<CStepProgressDlg> m_pStepProgress;
+    bool m_bSplitterCreated = false;
+    bool m_bCloseWhenIdle = false;
+    PaneSizes m_lastSizes{0, 0, 0, 0};
+};
+
+// The lock states the status bar shows, where the platform can tell them.
+struct LockStates {
+    bool bCaps = false, bNum = false, bScroll = false;
+};
+// False when the platform cannot tell the lock states.
+bool QueryLockStates(LockStates& states);

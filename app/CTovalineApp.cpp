@@ -1,0 +1,264 @@
+#include "CTovalineApp.h"
+
+#include "CLoadProgressDlg.h"
+#include "CMainFrame.h"
+#include "CSplashDlg.h"
+#include "CStepProgressDlg.h"
+#include "CTovalineDoc.h"
+#include "QtPlatform.h"
+
+#include "DriveMap.h"
+#include "FileSystem.h"
+#include "MessagePump.h"
+#include "Scan.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QSettings>
+
+namespace {
+
+const QString kRecentGroup = QStringLiteral("Recent File List");
+const QString kCaption = QStringLiteral("Tovaline");
+
+} // namespace
+
+// ---------------------------------------------------------------------------------
+// CRecentFileList
+
+void CRecentFileList::Add(const QString& path)
+{
+    if (path.isEmpty())
+        return;
+    const QString full = QFileInfo(path).absoluteFilePath();
+    m_files.removeAll(full);
+    m_files.prepend(full);
+    while (m_files.size() > kSize)
+        m_files.removeLast();
+}
+
+void CRecentFileList::Remove(const QString& path)
+{
+    m_files.removeAll(path);
+    m_files.removeAll(QFileInfo(path).absoluteFilePath());
+}
+
+void CRecentFileList::Read(QSettings& settings)
+{
+    m_files.clear();
+    settings.beginGroup(kRecentGroup);
+    for (int i = 1; i <= kSize; ++i) {
+        const QString f = settings.value(QStringLiteral("File%1").arg(i)).toString();
+        if (!f.isEmpty() && !m_files.contains(f))
+            m_files.append(f);
+    }
+    settings.endGroup();
+}
+
+void CRecentFileList::Write(QSettings& settings) const
+{
+    settings.beginGroup(kRecentGroup);
+    for (int i = 1; i <= kSize; ++i) {
+        const QString key = QStringLiteral("File%1").arg(i);
+        if (i <= m_files.size())
+            settings.setValue(key, m_files[i - 1]);
+        else
+            settings.remove(key);
+    }
+    settings.endGroup();
+    settings.sync();
+}
+
+// ---------------------------------------------------------------------------------
+// CTovalineApp
+
+CTovalineApp::CTovalineApp() : CTovalineApp(Options{}) {}
+
+CTovalineApp::CTovalineApp(Options options) : m_options(std::move(options)) {}
+
+CTovalineApp::~CTovalineApp()
+{
+    // The views let go of the document before it goes.
+    m_pFrame.reset();
+    m_pDoc.reset();
+}
+
+std::unique_ptr<QSettings> CTovalineApp::OpenSettings() const
+{
+    if (!m_options.strSettingsFile.isEmpty())
+        return std::make_unique<QSettings>(m_options.strSettingsFile, QSettings::IniFormat);
+    return std::make_unique<QSettings>(QString::fromLatin1(kSettingsOrganization),
+                                       QString::fromLatin1(kSettingsApplication));
+}
+
+void CTovalineApp::ShowMessage(const QString& caption, const QString& text)
+{
+    tvl::IMessageSink& sink = m_options.pMessages ? *m_options.pMessages : *m_pMessageBoxes;
+    sink.ShowMessage(caption.toStdString(), text.toStdString(), tvl::MessageIcon::Error);
+}
+
+bool CTovalineApp::InitInstance(const QStringList& args)
+{
+    m_pMessageBoxes = std::make_unique<QtMessageSink>();
+    {
+        auto settings = OpenSettings();
+        m_recent.Read(*settings);
+    }
+
+    if (m_options.bShowSplash) {
+        CSplashDlg splash;
+        splash.exec();
+    }
+
+    if (args.size() > 1) {
+        ShowMessage(kCaption, QStringLiteral("Usage: tovaline [report file]\n\n"
+                                             "Without an argument a new report is created; with "
+                                             "the name of a report file (.tvl) that report is opened."));
+        return false;
+    }
+
+    std::string error;
+    m_pDrives = std::make_unique<tvl::DriveMap>(tvl::DriveMap::FromEnvironment(&error));
+    if (!error.empty()) {
+        ShowMessage(kCaption, QStringLiteral("The drive map in TOVALINE_DRIVES is not valid:\n%1")
+                                  .arg(QString::fromStdString(error)));
+        return false;
+    }
+
+    m_pEventPump = std::make_unique<QtEventPump>();
+    m_pPump = std::make_unique<tvl::MessagePump>(tvl::SystemClock(), m_pEventPump.get());
+    m_pFrame = std::make_unique<CMainFrame>();
+    m_pFrame->SetRecentFiles(m_recent.Files());
+    tvl::IMessageSink& messages = m_options.pMessages ? *m_options.pMessages : *m_pMessageBoxes;
+    m_pEnv.reset(new tvl::ScanEnvironment{tvl::RealFileSystem(), *m_pDrives, m_pFrame->StepProgress(), messages,
+                                          *m_pPump});
+    m_pDoc = std::make_unique<CTovalineDoc>(*m_pEnv, m_pFrame->LoadProgress());
+    m_pFrame->SetDocument(m_pDoc.get());
+
+    CMainFrame* frame = m_pFrame.get();
+    connect(frame->m_actNew, &QAction::triggered, this, &CTovalineApp::OnFileNew);
+    connect(frame->m_actOpen, &QAction::triggered, this, &CTovalineApp::OnFileOpen);
+    connect(frame->m_actSave, &QAction::triggered, this, &CTovalineApp::OnFileSave);
+    connect(frame->m_actSaveAs, &QAction::triggered, this, &CTovalineApp::OnFileSaveAs);
+    connect(frame, &CMainFrame::recentFileTriggered, this, &CTovalineApp::OnOpenRecentFile);
+
+    if (args.isEmpty()) {
+        m_pDoc->SetPathName(QString());
+        const bool ok = m_options.newDocument ? m_options.newDocument(*m_pDoc) : m_pDoc->OnNewDocument();
+        if (!ok)
+            return false;
+    } else if (!OpenDocumentFile(args.front())) {
+        return false;
+    }
+
+    // From now on messages and dialogs belong to the main window.
+    m_pMessageBoxes->SetOwner(frame);
+    m_pDoc->SetMainWindow(frame);
+    frame->show();
+    return true;
+}
+
+void CTovalineApp::ExitInstance()
+{
+    auto settings = OpenSettings();
+    m_recent.Write(*settings);
+}
+
+void CTovalineApp::AddToRecentFileList(const QString& path)
+{
+    m_recent.Add(path);
+    m_pFrame->SetRecentFiles(m_recent.Files());
+    auto settings = OpenSettings();
+    m_recent.Write(*settings);
+}
+
+void CTovalineApp::RemoveFromRecentFileList(const QString& path)
+{
+    m_recent.Remove(path);
+    m_pFrame->SetRecentFiles(m_recent.Files());
+    auto settings = OpenSettings();
+    m_recent.Write(*settings);
+}
+
+void CTovalineApp::OnFileNew()
+{
+    if (!m_pDoc || m_pDoc->IsBusy())
+        return;
+    if (m_options.newDocument)
+        m_options.newDocument(*m_pDoc);
+    else
+        m_pDoc->OnNewDocument();
+}
+
+void CTovalineApp::OnFileOpen()
+{
+    if (!m_pDoc || m_pDoc->IsBusy())
+        return;
+    QString path;
+    if (m_options.openFileName) {
+        path = m_options.openFileName(m_pFrame.get());
+    } else {
+        path = QFileDialog::getOpenFileName(m_pFrame.get(), QStringLiteral("Open"), QString(),
+                                            QString::fromLatin1(kReportFilter) +
+                                                QStringLiteral(";;All files (*)"));
+    }
+    if (!path.isEmpty())
+        OpenDocumentFile(path);
+}
+
+bool CTovalineApp::OpenDocumentFile(const QString& path)
+{
+    if (!m_pDoc || m_pDoc->IsBusy())
+        return false;
+    // The document tells the user why a file cannot be opened.
+    if (!m_pDoc->OnOpenDocument(path))
+        return false;
+    AddToRecentFileList(path);
+    return true;
+}
+
+void CTovalineApp::OnOpenRecentFile(const QString& path)
+{
+    // A recent file that cannot be opened any more leaves the list.
+    if (!OpenDocumentFile(path) && m_pDoc && !m_pDoc->IsBusy())
+        RemoveFromRecentFileList(path);
+}
+
+bool CTovalineApp::OnFileSave()
+{
+    if (!m_pDoc || m_pDoc->IsBusy())
+        return false;
+    const QString path = m_pDoc->GetPathName();
+    if (path.isEmpty())
+        return OnFileSaveAs();
+    if (!m_pDoc->OnSaveDocument(path))
+        return false;
+    AddToRecentFileList(path);
+    return true;
+}
+
+bool CTovalineApp::OnFileSaveAs()
+{
+    if (!m_pDoc || m_pDoc->IsBusy())
+        return false;
+    QString proposed = m_pDoc->GetPathName();
+    if (proposed.isEmpty())
+        proposed = m_pDoc->GetTitle() + QString::fromLatin1(kReportExtension);
+    QString path;
+    if (m_options.saveFileName) {
+        path = m_options.saveFileName(m_pFrame.get(), proposed);
+    } else {
+        QFileDialog dlg(m_pFrame.get(), QStringLiteral("Save as"), proposed,
+                        QString::fromLatin1(kReportFilter) + QStringLiteral(";;All files (*)"));
+        dlg.setAcceptMode(QFileDialog::AcceptSave);
+        dlg.setDefaultSuffix(QString::fromLatin1(kReportExtension).mid(1));
+        if (dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty())
+            path = dlg.selectedFiles().front();
+    }
+    if (path.isEmpty())
+        return false;
+    if (!m_pDoc->OnSaveDocument(path))
+        return false;
+    AddToRecentFileList(path);
+    return true;
+}

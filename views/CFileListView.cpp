@@ -1,0 +1,260 @@
+#include "CFileListView.h"
+
+#include "CTovalineDoc.h"
+#include "GroupThousands.h"
+
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QResizeEvent>
+#include <QTreeView>
+
+#include <algorithm>
+
+int CFileListView::s_nSortDirection = 1;
+
+const char* const kFileListFolderMessage =
+    "View of files is deactivated because the folder is not available.\n\n"
+    "Store the filenames in database when creating the report in order to make this view "
+    "available offline.";
+
+QString FileListDriveMessage(char cDrive)
+{
+    return QStringLiteral("View of files is deactivated because drive %1: is not available.\n\n"
+                          "Store the filenames in database when creating the report in order to "
+                          "make this view available in offline mode.")
+        .arg(QChar(cDrive));
+}
+
+// ---------------------------------------------------------------------------------
+// CFileListModel
+
+int CFileListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_order.size());
+}
+
+int CFileListModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : 2;
+}
+
+QVariant CFileListModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount())
+        return {};
+    const tvl::FileEntry& e = EntryAt(index.row());
+    if (role == Qt::DisplayRole)
+        return index.column() == 0 ? QFile::decodeName(e.strName.c_str())
+                                   : QString::fromStdString(tvl::FormatSize(e.nSize));
+    if (role == Qt::TextAlignmentRole && index.column() == 1)
+        return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+    return {};
+}
+
+QVariant CFileListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal)
+        return {};
+    if (role == Qt::DisplayRole)
+        return section == 0 ? QStringLiteral("File") : QStringLiteral("Size");
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue((section == 0 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
+    return {};
+}
+
+void CFileListModel::SetFiles(std::vector<tvl::FileEntry> files)
+{
+    beginResetModel();
+    m_files = std::move(files);
+    // Every entry was inserted at the top, so the unsorted list shows the last first.
+    m_order.resize(m_files.size());
+    for (std::size_t i = 0; i < m_order.size(); ++i)
+        m_order[i] = static_cast<int>(m_order.size() - 1 - i);
+    endResetModel();
+}
+
+void CFileListModel::Clear()
+{
+    SetFiles({});
+}
+
+void CFileListModel::Sort(int nColumn, int nDirection)
+{
+    emit layoutAboutToBeChanged();
+    const auto& files = m_files;
+    if (nColumn == 0) {
+        std::stable_sort(m_order.begin(), m_order.end(), [&](int a, int b) {
+            return CFileListView::CompareNames(files[a].strName, files[b].strName) * nDirection < 0;
+        });
+    } else {
+        std::stable_sort(m_order.begin(), m_order.end(), [&](int a, int b) {
+            const int c = files[a].nSize > files[b].nSize ? 1 : (files[a].nSize < files[b].nSize ? -1 : 0);
+            return c * nDirection < 0;
+        });
+    }
+    emit layoutChanged();
+}
+
+// ---------------------------------------------------------------------------------
+// CFileListView
+
+int CFileListView::CompareNames(const std::string& a, const std::string& b)
+{
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        unsigned char ca = static_cast<unsigned char>(a[i]);
+        unsigned char cb = static_cast<unsigned char>(b[i]);
+        if (ca >= 'A' && ca <= 'Z')
+            ca = static_cast<unsigned char>(ca - 'A' + 'a');
+        if (cb >= 'A' && cb <= 'Z')
+            cb = static_cast<unsigned char>(cb - 'A' + 'a');
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+CFileListView::CFileListView(QWidget* parent)
+    : CView(parent)
+    , m_list(new QTreeView(this))
+    , m_staticMessage(new QLabel(this))
+    , m_model(new CFileListModel(this))
+{
+    setObjectName(QStringLiteral("CFileListView"));
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Window);
+
+    m_list->setObjectName(QStringLiteral("fileList"));
+    m_list->setModel(m_model);
+    m_list->setRootIsDecorated(false);
+    m_list->setItemsExpandable(false);
+    m_list->setUniformRowHeights(true);
+    m_list->setAllColumnsShowFocus(true); // a click selects the whole row
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_list->setSortingEnabled(false); // the view sorts by its own rules
+    QHeaderView* header = m_list->header();
+    header->setStretchLastSection(false);
+    header->setSectionsClickable(true);
+    header->setSectionsMovable(false);
+    header->resizeSection(0, 100);
+    header->resizeSection(1, 100);
+    connect(header, &QHeaderView::sectionClicked, this, &CFileListView::OnColumnClick);
+    m_list->setGeometry(0, 0, 1, 1);
+    m_list->hide();
+
+    m_staticMessage->setObjectName(QStringLiteral("fileListMessage"));
+    m_staticMessage->setWordWrap(true);
+    m_staticMessage->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_staticMessage->setGeometry(0, 0, 1, 1);
+    m_staticMessage->hide();
+}
+
+void CFileListView::OnUpdate(CView*, int)
+{
+    FillFileList();
+}
+
+bool CFileListView::ReadFolder(const std::string& strPath, std::vector<tvl::FileEntry>& files) const
+{
+    const tvl::ScanEnvironment& env = GetDocument()->Environment();
+    const std::optional<std::string> real = env.drives.RealPath(strPath);
+    if (!real)
+        return false;
+    std::vector<tvl::DirEntry> entries;
+    if (!tvl::ListDirectory(env.fs, *real, entries))
+        return false;
+    files.reserve(entries.size());
+    for (tvl::DirEntry& e : entries) {
+        if (e.isDir)
+            continue;
+        files.push_back({std::move(e.name), static_cast<std::int64_t>(e.size)});
+    }
+    return true;
+}
+
+void CFileListView::FillFileList()
+{
+    CTovalineDoc* pDoc = GetDocument();
+    if (!pDoc)
+        return;
+    const std::string strPath = pDoc->m_strSelectedPath;
+    QString strMessage;
+
+    tvl::DriveReport* pDrive = nullptr;
+    if (!strPath.empty()) {
+        for (int i = 0; i < pDoc->m_nDrives && i < static_cast<int>(pDoc->m_pDriveReports.size()); ++i) {
+            tvl::DriveReport* d = pDoc->m_pDriveReports[i].get();
+            if (d && d->cDrive == strPath[0]) {
+                pDrive = d;
+                break;
+            }
+        }
+    }
+    if (!pDrive) {
+        // No folder selected: only the background shows; the rows stay hidden.
+        m_list->hide();
+        m_staticMessage->hide();
+        return;
+    }
+
+    bool bShown = false;
+    std::vector<tvl::FileEntry> files;
+    if (pDrive->bStoreFileNames) {
+        // Offline listing: the report's own entries, whether the drive is there or not.
+        bShown = true;
+        if (pDoc->m_pSelectedFolder)
+            files = pDoc->m_pSelectedFolder->files;
+    } else {
+        // Live listing. A drive found missing once stays unavailable for this report.
+        if (pDrive->bAvailable && !pDoc->Environment().drives.IsAvailable(pDrive->cDrive))
+            pDrive->bAvailable = false;
+        if (!pDrive->bAvailable)
+            strMessage = FileListDriveMessage(pDrive->cDrive);
+        bShown = pDrive->bAvailable;
+        if (bShown && !ReadFolder(strPath, files)) {
+            files.clear();
+            strMessage = QString::fromLatin1(kFileListFolderMessage);
+            bShown = false;
+        }
+    }
+
+    m_model->SetFiles(std::move(files));
+    if (bShown)
+        SortList();
+    m_list->setVisible(bShown);
+    m_staticMessage->setVisible(!bShown);
+    m_staticMessage->setText(bShown ? QString() : strMessage);
+}
+
+void CFileListView::SortList()
+{
+    m_model->Sort(m_nSortColumn, s_nSortDirection);
+    m_list->header()->setSortIndicatorShown(true);
+    m_list->header()->setSortIndicator(m_nSortColumn == 0 ? 0 : 1,
+                                       s_nSortDirection > 0 ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+
+void CFileListView::OnColumnClick(int n)
+{
+    if (n == m_nSortColumn)
+        s_nSortDirection = -s_nSortDirection;
+    else
+        m_nSortColumn = n;
+    SortList();
+}
+
+void CFileListView::resizeEvent(QResizeEvent* event)
+{
+    CView::resizeEvent(event);
+    const int cx = event->size().width();
+    const int cy = event->size().height();
+    m_staticMessage->setGeometry(5, 5, std::max(cx - 10, 0), std::max(cy - 10, 0));
+    m_list->setGeometry(0, 0, cx, cy);
+    // The 15 pixels are left for the vertical scroll bar.
+    const int w = 3 * (cx - 15) / 5;
+    m_list->header()->resizeSection(0, std::max(w, 0));
+    m_list->header()->resizeSection(1, std::max(cx - 15 - w, 0));
+}

@@ -1,0 +1,94 @@
+// The files of the folder selected in the folder view: the file entries stored in
+// the report (offline listing) or, when the report keeps no file names, the folder
+// as it is on disc right now (live listing). When neither can be shown, a text in
+// place of the list says why.
+#pragma once
+
+#include "View.h"
+
+#include "Report.h"
+
+#include <QAbstractTableModel>
+#include <vector>
+
+class QLabel;
+class QTreeView;
+
+namespace tvl {
+class DriveMap;
+class IFileSystem;
+}
+
+// The rows of the file list: the view's own copies of the listed entries and the
+// order in which they are shown. Sorting permutes the order, never the copies.
+class CFileListModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    // Replaces the rows; each new row is put on top of the previous ones, as the
+    // listing delivers them.
+    void SetFiles(std::vector<tvl::FileEntry> files);
+    void Clear();
+    // Sorts by name (column 0) or size (any other column) times the direction.
+    void Sort(int nColumn, int nDirection);
+
+    const std::vector<tvl::FileEntry>& Files() const { return m_files; }
+    // The entry shown in a row.
+    const tvl::FileEntry& EntryAt(int nRow) const { return m_files[m_order[nRow]]; }
+
+private:
+    std::vector<tvl::FileEntry> m_files;
+    std::vector<int> m_order; // row -> index into m_files
+};
+
+class CFileListView : public CView {
+    Q_OBJECT
+public:
+    explicit CFileListView(QWidget* parent = nullptr);
+
+    void OnUpdate(CView* pSender, int lHint) override;
+
+    // The update: lists the selected folder or says why it cannot.
+    void FillFileList();
+    void SortList();
+    // A click on the heading of column n: the same column again reverses the
+    // direction, another column keeps it.
+    void OnColumnClick(int n);
+
+    // The sort direction every file list shares for the whole run: +1 ascending,
+    // -1 descending. It starts at +1.
+    static int SortDirection() { return s_nSortDirection; }
+    static void SetSortDirection(int nDirection) { s_nSortDirection = nDirection < 0 ? -1 : 1; }
+
+    int SortColumn() const { return m_nSortColumn; }
+    QTreeView* List() const { return m_list; }
+    QLabel* Message() const { return m_staticMessage; }
+    const CFileListModel& Model() const { return *m_model; }
+
+    // Case-insensitive comparison of names, byte by byte with A..Z taken as a..z.
+    static int CompareNames(const std::string& a, const std::string& b);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    // The live listing of the selected folder; false when the folder cannot be read.
+    bool ReadFolder(const std::string& strPath, std::vector<tvl::FileEntry>& files) const;
+
+    QTreeView* m_list;
+    QLabel* m_staticMessage;
+    CFileListModel* m_model;
+    int m_nSortColumn = 0;
+
+    static int s_nSortDirection;
+};
+
+// The two reasons for showing no files.
+QString FileListDriveMessage(char cDrive);
+extern const char* const kFileListFolderMessage;

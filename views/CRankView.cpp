@@ -1,0 +1,148 @@
+#include "CRankView.h"
+
+#include "CTovalineDoc.h"
+#include "GroupThousands.h"
+
+#include <QFile>
+#include <QHeaderView>
+#include <QResizeEvent>
+#include <QTabBar>
+#include <QTreeWidget>
+
+#include <algorithm>
+
+CRankView::CRankView(QWidget* parent)
+    : CView(parent)
+    , m_wndRankList(new QTreeWidget(this))
+    , m_wndDriveTabs(new QTabBar(this))
+{
+    setObjectName(QStringLiteral("CRankView"));
+    setAutoFillBackground(true);
+    setBackgroundRole(QPalette::Window);
+
+    m_wndRankList->setObjectName(QStringLiteral("rankList"));
+    m_wndRankList->setGeometry(0, 0, 1, 1);
+    m_wndRankList->setRootIsDecorated(false);
+    m_wndRankList->setItemsExpandable(false);
+    m_wndRankList->setUniformRowHeights(true);
+    m_wndRankList->setAllColumnsShowFocus(true); // a click selects the whole row
+    m_wndRankList->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_wndRankList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_wndRankList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_wndRankList->setColumnCount(4);
+    auto* header = new QTreeWidgetItem;
+    header->setText(0, QStringLiteral("Rank"));
+    header->setText(1, QStringLiteral("File"));
+    header->setText(2, QStringLiteral("Size"));
+    header->setText(3, QStringLiteral("Location"));
+    header->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+    m_wndRankList->setHeaderItem(header);
+    m_wndRankList->header()->setStretchLastSection(false);
+    m_wndRankList->header()->setSectionsMovable(false);
+    for (int c = 0; c < 4; ++c)
+        m_wndRankList->header()->resizeSection(c, 100);
+
+    m_wndDriveTabs->setObjectName(QStringLiteral("driveTabs"));
+    m_wndDriveTabs->setShape(QTabBar::RoundedWest);
+    m_wndDriveTabs->setDrawBase(false);
+    m_wndDriveTabs->setExpanding(false);
+    m_wndDriveTabs->setGeometry(0, 0, 25, 100);
+    connect(m_wndDriveTabs, &QTabBar::currentChanged, this, &CRankView::OnTabChanged);
+}
+
+void CRankView::OnUpdate(CView*, int lHint)
+{
+    if (lHint != 0)
+        return;
+    FillDriveTabs();
+    FillRankList();
+}
+
+void CRankView::FillDriveTabs()
+{
+    m_bFilling = true;
+    while (m_wndDriveTabs->count() > 0)
+        m_wndDriveTabs->removeTab(m_wndDriveTabs->count() - 1);
+    m_wndDriveTabs->addTab(QStringLiteral("All"));
+    if (CTovalineDoc* pDoc = GetDocument()) {
+        const int n = std::min(pDoc->m_nDrives, static_cast<int>(pDoc->m_pDriveReports.size()));
+        for (int i = 0; i < n; ++i) {
+            const tvl::DriveReport* d = pDoc->m_pDriveReports[i].get();
+            // A drive whose report could not be built keeps its place with an empty ranking.
+            m_wndDriveTabs->addTab(d ? QStringLiteral("%1:").arg(QChar(d->cDrive)) : QStringLiteral("?:"));
+        }
+    }
+    m_wndDriveTabs->setCurrentIndex(0);
+    m_bFilling = false;
+    LayoutControls(width(), height());
+}
+
+void CRankView::FillRankList()
+{
+    CTovalineDoc* pDoc = GetDocument();
+    const bool bRanking = pDoc && pDoc->m_bRanking;
+    m_wndDriveTabs->setVisible(bRanking);
+    m_wndRankList->setVisible(bRanking);
+    if (!bRanking)
+        return;
+
+    static const std::vector<tvl::RankEntry> kNone;
+    const std::vector<tvl::RankEntry>* pRanking = &kNone;
+    const int s = m_wndDriveTabs->currentIndex();
+    if (s <= 0) {
+        pRanking = &pDoc->m_rankingAll;
+    } else if (s - 1 < static_cast<int>(pDoc->m_pDriveReports.size()) && pDoc->m_pDriveReports[s - 1]) {
+        pRanking = &pDoc->m_pDriveReports[s - 1]->ranking;
+    }
+
+    // Rows are reused: existing ones are overwritten, missing ones appended, the
+    // surplus trimmed from the end. Selection and scroll position stay.
+    const int nEntries = static_cast<int>(pRanking->size());
+    for (int k = 0; k < nEntries; ++k) {
+        QTreeWidgetItem* item = m_wndRankList->topLevelItem(k);
+        if (!item) {
+            item = new QTreeWidgetItem;
+            item->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
+            m_wndRankList->addTopLevelItem(item);
+        }
+        const tvl::RankEntry& e = (*pRanking)[k];
+        item->setText(0, QString::number(k + 1));
+        item->setText(1, QFile::decodeName(e.strName.c_str()));
+        item->setText(2, QString::fromStdString(tvl::FormatSize(e.nSize)));
+        item->setText(3, QFile::decodeName(e.strLocation.c_str()));
+    }
+    while (m_wndRankList->topLevelItemCount() > nEntries)
+        delete m_wndRankList->takeTopLevelItem(m_wndRankList->topLevelItemCount() - 1);
+}
+
+void CRankView::OnTabChanged(int)
+{
+    if (!m_bFilling)
+        FillRankList();
+}
+
+void CRankView::resizeEvent(QResizeEvent* event)
+{
+    CView::resizeEvent(event);
+    LayoutControls(event->size().width(), event->size().height());
+}
+
+void CRankView::LayoutControls(int cx, int cy)
+{
+    const int h = std::max(cy - kTabTop, 0);
+    m_wndDriveTabs->setGeometry(0, kTabTop, 10, h);
+    // The strip is as wide as its widest tab reaches, and never narrower than 10.
+    int w = 10;
+    for (int i = 0; i < m_wndDriveTabs->count(); ++i) {
+        const QRect r = m_wndDriveTabs->tabRect(i);
+        w = std::max(w, r.x() + r.width());
+    }
+    m_wndRankList->setGeometry(w + 1, 0, std::max(cx - w - 1, 0), cy);
+    QHeaderView* header = m_wndRankList->header();
+    const int wText = std::max((cx - w - 166) / 2, 0);
+    header->resizeSection(0, 50);
+    header->resizeSection(1, wText);
+    header->resizeSection(2, 100);
+    header->resizeSection(3, wText);
+    m_wndDriveTabs->setGeometry(0, kTabTop, w, h);
+}
