@@ -18,11 +18,26 @@ public:
     // Hint 0 refills the list; other hints are ignored.
     void OnUpdate(CView* pSender, int lHint) override;
 
-    // Brings the rows into line with the folders' display flags.
+    // Brings the rows into line with the folders' display flags; the selected row
+    // number stays, and when it now shows another folder the document hears of it.
     void FillList();
+
+    // Expands or collapses the folder of a row (double-click, Enter).
+    void OnItemActivate(int row);
+    // Makes the folder of the selected row the document's selected folder and sends
+    // hint 1, but only when its path differs from the document's. No selected row:
+    // the document keeps its selection.
+    void OnItemChanged();
+
+    // Column widths for a view width: "Folder" a third of what is left after 15
+    // pixels for the scroll bar, the four others a quarter each of the rest.
+    static void ColumnWidths(int cx, int widths[5]);
 
     CFolderListCtrl* m_list = nullptr;
     FolderListModel* Model() const { return m_model; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     FolderListModel* m_model = nullptr;

@@ -1,0 +1,153 @@
+#include "CFolderListCtrl.h"
+
+#include "FolderImages.h"
+#include "FolderListModel.h"
+
+#include <QHeaderView>
+#include <QPainter>
+#include <QStyleOptionFocusRect>
+
+#include <cmath>
+
+FolderRowDelegate::FolderRowDelegate(CFolderListCtrl* list) : QAbstractItemDelegate(list), m_list(list) {}
+
+QSize FolderRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const
+{
+    return QSize(100, std::max(18, option.fontMetrics.height() + 4));
+}
+
+FolderRowDelegate::Bar FolderRowDelegate::BarGeometry(const QRect& textCell, double v)
+{
+    // Frame: the cell less 35 pixels on the right and 2 above and below (right and
+    // bottom exclusive). Coloured part: (frame width - 3) * v / 100 pixels, truncated,
+    // from the left inner edge; grey rest after it up to the right inner edge.
+    Bar bar;
+    const int left = textCell.left();
+    const int right = textCell.left() + textCell.width() - kNumberRoom; // exclusive
+    const int top = textCell.top() + 2;
+    const int bottom = textCell.top() + textCell.height() - 2; // exclusive
+    if (right - left < 3 || bottom - top < 3)
+        return bar;
+    bar.frame = QRect(left, top, right - left, bottom - top);
+    const int n = static_cast<int>((right - left - 3) * v * 0.01);
+    if (v < 100)
+        bar.rest = QRect(QPoint(left + n + 1, top + 1), QPoint(right - 2, bottom - 2));
+    if (n > 0)
+        bar.filled = QRect(left + 1, top + 1, n, bottom - top - 2);
+    return bar;
+}
+
+void FolderRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    const QRect cell = option.rect;
+    const int column = index.column();
+    const int level = index.data(FolderListModel::LevelRole).toInt();
+    const bool highlighted = (option.state & QStyle::State_Selected) && m_list->ShowsSelection();
+    const QPalette& pal = option.palette;
+
+    // The paint area begins 2 pixels before the name; indentation and image stay
+    // on the plain window background.
+    QRect area = cell;
+    const int x0 = cell.left() + TextStart(level);
+    if (column == FolderListModel::ColFolder)
+        area.setLeft(x0 - 2);
+    painter->fillRect(cell, pal.color(QPalette::Base));
+    if (highlighted)
+        painter->fillRect(area, pal.color(QPalette::Highlight));
+    painter->setPen(pal.color(highlighted ? QPalette::HighlightedText : QPalette::Text));
+
+    const QString text = index.data(Qt::DisplayRole).toString();
+    switch (column) {
+    case FolderListModel::ColFolder: {
+        const int image = index.data(FolderListModel::ImageRole).toInt();
+        painter->drawPixmap(x0 - 17, cell.top() + (cell.height() - 16) / 2, FolderImage(image));
+        const QRect textRect(x0, cell.top(), std::max(0, cell.right() + 1 - x0), cell.height());
+        painter->save();
+        painter->setClipRect(textRect);
+        painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
+        painter->restore();
+        break;
+    }
+    case FolderListModel::ColSpaceWithSubs:
+    case FolderListModel::ColSpaceWithoutSubs: {
+        const QRect textRect(cell.left() + 2, cell.top(), cell.width() - 5, cell.height());
+        painter->drawText(textRect, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, text);
+        break;
+    }
+    case FolderListModel::ColPercentOfParent:
+    case FolderListModel::ColPercentOfDisc: {
+        const QVariant value = index.data(FolderListModel::PercentRole);
+        if (!value.isValid())
+            break;
+        const double v = value.toDouble();
+        if (v < 0)
+            break; // no value: neither number nor bar
+        const QRect textRect(cell.left() + 2, cell.top(), cell.width() - 5, cell.height());
+        painter->drawText(textRect, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, text);
+        // Bright bars on even levels, dark ones on odd levels; the grey rest is the
+        // lighter the darker the bar.
+        const int s = level % 2 == 0 ? 255 : 128;
+        const QColor barColour = column == FolderListModel::ColPercentOfParent ? QColor(0, 0, s) : QColor(s, 0, 0);
+        const int g = 235 - (s - 128) / 6;
+        const Bar bar = BarGeometry(textRect, v);
+        if (bar.frame.isEmpty())
+            break;
+        painter->save();
+        painter->setPen(QColor(128, 128, 128));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRect(bar.frame.adjusted(0, 0, -1, -1));
+        if (!bar.rest.isEmpty())
+            painter->fillRect(bar.rest, QColor(g, g, g));
+        if (!bar.filled.isEmpty())
+            painter->fillRect(bar.filled, barColour);
+        painter->restore();
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+CFolderListCtrl::CFolderListCtrl(QWidget* parent) : QTableView(parent)
+{
+    setItemDelegate(new FolderRowDelegate(this));
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setShowGrid(false);
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
+    setTabKeyNavigation(false);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(std::max(18, fontMetrics().height() + 4));
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setStretchLastSection(false);
+    horizontalHeader()->setSectionsClickable(false);
+    horizontalHeader()->setDefaultSectionSize(100);
+}
+
+void CFolderListCtrl::paintEvent(QPaintEvent* event)
+{
+    QTableView::paintEvent(event);
+    // The focus rectangle goes around the whole paint area of the current row.
+    const QModelIndex current = currentIndex();
+    if (!hasFocus() || !current.isValid() || !model())
+        return;
+    const int row = current.row();
+    const QModelIndex first = model()->index(row, 0);
+    const QModelIndex last = model()->index(row, model()->columnCount() - 1);
+    QRect r = visualRect(first).united(visualRect(last));
+    if (!r.isValid())
+        return;
+    r.setLeft(visualRect(first).left() + FolderRowDelegate::TextStart(first.data(FolderListModel::LevelRole).toInt()) - 2);
+    QPainter painter(viewport());
+    QStyleOptionFocusRect opt;
+    opt.initFrom(this);
+    opt.rect = r;
+    opt.backgroundColor = palette().color(selectionModel()->isRowSelected(row, QModelIndex()) ? QPalette::Highlight
+                                                                                               : QPalette::Base);
+    style()->drawPrimitive(QStyle::PE_FrameFocusRect, &opt, &painter, this);
+}

@@ -1,0 +1,47 @@
+// The list of the folder view: a flat table over FolderListModel whose rows are drawn
+// by FolderRowDelegate (indentation, folder image, share bars). Fixed row height, one
+// selected row at a time, whole rows selected.
+#pragma once
+
+#include <QAbstractItemDelegate>
+#include <QTableView>
+
+class CFolderListCtrl;
+
+// Draws one cell of a folder row.
+class FolderRowDelegate : public QAbstractItemDelegate {
+    Q_OBJECT
+public:
+    explicit FolderRowDelegate(CFolderListCtrl* list);
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+    // Geometry of the drawing, relative to the row's left edge and the cell.
+    static constexpr int kIconRight = 18;  // right edge of the image column of level 0
+    static constexpr int kIndent = 16;     // per level
+    static constexpr int kNumberRoom = 35; // kept free right of a bar for the number
+    // Start of the folder name in a row of the given level.
+    static int TextStart(int level) { return kIconRight + 2 + kIndent * level; }
+
+    // The bar of a share cell: the frame, the coloured part and the grey rest, for a
+    // cell rectangle and the printed value v (>= 0). Empty rectangles are not drawn.
+    struct Bar {
+        QRect frame, filled, rest;
+    };
+    static Bar BarGeometry(const QRect& textCell, double v);
+
+private:
+    CFolderListCtrl* m_list;
+};
+
+class CFolderListCtrl : public QTableView {
+    Q_OBJECT
+public:
+    explicit CFolderListCtrl(QWidget* parent = nullptr);
+
+    // Whether the selected row is drawn highlighted: only while the list has the focus.
+    bool ShowsSelection() const { return hasFocus(); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+};

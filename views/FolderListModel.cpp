@@ -1,0 +1,238 @@
+#include "FolderListModel.h"
+
+#include "GroupThousands.h"
+#include "ReportDocument.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+using tvl::DriveReport;
+using tvl::FolderRecord;
+
+namespace {
+
+QString ToQString(const std::string& s)
+{
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// The share as the row prints it; the bar is drawn from this value, so bar and
+// number always agree.
+double PrintedPercent(double d)
+{
+    const std::string text = tvl::FormatPercent(d);
+    return std::strtod(text.c_str(), nullptr);
+}
+
+} // namespace
+
+FolderListModel::FolderListModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+std::string FolderListModel::FolderName(const std::string& strPath)
+{
+    if (strPath.empty())
+        return {};
+    const std::string trimmed = strPath.substr(0, strPath.size() - 1);
+    const std::size_t slash = trimmed.rfind('\\');
+    return slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
+}
+
+int FolderListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : m_nReportedRows;
+}
+
+int FolderListModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : ColCount;
+}
+
+FolderRecord* FolderListModel::FolderAt(int row) const
+{
+    if (!m_pDoc || row < 0 || static_cast<std::size_t>(row) >= m_rows.size())
+        return nullptr;
+    const RowKey key = m_rows[static_cast<std::size_t>(row)];
+    if (key.nDrive >= static_cast<int>(m_pDoc->m_pDriveReports.size()))
+        return nullptr;
+    const DriveReport* drive = m_pDoc->m_pDriveReports[static_cast<std::size_t>(key.nDrive)].get();
+    return drive ? drive->GetFolder(key.nPos) : nullptr;
+}
+
+QVariant FolderListModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid())
+        return {};
+    const FolderRecord* f = FolderAt(index.row());
+    if (!f)
+        return {};
+    const int col = index.column();
+    switch (role) {
+    case Qt::DisplayRole:
+        switch (col) {
+        case ColFolder: return ToQString(FolderName(f->strPath));
+        case ColSpaceWithSubs: return QString::fromStdString(tvl::FormatSize(f->nSpaceWithSubs));
+        case ColPercentOfParent: return QString::fromStdString(tvl::FormatPercent(f->dPercentOfParent));
+        case ColPercentOfDisc: return QString::fromStdString(tvl::FormatPercent(f->dPercentOfDisc));
+        case ColSpaceWithoutSubs: return QString::fromStdString(tvl::FormatSize(f->nSpaceWithoutSubs));
+        default: return {};
+        }
+    case Qt::TextAlignmentRole:
+        return col == ColFolder ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignRight | Qt::AlignVCenter);
+    case Qt::ToolTipRole:
+        return col == ColFolder ? ToQString(f->strPath) : QVariant();
+    case LevelRole:
+        return f->nLevel;
+    case ImageRole: {
+        const RowKey key = m_rows[static_cast<std::size_t>(index.row())];
+        if (key.nPos == 0)
+            return 0;
+        return f->bHasSubFolders ? 1 + (f->bExpanded ? 1 : 0) : 3;
+    }
+    case PercentRole:
+        if (col == ColPercentOfParent)
+            return PrintedPercent(f->dPercentOfParent);
+        if (col == ColPercentOfDisc)
+            return PrintedPercent(f->dPercentOfDisc);
+        return {};
+    default:
+        return {};
+    }
+}
+
+QVariant FolderListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal)
+        return {};
+    if (role == Qt::TextAlignmentRole)
+        return section == ColFolder ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignRight | Qt::AlignVCenter);
+    if (role != Qt::DisplayRole)
+        return {};
+    switch (section) {
+    case ColFolder: return QStringLiteral("Folder");
+    case ColSpaceWithSubs: return QStringLiteral("Space (with subs)");
+    case ColPercentOfParent: return QStringLiteral("% of parent folder");
+    case ColPercentOfDisc: return QStringLiteral("% of disc");
+    case ColSpaceWithoutSubs: return QStringLiteral("Space (w/o subs)");
+    default: return {};
+    }
+}
+
+void FolderListModel::ComputeSubtreeEnds()
+{
+    m_subtreeEnd.clear();
+    if (!m_pDoc)
+        return;
+    m_subtreeEnd.resize(m_pDoc->m_pDriveReports.size());
+    std::vector<int> open; // positions whose subtree is still running
+    for (std::size_t d = 0; d < m_pDoc->m_pDriveReports.size(); ++d) {
+        const DriveReport* drive = m_pDoc->m_pDriveReports[d].get();
+        if (!drive)
+            continue;
+        const auto& folders = drive->Folders();
+        std::vector<int>& end = m_subtreeEnd[d];
+        end.assign(folders.size(), static_cast<int>(folders.size()));
+        open.clear();
+        for (std::size_t i = 0; i < folders.size(); ++i) {
+            const int level = folders[i]->nLevel;
+            while (!open.empty() && folders[static_cast<std::size_t>(open.back())]->nLevel >= level) {
+                end[static_cast<std::size_t>(open.back())] = static_cast<int>(i);
+                open.pop_back();
+            }
+            open.push_back(static_cast<int>(i));
+        }
+    }
+}
+
+void FolderListModel::Fill()
+{
+    ComputeSubtreeEnds();
+    std::vector<RowKey> rows;
+    if (m_pDoc) {
+        std::size_t shown = 0;
+        for (const auto& drive : m_pDoc->m_pDriveReports)
+            if (drive)
+                for (const FolderRecord* f : drive->Folders())
+                    shown += f->bVisible ? 1 : 0;
+        rows.reserve(shown);
+        for (std::size_t d = 0; d < m_pDoc->m_pDriveReports.size(); ++d) {
+            const DriveReport* drive = m_pDoc->m_pDriveReports[d].get();
+            if (!drive)
+                continue;
+            const auto& folders = drive->Folders();
+            for (std::size_t p = 0; p < folders.size(); ++p)
+                if (folders[p]->bVisible)
+                    rows.push_back({static_cast<int>(d), static_cast<int>(p)});
+        }
+    }
+    ApplyRows(std::move(rows), 0);
+}
+
+bool FolderListModel::Activate(int row)
+{
+    FolderRecord* f = FolderAt(row);
+    if (!f || !f->bHasSubFolders)
+        return false;
+    const RowKey key = m_rows[static_cast<std::size_t>(row)];
+    const DriveReport* drive = m_pDoc->m_pDriveReports[static_cast<std::size_t>(key.nDrive)].get();
+    const auto& folders = drive->Folders();
+    if (static_cast<std::size_t>(key.nDrive) >= m_subtreeEnd.size() ||
+        m_subtreeEnd[static_cast<std::size_t>(key.nDrive)].size() != folders.size())
+        ComputeSubtreeEnds();
+    const std::vector<int>& subtreeEnd = m_subtreeEnd[static_cast<std::size_t>(key.nDrive)];
+    const int end = subtreeEnd[static_cast<std::size_t>(key.nPos)];
+
+    const bool wasExpanded = f->bExpanded;
+    f->bExpanded = !wasExpanded;
+    std::vector<RowKey> branch; // the rows of the subtree after the change
+    if (wasExpanded) {
+        // Collapse: the whole branch disappears and closes, however deep it was open.
+        for (int q = key.nPos + 1; q < end; ++q) {
+            FolderRecord* g = folders[static_cast<std::size_t>(q)];
+            g->bVisible = false;
+            g->bExpanded = false;
+        }
+    } else {
+        // Expand: the direct children appear; deeper folders keep their flags. A
+        // hidden folder's branch is hidden as a whole, so it is skipped in one step.
+        for (int q = key.nPos + 1; q < end;) {
+            FolderRecord* g = folders[static_cast<std::size_t>(q)];
+            if (g->pParent == f)
+                g->bVisible = true;
+            if (g->bVisible) {
+                branch.push_back({key.nDrive, q});
+                ++q;
+            } else {
+                q = subtreeEnd[static_cast<std::size_t>(q)];
+            }
+        }
+    }
+
+    // Splice: the rows of the branch follow the activated row directly.
+    std::vector<RowKey> rows = m_rows;
+    const auto first = rows.begin() + row + 1;
+    const auto last = std::lower_bound(first, rows.end(), RowKey{key.nDrive, end});
+    const auto at = rows.erase(first, last);
+    rows.insert(at, branch.begin(), branch.end());
+    ApplyRows(std::move(rows), row);
+    return true;
+}
+
+void FolderListModel::ApplyRows(std::vector<RowKey>&& newRows, int firstChanged)
+{
+    const int oldCount = m_nReportedRows;
+    const int newCount = static_cast<int>(newRows.size());
+    m_rows = std::move(newRows);
+    if (newCount < oldCount) {
+        beginRemoveRows(QModelIndex(), newCount, oldCount - 1);
+        m_nReportedRows = newCount;
+        endRemoveRows();
+    }
+    const int lastCommon = std::min(oldCount, newCount) - 1;
+    if (firstChanged <= lastCommon)
+        emit dataChanged(index(firstChanged, 0), index(lastCommon, ColCount - 1));
+    if (newCount > oldCount) {
+        beginInsertRows(QModelIndex(), oldCount, newCount - 1);
+        m_nReportedRows = newCount;
+        endInsertRows();
+    }
+}
