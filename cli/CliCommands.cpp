@@ -20,6 +20,7 @@ namespace {
 const char* const kHelp = R"HELP(Usage:
   tovaline-cli drives [-d L=DIR]...
   tovaline-cli scan [-r N | --no-ranking] [-f] [-d L=DIR]... [-o FILE] LETTER...
+  tovaline-cli show [--json] FILE
   tovaline-cli --help
 
 Tovaline measures how the space of drives is used, folder by folder.
@@ -42,15 +43,23 @@ Commands:
     -r N              rank the N largest files (1 to 1000, default 100)
     --no-ranking      make no ranking
     -f                store the file names of every folder in the report
-    -o FILE           write the report to FILE (a .tvl report) instead of printing it
+    -o FILE           write the report to FILE (a .tvl report) instead of printing it;
+                      an existing FILE is replaced only once the new one is complete
+  show FILE           read the report file FILE and print it as scan does
+    --json            print it as JSON instead: {version, ranking, totalFolders,
+                      drives: [{drive, storeFileNames, folders: [{path, level,
+                      spaceWithoutSubs, spaceWithSubs, percentOfParent, percentOfDisc,
+                      files: [{name, size}]}], ranking: [{name, location, size}]}],
+                      rankingAll}; names as UTF-8, invalid bytes as U+FFFD, -1 for a
+                      share without value
 
 Directory names beginning with "." are skipped with everything below them;
 symbolic links are never followed and count with their own size; directories on
 another file system than their drive's are recorded but not entered.
 
 Progress is shown on stderr when it is a terminal; messages go to stderr as
-"CAPTION: TEXT". Exit status: 0 success, 1 a report could not be created or
-written, 2 usage error.
+"CAPTION: TEXT". Exit status: 0 success, 1 a report could not be created,
+written or read, 2 usage error.
 )HELP";
 
 class StreamMessageSink final : public IMessageSink {
@@ -208,8 +217,44 @@ int Scan(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
         return kFailed;
 
     if (!outputFile.empty())
-        return Usage(err, "-o is not available in this build");
+        return doc.OnSaveDocument(outputFile) ? kOk : kFailed;
     PrintReportText(out, doc);
+    return kOk;
+}
+
+int Show(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+{
+    bool json = false;
+    std::string file;
+    bool haveFile = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--json") {
+            json = true;
+        } else if (haveFile) {
+            return Usage(err, "show takes one report file");
+        } else if (!a.empty() && a[0] == '-' && a != "-") {
+            return Usage(err, "unknown option '" + a + "'");
+        } else {
+            file = a == "-" ? "/dev/stdin" : a;
+            haveFile = true;
+        }
+    }
+    if (!haveFile)
+        return Usage(err, "show needs a report file");
+
+    StreamMessageSink messages(err);
+    NullStepProgress quiet;
+    MessagePump pump;
+    DriveMap noDrives;
+    ScanEnvironment env{RealFileSystem(), noDrives, quiet, messages, pump};
+    ReportDocument doc(env);
+    if (!doc.OnOpenDocument(file))
+        return kFailed;
+    if (json)
+        PrintReportJson(out, doc);
+    else
+        PrintReportText(out, doc);
     return kOk;
 }
 
@@ -218,7 +263,7 @@ int Scan(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal)
 {
     if (args.empty())
-        return Usage(err, "a command is needed (drives, scan)");
+        return Usage(err, "a command is needed (drives, scan, show)");
     const std::string& cmd = args[0];
     if (cmd == "--help" || cmd == "-h" || cmd == "help") {
         out << kHelp;
@@ -228,6 +273,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         return Drives(args, out, err);
     if (cmd == "scan")
         return Scan(args, out, err, errIsTerminal);
+    if (cmd == "show")
+        return Show(args, out, err);
     return Usage(err, "unknown command '" + cmd + "'");
 }
 

@@ -1,0 +1,150 @@
+// Open and Save of the document on real files: messages, the progress display,
+// and that a failed Save never destroys the report already on disc.
+#include "format_support.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tvl::test {
+namespace {
+
+void MakeSmallReport(ReportDocument& doc)
+{
+    doc.m_bRanking = true;
+    AddDrive(doc, 'C', true, {{"C:\\", 0, 5, 5, -1, -1, {{"f", 5}}}}, {{"f", "C:\\", 5}});
+    doc.m_rankingAll = {{"f", "C:\\", 5}};
+}
+
+TEST(OpenSave, SaveThenOpenShowsTheLoadProgressAndNoMessage)
+{
+    TempDir dir;
+    DocFixture f;
+    MakeSmallReport(f.doc);
+    ASSERT_TRUE(f.doc.OnSaveDocument(dir.Abs("r.tvl")));
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"r.tvl"});
+
+    DocFixture g;
+    RecordingLoadProgress progress;
+    g.doc.SetLoadProgress(&progress);
+    ASSERT_TRUE(g.doc.OnOpenDocument(dir.Abs("r.tvl")));
+    EXPECT_EQ(g.Message(), "");
+    EXPECT_EQ(progress.log, (std::vector<std::string>{"caption:Loading ...", "step:", "show", "redraw",
+                                                      "step:Loading report for drive C:", "hide"}));
+    EXPECT_EQ(Serialize(g.doc), Serialize(f.doc));
+}
+
+TEST(OpenSave, OpenEmptiesTheDocumentFirstAndReportsFailures)
+{
+    TempDir dir;
+    DocFixture f;
+    MakeSmallReport(f.doc);
+    f.doc.m_pSelectedFolder = f.doc.m_pDriveReports[0]->GetFolder(0);
+    f.doc.m_strSelectedPath = "C:\\";
+    RecordingLoadProgress progress;
+    f.doc.SetLoadProgress(&progress);
+
+    EXPECT_FALSE(f.doc.OnOpenDocument(dir.Abs("missing.tvl")));
+    EXPECT_EQ(f.Message(), "Open|Cannot open file!");
+    EXPECT_EQ(f.doc.m_nDrives, 0);
+    EXPECT_TRUE(f.doc.m_pDriveReports.empty());
+    EXPECT_TRUE(f.doc.m_rankingAll.empty());
+    EXPECT_EQ(f.doc.m_pSelectedFolder, nullptr);
+    EXPECT_EQ(f.doc.m_strSelectedPath, "");
+    EXPECT_FALSE(progress.shown);
+
+    // A damaged file: the message, the display hidden, the file itself untouched,
+    // and the drive read before the damage kept.
+    const std::string bytes = Header(2, 0, 2, 2) + "C" + Le32(0) + Le32(1) + Str("C:\\") +
+                              std::string(36, '\0') + "D" + Le32(0) + Le32(1) + Str("D:");
+    WriteWholeFile(dir.Abs("bad.tvl"), bytes);
+    f.messages.messages.clear();
+    EXPECT_FALSE(f.doc.OnOpenDocument(dir.Abs("bad.tvl")));
+    EXPECT_EQ(f.Message(), "Open|This is not a valid disc space report!");
+    EXPECT_FALSE(progress.shown);
+    EXPECT_EQ(ReadWholeFile(dir.Abs("bad.tvl")), bytes);
+    ASSERT_EQ(f.doc.m_nDrives, 2);
+    EXPECT_EQ(f.doc.m_pDriveReports[0]->nFolders, 1);
+    EXPECT_EQ(f.doc.m_pDriveReports[1]->nFolders, 0);
+
+    WriteWholeFile(dir.Abs("v1.tvl"), Header(1, 0, 0, 0));
+    f.messages.messages.clear();
+    EXPECT_FALSE(f.doc.OnOpenDocument(dir.Abs("v1.tvl")));
+    EXPECT_EQ(f.Message(), "Open|Invalid version: 1\n\nTovaline is compatible with version 2!");
+
+    f.messages.messages.clear();
+    EXPECT_FALSE(f.doc.OnOpenDocument(dir.path()));
+    EXPECT_EQ(f.Message(), "Open|Cannot open file!");
+}
+
+TEST(OpenSave, SaveThatCannotCreateTheFileSaysSo)
+{
+    TempDir dir;
+    DocFixture f;
+    MakeSmallReport(f.doc);
+    EXPECT_FALSE(f.doc.OnSaveDocument(dir.Abs("no/such/dir/r.tvl")));
+    EXPECT_EQ(f.Message(), "Save|Cannot create file!");
+    f.messages.messages.clear();
+    EXPECT_FALSE(f.doc.OnSaveDocument(dir.path()));
+    EXPECT_EQ(f.Message(), "Save|Cannot create file!");
+    EXPECT_TRUE(dir.Entries().empty());
+}
+
+TEST(OpenSave, SaveOverAnExistingReportKeepsItsModeAndItsLink)
+{
+    TempDir dir;
+    DocFixture f;
+    MakeSmallReport(f.doc);
+    WriteWholeFile(dir.Abs("r.tvl"), "old");
+    ASSERT_EQ(::chmod(dir.Abs("r.tvl").c_str(), 0640), 0);
+    ASSERT_EQ(::symlink("r.tvl", dir.Abs("link.tvl").c_str()), 0);
+
+    ASSERT_TRUE(f.doc.OnSaveDocument(dir.Abs("link.tvl")));
+    struct stat st {};
+    ASSERT_EQ(::lstat(dir.Abs("link.tvl").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(::stat(dir.Abs("r.tvl").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(ReadWholeFile(dir.Abs("r.tvl")), Serialize(f.doc));
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"link.tvl", "r.tvl"}));
+}
+
+// A disc that fills up while the report is written: the file size limit makes every
+// write past it fail as a full disc would.
+TEST(OpenSave, FailedWriteKeepsTheOldReportAndLeavesNoTemporaryFile)
+{
+    TempDir dir;
+    DocFixture f;
+    f.doc.m_bRanking = false;
+    std::vector<FolderSpec> many;
+    many.push_back({"C:\\", 0});
+    for (int i = 0; i < 5000; ++i)
+        many.push_back({"C:\\folder number " + std::to_string(i) + "\\", 1});
+    AddDrive(f.doc, 'C', false, many);
+    const std::string old = "the report saved before";
+    WriteWholeFile(dir.Abs("r.tvl"), old);
+
+    struct rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool ok = f.doc.OnSaveDocument(dir.Abs("r.tvl"));
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(ok);
+    ASSERT_EQ(f.messages.messages.size(), 1u);
+    EXPECT_EQ(f.messages.messages[0].caption, "Save");
+    EXPECT_EQ(f.messages.messages[0].text.rfind("Cannot write file!", 0), 0u) << f.messages.messages[0].text;
+    EXPECT_NE(f.messages.messages[0].text.find("left as it was"), std::string::npos);
+    EXPECT_EQ(ReadWholeFile(dir.Abs("r.tvl")), old);
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"r.tvl"});
+}
+
+} // namespace
+} // namespace tvl::test
