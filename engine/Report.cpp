@@ -23,7 +23,10 @@ FolderRecord* DriveReport::GetFolder(int nPos) const
 
 FolderRecord& DriveReport::AppendFolder(std::string strPath, FolderRecord* pParent, std::int32_t nLevel)
 {
-    m_list.reserve(m_list.size() + 1); // may throw before anything changes
+    // Grow geometrically (reserve(size + 1) would copy the whole list on every append);
+    // reserving first means a failure throws before anything changes.
+    if (m_list.size() == m_list.capacity())
+        m_list.reserve(m_list.empty() ? 64 : m_list.size() * 2);
     FolderRecord& rec = m_records.emplace_back();
     rec.strPath = std::move(strPath);
     rec.pParent = pParent;
@@ -35,9 +38,55 @@ FolderRecord& DriveReport::AppendFolder(std::string strPath, FolderRecord* pPare
 
 void DriveReport::SortFolders()
 {
-    std::sort(m_list.begin(), m_list.end(), [](const FolderRecord* a, const FolderRecord* b) {
-        return CompareFolderPaths(a->strPath, b->strPath) < 0;
-    });
+    // Path order compares paths name by name, so it is the pre-order of the folder tree
+    // with the children of every folder sorted by their names. Sorting each folder's
+    // children and walking the tree gives the same list as sorting whole paths, but
+    // compares only names: deep trees no longer cost the length of their paths.
+    const std::size_t n = m_list.size();
+    if (n < 2)
+        return;
+    // Children of each folder in list order (CSR layout); the list is in walk order,
+    // so every parent stands before its children and is on the ancestor stack.
+    std::vector<std::uint32_t> parent(n, 0), childCount(n + 1, 0);
+    std::vector<std::uint32_t> stack;
+    stack.push_back(0);
+    for (std::size_t i = 1; i < n; ++i) {
+        while (stack.size() > 1 && m_list[stack.back()] != m_list[i]->pParent)
+            stack.pop_back();
+        parent[i] = stack.back();
+        ++childCount[parent[i] + 1];
+        stack.push_back(static_cast<std::uint32_t>(i));
+    }
+    for (std::size_t i = 1; i <= n; ++i)
+        childCount[i] += childCount[i - 1];
+    std::vector<std::uint32_t> children(n > 0 ? n - 1 : 0);
+    std::vector<std::uint32_t> fill(childCount.begin(), childCount.end() - 1);
+    for (std::size_t i = 1; i < n; ++i)
+        children[fill[parent[i]]++] = static_cast<std::uint32_t>(i);
+
+    for (std::size_t p = 0; p < n; ++p) {
+        auto first = children.begin() + childCount[p], last = children.begin() + childCount[p + 1];
+        if (last - first < 2)
+            continue;
+        const std::size_t prefix = m_list[p]->strPath.size();
+        std::sort(first, last, [&](std::uint32_t a, std::uint32_t b) {
+            const std::string& pa = m_list[a]->strPath;
+            const std::string& pb = m_list[b]->strPath;
+            return CompareFolderPaths(std::string_view(pa).substr(prefix), std::string_view(pb).substr(prefix)) < 0;
+        });
+    }
+
+    std::vector<FolderRecord*> sorted;
+    sorted.reserve(n);
+    stack.assign(1, 0);
+    while (!stack.empty()) {
+        const std::uint32_t i = stack.back();
+        stack.pop_back();
+        sorted.push_back(m_list[i]);
+        for (std::uint32_t k = childCount[i + 1]; k > childCount[i]; --k)
+            stack.push_back(children[k - 1]);
+    }
+    m_list.swap(sorted);
 }
 
 namespace {
@@ -49,7 +98,7 @@ inline unsigned char Fold(unsigned char c)
 
 } // namespace
 
-int CompareFolderPaths(const std::string& a, const std::string& b)
+int CompareFolderPaths(std::string_view a, std::string_view b)
 {
     const std::size_t na = a.size(), nb = b.size();
     std::size_t i = 0; // start of the current name in both paths (equal so far)
@@ -57,8 +106,8 @@ int CompareFolderPaths(const std::string& a, const std::string& b)
         // The current name runs up to and including the next backslash.
         std::size_t ea = a.find('\\', i);
         std::size_t eb = b.find('\\', i);
-        ea = ea == std::string::npos ? na : ea + 1;
-        eb = eb == std::string::npos ? nb : eb + 1;
+        ea = ea == std::string_view::npos ? na : ea + 1;
+        eb = eb == std::string_view::npos ? nb : eb + 1;
         const std::size_t la = ea - i, lb = eb - i;
         const std::size_t n = std::min(la, lb);
         for (std::size_t k = 0; k < n; ++k) {
