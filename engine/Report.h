@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tvl {
@@ -85,7 +86,8 @@ public:
     // The caller sets the sizes, shares and flags. Throws std::bad_alloc.
     FolderRecord& AppendFolder(std::string strPath, FolderRecord* pParent, std::int32_t nLevel);
 
-    // Puts the folder list in path order (CompareFolderPaths).
+    // Puts the folder list in path order (CompareFolderPaths). The list must be in walk
+    // order (every folder directly followed by its subtree), as the scan leaves it.
     void SortFolders();
 
     // Walks the folder tree below the root path (step 1 of the scan): records every
@@ -105,7 +107,7 @@ private:
 // comparison but different in their bytes are ordered by their raw bytes. So every
 // folder's subtree stays contiguous even when names differ only in case.
 // Returns <0, 0, >0.
-int CompareFolderPaths(const std::string& a, const std::string& b);
+int CompareFolderPaths(std::string_view a, std::string_view b);
 
 // Adds a drive's ranking to the combined ranking: each entry, in order, goes before the
 // first entry that is strictly smaller, or to the end. Nothing is removed.

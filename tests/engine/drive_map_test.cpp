@@ -1,1 +1,86 @@
+#include "DriveMap.h"
+#include "test_support.h"
+
+#include <cstdlib>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using tvl::DriveMap;
+
+namespace {
+
+TEST(DriveMap, AutomaticMapTakesRealFileSystemsInMountPointOrder)
+{
+    const std::string mounts =
+        "/dev/vda1 / ext4 rw 0 0\n"
+        "proc /proc proc rw 0 0\n"
+        "tmpfs /run tmpfs rw 0 0\n"
+        "/dev/vdb1 /srv/data xfs rw 0 0\n"
+        "/dev/vdc1 /home ext4 rw 0 0\n"
+        "overlay /var/lib/x overlay rw 0 0\n"
+        "/dev/loop0 /snap/core squashfs ro 0 0\n"
+        "/dev/vdd1 /mnt/with\\040blank ext4 rw 0 0\n";
+    DriveMap map = DriveMap::FromMountTable(mounts);
+    EXPECT_EQ(map.MappedLetters(), (std::vector<char>{'C', 'D', 'E', 'F'}));
+    EXPECT_EQ(map.Directory('C'), "/");
+    EXPECT_EQ(map.Directory('D'), "/home");
+    EXPECT_EQ(map.Directory('E'), "/mnt/with blank");
+    EXPECT_EQ(map.Directory('F'), "/srv/data");
+}
+
+TEST(DriveMap, AssignmentsAreCheckedLetterByLetter)
+{
+    std::string error;
+    auto map = DriveMap::FromSpec("C=/srv;d=/home/me;", &error);
+    ASSERT_TRUE(map);
+    EXPECT_EQ(map->Directory('D'), "/home/me");
+    EXPECT_FALSE(map->IsMapped('E'));
+
+    for (const char* bad : {"B=/x", "C", "C=", "CC=/x", "=/x", "1=/x"}) {
+        error.clear();
+        EXPECT_FALSE(DriveMap::FromSpec(bad, &error)) << bad;
+        EXPECT_NE(error.find("bad drive assignment"), std::string::npos) << bad;
+    }
+}
+
+TEST(DriveMap, EnvironmentVariableOverridesTheMountTable)
+{
+    ::setenv("TOVALINE_DRIVES", "E=/tmp", 1);
+    std::string error;
+    DriveMap map = DriveMap::FromEnvironment(&error);
+    ::unsetenv("TOVALINE_DRIVES");
+    EXPECT_EQ(map.MappedLetters(), (std::vector<char>{'E'}));
+    EXPECT_TRUE(error.empty());
+}
+
+TEST(DriveMap, AvailabilityMeansAnExistingDirectory)
+{
+    tvl::test::TempDir tmp;
+    tmp.MakeFile("plain", 1);
+    tmp.MakeDirs("locked");
+    ::chmod(tmp.Abs("locked").c_str(), 0);
+    DriveMap map;
+    map.Set('C', tmp.path());
+    map.Set('D', tmp.Abs("missing"));
+    map.Set('E', tmp.Abs("plain"));
+    map.Set('F', tmp.Abs("locked")); // unreadable, but there
+    EXPECT_EQ(map.AvailableLetters(), (std::vector<char>{'C', 'F'}));
+    EXPECT_FALSE(map.IsAvailable('G'));
+}
+
+TEST(DriveMap, ReportPathsMapBackToRealDirectories)
+{
+    DriveMap map;
+    map.Set('C', "/");
+    map.Set('D', "/home/me/");
+    EXPECT_EQ(map.RealPath("C:\\"), "/");
+    EXPECT_EQ(map.RealPath("C:\\usr\\share\\"), "/usr/share");
+    EXPECT_EQ(map.RealPath("D:\\"), "/home/me/");
+    EXPECT_EQ(map.RealPath("D:\\a b\\c\\"), "/home/me/a b/c");
+    EXPECT_FALSE(map.RealPath("E:\\x\\"));
+    EXPECT_FALSE(map.RealPath("C:"));
+    EXPECT_FALSE(map.RealPath(""));
+    EXPECT_EQ(DriveMap::RootPath('Q'), "Q:\\");
+}
+
+} // namespace
