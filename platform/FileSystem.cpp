@@ -4,6 +4,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,45 +30,79 @@ IFileSystem::Handle PosixFileSystem::OpenChild(Handle parent, const std::string&
     return fd < 0 ? kInvalid : fd;
 }
 
+namespace {
+
+struct LinuxDirent64 {
+    std::uint64_t d_ino;
+    std::int64_t d_off;
+    unsigned short d_reclen;
+    unsigned char d_type;
+    char d_name[1];
+};
+
+// Reads the directory open at `fd` from its start with getdents64 and stats every entry
+// relative to it (statx asking for the type and size only; the device numbers always
+// come with it). Calls add(name, size, isDir, otherDevice) per entry. An entry that
+// vanishes before its stat is left out. The descriptor's offset is the only state
+// touched, so the caller keeps using `fd` to open children.
+template <class Add>
+bool ForEachEntry(int fd, Add&& add)
+{
+    struct statx self {};
+    if (::statx(fd, "", AT_EMPTY_PATH, STATX_TYPE, &self) != 0)
+        return false;
+    if (::lseek(fd, 0, SEEK_SET) < 0)
+        return false;
+    alignas(8) char buf[32 * 1024];
+    for (;;) {
+        const long n = ::syscall(SYS_getdents64, fd, buf, sizeof buf);
+        if (n == 0)
+            return true;
+        if (n < 0)
+            return false;
+        for (long off = 0; off < n;) {
+            const auto* d = reinterpret_cast<const LinuxDirent64*>(buf + off);
+            off += d->d_reclen;
+            const char* name = d->d_name;
+            if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
+                continue;
+            struct statx st {};
+            if (::statx(fd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_SIZE, &st) != 0)
+                continue; // vanished since it was listed
+            const bool isDir = S_ISDIR(st.stx_mode);
+            const bool otherDevice =
+                isDir && (st.stx_dev_major != self.stx_dev_major || st.stx_dev_minor != self.stx_dev_minor);
+            add(std::string_view(name), isDir ? 0 : static_cast<std::uint64_t>(st.stx_size), isDir, otherDevice);
+        }
+    }
+}
+
+} // namespace
+
 bool PosixFileSystem::ReadAll(Handle dir, std::vector<DirEntry>& out)
 {
     if (dir < 0)
         return false;
-    // fdopendir takes ownership of the descriptor it is given, so hand it a duplicate:
-    // the caller keeps its handle to open children later.
-    int dupFd = ::fcntl(static_cast<int>(dir), F_DUPFD_CLOEXEC, 0);
-    if (dupFd < 0)
+    return ForEachEntry(static_cast<int>(dir), [&](std::string_view name, std::uint64_t size, bool isDir, bool other) {
+        out.push_back(DirEntry{std::string(name), size, isDir, other});
+    });
+}
+
+bool PosixFileSystem::ReadListing(Handle dir, DirListing& out)
+{
+    if (dir < 0)
         return false;
-    DIR* d = ::fdopendir(dupFd);
-    if (!d) {
-        ::close(dupFd);
-        return false;
-    }
-    ::rewinddir(d); // the duplicate shares its offset with the caller's handle
-    struct stat self {};
-    const bool haveSelf = ::fstat(static_cast<int>(dir), &self) == 0;
-    bool ok = true;
-    for (;;) {
-        errno = 0;
-        struct dirent* e = ::readdir(d);
-        if (!e) {
-            ok = errno == 0;
-            break;
-        }
-        const char* n = e->d_name;
-        if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0)))
-            continue;
-        struct stat st {};
-        if (::fstatat(static_cast<int>(dir), n, &st, AT_SYMLINK_NOFOLLOW) != 0)
-            continue; // vanished since it was listed
-        DirEntry entry;
-        entry.name = n;
-        entry.isDir = S_ISDIR(st.st_mode);
-        entry.size = entry.isDir ? 0 : static_cast<std::uint64_t>(st.st_size);
-        entry.otherDevice = entry.isDir && haveSelf && st.st_dev != self.st_dev;
-        out.push_back(std::move(entry));
-    }
-    ::closedir(d);
+    return ForEachEntry(static_cast<int>(dir), [&](std::string_view name, std::uint64_t size, bool isDir, bool other) {
+        out.Add(name, size, isDir, other);
+    });
+}
+
+bool IFileSystem::ReadListing(Handle dir, DirListing& out)
+{
+    std::vector<DirEntry> entries;
+    const bool ok = ReadAll(dir, entries);
+    for (const DirEntry& e : entries)
+        out.Add(e.name, e.size, e.isDir, e.otherDevice);
     return ok;
 }
 

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tvl {
@@ -19,6 +20,28 @@ struct DirEntry {
     std::uint64_t size = 0; // full 64-bit size; for a symbolic link the link's own size
     bool isDir = false;     // a real directory (a link to one is a file of its own size)
     bool otherDevice = false; // directory on another file system than its parent: recorded, not entered
+};
+
+// A directory listing in compact form: the names back to back in one buffer, one small
+// item per entry. Costs two heap blocks per directory instead of one per long name.
+struct DirListing {
+    struct Item {
+        std::uint64_t size = 0;       // as DirEntry::size
+        std::uint32_t nameOffset = 0; // into names
+        std::uint32_t nameLength = 0;
+        bool isDir = false;
+        bool otherDevice = false;
+    };
+    std::vector<Item> items; // in the order the file system delivers them
+    std::string names;       // every name followed by a NUL byte
+
+    std::string_view Name(const Item& item) const { return {names.data() + item.nameOffset, item.nameLength}; }
+    void Add(std::string_view name, std::uint64_t size, bool isDir, bool otherDevice)
+    {
+        items.push_back(Item{size, static_cast<std::uint32_t>(names.size()), static_cast<std::uint32_t>(name.size()),
+                             isDir, otherDevice});
+        names.append(name).push_back('\0');
+    }
 };
 
 class IFileSystem {
@@ -39,6 +62,10 @@ public:
     // holds what was read before the error. An entry that vanishes between being listed
     // and being stat'ed is left out.
     virtual bool ReadAll(Handle dir, std::vector<DirEntry>& out) = 0;
+    // The same listing in compact form (appended to `out`). The default goes through
+    // ReadAll; implementations may read straight into the compact form. Must be safe to
+    // call from several threads at once when the other operations are.
+    virtual bool ReadListing(Handle dir, DirListing& out);
     virtual void Close(Handle dir) = 0;
 };
 
@@ -48,6 +75,7 @@ public:
     Handle OpenDir(const std::string& realPath) override;
     Handle OpenChild(Handle parent, const std::string& name) override;
     bool ReadAll(Handle dir, std::vector<DirEntry>& out) override;
+    bool ReadListing(Handle dir, DirListing& out) override;
     void Close(Handle dir) override;
 };
 
