@@ -196,6 +196,12 @@ bool ReportReader::ReadBytes(void* out, std::size_t n)
 
 bool ReportReader::ReadInt32(std::int32_t& v)
 {
+    if (m_end - m_pos >= 4) { // the usual case: all in the buffer
+        v = static_cast<std::int32_t>(LoadLe32(m_pos));
+        m_pos += 4;
+        m_left -= 4;
+        return true;
+    }
     unsigned char b[4];
     if (!ReadBytes(b, 4))
         return false;
@@ -205,6 +211,12 @@ bool ReportReader::ReadInt32(std::int32_t& v)
 
 bool ReportReader::ReadInt64(std::int64_t& v)
 {
+    if (m_end - m_pos >= 8) {
+        v = static_cast<std::int64_t>(LoadLe64(m_pos));
+        m_pos += 8;
+        m_left -= 8;
+        return true;
+    }
     unsigned char b[8];
     if (!ReadBytes(b, 8))
         return false;
@@ -214,6 +226,12 @@ bool ReportReader::ReadInt64(std::int64_t& v)
 
 bool ReportReader::ReadDouble(double& v)
 {
+    if (m_end - m_pos >= 8) {
+        v = std::bit_cast<double>(LoadLe64(m_pos));
+        m_pos += 8;
+        m_left -= 8;
+        return true;
+    }
     unsigned char b[8];
     if (!ReadBytes(b, 8))
         return false;
@@ -224,6 +242,16 @@ bool ReportReader::ReadDouble(double& v)
 bool ReportReader::ReadString(std::string& s)
 {
     s.clear();
+    if (m_pos != m_end) {
+        // The usual case: the whole string is in the buffer.
+        if (const void* zero = std::memchr(m_pos, 0, static_cast<std::size_t>(m_end - m_pos))) {
+            const std::size_t k = static_cast<std::size_t>(static_cast<const unsigned char*>(zero) - m_pos);
+            s.assign(reinterpret_cast<const char*>(m_pos), k);
+            m_pos += k + 1;
+            m_left -= k + 1;
+            return true;
+        }
+    }
     for (;;) {
         if (m_pos == m_end && !Refill())
             return false; // the file ends inside the string
@@ -253,10 +281,7 @@ bool ReportReader::CanHold(std::int64_t count, std::uint64_t minBytes) const
 
 ReportWriter::ReportWriter(std::string& out) : m_string(&out) {}
 
-ReportWriter::ReportWriter(int fd) : m_fd(fd)
-{
-    m_buffer.reserve(kBufferSize);
-}
+ReportWriter::ReportWriter(int fd) : m_fd(fd), m_buffer(new unsigned char[kBufferSize]) {}
 
 void ReportWriter::WriteBytes(const void* data, std::size_t n)
 {
@@ -267,7 +292,12 @@ void ReportWriter::WriteBytes(const void* data, std::size_t n)
         return;
     }
     const auto* p = static_cast<const unsigned char*>(data);
-    if (m_buffer.size() + n > kBufferSize && !Flush())
+    if (n <= kBufferSize - m_used) { // the usual case
+        std::memcpy(m_buffer.get() + m_used, p, n);
+        m_used += n;
+        return;
+    }
+    if (!Flush())
         return;
     if (n >= kBufferSize) {
         // Larger than the buffer: straight through.
@@ -284,7 +314,8 @@ void ReportWriter::WriteBytes(const void* data, std::size_t n)
         }
         return;
     }
-    m_buffer.insert(m_buffer.end(), p, p + n);
+    std::memcpy(m_buffer.get(), p, n);
+    m_used = n;
 }
 
 void ReportWriter::WriteInt32(std::int32_t v)
@@ -319,21 +350,20 @@ bool ReportWriter::Flush()
         return false;
     if (m_string)
         return true;
-    const unsigned char* p = m_buffer.data();
-    std::size_t n = m_buffer.size();
+    const unsigned char* p = m_buffer.get();
+    std::size_t n = m_used;
+    m_used = 0;
     while (n > 0) {
         const ssize_t w = ::write(m_fd, p, n);
         if (w < 0 && errno == EINTR)
             continue;
         if (w <= 0) {
             m_errno = w < 0 ? errno : EIO;
-            m_buffer.clear();
             return false;
         }
         p += w;
         n -= static_cast<std::size_t>(w);
     }
-    m_buffer.clear();
     return true;
 }
 
@@ -401,10 +431,9 @@ LoadResult LoadFromFile(DriveReport& drive, ReportReader& in, bool bRanking, std
             if (count > 0)
                 files.reserve(static_cast<std::size_t>(count));
             for (std::int32_t k = 0; k < count; ++k) {
-                FileEntry e;
+                FileEntry& e = files.emplace_back();
                 if (!in.ReadString(e.strName) || !in.ReadInt64(e.nSize))
                     return NotValid();
-                files.push_back(std::move(e));
             }
         }
 

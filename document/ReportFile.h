@@ -108,7 +108,8 @@ public:
 private:
     std::string* m_string = nullptr;
     int m_fd = -1;
-    std::vector<unsigned char> m_buffer;
+    std::unique_ptr<unsigned char[]> m_buffer; // file output only
+    std::size_t m_used = 0;                   // bytes of m_buffer not yet written
     int m_errno = 0;
 };
 
