@@ -1,0 +1,315 @@
+// The "Create report" dialog, the progress windows and the New/Open/Save flows of the
+// desktop document, driven through the real widgets.
+#include "gui_support.h"
+
+#include "CLoadProgressDlg.h"
+#include "CStepProgressDlg.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QtTest>
+
+using namespace gui_test;
+
+namespace {
+
+struct Message {
+    QString caption, text;
+    QMessageBox::Icon icon;
+};
+
+void Record(CCreateReportDlg& dlg, std::vector<Message>& out)
+{
+    dlg.m_showMessage = [&out](const QString& c, const QString& t, QMessageBox::Icon i) { out.push_back({c, t, i}); };
+}
+
+} // namespace
+
+class DocumentDialogsTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dirC, m_dirE;
+    tvl::DriveMap m_drives;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dirC.isValid() && m_dirE.isValid());
+        MakeTree(m_dirC.path());
+        m_drives.Set('C', m_dirC.path().toStdString());
+        m_drives.Set('D', "/nonexistent-tovaline-dir");
+        m_drives.Set('E', m_dirE.path().toStdString());
+    }
+
+    void dialogShowsDefaultsAndAvailableDrives()
+    {
+        CCreateReportDlg dlg(m_drives);
+        QCOMPARE(dlg.windowTitle(), QStringLiteral("Create report"));
+        QVERIFY(dlg.m_wndRanking->isChecked());
+        QCOMPARE(dlg.m_wndRanking->text(), QStringLiteral("Create &ranking of"));
+        QCOMPARE(dlg.m_wndRankingSize->text(), QStringLiteral("100"));
+        QVERIFY(dlg.m_wndRankingSize->isEnabled());
+        QVERIFY(!dlg.m_wndStoreFileNames->isChecked());
+        QCOMPARE(dlg.m_wndStoreFileNames->text(), QStringLiteral("Store filenames in database"));
+        QCOMPARE(dlg.m_wndStart->text(), QStringLiteral("Start!"));
+        QVERIFY(dlg.m_wndStart->isDefault());
+        // D is mapped to a missing directory: not offered.
+        QCOMPARE(dlg.m_wndDriveList->count(), 2);
+        QCOMPARE(dlg.m_wndDriveList->item(0)->text(), QStringLiteral(" Drive C:"));
+        QCOMPARE(dlg.m_wndDriveList->item(1)->text(), QStringLiteral(" Drive E:"));
+        for (int i = 0; i < 2; ++i)
+            QCOMPARE(dlg.m_wndDriveList->item(i)->checkState(), Qt::Unchecked);
+        QVERIFY(dlg.m_wndDriveList->selectedItems().isEmpty());
+    }
+
+    void rankingCheckBoxEnablesTheCount()
+    {
+        CCreateReportDlg dlg(m_drives);
+        dlg.show();
+        QTest::mouseClick(dlg.m_wndRanking, Qt::LeftButton);
+        QVERIFY(!dlg.m_wndRankingSize->isEnabled());
+        QTest::mouseClick(dlg.m_wndRanking, Qt::LeftButton);
+        QVERIFY(dlg.m_wndRankingSize->isEnabled());
+    }
+
+    void startCollectsDrivesInListOrder()
+    {
+        CCreateReportDlg dlg(m_drives);
+        dlg.show();
+        dlg.m_wndDriveList->item(1)->setCheckState(Qt::Checked); // E first
+        dlg.m_wndDriveList->item(0)->setCheckState(Qt::Checked); // then C
+        dlg.m_wndRankingSize->setText(QStringLiteral("1000"));
+        dlg.m_wndStoreFileNames->setChecked(true);
+        dlg.m_wndStart->click();
+        QCOMPARE(dlg.result(), int(QDialog::Accepted));
+        QCOMPARE(dlg.m_strDrives, std::string("CE"));
+        QCOMPARE(dlg.m_nRankingSize, 1000u);
+        QVERIFY(dlg.m_bStoreFileNames);
+        QVERIFY(dlg.m_bRanking);
+    }
+
+    void startWithoutDriveKeepsTheDialogOpen()
+    {
+        CCreateReportDlg dlg(m_drives);
+        std::vector<Message> messages;
+        Record(dlg, messages);
+        dlg.show();
+        dlg.m_wndStart->click();
+        QVERIFY(dlg.isVisible());
+        QCOMPARE(dlg.result(), int(QDialog::Rejected));
+        QCOMPARE(messages.size(), std::size_t(1));
+        QCOMPARE(messages[0].caption, QStringLiteral("Create report"));
+        QCOMPARE(messages[0].text, QStringLiteral("You must mark at least one drive!"));
+        QCOMPARE(messages[0].icon, QMessageBox::Information);
+    }
+
+    void badCountIsRefusedWithFocusOnTheField_data()
+    {
+        QTest::addColumn<QString>("count");
+        QTest::addColumn<bool>("rankingChecked");
+        QTest::newRow("0") << "0" << true;
+        QTest::newRow("1001") << "1001" << true;
+        QTest::newRow("text") << "12a" << true;
+        QTest::newRow("empty") << "" << true;
+        QTest::newRow("negative") << "-5" << true;
+        QTest::newRow("disabled but checked") << "0" << false;
+    }
+    void badCountIsRefusedWithFocusOnTheField()
+    {
+        QFETCH(QString, count);
+        QFETCH(bool, rankingChecked);
+        CCreateReportDlg dlg(m_drives);
+        std::vector<Message> messages;
+        Record(dlg, messages);
+        dlg.show();
+        dlg.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&dlg));
+        dlg.m_wndRanking->setChecked(rankingChecked);
+        dlg.m_wndDriveList->item(0)->setCheckState(Qt::Checked);
+        dlg.m_wndRankingSize->setText(count);
+        dlg.m_wndStart->click();
+        QVERIFY(dlg.isVisible());
+        QCOMPARE(messages.size(), std::size_t(1));
+        QCOMPARE(messages[0].text, QStringLiteral("Please enter an integer between 1 and 1000."));
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(dlg.m_wndRankingSize));
+    }
+
+    void cancelAfterRefusedStartGivesEmptyDocument()
+    {
+        DocEnv e;
+        e.drives = m_drives;
+        // First a real report, so that Cancel has something to discard.
+        QVERIFY(RunNew(e.doc, StartWith("C")));
+        QCOMPARE(e.doc.m_nDrives, 1);
+        std::vector<Message> messages;
+        const bool ok = RunNew(e.doc, [&messages](CCreateReportDlg& dlg) {
+            Record(dlg, messages);
+            dlg.m_wndDriveList->item(0)->setCheckState(Qt::Checked);
+            dlg.m_wndRanking->setChecked(false);
+            dlg.m_wndRankingSize->setText(QStringLiteral("0"));
+            dlg.m_wndStart->click(); // refused: count 0
+            dlg.m_wndCancel->click();
+        });
+        QVERIFY(ok);
+        QCOMPARE(messages.size(), std::size_t(1));
+        QCOMPARE(e.doc.m_nDrives, 0);
+        QVERIFY(e.doc.m_pDriveReports.empty());
+        QVERIFY(e.doc.m_rankingAll.empty());
+        QVERIFY(e.doc.m_bRanking); // the dialog's default
+        QVERIFY(e.messages.messages.empty());
+    }
+
+    void newScansMarkedDrivesAndUpdatesViews()
+    {
+        DocEnv e;
+        e.drives = m_drives;
+        SpyView spy;
+        spy.SetDocument(&e.doc);
+        QSignalSpy busy(&e.doc, &CTovalineDoc::busyChanged);
+        QVERIFY(RunNew(e.doc, StartWith("CE")));
+        QCOMPARE(e.doc.m_nDrives, 2);
+        QCOMPARE(e.doc.m_pDriveReports[0]->cDrive, 'C');
+        QCOMPARE(e.doc.m_pDriveReports[1]->cDrive, 'E');
+        QVERIFY(e.doc.m_bRanking);
+        QCOMPARE(e.doc.m_rankingAll.size(), std::size_t(3)); // f3, f1, f2 of C
+        QCOMPARE(e.doc.m_rankingAll[0].nSize, std::int64_t(300));
+        QCOMPARE(busy.count(), 2);
+        QCOMPARE(busy.at(0).at(0).toBool(), true);
+        QCOMPARE(busy.at(1).at(0).toBool(), false);
+        QVERIFY(spy.Count(0) >= 1);
+        QCOMPARE(e.doc.GetTitle(), QStringLiteral("Report"));
+    }
+
+    // During a scan the pump lets events through: New, Open and Save must be refused
+    // then, and a stop request (the main window closing) ends the scan without leaving
+    // a partial report.
+    void scanRefusesReentryAndStopsOnRequest()
+    {
+        DocEnv e(1000); // the pump fires at every folder
+        e.drives = m_drives;
+        QTemporaryDir tmp;
+        const QString file = tmp.path() + QStringLiteral("/r.tvl");
+        std::vector<bool> reentered;
+        e.hook.onPump = [&] {
+            reentered.push_back(e.doc.OnNewDocument());
+            reentered.push_back(e.doc.OnOpenDocument(file));
+            reentered.push_back(e.doc.OnSaveDocument(file));
+            e.doc.RequestStop();
+        };
+        SpyView spy;
+        spy.SetDocument(&e.doc);
+        QVERIFY(!RunNew(e.doc, StartWith("C")));
+        QCOMPARE(reentered, std::vector<bool>({false, false, false}));
+        QVERIFY(!QFile::exists(file));
+        QCOMPARE(e.doc.m_nDrives, 0);
+        QVERIFY(e.doc.m_pDriveReports.empty());
+        QVERIFY(e.doc.m_rankingAll.empty());
+        QVERIFY(!e.doc.IsBusy());
+        QVERIFY(e.messages.messages.empty());
+        QCOMPARE(spy.hints.back(), 0);
+    }
+
+    void saveAndOpenRoundTripAndFailedOpenEmptiesDocument()
+    {
+        DocEnv e;
+        e.drives = m_drives;
+        QVERIFY(RunNew(e.doc, StartWith("C")));
+        QTemporaryDir tmp;
+        const QString file = tmp.path() + QStringLiteral("/report ü.tvl");
+        QVERIFY(e.doc.OnSaveDocument(file));
+        QCOMPARE(e.doc.GetTitle(), QStringLiteral("report ü.tvl"));
+        const int folders = e.doc.m_pDriveReports[0]->nFolders;
+
+        QVERIFY(e.doc.OnOpenDocument(file));
+        QCOMPARE(e.doc.m_nDrives, 1);
+        QCOMPARE(e.doc.m_pDriveReports[0]->nFolders, folders);
+
+        // A truncated file: the user is told, and no half-read report stays.
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.resize(f.size() / 2));
+        f.close();
+        SpyView spy;
+        spy.SetDocument(&e.doc);
+        QVERIFY(!e.doc.OnOpenDocument(file));
+        QCOMPARE(e.messages.messages.size(), std::size_t(1));
+        QCOMPARE(e.messages.messages[0].icon, tvl::MessageIcon::Error);
+        QCOMPARE(e.doc.m_nDrives, 0);
+        QVERIFY(e.doc.m_pDriveReports.empty());
+        QVERIFY(e.doc.m_pSelectedFolder == nullptr);
+        QCOMPARE(spy.Count(0), 1);
+
+        QVERIFY(!e.doc.OnOpenDocument(tmp.path() + QStringLiteral("/missing.tvl")));
+        QCOMPARE(e.messages.messages.back().caption, std::string("Open"));
+        QCOMPARE(e.messages.messages.back().text, std::string("Cannot open file!"));
+    }
+
+    void stepWindowShowsPercentAndBoldStep()
+    {
+        CStepProgressDlg dlg;
+        QVERIFY(!dlg.isVisible());
+        QVERIFY(!(dlg.windowFlags() & Qt::WindowCloseButtonHint));
+        QVERIFY(!(dlg.windowFlags() & Qt::WindowSystemMenuHint));
+        QVERIFY(!dlg.isModal());
+        struct Case {
+            int pos, total, bar;
+            const char* text;
+        };
+        for (const Case c : {Case{0, 7, 0, "0%\n"}, Case{6, 7, 85, "85%\n"}, Case{-1, 0, 0, ""},
+                             Case{5, 0, 0, "0%\n"}, Case{30000000, 30000000, 100, "100%\n"}}) {
+            dlg.SetProgress(c.pos, c.total);
+            QCOMPARE(dlg.m_wndProgress->value(), c.bar);
+            QCOMPARE(dlg.m_wndPercent->text(), QString::fromLatin1(c.text));
+        }
+        dlg.SetStep(3);
+        QCOMPARE(dlg.m_wndStep3->text(), QStringLiteral("Step 3: Adding up sub folder spaces"));
+        for (int i = 1; i <= 5; ++i)
+            QCOMPARE(dlg.StepLabel(i)->font().bold(), i == 3);
+        dlg.SetStep(4);
+        QVERIFY(!dlg.m_wndStep3->font().bold());
+        QVERIFY(dlg.m_wndStep4->font().bold());
+        dlg.SetStep(0);
+        for (int i = 1; i <= 5; ++i)
+            QVERIFY(!dlg.StepLabel(i)->font().bold());
+
+        dlg.SetCaption("Creating report for drive C: ...");
+        dlg.Show();
+        QVERIFY(dlg.isVisible());
+        QCOMPARE(dlg.windowTitle(), QStringLiteral("Creating report for drive C: ..."));
+        dlg.close(); // the user cannot close it
+        QVERIFY(dlg.isVisible());
+        // Many status texts in a row: the last one is on screen after the repaint.
+        for (int i = 0; i < 1000; ++i)
+            dlg.SetStatus("C:\\folder" + std::to_string(i) + "\\");
+        dlg.Redraw();
+        QCOMPARE(dlg.m_wndStatus->text(), QStringLiteral("C:\\folder999\\"));
+        dlg.Hide();
+        QVERIFY(!dlg.isVisible());
+    }
+
+    void loadWindowShowsBoldStepAndPath()
+    {
+        CLoadProgressDlg dlg;
+        QVERIFY(!(dlg.windowFlags() & Qt::WindowCloseButtonHint));
+        QVERIFY(dlg.m_wndStep->font().bold());
+        dlg.SetStepText("Loading report for drive C:");
+        dlg.SetPathText("C:\\a\\");
+        dlg.SetProgress(6, 7);
+        dlg.Show();
+        dlg.Redraw();
+        QCOMPARE(dlg.m_wndStep->text(), QStringLiteral("Loading report for drive C:"));
+        QCOMPARE(dlg.m_wndPath->text(), QStringLiteral("C:\\a\\"));
+        QCOMPARE(dlg.m_wndPercent->text(), QStringLiteral("85%\n"));
+        QCOMPARE(dlg.m_wndProgress->value(), 85);
+        dlg.close();
+        QVERIFY(dlg.isVisible());
+        dlg.Hide();
+        QVERIFY(!dlg.isVisible());
+    }
+};
+
+QTEST_MAIN(DocumentDialogsTest)
+#include "document_dialogs_test.moc"

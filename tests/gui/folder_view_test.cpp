@@ -1,0 +1,313 @@
+// The folder view over real scans and hand-made reports: the rows, expanding and
+// collapsing, the selection reaching the document, the size rule and the drawing.
+#include "gui_support.h"
+
+#include "CDiscReportView.h"
+#include "CFolderListCtrl.h"
+#include "FolderListModel.h"
+#include "GroupThousands.h"
+
+#include <QAbstractItemModelTester>
+#include <QHeaderView>
+#include <QImage>
+#include <QtTest>
+
+using namespace gui_test;
+
+namespace {
+
+struct Row {
+    int level;
+    QString name;
+    int image;
+};
+
+std::vector<Row> Rows(const FolderListModel& m)
+{
+    std::vector<Row> rows;
+    for (int r = 0; r < m.rowCount(); ++r) {
+        const QModelIndex i = m.index(r, 0);
+        rows.push_back({i.data(FolderListModel::LevelRole).toInt(), i.data().toString(),
+                        i.data(FolderListModel::ImageRole).toInt()});
+    }
+    return rows;
+}
+
+QString Describe(const std::vector<Row>& rows)
+{
+    QStringList parts;
+    for (const Row& r : rows)
+        parts << QStringLiteral("%1|%2#%3").arg(r.level).arg(r.name).arg(r.image);
+    return parts.join(QLatin1Char(' '));
+}
+
+int RowOf(const FolderListModel& m, const QString& name)
+{
+    for (int r = 0; r < m.rowCount(); ++r)
+        if (m.index(r, 0).data().toString() == name)
+            return r;
+    return -1;
+}
+
+} // namespace
+
+class FolderViewTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dirC, m_dirD;
+
+    // A view over a fresh New of the given drives.
+    struct Fixture {
+        DocEnv e;
+        CDiscReportView view;
+        SpyView spy;
+        explicit Fixture(const tvl::DriveMap& drives)
+        {
+            e.drives = drives;
+            view.SetDocument(&e.doc);
+            spy.SetDocument(&e.doc);
+            view.resize(615, 300);
+        }
+        FolderListModel& m() { return *view.Model(); }
+    };
+
+    tvl::DriveMap Drives() const
+    {
+        tvl::DriveMap d;
+        d.Set('C', m_dirC.path().toStdString());
+        d.Set('D', m_dirD.path().toStdString());
+        return d;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        MakeTree(m_dirC.path());
+        QDir(m_dirD.path()).mkpath(QStringLiteral("z"));
+    }
+
+    void newShowsDrivesAndFirstLevel()
+    {
+        Fixture f(Drives());
+        QAbstractItemModelTester tester(f.view.Model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QVERIFY(RunNew(f.e.doc, StartWith("CD")));
+        QCOMPARE(Describe(Rows(f.m())), QStringLiteral("0|C:#0 1|a#1 1|b#1 1|c#1 0|D:#0 1|z#1"));
+        // The root rows carry no shares; sizes are grouped.
+        QCOMPARE(f.m().index(0, 2).data().toString(), QStringLiteral("-1.00"));
+        QCOMPARE(f.m().index(0, 3).data(FolderListModel::PercentRole).toDouble(), -1.0);
+        QCOMPARE(f.m().index(0, 1).data().toString(), QStringLiteral("450"));
+        QCOMPARE(f.m().index(0, 4).data().toString(), QStringLiteral("100"));
+        QCOMPARE(f.m().index(2, 2).data().toString(), QStringLiteral("66.67"));
+        QCOMPARE(f.m().index(2, 2).data(FolderListModel::PercentRole).toDouble(), 66.67);
+        QCOMPARE(f.m().headerData(4, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Space (w/o subs)"));
+        QStringList headings;
+        for (int c = 0; c < 5; ++c)
+            headings << f.m().headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+        QCOMPARE(headings, QStringList({QStringLiteral("Folder"), QStringLiteral("Space (with subs)"),
+                                        QStringLiteral("% of parent folder"), QStringLiteral("% of disc"),
+                                        QStringLiteral("Space (w/o subs)")}));
+
+        // An empty document afterwards deletes every row.
+        QVERIFY(RunNew(f.e.doc, [](CCreateReportDlg& dlg) { dlg.m_wndCancel->click(); }));
+        QCOMPARE(f.m().rowCount(), 0);
+    }
+
+    void expandCollapseSequences()
+    {
+        Fixture f(Drives());
+        QAbstractItemModelTester tester(f.view.Model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QVERIFY(RunNew(f.e.doc, StartWith("CD")));
+        FolderListModel& m = f.m();
+        const QString start = Describe(Rows(m));
+
+        // First activation of a drive row: its first level is shown already.
+        f.view.OnItemActivate(0);
+        QCOMPARE(Describe(Rows(m)), start);
+        // The second hides the branch.
+        f.view.OnItemActivate(0);
+        QCOMPARE(Describe(Rows(m)), QStringLiteral("0|C:#0 0|D:#0 1|z#1"));
+        f.view.OnItemActivate(0);
+        QCOMPARE(Describe(Rows(m)), start);
+
+        // a: children below it, indented, collapsed; then deeper.
+        f.view.OnItemActivate(RowOf(m, "a"));
+        QCOMPARE(Describe(Rows(m)), QStringLiteral("0|C:#0 1|a#2 2|x#1 1|b#1 1|c#1 0|D:#0 1|z#1"));
+        f.view.OnItemActivate(RowOf(m, "x"));
+        QCOMPARE(Describe(Rows(m)), QStringLiteral("0|C:#0 1|a#2 2|x#2 3|deep#3 1|b#1 1|c#1 0|D:#0 1|z#1"));
+        // A folder without sub-folders: nothing changes.
+        f.view.OnItemActivate(RowOf(m, "deep"));
+        QCOMPARE(Describe(Rows(m)), QStringLiteral("0|C:#0 1|a#2 2|x#2 3|deep#3 1|b#1 1|c#1 0|D:#0 1|z#1"));
+        // Collapsing a hides the whole open branch; reopening shows x closed again.
+        f.view.OnItemActivate(RowOf(m, "a"));
+        QCOMPARE(Describe(Rows(m)), start);
+        f.view.OnItemActivate(RowOf(m, "a"));
+        QCOMPARE(Describe(Rows(m)), QStringLiteral("0|C:#0 1|a#2 2|x#1 1|b#1 1|c#1 0|D:#0 1|z#1"));
+
+        // A first-level folder without sub-folders only switches its image.
+        f.view.OnItemActivate(RowOf(m, "b"));
+        QCOMPARE(Describe(Rows(m)), QStringLiteral("0|C:#0 1|a#2 2|x#1 1|b#2 1|c#1 0|D:#0 1|z#1"));
+
+        // The drive row's collapse closes what was open below; the other drive stays.
+        f.view.OnItemActivate(0);
+        f.view.OnItemActivate(0);
+        QCOMPARE(Describe(Rows(m)), QStringLiteral("0|C:#0 1|a#1 1|b#1 1|c#1 0|D:#0 1|z#1"));
+    }
+
+    void doubleClickAndEnterActivate()
+    {
+        Fixture f(Drives());
+        QVERIFY(RunNew(f.e.doc, StartWith("C")));
+        f.view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.view));
+        CFolderListCtrl* list = f.view.m_list;
+        const int rowA = RowOf(f.m(), "a");
+        const QPoint p = list->visualRect(f.m().index(rowA, 0)).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, p);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, p);
+        QCOMPARE(f.m().rowCount(), 5);
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Return);
+        QCOMPARE(f.m().rowCount(), 4);
+    }
+
+    void selectionReachesDocumentOncePerPath()
+    {
+        Fixture f(Drives());
+        QVERIFY(RunNew(f.e.doc, StartWith("C")));
+        QItemSelectionModel* sel = f.view.m_list->selectionModel();
+        const int rowB = RowOf(f.m(), "b");
+        sel->select(f.m().index(rowB, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        QCOMPARE(f.e.doc.m_strSelectedPath, std::string("C:\\b\\"));
+        QCOMPARE(f.e.doc.m_pSelectedFolder, f.m().FolderAt(rowB));
+        QCOMPARE(f.spy.Count(1), 1);
+        // The same row again, and a refill that keeps b in the selected row: nothing.
+        sel->select(f.m().index(rowB, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        f.view.OnUpdate(nullptr, 0);
+        QCOMPARE(f.spy.Count(1), 1);
+        // Hint 1 does not refill the folder view.
+        f.view.OnUpdate(nullptr, 1);
+        // Expanding a puts x into the selected row number: the document follows.
+        f.view.OnItemActivate(RowOf(f.m(), "a"));
+        QCOMPARE(sel->selectedRows().front().row(), rowB);
+        QCOMPARE(f.e.doc.m_strSelectedPath, std::string("C:\\a\\x\\"));
+        QCOMPARE(f.spy.Count(1), 2);
+        // Clearing the selection keeps the document's.
+        sel->clearSelection();
+        QCOMPARE(f.e.doc.m_strSelectedPath, std::string("C:\\a\\x\\"));
+        QCOMPARE(f.spy.Count(1), 2);
+    }
+
+    void sizeRuleLeavesRoomForScrollBar()
+    {
+        int w[5];
+        CDiscReportView::ColumnWidths(615, w);
+        QCOMPARE(std::vector<int>(w, w + 5), std::vector<int>({200, 100, 100, 100, 100}));
+        CDiscReportView::ColumnWidths(10, w);
+        for (int x : w)
+            QVERIFY(x >= 0);
+        Fixture f(Drives());
+        f.view.show();
+        f.view.resize(615, 200);
+        QCOMPARE(f.view.m_list->horizontalHeader()->sectionSize(0), 200);
+        QCOMPARE(f.view.m_list->horizontalHeader()->sectionSize(4), 100);
+    }
+
+    // Rows with shares 100, 50, 0 and none, grabbed and measured.
+    void barsAreDrawnFromThePrintedValue()
+    {
+        DocEnv e;
+        auto drive = std::make_unique<tvl::DriveReport>();
+        drive->cDrive = 'C';
+        tvl::FolderRecord& root = drive->AppendFolder("C:\\", nullptr, 0);
+        root.dPercentOfParent = root.dPercentOfDisc = -1.0;
+        root.bVisible = root.bHasSubFolders = true;
+        const double shares[] = {100.0, 49.996, 0.0, -1.0};
+        const char* names[] = {"full", "half", "zero", "none"};
+        for (int i = 0; i < 4; ++i) {
+            tvl::FolderRecord& c = drive->AppendFolder(std::string("C:\\") + names[i] + "\\", &root, 1);
+            c.dPercentOfParent = c.dPercentOfDisc = shares[i];
+            c.bVisible = true;
+        }
+        e.doc.m_pDriveReports.push_back(std::move(drive));
+        e.doc.m_nDrives = 1;
+
+        CDiscReportView view;
+        view.SetDocument(&e.doc);
+        view.resize(615, 300);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.OnInitialUpdate();
+        CFolderListCtrl* list = view.m_list;
+        const QImage img = list->viewport()->grab().toImage();
+        const int expected[] = {57, 28, 0, -1}; // (frame width 60 - 3) * v / 100
+        for (int i = 0; i < 4; ++i) {
+            const QRect cell = list->visualRect(view.Model()->index(i + 1, FolderListModel::ColPercentOfParent));
+            const int y = cell.center().y();
+            // The bar's frame: the text cell (2 in from both sides) less 35 on the right.
+            int blue = 0, grey = 0, frame = 0;
+            for (int x = cell.left() + 2; x < cell.left() + 2 + 60; ++x) {
+                const QColor c = img.pixelColor(x, y);
+                blue += c == QColor(0, 0, 128) ? 1 : 0; // level 1: dark bar
+                grey += c == QColor(235, 235, 235) ? 1 : 0;
+                frame += c == QColor(128, 128, 128) ? 1 : 0;
+            }
+            if (expected[i] < 0) {
+                QCOMPARE(blue + grey + frame, 0);
+                continue;
+            }
+            QCOMPARE(blue, expected[i]);
+            QCOMPARE(frame, 2);
+            QCOMPARE(grey, expected[i] == 57 ? 0 : 58 - expected[i]);
+            // The red bar of "% of disc" has the same length.
+            const QRect disc = list->visualRect(view.Model()->index(i + 1, FolderListModel::ColPercentOfDisc));
+            int red = 0;
+            for (int x = disc.left() + 2; x < disc.left() + 2 + 60; ++x)
+                red += img.pixelColor(x, y) == QColor(128, 0, 0) ? 1 : 0;
+            QCOMPARE(red, expected[i]);
+        }
+        // The root row: no bar, no frame.
+        const QRect rootCell = list->visualRect(view.Model()->index(0, FolderListModel::ColPercentOfParent));
+        for (int x = rootCell.left(); x <= rootCell.right(); ++x)
+            QVERIFY(img.pixelColor(x, rootCell.center().y()) != QColor(128, 128, 128));
+    }
+
+    void failedOpenEmptiesViewWithoutTouchingOldRecords()
+    {
+        Fixture f(Drives());
+        QVERIFY(RunNew(f.e.doc, StartWith("C")));
+        f.view.m_list->selectionModel()->select(f.m().index(1, 0),
+                                                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        QVERIFY(!f.e.doc.OnOpenDocument(QStringLiteral("/nonexistent/report.tvl")));
+        QCOMPARE(f.e.messages.messages.back().text, std::string("Cannot open file!"));
+        QCOMPARE(f.m().rowCount(), 0);
+        QVERIFY(f.e.doc.m_strSelectedPath.empty());
+        QVERIFY(f.e.doc.m_pSelectedFolder == nullptr);
+        f.view.show();
+        f.view.m_list->viewport()->grab(); // paints with no stale rows
+    }
+
+    void groupThousands_data()
+    {
+        QTest::addColumn<QString>("in");
+        QTest::addColumn<QString>("out");
+        QTest::newRow("empty") << "" << "";
+        QTest::newRow("0") << "0" << "0";
+        QTest::newRow("999") << "999" << "999";
+        QTest::newRow("1000") << "1000" << "1.000";
+        QTest::newRow("123456") << "123456" << "123.456";
+        QTest::newRow("1234567") << "1234567" << "1.234.567";
+        QTest::newRow("1234567890") << "1234567890" << "1.234.567.890";
+        QTest::newRow("int64 max") << "9223372036854775807" << "9.223.372.036.854.775.807";
+    }
+    void groupThousands()
+    {
+        QFETCH(QString, in);
+        QFETCH(QString, out);
+        std::string s = in.toStdString();
+        tvl::GroupThousands(s);
+        QCOMPARE(QString::fromStdString(s), out);
+    }
+};
+
+QTEST_MAIN(FolderViewTest)
+#include "folder_view_test.moc"
