@@ -12,6 +12,8 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -55,6 +57,12 @@ CMainFrame::CMainFrame()
     CreateActions();
     CreateClient();
     CreateBars();
+
+    // A comfortable first size, never larger than the screen.
+    QSize size(1000, 700);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableSize() * 9 / 10);
+    resize(size);
 
     // The progress windows live as long as the frame. They have no owner window: the
     // frame under construction is not the main window yet.

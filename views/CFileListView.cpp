@@ -136,7 +136,7 @@ CFileListView::CFileListView(QWidget* parent)
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setSortingEnabled(false); // the view sorts by its own rules
     QHeaderView* header = m_list->header();
-    header->setStretchLastSection(false);
+    header->setStretchLastSection(true); // "Size" takes what the scroll bar leaves
     header->setSectionsClickable(true);
     header->setSectionsMovable(false);
     header->resizeSection(0, 100);

@@ -37,7 +37,9 @@ CRankView::CRankView(QWidget* parent)
     header->setText(3, QStringLiteral("Location"));
     header->setTextAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
     m_wndRankList->setHeaderItem(header);
-    m_wndRankList->header()->setStretchLastSection(false);
+    // "Location" takes what the scroll bar leaves, so no horizontal scroll bar appears
+    // for a few pixels.
+    m_wndRankList->header()->setStretchLastSection(true);
     m_wndRankList->header()->setSectionsMovable(false);
     for (int c = 0; c < 4; ++c)
         m_wndRankList->header()->resizeSection(c, 100);

@@ -1,0 +1,192 @@
+// The file list: the stored and the live listing, the two messages, sorting.
+#include "CFileListView.h"
+#include "gui_fixture.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTreeView>
+#include <QtTest>
+
+namespace {
+
+QStringList Column(const CFileListView& view, int column)
+{
+    QStringList out;
+    const auto& model = view.Model();
+    for (int r = 0; r < model.rowCount(); ++r)
+        out << model.data(model.index(r, column), Qt::DisplayRole).toString();
+    return out;
+}
+
+} // namespace
+
+class FileListViewTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { CFileListView::SetSortDirection(1); }
+
+    void storedNamesAreListedWhileTheDriveIsAbsent()
+    {
+        GuiFixture f;
+        f.drives.Set('D', "/nonexistent-tovaline-drive");
+        tvl::DriveReport& d = f.AddDrive('D', true);
+        tvl::FolderRecord* root = d.GetFolder(0);
+        root->files = {{"zeta.bin", 1234567}, {"Alpha.txt", 999}, {"beta", 0}};
+        f.Select(root);
+        CFileListView view;
+        view.SetDocument(&f.doc);
+        view.resize(400, 300);
+        view.OnUpdate(nullptr, 1);
+
+        QVERIFY(!view.List()->isHidden());
+        QVERIFY(view.Message()->isHidden());
+        QCOMPARE(Column(view, 0), QStringList({"Alpha.txt", "beta", "zeta.bin"}));
+        QCOMPARE(Column(view, 1), QStringList({"999", "0", "1.234.567"}));
+        // The offline listing neither tests nor clears the drive's availability, and
+        // the report keeps its entries.
+        QVERIFY(d.bAvailable);
+        QCOMPARE(root->files.size(), std::size_t(3));
+    }
+
+    void liveListingShowsFilesButNoFolders()
+    {
+        QTemporaryDir tmp;
+        QDir(tmp.path()).mkpath("sub/only-dirs/inner");
+        WriteFile(tmp.filePath("sub/b.dat"), 5000);
+        WriteFile(tmp.filePath("sub/A.dat"), 10);
+        GuiFixture f;
+        f.drives.Set('C', tmp.path().toStdString());
+        tvl::DriveReport& d = f.AddDrive('C', false);
+        tvl::FolderRecord& sub = d.AppendFolder("C:\\sub\\", d.GetFolder(0), 1);
+        tvl::FolderRecord& onlyDirs = d.AppendFolder("C:\\sub\\only-dirs\\", &sub, 2);
+        CFileListView view;
+        view.SetDocument(&f.doc);
+
+        f.Select(&sub);
+        view.OnUpdate(nullptr, 1);
+        QVERIFY(!view.List()->isHidden());
+        QCOMPARE(Column(view, 0), QStringList({"A.dat", "b.dat"}));
+        QCOMPARE(Column(view, 1), QStringList({"10", "5.000"}));
+
+        // A folder holding only folders shows an empty list, not a message.
+        f.Select(&onlyDirs);
+        view.OnUpdate(nullptr, 1);
+        QVERIFY(!view.List()->isHidden());
+        QVERIFY(view.Message()->isHidden());
+        QCOMPARE(view.Model().rowCount(), 0);
+
+        // No folder selected: neither list nor message.
+        f.Select(nullptr);
+        view.OnUpdate(nullptr, 1);
+        QVERIFY(view.List()->isHidden());
+        QVERIFY(view.Message()->isHidden());
+        QVERIFY(f.messages.messages.empty());
+    }
+
+    void deletedFolderShowsTheFolderMessage()
+    {
+        QTemporaryDir tmp;
+        QDir(tmp.path()).mkpath("gone");
+        GuiFixture f;
+        f.drives.Set('C', tmp.path().toStdString());
+        tvl::DriveReport& d = f.AddDrive('C', false);
+        tvl::FolderRecord& gone = d.AppendFolder("C:\\gone\\", d.GetFolder(0), 1);
+        QDir(tmp.filePath("gone")).removeRecursively();
+        CFileListView view;
+        view.SetDocument(&f.doc);
+        f.Select(&gone);
+        view.OnUpdate(nullptr, 1);
+
+        QVERIFY(view.List()->isHidden());
+        QVERIFY(!view.Message()->isHidden());
+        QCOMPARE(view.Message()->text(),
+                 QString("View of files is deactivated because the folder is not available.\n\n"
+                         "Store the filenames in database when creating the report in order to make "
+                         "this view available offline."));
+        // Only the listing failed: the drive stays available and the report intact.
+        QVERIFY(d.bAvailable);
+        QCOMPARE(d.nFolders, 2);
+    }
+
+    void missingDriveStaysUnavailableForTheReport()
+    {
+        QTemporaryDir tmp;
+        const QString drive = tmp.filePath("drive");
+        QDir().mkpath(drive);
+        WriteFile(drive + "/file", 1);
+        GuiFixture f;
+        f.drives.Set('E', drive.toStdString());
+        tvl::DriveReport& d = f.AddDrive('E', false);
+        CFileListView view;
+        view.SetDocument(&f.doc);
+        f.Select(d.GetFolder(0));
+        view.OnUpdate(nullptr, 1);
+        QCOMPARE(view.Model().rowCount(), 1);
+
+        QVERIFY(QDir(drive).removeRecursively());
+        view.OnUpdate(nullptr, 1);
+        const QString message =
+            "View of files is deactivated because drive E: is not available.\n\n"
+            "Store the filenames in database when creating the report in order to make this view "
+            "available in offline mode.";
+        QVERIFY(view.List()->isHidden());
+        QCOMPARE(view.Message()->text(), message);
+        QVERIFY(!d.bAvailable);
+
+        // Put back, the drive still counts as missing for as long as the report is open.
+        QDir().mkpath(drive);
+        view.OnUpdate(nullptr, 1);
+        QCOMPARE(view.Message()->text(), message);
+        QCOMPARE(d.nFolders, 1);
+        QVERIFY(d.GetFolder(0));
+    }
+
+    void columnClicksShareOneDirection()
+    {
+        GuiFixture f;
+        tvl::DriveReport& d = f.AddDrive('C', true);
+        d.GetFolder(0)->files = {{"b", 30}, {"C", 10}, {"a", 20}};
+        f.Select(d.GetFolder(0));
+        CFileListView view;
+        view.SetDocument(&f.doc);
+        view.OnUpdate(nullptr, 1);
+        QCOMPARE(Column(view, 0), QStringList({"a", "b", "C"}));
+
+        view.List()->header()->sectionClicked(0); // "File" first: names descending
+        QCOMPARE(Column(view, 0), QStringList({"C", "b", "a"}));
+        view.OnColumnClick(1); // "Size": sizes in the current, descending, direction
+        QCOMPARE(Column(view, 1), QStringList({"30", "20", "10"}));
+        view.OnColumnClick(1); // "Size" again: ascending
+        QCOMPARE(Column(view, 1), QStringList({"10", "20", "30"}));
+        view.OnColumnClick(0); // back to "File": the direction last used stays
+        QCOMPARE(Column(view, 0), QStringList({"a", "b", "C"}));
+        QCOMPARE(CFileListView::SortDirection(), 1);
+
+        // Every file list sorts with the same direction, also a new one.
+        view.OnColumnClick(0);
+        CFileListView other;
+        other.SetDocument(&f.doc);
+        other.OnUpdate(nullptr, 1);
+        QCOMPARE(Column(other, 0), QStringList({"C", "b", "a"}));
+    }
+
+    void namesCompareWithoutCase()
+    {
+        QVERIFY(CFileListView::CompareNames("ABC", "abc") == 0);
+        QVERIFY(CFileListView::CompareNames("ab", "ABC") < 0);
+        QVERIFY(CFileListView::CompareNames("Zeta", "alpha") > 0);
+        QVERIFY(CFileListView::CompareNames("_x", "ax") < 0); // '_' (0x5F) before 'a'
+    }
+
+    void columnWidthsLeaveRoomForTheScrollBar()
+    {
+        CFileListView view;
+        view.resize(515, 200);
+        view.show();
+        QTRY_COMPARE(view.List()->header()->sectionSize(0), 300);
+    }
+};
+
+QTEST_MAIN(FileListViewTest)
+#include "file_list_view_test.moc"

@@ -1,0 +1,170 @@
+// The start: command line, report file argument, failures that end the program, and
+// the recent-file list.
+#include "CMainFrame.h"
+#include "CTovalineApp.h"
+#include "gui_fixture.h"
+
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class StartupTest : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir m_tmp;
+    tvl::RecordingMessageSink m_messages;
+
+    CTovalineApp::Options Options()
+    {
+        CTovalineApp::Options o;
+        o.bShowSplash = false;
+        o.strSettingsFile = m_tmp.filePath("settings.ini");
+        o.pMessages = &m_messages;
+        return o;
+    }
+
+    QByteArray ReadAll(const QString& path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+private slots:
+    void init()
+    {
+        m_messages.messages.clear();
+        QFile::remove(m_tmp.filePath("settings.ini"));
+        QDir(m_tmp.path()).mkpath("drive/sub");
+        WriteFile(m_tmp.filePath("drive/sub/big"), 4096);
+        qputenv("TOVALINE_DRIVES", ("C=" + m_tmp.filePath("drive")).toUtf8());
+    }
+
+    void reportFileArgumentIsOpenedAndNamedInTheCaption()
+    {
+        // A report made and saved by the document.
+        const QString path = m_tmp.filePath("home.tvl");
+        {
+            GuiFixture f;
+            f.drives.Set('C', m_tmp.filePath("drive").toStdString());
+            tvl::NewReportOptions o;
+            o.strDrives = "C";
+            QVERIFY(f.doc.CreateReports(o));
+            QVERIFY(f.doc.OnSaveDocument(path));
+        }
+        CTovalineApp app(Options());
+        QVERIFY(app.InitInstance({path}));
+        QVERIFY(app.MainFrame()->isVisible());
+        QCOMPARE(app.MainFrame()->windowTitle(), QString("home.tvl - Tovaline"));
+        QCOMPARE(app.Document()->m_nDrives, 1);
+        QCOMPARE(app.RecentFiles().Files(), QStringList({path}));
+        QVERIFY(m_messages.messages.empty());
+        app.ExitInstance();
+        QSettings settings(m_tmp.filePath("settings.ini"), QSettings::IniFormat);
+        QCOMPARE(settings.value("Recent File List/File1").toString(), path);
+    }
+
+    void unreadableReportFileEndsTheStart_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("exists");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("not a report") << QByteArray("hello, world\n") << true
+                                      << QString("This is not a valid disc space report!");
+        QTest::newRow("missing") << QByteArray() << false << QString("Cannot open file!");
+    }
+
+    void unreadableReportFileEndsTheStart()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, exists);
+        QFETCH(QString, message);
+        const QString path = m_tmp.filePath("bad.tvl");
+        QFile::remove(path);
+        if (exists) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(content);
+        }
+        CTovalineApp app(Options());
+        QVERIFY(!app.InitInstance({path}));
+        QCOMPARE(m_messages.messages.size(), std::size_t(1));
+        QCOMPARE(QString::fromStdString(m_messages.messages[0].caption), QString("Open"));
+        QCOMPARE(QString::fromStdString(m_messages.messages[0].text), message);
+        QVERIFY(!app.MainFrame()->isVisible());
+        QVERIFY(app.RecentFiles().Files().isEmpty());
+        // Nothing was changed on disc.
+        QCOMPARE(QFile::exists(path), exists);
+        if (exists)
+            QCOMPARE(ReadAll(path), content);
+    }
+
+    void badCommandLineAndDriveMapAreRefused()
+    {
+        {
+            CTovalineApp app(Options());
+            QVERIFY(!app.InitInstance({"a.tvl", "b.tvl"}));
+            QCOMPARE(m_messages.messages.size(), std::size_t(1));
+            QVERIFY(QString::fromStdString(m_messages.messages[0].text).startsWith("Usage: tovaline"));
+            QVERIFY(!app.MainFrame());
+        }
+        m_messages.messages.clear();
+        qputenv("TOVALINE_DRIVES", "C=/tmp;B=/srv");
+        CTovalineApp app(Options());
+        QVERIFY(!app.InitInstance({}));
+        QCOMPARE(m_messages.messages.size(), std::size_t(1));
+        QVERIFY(QString::fromStdString(m_messages.messages[0].text).contains("TOVALINE_DRIVES"));
+    }
+
+    void startWithoutArgumentMakesANewReport()
+    {
+        int nNew = 0;
+        CTovalineApp::Options o = Options();
+        o.newDocument = [&](CTovalineDoc& doc) {
+            ++nNew;
+            tvl::NewReportOptions options;
+            options.strDrives = "C";
+            return doc.CreateReports(options);
+        };
+        CTovalineApp app(o);
+        QVERIFY(app.InitInstance({}));
+        QCOMPARE(nNew, 1);
+        QCOMPARE(app.MainFrame()->windowTitle(), QString("Report - Tovaline"));
+        QCOMPARE(app.Document()->m_nDrives, 1);
+
+        // Save as names the window after the file and puts it on the recent list.
+        const QString saved = m_tmp.filePath("saved.tvl");
+        o.saveFileName = [&](QWidget*, const QString& proposed) {
+            return proposed == "Report.tvl" ? saved : QString();
+        };
+        CTovalineApp app2(o);
+        QVERIFY(app2.InitInstance({}));
+        QVERIFY(app2.OnFileSave());
+        QCOMPARE(app2.MainFrame()->windowTitle(), QString("saved.tvl - Tovaline"));
+        QCOMPARE(app2.RecentFiles().Files().value(0), saved);
+    }
+
+    void recentFileListKeepsFourAcrossRuns()
+    {
+        CRecentFileList list;
+        for (const char* name : {"/r/1.tvl", "/r/2.tvl", "/r/3.tvl", "/r/4.tvl", "/r/5.tvl", "/r/3.tvl"})
+            list.Add(name);
+        const QStringList expected({"/r/3.tvl", "/r/5.tvl", "/r/4.tvl", "/r/2.tvl"});
+        QCOMPARE(list.Files(), expected);
+        {
+            QSettings settings(m_tmp.filePath("settings.ini"), QSettings::IniFormat);
+            list.Write(settings);
+        }
+        CRecentFileList next;
+        QSettings settings(m_tmp.filePath("settings.ini"), QSettings::IniFormat);
+        next.Read(settings);
+        QCOMPARE(next.Files(), expected);
+        next.Remove("/r/5.tvl");
+        next.Write(settings);
+        CRecentFileList third;
+        third.Read(settings);
+        QCOMPARE(third.Files(), QStringList({"/r/3.tvl", "/r/4.tvl", "/r/2.tvl"}));
+    }
+};
+
+QTEST_MAIN(StartupTest)
+#include "startup_test.moc"
