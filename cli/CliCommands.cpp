@@ -19,7 +19,7 @@ namespace {
 
 const char* const kHelp = R"HELP(Usage:
   tovaline-cli drives [-d L=DIR]...
-  tovaline-cli scan [-r N | --no-ranking] [-f] [-d L=DIR]... [-o FILE] LETTER...
+  tovaline-cli scan [-r N | --no-ranking] [-f] [--threads N] [-d L=DIR]... [-o FILE] LETTER...
   tovaline-cli show [--json] FILE
   tovaline-cli --help
 
@@ -43,6 +43,8 @@ Commands:
     -r N              rank the N largest files (1 to 1000, default 100)
     --no-ranking      make no ranking
     -f                store the file names of every folder in the report
+    --threads N       read directories with N threads (1 to 256; default one per
+                      core; 1 walks the tree sequentially)
     -o FILE           write the report to FILE (a .tvl report) instead of printing it;
                       an existing FILE is replaced only once the new one is complete
   show FILE           read the report file FILE and print it as scan does
@@ -151,6 +153,7 @@ int Scan(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     DriveOptions d;
     NewReportOptions options;
     std::string outputFile;
+    int threads = 0; // one per core
     bool rankingGiven = false, noRanking = false;
     std::vector<std::string> letters;
     for (std::size_t i = 1; i < args.size(); ++i) {
@@ -173,6 +176,15 @@ int Scan(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
             noRanking = true;
         } else if (a == "-f") {
             options.bStoreFileNames = true;
+        } else if (a == "--threads") {
+            if (i + 1 >= args.size())
+                return Usage(err, "option --threads needs a count from 1 to 256");
+            auto n = ParseCount(args[++i]);
+            if (!n)
+                return Usage(err, "the thread count '" + args[i] + "' is not a number");
+            if (*n < 1 || *n > 256)
+                return Usage(err, "the thread count must be from 1 to 256, not " + args[i]);
+            threads = *n;
         } else if (a == "-o") {
             if (i + 1 >= args.size())
                 return Usage(err, "option -o needs a file name");
@@ -212,6 +224,7 @@ int Scan(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     MessagePump pump;
     ScanEnvironment env{RealFileSystem(), map, errIsTerminal ? static_cast<IStepProgress&>(terminal) : quiet,
                         messages, pump};
+    env.nThreads = threads;
     ReportDocument doc(env);
     if (!doc.CreateReports(options))
         return kFailed;

@@ -6,6 +6,7 @@
 // needs no second enumeration and only reports its progress. The walk keeps its own
 // stack instead of recursing, so the depth of a tree is no limit.
 #include "Scan.h"
+#include "ParallelWalk.h"
 #include "Report.h"
 
 #include <cstdio>
@@ -76,6 +77,9 @@ IFileSystem::Handle OpenChildOf(IFileSystem& fs, const std::vector<Frame>& frame
 
 bool DriveReport::ReadFolder(const std::string& strPath, FolderRecord* pParent, int nLevel, ScanEnvironment& env)
 {
+    if (const int nThreads = WalkerThreads(env); nThreads > 1)
+        return ParallelReadFolder(*this, strPath, pParent, nLevel, env, nThreads, m_bCancelled);
+
     IFileSystem& fs = env.fs;
     std::vector<Frame> frames;
 

@@ -16,6 +16,8 @@ struct ScanEnvironment {
     IStepProgress& progress;
     IMessageSink& messages;
     MessagePump& pump;
+    // Walker threads of step 1: 0 one per core, 1 the sequential walk, N that many.
+    int nThreads = 0;
 };
 
 // Texts of the scan.

@@ -95,6 +95,7 @@ FakeFileSystem::Node& FakeFileSystem::File(const std::string& path, std::uint64_
 
 IFileSystem::Handle FakeFileSystem::OpenDir(const std::string& realPath)
 {
+    std::lock_guard<std::mutex> lock(m_mutex);
     if (realPath != m_rootPath || !m_root->openable)
         return kInvalid;
     Handle h = m_next++;
@@ -105,6 +106,7 @@ IFileSystem::Handle FakeFileSystem::OpenDir(const std::string& realPath)
 
 IFileSystem::Handle FakeFileSystem::OpenChild(Handle parent, const std::string& name)
 {
+    std::lock_guard<std::mutex> lock(m_mutex);
     auto it = m_open.find(parent);
     if (it == m_open.end())
         return kInvalid;
@@ -119,6 +121,7 @@ IFileSystem::Handle FakeFileSystem::OpenChild(Handle parent, const std::string& 
 
 bool FakeFileSystem::ReadAll(Handle dir, std::vector<DirEntry>& out)
 {
+    std::lock_guard<std::mutex> lock(m_mutex);
     auto it = m_open.find(dir);
     if (it == m_open.end())
         return false;
@@ -129,6 +132,7 @@ bool FakeFileSystem::ReadAll(Handle dir, std::vector<DirEntry>& out)
 
 void FakeFileSystem::Close(Handle dir)
 {
+    std::lock_guard<std::mutex> lock(m_mutex);
     if (m_open.erase(dir))
         --openHandles;
 }

@@ -15,6 +15,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,7 @@ private:
     std::string m_rootPath = "/fake";
     std::map<Handle, Node*> m_open;
     Handle m_next = 3;
+    std::mutex m_mutex; // the scan's walker threads call in concurrently
 };
 
 // Records every call the scan makes on its progress display.
