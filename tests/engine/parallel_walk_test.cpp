@@ -1,0 +1,261 @@
+// The parallel walk must give the report of the sequential walk, field for field, and
+// must survive folders and files that change under it.
+#include "CliCommands.h"
+#include "test_support.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <thread>
+#include <unistd.h>
+
+using namespace tvl;
+using namespace tvl::test;
+
+namespace {
+
+// Everything a report holds, in list order, with the shares bit for bit.
+std::string Dump(const DriveReport& r)
+{
+    std::ostringstream s;
+    s << "folders " << r.nFolders << " files " << r.bStoreFileNames << "\n";
+    for (const FolderRecord* f : r.Folders()) {
+        char shares[80];
+        std::snprintf(shares, sizeof shares, "%a %a", f->dPercentOfParent, f->dPercentOfDisc);
+        s << f->strPath << " L" << f->nLevel << " P" << (f->pParent ? f->pParent->strPath : "-") << " "
+          << f->nSpaceWithoutSubs << " " << f->nSpaceWithSubs << " " << shares << " " << f->bHasSubFolders
+          << f->bVisible << f->bExpanded << "\n";
+        for (const FileEntry& e : f->files)
+            s << "  " << e.strName << " " << e.nSize << "\n";
+    }
+    for (const RankEntry& e : r.ranking)
+        s << "rank " << e.strLocation << e.strName << " " << e.nSize << "\n";
+    return s.str();
+}
+
+std::string ScanDump(IFileSystem& fs, const std::string& root, int threads, bool files, int ranking)
+{
+    ScanFixture fx(fs, root);
+    fx.env.nThreads = threads;
+    auto r = fx.Scan(files, ranking);
+    EXPECT_EQ(CheckReportInvariants(*r), "");
+    EXPECT_TRUE(fx.messages.messages.empty());
+    return Dump(*r);
+}
+
+// A deterministic irregular tree: fan-out from 0 to 6, depth up to 12, many files of
+// equal size (the ranking's tie rules then depend on the walk order), empty folders,
+// dot-folders with content, names that differ only in case.
+void BuildIrregularTree(const TempDir& t)
+{
+    std::uint32_t seed = 12345;
+    auto rnd = [&](std::uint32_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % n;
+    };
+    std::vector<std::pair<std::string, int>> todo{{"", 0}};
+    int made = 0;
+    while (!todo.empty() && made < 400) {
+        auto [dir, depth] = todo.back();
+        todo.pop_back();
+        const std::string prefix = dir.empty() ? "" : dir + "/";
+        for (std::uint32_t f = rnd(8); f > 0; --f)
+            t.MakeFile(prefix + "f" + std::to_string(made) + "_" + std::to_string(f), rnd(4) * 1000);
+        if (depth >= 12)
+            continue;
+        for (std::uint32_t k = rnd(7); k > 0; --k) {
+            std::string name = (rnd(10) == 0 ? "." : "") + std::string(rnd(2) ? "Sub" : "sub") + std::to_string(k);
+            t.MakeDirs(prefix + name);
+            todo.push_back({prefix + name, depth + 1});
+            ++made;
+        }
+    }
+}
+
+// Lets the fake answer slowly, so the calling thread really waits for the workers.
+class SlowFileSystem final : public IFileSystem {
+public:
+    explicit SlowFileSystem(IFileSystem& inner) : m_inner(inner) {}
+    Handle OpenDir(const std::string& p) override { return m_inner.OpenDir(p); }
+    Handle OpenChild(Handle h, const std::string& n) override { return m_inner.OpenChild(h, n); }
+    bool ReadAll(Handle h, std::vector<DirEntry>& out) override
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        ++reads;
+        return m_inner.ReadAll(h, out);
+    }
+    void Close(Handle h) override { m_inner.Close(h); }
+    std::atomic<int> reads{0};
+
+private:
+    IFileSystem& m_inner;
+};
+
+} // namespace
+
+TEST(ParallelWalk, RealTreesGiveTheSequentialReportWithAnyThreadCount)
+{
+    TempDir t;
+    BuildIrregularTree(t);
+    for (bool files : {false, true}) {
+        for (int ranking : {0, 1, 7, 1000}) {
+            SCOPED_TRACE("files " + std::to_string(files) + " ranking " + std::to_string(ranking));
+            const std::string sequential = ScanDump(RealFileSystem(), t.path(), 1, files, ranking);
+            EXPECT_GT(sequential.size(), 1000u);
+            for (int threads : {2, 3, 8})
+                EXPECT_EQ(ScanDump(RealFileSystem(), t.path(), threads, files, ranking), sequential)
+                    << threads << " threads";
+        }
+    }
+}
+
+TEST(ParallelWalk, WideDeepTreesReopenFromAnchorsAndCloseEveryHandle)
+{
+    // A comb 400 levels deep: every level holds the next level and a leaf with a file.
+    // The leaves wait while the walk goes down, so their parents would all hold handles;
+    // beyond the budget they are opened from an anchor further up.
+    FakeFileSystem fs;
+    FakeFileSystem::Node* cur = &fs.Root();
+    for (int i = 0; i < 400; ++i) {
+        auto add = [](FakeFileSystem::Node* parent, const std::string& name) {
+            parent->children.push_back(std::make_unique<FakeFileSystem::Node>());
+            FakeFileSystem::Node* n = parent->children.back().get();
+            n->name = name;
+            n->isDir = true;
+            return n;
+        };
+        FakeFileSystem::Node* next = add(cur, "down");
+        FakeFileSystem::Node* leaf = add(cur, "leaf");
+        leaf->children.push_back(std::make_unique<FakeFileSystem::Node>());
+        leaf->children.back()->name = "f";
+        leaf->children.back()->size = static_cast<std::uint64_t>(i % 5);
+        cur = next;
+    }
+    const std::string sequential = ScanDump(fs, fs.RootPath(), 1, true, 10);
+    fs.maxOpenHandles = 0;
+    EXPECT_EQ(ScanDump(fs, fs.RootPath(), 4, true, 10), sequential);
+    EXPECT_LE(fs.maxOpenHandles, 200);
+    EXPECT_EQ(fs.openHandles, 0);
+}
+
+TEST(ParallelWalk, FoldersThatCannotBeReadStayWithoutContentAndNothingStalls)
+{
+    // "gone" was listed but has vanished (or become unreadable, or been replaced by a
+    // file) by the time a worker opens it; the root of drive D cannot be read at all.
+    FakeFileSystem fs;
+    fs.File("a/x", 10);
+    fs.File("gone/inner/y", 20);
+    fs.File("gone/z", 30);
+    fs.File("b/w", 40);
+    fs.Dir("gone").openable = false;
+    SlowFileSystem slow(fs);
+    ScanFixture fx(slow, fs.RootPath());
+    fx.env.nThreads = 3;
+    auto r = fx.Scan(true, 100);
+    EXPECT_EQ(Paths(*r), (std::vector<std::string>{"C:\\", "C:\\a\\", "C:\\b\\", "C:\\gone\\"}));
+    const FolderRecord* gone = Find(*r, "C:\\gone\\");
+    ASSERT_NE(gone, nullptr);
+    EXPECT_EQ(gone->nSpaceWithSubs, 0);
+    EXPECT_TRUE(gone->files.empty());
+    EXPECT_EQ(r->GetFolder(0)->nSpaceWithSubs, 50);
+    ASSERT_EQ(r->ranking.size(), 2u);
+    EXPECT_TRUE(fx.messages.messages.empty());
+    EXPECT_EQ(fs.openHandles, 0);
+
+    FakeFileSystem closed;
+    closed.File("a/x", 10);
+    closed.Root().openable = false;
+    ScanFixture fx2(closed, closed.RootPath());
+    fx2.env.nThreads = 2;
+    auto r2 = fx2.Scan(true, 100);
+    EXPECT_FALSE(r2->WasCancelled());
+    ASSERT_EQ(r2->nFolders, 1);
+    EXPECT_EQ(r2->GetFolder(0)->nSpaceWithSubs, 0);
+    EXPECT_EQ(r2->GetFolder(0)->dPercentOfDisc, -1.0);
+}
+
+TEST(ParallelWalk, AStopWhileWaitingForTheWorkersEndsPromptlyAndClosesEverything)
+{
+    FakeFileSystem fs;
+    for (int i = 0; i < 200; ++i)
+        fs.File("d" + std::to_string(i) + "/e/f", 1);
+    SlowFileSystem slow(fs);
+    ScanFixture fx(slow, fs.RootPath());
+    fx.env.nThreads = 2;
+    fx.clock.step = 1000; // every reading passes a pump
+    fx.hook.onPump = [&] {
+        if (fx.hook.calls == 5)
+            fx.pump.RequestStop();
+    };
+    auto r = fx.Scan(false, 100);
+    EXPECT_TRUE(r->WasCancelled());
+    EXPECT_LT(slow.reads.load(), 300); // far from the 401 directories
+    EXPECT_EQ(fs.openHandles, 0);
+    EXPECT_EQ(fx.progress.log.back(), "redraw");
+}
+
+TEST(ParallelWalk, FilesVanishingDuringTheListingAreLeftOutNotMisreported)
+{
+    // Files are deleted while the directory is listed: every entry delivered must be a
+    // file that existed, with its own size, never a half-filled one.
+    TempDir t;
+    for (int i = 0; i < 3000; ++i)
+        t.MakeFile("d/file" + std::to_string(i), 7);
+    std::atomic<bool> done{false};
+    std::thread remover([&] {
+        for (int i = 2999; i >= 0; i -= 2)
+            ::unlink(t.Abs("d/file" + std::to_string(i)).c_str());
+        done = true;
+    });
+    int rounds = 0;
+    while (!done || rounds < 2) {
+        DirListing l;
+        IFileSystem::Handle h = RealFileSystem().OpenDir(t.Abs("d"));
+        ASSERT_NE(h, IFileSystem::kInvalid);
+        RealFileSystem().ReadListing(h, l);
+        RealFileSystem().Close(h);
+        for (const DirListing::Item& item : l.items) {
+            const std::string name(l.Name(item));
+            ASSERT_EQ(name.rfind("file", 0), 0u) << name;
+            ASSERT_EQ(item.size, 7u) << name;
+            ASSERT_FALSE(item.isDir);
+        }
+        ++rounds;
+    }
+    remover.join();
+    DirListing after;
+    IFileSystem::Handle h = RealFileSystem().OpenDir(t.Abs("d"));
+    RealFileSystem().ReadListing(h, after);
+    RealFileSystem().Close(h);
+    EXPECT_EQ(after.items.size(), 1500u);
+}
+
+TEST(ParallelWalk, TheThreadCountOfTheCliIsChecked)
+{
+    TempDir t;
+    t.MakeFile("a/f", 5);
+    const std::string map = "C=" + t.path();
+    struct {
+        std::vector<std::string> args;
+        const char* message;
+    } bad[] = {
+        {{"scan", "-d", map, "--threads", "0", "C"}, "the thread count must be from 1 to 256, not 0"},
+        {{"scan", "-d", map, "--threads", "257", "C"}, "the thread count must be from 1 to 256, not 257"},
+        {{"scan", "-d", map, "--threads", "two", "C"}, "the thread count 'two' is not a number"},
+        {{"scan", "-d", map, "C", "--threads"}, "option --threads needs a count"},
+    };
+    for (const auto& c : bad) {
+        SCOPED_TRACE(c.message);
+        std::ostringstream out, err;
+        EXPECT_EQ(cli::Run(c.args, out, err, false), cli::kUsage);
+        EXPECT_NE(err.str().find(c.message), std::string::npos) << err.str();
+        EXPECT_EQ(out.str(), ""); // nothing was scanned
+    }
+    std::ostringstream out1, outN, err;
+    EXPECT_EQ(cli::Run({"scan", "-d", map, "--threads", "1", "-f", "C"}, out1, err, false), cli::kOk);
+    EXPECT_EQ(cli::Run({"scan", "-d", map, "--threads", "5", "-f", "C"}, outN, err, false), cli::kOk);
+    EXPECT_EQ(out1.str(), outN.str());
+    EXPECT_NE(out1.str().find("C:\\a\\"), std::string::npos);
+}
