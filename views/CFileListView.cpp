@@ -256,5 +256,5 @@ void CFileListView::resizeEvent(QResizeEvent* event)
     // The 15 pixels are left for the vertical scroll bar.
     const int w = 3 * (cx - 15) / 5;
     m_list->header()->resizeSection(0, std::max(w, 0));
-    m_list->header()->resizeSection(1, std::max(cx - 15 - w, 0));
+    // "Size" (cx - 15 - w) stretches over what the scroll bar leaves.
 }

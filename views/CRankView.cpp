@@ -145,6 +145,6 @@ void CRankView::LayoutControls(int cx, int cy)
     header->resizeSection(0, 50);
     header->resizeSection(1, wText);
     header->resizeSection(2, 100);
-    header->resizeSection(3, wText);
+    // "Location" would get wText as well; it stretches over what is left instead.
     m_wndDriveTabs->setGeometry(0, kTabTop, w, h);
 }
