@@ -43,10 +43,13 @@ drives=(-d "C=$t/c" -d "D=$t/d")
 
 export ASAN_OPTIONS=allocator_may_return_null=0:detect_leaks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+# Several jobs write their logs as fuzz-N.log into the current directory: build-fuzz.
+parallel=()
+if [ "$jobs" -gt 1 ]; then parallel=(-jobs="$jobs" -workers="$jobs"); fi
 status=0
-build-fuzz/tests/fuzz/fuzz_report_reader build-fuzz/corpus "$seeds" \
-  -max_total_time="$seconds" -jobs="$jobs" -workers="$jobs" -rss_limit_mb=2048 -malloc_limit_mb=512 \
-  -artifact_prefix=build-fuzz/findings/ -print_final_stats=1 || status=$?
+(cd build-fuzz && tests/fuzz/fuzz_report_reader corpus seeds "${parallel[@]}" \
+  -max_total_time="$seconds" -rss_limit_mb=2048 -malloc_limit_mb=512 \
+  -artifact_prefix=findings/ -print_final_stats=1) || status=$?
 if [ -n "$(ls -A build-fuzz/findings)" ]; then
   echo "fuzz-reader: findings in build-fuzz/findings" >&2
   exit 1
