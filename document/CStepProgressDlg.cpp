@@ -36,6 +36,9 @@ CStepProgressDlg::CStepProgressDlg(QWidget* parent) : QDialog(parent)
     m_wndPercent = new QLabel(group);
     m_wndPercent->setAlignment(Qt::AlignRight | Qt::AlignTop);
     m_wndPercent->setMinimumWidth(40);
+    // One line high: the trailing line break of the percent text must not push the
+    // step lines apart.
+    m_wndPercent->setFixedHeight(fontMetrics().height());
     grid->addWidget(m_wndPercent, 4, 1);
 
     m_wndStatus = new QLabel(group);

@@ -16,14 +16,19 @@ QSize FolderRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QMod
     return QSize(100, std::max(18, option.fontMetrics.height() + 4));
 }
 
-FolderRowDelegate::Bar FolderRowDelegate::BarGeometry(const QRect& textCell, double v)
+int FolderRowDelegate::NumberRoom(const QFontMetrics& fm)
 {
-    // Frame: the cell less 35 pixels on the right and 2 above and below (right and
+    return std::max(kNumberRoom, fm.horizontalAdvance(QStringLiteral("100.00")) + 4);
+}
+
+FolderRowDelegate::Bar FolderRowDelegate::BarGeometry(const QRect& textCell, double v, int numberRoom)
+{
+    // Frame: the cell less the number's room on the right and 2 above and below (right and
     // bottom exclusive). Coloured part: (frame width - 3) * v / 100 pixels, truncated,
     // from the left inner edge; grey rest after it up to the right inner edge.
     Bar bar;
     const int left = textCell.left();
-    const int right = textCell.left() + textCell.width() - kNumberRoom; // exclusive
+    const int right = textCell.left() + textCell.width() - numberRoom; // exclusive
     const int top = textCell.top() + 2;
     const int bottom = textCell.top() + textCell.height() - 2; // exclusive
     if (right - left < 3 || bottom - top < 3)
@@ -89,7 +94,7 @@ void FolderRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
         const int s = level % 2 == 0 ? 255 : 128;
         const QColor barColour = column == FolderListModel::ColPercentOfParent ? QColor(0, 0, s) : QColor(s, 0, 0);
         const int g = 235 - (s - 128) / 6;
-        const Bar bar = BarGeometry(textRect, v);
+        const Bar bar = BarGeometry(textRect, v, NumberRoom(option.fontMetrics));
         if (bar.frame.isEmpty())
             break;
         painter->save();
@@ -114,6 +119,7 @@ CFolderListCtrl::CFolderListCtrl(QWidget* parent) : QTableView(parent)
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setFrameShape(QFrame::NoFrame);
     setShowGrid(false);
     setWordWrap(false);
     setCornerButtonEnabled(false);

@@ -20,6 +20,9 @@ public:
     static constexpr int kIconRight = 18;  // right edge of the image column of level 0
     static constexpr int kIndent = 16;     // per level
     static constexpr int kNumberRoom = 35; // kept free right of a bar for the number
+    // The room actually kept: at least kNumberRoom, more when "100.00" is wider in the
+    // list's font, so a full bar never covers its number.
+    static int NumberRoom(const QFontMetrics& fm);
     // Start of the folder name in a row of the given level.
     static int TextStart(int level) { return kIconRight + 2 + kIndent * level; }
 
@@ -28,7 +31,7 @@ public:
     struct Bar {
         QRect frame, filled, rest;
     };
-    static Bar BarGeometry(const QRect& textCell, double v);
+    static Bar BarGeometry(const QRect& textCell, double v, int numberRoom = kNumberRoom);
 
 private:
     CFolderListCtrl* m_list;

@@ -239,13 +239,18 @@ private slots:
         view.OnInitialUpdate();
         CFolderListCtrl* list = view.m_list;
         const QImage img = list->viewport()->grab().toImage();
-        const int expected[] = {57, 28, 0, -1}; // (frame width 60 - 3) * v / 100
+        // Text cell 95 wide (2 in from both sides of the 100 column), less the room
+        // for the number: the frame. (frame width - 3) * v / 100 pixels are coloured.
+        const int frameWidth = 95 - FolderRowDelegate::NumberRoom(list->fontMetrics());
+        QVERIFY(frameWidth > 40);
+        const int inner = frameWidth - 3;
+        const int expected[] = {inner, inner / 2, 0, -1};
         for (int i = 0; i < 4; ++i) {
             const QRect cell = list->visualRect(view.Model()->index(i + 1, FolderListModel::ColPercentOfParent));
             const int y = cell.center().y();
             // The bar's frame: the text cell (2 in from both sides) less 35 on the right.
             int blue = 0, grey = 0, frame = 0;
-            for (int x = cell.left() + 2; x < cell.left() + 2 + 60; ++x) {
+            for (int x = cell.left() + 2; x < cell.left() + 2 + frameWidth; ++x) {
                 const QColor c = img.pixelColor(x, y);
                 blue += c == QColor(0, 0, 128) ? 1 : 0; // level 1: dark bar
                 grey += c == QColor(235, 235, 235) ? 1 : 0;
@@ -257,11 +262,11 @@ private slots:
             }
             QCOMPARE(blue, expected[i]);
             QCOMPARE(frame, 2);
-            QCOMPARE(grey, expected[i] == 57 ? 0 : 58 - expected[i]);
+            QCOMPARE(grey, expected[i] == inner ? 0 : inner + 1 - expected[i]);
             // The red bar of "% of disc" has the same length.
             const QRect disc = list->visualRect(view.Model()->index(i + 1, FolderListModel::ColPercentOfDisc));
             int red = 0;
-            for (int x = disc.left() + 2; x < disc.left() + 2 + 60; ++x)
+            for (int x = disc.left() + 2; x < disc.left() + 2 + frameWidth; ++x)
                 red += img.pixelColor(x, y) == QColor(128, 0, 0) ? 1 : 0;
             QCOMPARE(red, expected[i]);
         }
