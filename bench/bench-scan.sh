@@ -11,7 +11,9 @@
 #   deep  20,000 folders on 30 levels, 50 files each: deep trees must not serialise
 #         the walk
 # RUNS defaults to 5. TOVALINE_CLI defaults to build/cli/tovaline-cli (a Release or
-# RelWithDebInfo build). Trees go to $BENCH_TREES (default /work/bench-trees); they are
+# RelWithDebInfo build). When bench-desktop-scan was built beside it (build/bench/, with
+# the desktop program), the desktop scan (progress window, Qt event pump; offscreen) is
+# timed too. Trees go to $BENCH_TREES (default /work/bench-trees); they are
 # made once (a few minutes) and reused.
 #
 # Needs: GNU time as /usr/bin/time (Debian package "time"), gcc, and the peers du
@@ -47,6 +49,7 @@ if [ ! -x "$floor" ] || [ "$here/floor-walker.c" -nt "$floor" ]; then
   gcc -O2 -pthread -o "$floor.tmp.$$" "$here/floor-walker.c"
   mv -f "$floor.tmp.$$" "$floor"
 fi
+desktop=$(dirname "$cli")/../bench/bench-desktop-scan
 threads_opt=0
 "$cli" --help 2>/dev/null | grep -q -- '--threads' && threads_opt=1
 tmp=$(mktemp -d)
@@ -113,6 +116,7 @@ if [ "$which" = main ] || [ "$which" = all ]; then
   sets=("tovaline-cli scan=$cli scan -r 100 -d C='$tree' C"
         "tovaline-cli scan -f=$cli scan -r 100 -f -d C='$tree' C")
   [ $threads_opt = 1 ] && sets+=("tovaline-cli scan --threads 1=$cli scan -r 100 --threads 1 -d C='$tree' C")
+  [ -x "$desktop" ] && sets+=("tovaline desktop scan=QT_QPA_PLATFORM=offscreen '$desktop' '$tree'")
   mapfile -t p < <(peers "$tree")
   run_set "$tree" "${sets[@]}" "${p[@]}" \
     "floor 1 thread=$floor -t 1 '$tree'" "floor 2 threads=$floor -t 2 '$tree'"
