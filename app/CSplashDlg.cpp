@@ -3,6 +3,7 @@
 #include "Pictures.h"
 
 #include <QFont>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
@@ -80,4 +81,17 @@ void CSplashDlg::mousePressEvent(QMouseEvent* event)
         return;
     }
     QDialog::mousePressEvent(event);
+}
+
+void CSplashDlg::keyPressEvent(QKeyEvent* event)
+{
+    // Enter and Esc close it like any dialog (it has no button to be the default).
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        m_timer->stop();
+        accept();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape)
+        m_timer->stop();
+    QDialog::keyPressEvent(event);
 }

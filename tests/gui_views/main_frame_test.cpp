@@ -174,6 +174,12 @@ private slots:
         QVERIFY(!splash.isVisible());
         QCOMPARE(splash.result(), int(QDialog::Accepted));
         QVERIFY(!splash.Timer()->isActive());
+
+        CSplashDlg byKey;
+        byKey.show();
+        QTest::keyClick(&byKey, Qt::Key_Return);
+        QVERIFY(!byKey.isVisible());
+        QVERIFY(!byKey.Timer()->isActive());
     }
 };
 

@@ -143,6 +143,29 @@ private slots:
         QCOMPARE(app2.RecentFiles().Files().value(0), saved);
     }
 
+    void recentFileThatCannotBeOpenedLeavesTheList()
+    {
+        const QString gone = m_tmp.filePath("gone.tvl");
+        {
+            QSettings settings(m_tmp.filePath("settings.ini"), QSettings::IniFormat);
+            settings.setValue("Recent File List/File1", gone);
+        }
+        CTovalineApp::Options o = Options();
+        o.newDocument = [](CTovalineDoc&) { return true; };
+        CTovalineApp app(o);
+        QVERIFY(app.InitInstance({}));
+        QCOMPARE(app.RecentFiles().Files(), QStringList({gone}));
+        QVERIFY(app.MainFrame()->m_recentActions[0]->isVisible());
+
+        app.MainFrame()->m_recentActions[0]->trigger();
+        QCOMPARE(m_messages.messages.size(), std::size_t(1));
+        QCOMPARE(QString::fromStdString(m_messages.messages[0].text), QString("Cannot open file!"));
+        QVERIFY(app.RecentFiles().Files().isEmpty());
+        QVERIFY(app.MainFrame()->m_actLastFile->isVisible());
+        QSettings settings(m_tmp.filePath("settings.ini"), QSettings::IniFormat);
+        QVERIFY(!settings.contains("Recent File List/File1"));
+    }
+
     void recentFileListKeepsFourAcrossRuns()
     {
         CRecentFileList list;
