@@ -157,3 +157,15 @@ void CFolderListCtrl::paintEvent(QPaintEvent* event)
                                                                                                : QPalette::Base);
     style()->drawPrimitive(QStyle::PE_FrameFocusRect, &opt, &painter, this);
 }
+
+void CFolderListCtrl::focusInEvent(QFocusEvent* event)
+{
+    QTableView::focusInEvent(event);
+    viewport()->update();
+}
+
+void CFolderListCtrl::focusOutEvent(QFocusEvent* event)
+{
+    QTableView::focusOutEvent(event);
+    viewport()->update();
+}

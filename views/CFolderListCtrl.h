@@ -47,4 +47,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // The highlight of the selected row comes and goes with the focus.
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 };

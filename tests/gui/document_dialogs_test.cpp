@@ -212,6 +212,29 @@ private slots:
         QCOMPARE(spy.hints.back(), 0);
     }
 
+    // The drive's directory disappears between the dialog and the scan: the drive is
+    // reported with its root alone, the other drives in full, and nothing is lost.
+    void newOnVanishedDriveRecordsItsRootAlone()
+    {
+        QTemporaryDir gone;
+        tvl::DriveMap drives = m_drives;
+        drives.Set('F', gone.path().toStdString());
+        DocEnv e;
+        e.drives = drives;
+        SpyView spy;
+        spy.SetDocument(&e.doc);
+        QVERIFY(RunNew(e.doc, [&gone](CCreateReportDlg& dlg) {
+            StartWith("CF")(dlg);
+            gone.remove();
+        }));
+        QCOMPARE(e.doc.m_nDrives, 2);
+        QCOMPARE(e.doc.m_pDriveReports[0]->nFolders, 6);
+        QCOMPARE(e.doc.m_pDriveReports[1]->cDrive, 'F');
+        QCOMPARE(e.doc.m_pDriveReports[1]->nFolders, 1);
+        QVERIFY(!e.doc.IsBusy());
+        QCOMPARE(spy.hints.back(), 0);
+    }
+
     void saveAndOpenRoundTripAndFailedOpenEmptiesDocument()
     {
         DocEnv e;
