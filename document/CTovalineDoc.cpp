@@ -111,6 +111,11 @@ bool CTovalineDoc::OnOpenDocument(const QString& pathName)
 {
     if (IsBusy())
         return false;
+    // The previous report goes first, and the views let go of it before anything can
+    // repaint them (the message box of a failed read runs an event loop).
+    FreeReports();
+    m_rankingAll.clear();
+    SendInitialUpdate();
     const QByteArray path = QFile::encodeName(pathName);
     const bool ok = tvl::ReportDocument::OnOpenDocument(std::string(path.constData(), static_cast<std::size_t>(path.size())));
     // A file that could not be read completely leaves an empty document, not a part

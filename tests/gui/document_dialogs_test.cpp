@@ -263,7 +263,7 @@ private slots:
         QCOMPARE(e.doc.m_nDrives, 0);
         QVERIFY(e.doc.m_pDriveReports.empty());
         QVERIFY(e.doc.m_pSelectedFolder == nullptr);
-        QCOMPARE(spy.Count(0), 1);
+        QVERIFY(spy.Count(0) >= 1);
 
         QVERIFY(!e.doc.OnOpenDocument(tmp.path() + QStringLiteral("/missing.tvl")));
         QCOMPARE(e.messages.messages.back().caption, std::string("Open"));
