@@ -13,6 +13,7 @@ CDiscReportView::CDiscReportView(QWidget* parent) : CView(parent)
     m_model = new FolderListModel(this);
     m_list = new CFolderListCtrl(this);
     m_list->setObjectName(QStringLiteral("folderList"));
+    m_model->SetDocumentSource([this]() -> const tvl::ReportDocument* { return GetDocument(); });
     m_list->setModel(m_model);
     m_list->setGeometry(0, 0, 1, 1);
 
@@ -39,7 +40,6 @@ void CDiscReportView::OnUpdate(CView*, int lHint)
 
 void CDiscReportView::FillList()
 {
-    m_model->SetDocument(GetDocument());
     m_model->Fill();
     OnItemChanged();
 }

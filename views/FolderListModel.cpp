@@ -49,12 +49,13 @@ int FolderListModel::columnCount(const QModelIndex& parent) const
 
 FolderRecord* FolderListModel::FolderAt(int row) const
 {
-    if (!m_pDoc || row < 0 || static_cast<std::size_t>(row) >= m_rows.size())
+    const tvl::ReportDocument* doc = Doc();
+    if (!doc || row < 0 || static_cast<std::size_t>(row) >= m_rows.size())
         return nullptr;
     const RowKey key = m_rows[static_cast<std::size_t>(row)];
-    if (key.nDrive >= static_cast<int>(m_pDoc->m_pDriveReports.size()))
+    if (key.nDrive >= static_cast<int>(doc->m_pDriveReports.size()))
         return nullptr;
-    const DriveReport* drive = m_pDoc->m_pDriveReports[static_cast<std::size_t>(key.nDrive)].get();
+    const DriveReport* drive = doc->m_pDriveReports[static_cast<std::size_t>(key.nDrive)].get();
     return drive ? drive->GetFolder(key.nPos) : nullptr;
 }
 
@@ -120,12 +121,13 @@ QVariant FolderListModel::headerData(int section, Qt::Orientation orientation, i
 void FolderListModel::ComputeSubtreeEnds()
 {
     m_subtreeEnd.clear();
-    if (!m_pDoc)
+    const tvl::ReportDocument* doc = Doc();
+    if (!doc)
         return;
-    m_subtreeEnd.resize(m_pDoc->m_pDriveReports.size());
+    m_subtreeEnd.resize(doc->m_pDriveReports.size());
     std::vector<int> open; // positions whose subtree is still running
-    for (std::size_t d = 0; d < m_pDoc->m_pDriveReports.size(); ++d) {
-        const DriveReport* drive = m_pDoc->m_pDriveReports[d].get();
+    for (std::size_t d = 0; d < doc->m_pDriveReports.size(); ++d) {
+        const DriveReport* drive = doc->m_pDriveReports[d].get();
         if (!drive)
             continue;
         const auto& folders = drive->Folders();
@@ -147,15 +149,15 @@ void FolderListModel::Fill()
 {
     ComputeSubtreeEnds();
     std::vector<RowKey> rows;
-    if (m_pDoc) {
+    if (const tvl::ReportDocument* doc = Doc()) {
         std::size_t shown = 0;
-        for (const auto& drive : m_pDoc->m_pDriveReports)
+        for (const auto& drive : doc->m_pDriveReports)
             if (drive)
                 for (const FolderRecord* f : drive->Folders())
                     shown += f->bVisible ? 1 : 0;
         rows.reserve(shown);
-        for (std::size_t d = 0; d < m_pDoc->m_pDriveReports.size(); ++d) {
-            const DriveReport* drive = m_pDoc->m_pDriveReports[d].get();
+        for (std::size_t d = 0; d < doc->m_pDriveReports.size(); ++d) {
+            const DriveReport* drive = doc->m_pDriveReports[d].get();
             if (!drive)
                 continue;
             const auto& folders = drive->Folders();
@@ -173,7 +175,7 @@ bool FolderListModel::Activate(int row)
     if (!f || !f->bHasSubFolders)
         return false;
     const RowKey key = m_rows[static_cast<std::size_t>(row)];
-    const DriveReport* drive = m_pDoc->m_pDriveReports[static_cast<std::size_t>(key.nDrive)].get();
+    const DriveReport* drive = Doc()->m_pDriveReports[static_cast<std::size_t>(key.nDrive)].get();
     const auto& folders = drive->Folders();
     if (static_cast<std::size_t>(key.nDrive) >= m_subtreeEnd.size() ||
         m_subtreeEnd[static_cast<std::size_t>(key.nDrive)].size() != folders.size())

@@ -8,6 +8,7 @@
 
 #include <QAbstractTableModel>
 
+#include <functional>
 #include <vector>
 
 namespace tvl {
@@ -39,8 +40,10 @@ public:
 
     explicit FolderListModel(QObject* parent = nullptr);
 
-    // The document whose reports are shown (null: nothing). Does not refill.
-    void SetDocument(const tvl::ReportDocument* pDoc) { m_pDoc = pDoc; }
+    // Where the document whose reports are shown is found (it may return null:
+    // nothing). Asked on every access, so a document that goes away is never used.
+    // Does not refill.
+    void SetDocumentSource(std::function<const tvl::ReportDocument*()> source) { m_docSource = std::move(source); }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -70,7 +73,9 @@ private:
     void ApplyRows(std::vector<RowKey>&& newRows, int firstChanged);
     void ComputeSubtreeEnds();
 
-    const tvl::ReportDocument* m_pDoc = nullptr;
+    const tvl::ReportDocument* Doc() const { return m_docSource ? m_docSource() : nullptr; }
+
+    std::function<const tvl::ReportDocument*()> m_docSource;
     std::vector<RowKey> m_rows;
     int m_nReportedRows = 0; // what rowCount says while a change is announced
     // Per drive and list position: the position just after the folder's subtree.

@@ -291,6 +291,24 @@ private slots:
         f.view.m_list->viewport()->grab(); // paints with no stale rows
     }
 
+    // The document goes before the view (the end of the program): the rows are still
+    // there but lead nowhere.
+    void viewOutlivesDocument()
+    {
+        auto f = std::make_unique<Fixture>(Drives());
+        QVERIFY(RunNew(f->e.doc, StartWith("C")));
+        CDiscReportView view;
+        view.SetDocument(&f->e.doc);
+        view.OnInitialUpdate();
+        QVERIFY(view.Model()->rowCount() > 0);
+        f.reset();
+        QVERIFY(view.GetDocument() == nullptr);
+        QVERIFY(view.Model()->FolderAt(0) == nullptr);
+        view.resize(400, 200);
+        view.grab();
+        view.OnItemActivate(0);
+    }
+
     void groupThousands_data()
     {
         QTest::addColumn<QString>("in");
