@@ -36,10 +36,11 @@ namespace {
 
 constexpr int kHandleBudget = 128;
 constexpr int kReanchorLevels = 32;
-// Listings read but not yet consumed, beyond which the workers wait for the calling
-// thread (except for the directory it waits for), so memory stays bounded when the
-// calling thread is slowed down.
-constexpr int kMaxAhead = 1024;
+// Listings read but not yet consumed, beyond which the workers pause, so memory stays
+// bounded when the calling thread is slowed down. The calling thread never waits for
+// a directory that no worker has taken: it reads that one itself, so a pause of the
+// workers can slow the walk down to the sequential pace but never stall it.
+constexpr int kMaxAhead = 4096;
 
 // One directory of the walk. Made by the worker that read its parent; read by one
 // worker; consumed by the calling thread once `ready`. Kept until the walk ends (its
@@ -75,7 +76,7 @@ public:
             m_stack.push_back(&m_root);
         else
             m_root.ready.store(true);
-        m_storage.resize(static_cast<std::size_t>(nThreads));
+        m_storage.resize(static_cast<std::size_t>(nThreads) + 1); // the last: the calling thread's
         for (int i = 0; i < nThreads; ++i)
             m_threads.emplace_back([this, i] { Work(m_storage[static_cast<std::size_t>(i)]); });
     }
@@ -99,8 +100,21 @@ public:
 
     WalkNode& Root() { return m_root; }
 
-    // Called by the calling thread: it waits for `n` / it has consumed n's listing.
-    void Want(WalkNode* n) { m_wanted.store(n); }
+    // Called by the calling thread when it needs `n`: reads it at once when no worker
+    // has taken it yet. Returns false when a worker is reading it.
+    bool ReadIfUntaken(WalkNode& n)
+    {
+        {
+            std::lock_guard<std::mutex> lk(m_mutex);
+            if (n.taken)
+                return false;
+            n.taken = true; // stays on the stack; workers skip it
+        }
+        Read(n, m_storage.back());
+        return true;
+    }
+
+    // Called by the calling thread when it has consumed n's listing.
     void Consumed(WalkNode& n)
     {
         if (n.listing) {
@@ -130,21 +144,19 @@ private:
                 if (m_stop)
                     return;
                 if (m_ahead.load(std::memory_order_relaxed) < kMaxAhead) {
-                    n = m_stack.back();
-                    m_stack.pop_back();
-                } else if (WalkNode* w = m_wanted.load(); w && !w->taken) {
-                    // The calling thread waits for this one: it is on the stack.
-                    auto it = std::find(m_stack.rbegin(), m_stack.rend(), w);
-                    if (it != m_stack.rend()) {
-                        n = w;
-                        m_stack.erase(std::next(it).base());
+                    while (!m_stack.empty() && !n) {
+                        n = m_stack.back();
+                        m_stack.pop_back();
+                        if (n->taken)
+                            n = nullptr; // the calling thread has read it already
                     }
+                    if (n)
+                        n->taken = true;
                 }
-                if (n)
-                    n->taken = true;
             }
             if (!n) {
-                std::this_thread::sleep_for(std::chrono::microseconds(200));
+                if (m_ahead.load(std::memory_order_relaxed) >= kMaxAhead)
+                    std::this_thread::sleep_for(std::chrono::microseconds(200));
                 continue;
             }
             Read(*n, storage);
@@ -286,7 +298,7 @@ private:
     IFileSystem& m_fs;
     std::string m_realRoot;
     WalkNode m_root;
-    std::vector<Storage> m_storage; // one per worker: the nodes it made
+    std::vector<Storage> m_storage; // one per worker and one for the calling thread: the nodes each made
     std::vector<std::thread> m_threads;
     std::mutex m_mutex;
     std::condition_variable m_cv;
@@ -294,22 +306,22 @@ private:
     bool m_stop = false;
     std::atomic<int> m_held{0}; // handles kept by anchors
     std::atomic<int> m_ahead{0}; // listings read and not yet consumed
-    std::atomic<WalkNode*> m_wanted{nullptr}; // the directory the calling thread waits for
 };
 
-// Waits until the workers have read `n`, pumping messages meanwhile. The workers do not
+// Makes sure `n` has been read: reads it on the calling thread when no worker has taken
+// it, otherwise waits for the worker, pumping messages meanwhile. The workers do not
 // signal: the calling thread sleeps in short slices, so a walk costs a few thousand
 // wake-ups in all rather than one per folder. Returns false when a stop was requested.
 bool WaitReady(WalkNode& n, Walk& walk, MessagePump& pump)
 {
+    if (n.ready.load(std::memory_order_acquire) || walk.ReadIfUntaken(n))
+        return true;
     for (int spin = 0; !n.ready.load(std::memory_order_acquire); ++spin) {
-        if (spin < 64) {
+        if (spin < 16) {
             std::this_thread::yield();
             continue;
         }
-        if (spin == 64)
-            walk.Want(&n);
-        std::this_thread::sleep_for(std::chrono::microseconds(500));
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
         pump.PumpMessages();
         if (pump.StopRequested())
             return false;
