@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <sys/syscall.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace tvl {
@@ -45,12 +46,13 @@ struct LinuxDirent64 {
 // come with it). Calls add(name, size, isDir, otherDevice) per entry. An entry that
 // vanishes before its stat is left out. The descriptor's offset is the only state
 // touched, so the caller keeps using `fd` to open children.
-template <class Add>
-bool ForEachEntry(int fd, Add&& add)
+template <class Add, class Reserve>
+bool ForEachEntry(int fd, Add&& add, Reserve&& reserve)
 {
-    struct statx self {};
-    if (::statx(fd, "", AT_EMPTY_PATH, STATX_TYPE, &self) != 0)
+    struct stat self {};
+    if (::fstat(fd, &self) != 0)
         return false;
+    const unsigned selfMajor = major(self.st_dev), selfMinor = minor(self.st_dev);
     if (::lseek(fd, 0, SEEK_SET) < 0)
         return false;
     alignas(8) char buf[32 * 1024];
@@ -60,6 +62,7 @@ bool ForEachEntry(int fd, Add&& add)
             return true;
         if (n < 0)
             return false;
+        reserve(static_cast<std::size_t>(n));
         for (long off = 0; off < n;) {
             const auto* d = reinterpret_cast<const LinuxDirent64*>(buf + off);
             off += d->d_reclen;
@@ -71,7 +74,7 @@ bool ForEachEntry(int fd, Add&& add)
                 continue; // vanished since it was listed
             const bool isDir = S_ISDIR(st.stx_mode);
             const bool otherDevice =
-                isDir && (st.stx_dev_major != self.stx_dev_major || st.stx_dev_minor != self.stx_dev_minor);
+                isDir && (st.stx_dev_major != selfMajor || st.stx_dev_minor != selfMinor);
             add(std::string_view(name), isDir ? 0 : static_cast<std::uint64_t>(st.stx_size), isDir, otherDevice);
         }
     }
@@ -85,7 +88,7 @@ bool PosixFileSystem::ReadAll(Handle dir, std::vector<DirEntry>& out)
         return false;
     return ForEachEntry(static_cast<int>(dir), [&](std::string_view name, std::uint64_t size, bool isDir, bool other) {
         out.push_back(DirEntry{std::string(name), size, isDir, other});
-    });
+    }, [](std::size_t) {});
 }
 
 bool PosixFileSystem::ReadListing(Handle dir, DirListing& out)
@@ -94,6 +97,11 @@ bool PosixFileSystem::ReadListing(Handle dir, DirListing& out)
         return false;
     return ForEachEntry(static_cast<int>(dir), [&](std::string_view name, std::uint64_t size, bool isDir, bool other) {
         out.Add(name, size, isDir, other);
+    }, [&](std::size_t bytes) {
+        // A getdents64 record takes 24 bytes plus the name rounded up to 8: room for
+        // this batch's entries and names without growing step by step.
+        out.items.reserve(out.items.size() + bytes / 32 + 1);
+        out.names.reserve(out.names.size() + bytes / 2);
     });
 }
 
