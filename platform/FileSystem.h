@@ -5,6 +5,9 @@
 // any length and any depth work and no directory stream stays open while the walk
 // descends. Tests substitute an in-memory tree; the POSIX implementation below is
 // stateless and may be called from several threads at once.
+// A scan with more than one walker thread (ScanEnvironment::nThreads) calls every
+// operation from several threads at once, on different handles; every implementation
+// given to such a scan must allow that.
 #pragma once
 
 #include <cstdint>
