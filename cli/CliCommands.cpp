@@ -97,7 +97,7 @@ bool TakeDriveOption(const std::vector<std::string>& args, std::size_t& i, Drive
         return false;
     }
     std::string error;
-    auto one = DriveMap::FromSpec(args[++i], &error);
+    auto one = DriveMap::FromAssignments(args[++i], &error);
     if (!one || one->MappedLetters().size() != 1) {
         exitCode = Usage(err, error.empty() ? "bad drive assignment '" + args[i] + "'" : error);
         return false;

@@ -156,15 +156,15 @@ DriveMap DriveMap::FromSystem()
     return FromMountTable(text.str());
 }
 
-std::optional<DriveMap> DriveMap::FromSpec(const std::string& spec, std::string* error)
+std::optional<DriveMap> DriveMap::FromAssignments(const std::string& text, std::string* error)
 {
     DriveMap map;
     std::size_t start = 0;
-    while (start <= spec.size()) {
-        std::size_t end = spec.find(';', start);
+    while (start <= text.size()) {
+        std::size_t end = text.find(';', start);
         if (end == std::string::npos)
-            end = spec.size();
-        std::string item = spec.substr(start, end - start);
+            end = text.size();
+        std::string item = text.substr(start, end - start);
         start = end + 1;
         if (item.empty())
             continue;
@@ -184,7 +184,7 @@ DriveMap DriveMap::FromEnvironment(std::string* error)
 {
     const char* env = std::getenv("TOVALINE_DRIVES");
     if (env && *env) {
-        if (auto map = FromSpec(env, error))
+        if (auto map = FromAssignments(env, error))
             return *map;
     }
     return FromSystem();

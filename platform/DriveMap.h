@@ -28,7 +28,7 @@ public:
     // The automatic map of this machine (reads /proc/self/mounts; C is "/" at least).
     static DriveMap FromSystem();
     // Parses "C=/srv;D=/home/me". Returns nullopt and sets *error on a bad entry.
-    static std::optional<DriveMap> FromSpec(const std::string& spec, std::string* error);
+    static std::optional<DriveMap> FromAssignments(const std::string& text, std::string* error);
     // The map the programs use: TOVALINE_DRIVES when set, else FromSystem().
     static DriveMap FromEnvironment(std::string* error);
 

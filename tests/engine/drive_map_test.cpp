@@ -31,14 +31,14 @@ TEST(DriveMap, AutomaticMapTakesRealFileSystemsInMountPointOrder)
 TEST(DriveMap, AssignmentsAreCheckedLetterByLetter)
 {
     std::string error;
-    auto map = DriveMap::FromSpec("C=/srv;d=/home/me;", &error);
+    auto map = DriveMap::FromAssignments("C=/srv;d=/home/me;", &error);
     ASSERT_TRUE(map);
     EXPECT_EQ(map->Directory('D'), "/home/me");
     EXPECT_FALSE(map->IsMapped('E'));
 
     for (const char* bad : {"B=/x", "C", "C=", "CC=/x", "=/x", "1=/x"}) {
         error.clear();
-        EXPECT_FALSE(DriveMap::FromSpec(bad, &error)) << bad;
+        EXPECT_FALSE(DriveMap::FromAssignments(bad, &error)) << bad;
         EXPECT_NE(error.find("bad drive assignment"), std::string::npos) << bad;
     }
 }
