@@ -45,7 +45,9 @@ constexpr int kMaxAhead = 4096;
 // One directory of the walk. Made by the worker that read its parent; read by one
 // worker; consumed by the calling thread once `ready`. Kept until the walk ends (its
 // name and parent link serve to reopen descendants); the listing is freed as soon as
-// the calling thread has consumed it.
+// the calling thread has consumed it. About 100 bytes per folder (96 of the node, plus
+// its share of the parent's kids block and names over 15 bytes): 10 MB for 100,000
+// folders, on top of the folder records, for the duration of the walk.
 struct WalkNode {
     WalkNode* parent = nullptr;
     WalkNode* kids = nullptr; // the sub-folders (names without a leading '.'), listing order
