@@ -60,7 +60,7 @@ trap 'rm -rf "$tmp"' EXIT
 run_set() {
   local tree=$1; shift
   local names=() cmds=()
-  for spec in "$@"; do names+=("${spec%%=*}"); cmds+=("${spec#*=}"); done
+  for entry in "$@"; do names+=("${entry%%=*}"); cmds+=("${entry#*=}"); done
   echo "load before: $(cut -d' ' -f1-3 /proc/loadavg)"
   # Warm the page cache once.
   "$floor" -t 2 "$tree" > /dev/null

@@ -20,7 +20,7 @@ namespace {
 // one in kReopenStride levels, so a tree thousands of levels deep holds only a few
 // hundred descriptors. A directory whose handle was closed is reached again from the
 // nearest ancestor that kept its own.
-constexpr int kKeepOpenDepth = 256;
+constexpr int kKeepOpenDepth = 64;
 constexpr int kReopenStride = 32;
 
 struct Frame {
