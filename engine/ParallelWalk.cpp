@@ -360,6 +360,10 @@ bool ParallelReadFolder(DriveReport& report, const std::string& strPath, FolderR
     // when a stop was requested while waiting (cancelled is then set).
     auto enter = [&](WalkNode& node, std::string path, FolderRecord* parent, int level) -> bool {
         env.pump.PumpMessages();
+        if (env.pump.StopRequested()) { // asked during this pump: do not pump again
+            cancelled = true;
+            return false;
+        }
         FolderRecord* rec = nullptr;
         try {
             rec = &report.AppendFolder(std::move(path), parent, level);
