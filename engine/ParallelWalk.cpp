@@ -364,16 +364,9 @@ bool ParallelReadFolder(DriveReport& report, const std::string& strPath, FolderR
             cancelled = true;
             return false;
         }
-        FolderRecord* rec = nullptr;
-        try {
-            rec = &report.AppendFolder(std::move(path), parent, level);
-        } catch (const std::bad_alloc&) {
-            env.messages.ShowMessage(kCaptionCreateReport, kMsgOutOfMemory, MessageIcon::Error);
+        FolderRecord* rec = report.RecordScannedFolder(std::move(path), parent, level, env);
+        if (!rec)
             return false;
-        }
-        env.progress.SetStatus(rec->strPath);
-        rec->bVisible = rec->bHasSubFolders = level < 2;
-        rec->bExpanded = level == 0;
         if (!WaitReady(node, walk, env.pump)) {
             cancelled = true;
             return false;

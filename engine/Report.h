@@ -103,6 +103,11 @@ public:
     // file names when asked to. Returns false when the root record cannot be created.
     bool ReadFolder(const std::string& strPath, FolderRecord* pParent, int nLevel, ScanEnvironment& env);
 
+    // Adds one folder met by a walk: appends it, shows its path in the status line and
+    // sets its starting display flags. Null (after the out-of-memory message) when the
+    // record cannot be created. Both walks record folders through this.
+    FolderRecord* RecordScannedFolder(std::string strPath, FolderRecord* pParent, int nLevel, ScanEnvironment& env);
+
 private:
     StableVector<FolderRecord> m_records; // owning, in creation order, addresses stable
     std::vector<FolderRecord*> m_list;    // list order

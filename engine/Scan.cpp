@@ -75,6 +75,24 @@ IFileSystem::Handle OpenChildOf(IFileSystem& fs, const std::vector<Frame>& frame
 
 } // namespace
 
+FolderRecord* DriveReport::RecordScannedFolder(std::string strPath, FolderRecord* pParent, int nLevel,
+                                               ScanEnvironment& env)
+{
+    FolderRecord* rec = nullptr;
+    try {
+        rec = &AppendFolder(std::move(strPath), pParent, nLevel);
+    } catch (const std::bad_alloc&) {
+        env.messages.ShowMessage(kCaptionCreateReport, kMsgOutOfMemory, MessageIcon::Error);
+        return nullptr;
+    }
+    env.progress.SetStatus(rec->strPath);
+    // The root and the first level start shown and expandable; the root counts as
+    // expanded while the walk runs.
+    rec->bVisible = rec->bHasSubFolders = nLevel < 2;
+    rec->bExpanded = nLevel == 0;
+    return rec;
+}
+
 bool DriveReport::ReadFolder(const std::string& strPath, FolderRecord* pParent, int nLevel, ScanEnvironment& env)
 {
     if (const int nThreads = WalkerThreads(env); nThreads > 1)
@@ -88,16 +106,9 @@ bool DriveReport::ReadFolder(const std::string& strPath, FolderRecord* pParent, 
     auto enter = [&](std::string path, FolderRecord* parent, int level, const std::string& name,
                      bool enterable) -> bool {
         env.pump.PumpMessages();
-        FolderRecord* rec = nullptr;
-        try {
-            rec = &AppendFolder(std::move(path), parent, level);
-        } catch (const std::bad_alloc&) {
-            env.messages.ShowMessage(kCaptionCreateReport, kMsgOutOfMemory, MessageIcon::Error);
+        FolderRecord* rec = RecordScannedFolder(std::move(path), parent, level, env);
+        if (!rec)
             return false;
-        }
-        env.progress.SetStatus(rec->strPath);
-        rec->bVisible = rec->bHasSubFolders = level < 2;
-        rec->bExpanded = level == 0;
 
         Frame f{rec, name, IFileSystem::kInvalid, false, {}, 0};
         if (enterable) {
