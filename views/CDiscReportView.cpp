@@ -17,10 +17,7 @@ CDiscReportView::CDiscReportView(QWidget* parent) : CView(parent)
     m_list->setModel(m_model);
     m_list->setGeometry(0, 0, 1, 1);
 
-    connect(m_list, &QAbstractItemView::activated, this, [this](const QModelIndex& index) {
-        if (index.isValid())
-            OnItemActivate(index.row());
-    });
+    connect(m_list, &CFolderListCtrl::rowActivated, this, &CDiscReportView::OnItemActivate);
     connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { OnItemChanged(); });
 }
 

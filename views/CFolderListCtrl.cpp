@@ -4,9 +4,12 @@
 #include "FolderListModel.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOptionFocusRect>
 
+#include <algorithm>
 #include <cmath>
 
 FolderRowDelegate::FolderRowDelegate(CFolderListCtrl* list) : QAbstractItemDelegate(list), m_list(list) {}
@@ -34,6 +37,9 @@ FolderRowDelegate::Bar FolderRowDelegate::BarGeometry(const QRect& textCell, dou
     if (right - left < 3 || bottom - top < 3)
         return bar;
     bar.frame = QRect(left, top, right - left, bottom - top);
+    // A damaged report may hold shares above 100 (or infinite ones): the bar stays
+    // inside its frame instead of running over the number and the next column.
+    v = std::min(v, 100.0);
     const int n = static_cast<int>((right - left - 3) * v * 0.01);
     if (v < 100)
         bar.rest = QRect(QPoint(left + n + 1, top + 1), QPoint(right - 2, bottom - 2));
@@ -85,8 +91,8 @@ void FolderRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
         if (!value.isValid())
             break;
         const double v = value.toDouble();
-        if (v < 0)
-            break; // no value: neither number nor bar
+        if (!(v >= 0))
+            break; // no value (or not a number at all): neither number nor bar
         const QRect textRect(cell.left() + 2, cell.top(), cell.width() - 5, cell.height());
         painter->drawText(textRect, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, text);
         // Bright bars on even levels, dark ones on odd levels; the grey rest is the
@@ -156,6 +162,24 @@ void CFolderListCtrl::paintEvent(QPaintEvent* event)
     opt.backgroundColor = palette().color(selectionModel()->isRowSelected(row, QModelIndex()) ? QPalette::Highlight
                                                                                                : QPalette::Base);
     style()->drawPrimitive(QStyle::PE_FrameFocusRect, &opt, &painter, this);
+}
+
+void CFolderListCtrl::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    const QModelIndex index = indexAt(event->position().toPoint());
+    QTableView::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton && index.isValid())
+        emit rowActivated(index.row());
+}
+
+void CFolderListCtrl::keyPressEvent(QKeyEvent* event)
+{
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentIndex().isValid()) {
+        emit rowActivated(currentIndex().row());
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
 }
 
 void CFolderListCtrl::focusInEvent(QFocusEvent* event)

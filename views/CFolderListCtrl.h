@@ -27,7 +27,8 @@ public:
     static int TextStart(int level) { return kIconRight + 2 + kIndent * level; }
 
     // The bar of a share cell: the frame, the coloured part and the grey rest, for a
-    // cell rectangle and the printed value v (>= 0). Empty rectangles are not drawn.
+    // cell rectangle and the printed value v (>= 0; above 100 draws a full bar). Empty
+    // rectangles are not drawn.
     struct Bar {
         QRect frame, filled, rest;
     };
@@ -45,7 +46,14 @@ public:
     // Whether the selected row is drawn highlighted: only while the list has the focus.
     bool ShowsSelection() const { return hasFocus(); }
 
+signals:
+    // A row was double-clicked with the left button or Enter was pressed on the
+    // current row. A single click never activates, whatever the desktop's style says.
+    void rowActivated(int row);
+
 protected:
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     // The highlight of the selected row comes and goes with the focus.
     void focusInEvent(QFocusEvent* event) override;

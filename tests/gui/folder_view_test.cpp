@@ -10,7 +10,11 @@
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
 #include <QImage>
+#include <QProxyStyle>
 #include <QtTest>
+
+#include <cmath>
+#include <cstdio>
 
 using namespace gui_test;
 
@@ -153,21 +157,80 @@ private slots:
         QCOMPARE(Describe(Rows(m)), QStringLiteral("0|C:#0 1|a#1 1|b#1 1|c#1 0|D:#0 1|z#1"));
     }
 
+    // Only a double-click or Enter opens a branch, also under a desktop style that
+    // activates items on a single click.
+    void doubleClickAndEnterActivate_data()
+    {
+        QTest::addColumn<bool>("singleClickStyle");
+        QTest::newRow("default style") << false;
+        QTest::newRow("single-click style") << true;
+    }
     void doubleClickAndEnterActivate()
     {
+        QFETCH(bool, singleClickStyle);
+        struct SingleClickStyle : QProxyStyle {
+            int styleHint(StyleHint hint, const QStyleOption* o, const QWidget* w, QStyleHintReturn* r) const override
+            {
+                return hint == SH_ItemView_ActivateItemOnSingleClick ? 1 : QProxyStyle::styleHint(hint, o, w, r);
+            }
+        };
+        SingleClickStyle style;
         Fixture f(Drives());
         QVERIFY(RunNew(f.e.doc, StartWith("C")));
+        CFolderListCtrl* list = f.view.m_list;
+        if (singleClickStyle)
+            list->setStyle(&style);
         f.view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f.view));
-        CFolderListCtrl* list = f.view.m_list;
         const int rowA = RowOf(f.m(), "a");
         const QPoint p = list->visualRect(f.m().index(rowA, 0)).center();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, p);
+        QCOMPARE(f.m().rowCount(), 4);
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, p);
         QCOMPARE(f.m().rowCount(), 5);
         list->setFocus();
         QTest::keyClick(list, Qt::Key_Return);
         QCOMPARE(f.m().rowCount(), 4);
+        QTest::keyClick(list, Qt::Key_Enter);
+        QCOMPARE(f.m().rowCount(), 5);
+        list->setStyle(nullptr);
+    }
+
+    // Folders far down a big drive (positions beyond 16 bits) are found again by
+    // their row: selection and expansion reach the right record.
+    void rowsBeyondSixteenBitPositions()
+    {
+        constexpr int kFolders = 70000;
+        DocEnv e;
+        auto drive = std::make_unique<tvl::DriveReport>();
+        drive->cDrive = 'C';
+        tvl::FolderRecord& root = drive->AppendFolder("C:\\", nullptr, 0);
+        root.bVisible = root.bHasSubFolders = root.bExpanded = true;
+        tvl::FolderRecord* last = nullptr;
+        for (int i = 0; i < kFolders; ++i) {
+            char name[32];
+            std::snprintf(name, sizeof name, "C:\\d%06d\\", i);
+            last = &drive->AppendFolder(name, &root, 1);
+            last->bVisible = true;
+        }
+        last->bHasSubFolders = true;
+        drive->AppendFolder("C:\\d069999\\sub\\", last, 2);
+        e.doc.m_pDriveReports.push_back(std::move(drive));
+        e.doc.m_nDrives = 1;
+
+        CDiscReportView view;
+        view.SetDocument(&e.doc);
+        view.OnInitialUpdate();
+        FolderListModel& m = *view.Model();
+        QCOMPARE(m.rowCount(), kFolders + 1);
+        view.m_list->selectionModel()->select(m.index(kFolders, 0),
+                                              QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        QCOMPARE(e.doc.m_strSelectedPath, std::string("C:\\d069999\\"));
+        QCOMPARE(e.doc.m_pSelectedFolder, last);
+        view.OnItemActivate(kFolders);
+        QCOMPARE(m.rowCount(), kFolders + 2);
+        QCOMPARE(m.index(kFolders + 1, 0).data().toString(), QStringLiteral("sub"));
+        QCOMPARE(m.index(kFolders + 1, 0).data(FolderListModel::LevelRole).toInt(), 2);
     }
 
     void selectionReachesDocumentOncePerPath()
@@ -212,7 +275,8 @@ private slots:
         QCOMPARE(f.view.m_list->horizontalHeader()->sectionSize(4), 100);
     }
 
-    // Rows with shares 100, 50, 0 and none, grabbed and measured.
+    // Rows with shares 100, 50, 0 and none, grabbed and measured; and the shares of a
+    // damaged report (above 100, not a number), which must stay inside their cells.
     void barsAreDrawnFromThePrintedValue()
     {
         DocEnv e;
@@ -221,9 +285,10 @@ private slots:
         tvl::FolderRecord& root = drive->AppendFolder("C:\\", nullptr, 0);
         root.dPercentOfParent = root.dPercentOfDisc = -1.0;
         root.bVisible = root.bHasSubFolders = true;
-        const double shares[] = {100.0, 49.996, 0.0, -1.0};
-        const char* names[] = {"full", "half", "zero", "none"};
-        for (int i = 0; i < 4; ++i) {
+        const double shares[] = {100.0, 49.996, 0.0, -1.0, 250.0, std::nan("")};
+        const char* names[] = {"full", "half", "zero", "none", "over", "nan"};
+        constexpr int kRows = 6;
+        for (int i = 0; i < kRows; ++i) {
             tvl::FolderRecord& c = drive->AppendFolder(std::string("C:\\") + names[i] + "\\", &root, 1);
             c.dPercentOfParent = c.dPercentOfDisc = shares[i];
             c.bVisible = true;
@@ -244,8 +309,8 @@ private slots:
         const int frameWidth = 95 - FolderRowDelegate::NumberRoom(list->fontMetrics());
         QVERIFY(frameWidth > 40);
         const int inner = frameWidth - 3;
-        const int expected[] = {inner, inner / 2, 0, -1};
-        for (int i = 0; i < 4; ++i) {
+        const int expected[] = {inner, inner / 2, 0, -1, inner, -1};
+        for (int i = 0; i < kRows; ++i) {
             const QRect cell = list->visualRect(view.Model()->index(i + 1, FolderListModel::ColPercentOfParent));
             const int y = cell.center().y();
             // The bar's frame: the text cell (2 in from both sides) less 35 on the right.
@@ -256,6 +321,8 @@ private slots:
                 grey += c == QColor(235, 235, 235) ? 1 : 0;
                 frame += c == QColor(128, 128, 128) ? 1 : 0;
             }
+            for (int x = cell.left() + 2 + frameWidth; x <= cell.right(); ++x)
+                QVERIFY(img.pixelColor(x, y) != QColor(0, 0, 128));
             if (expected[i] < 0) {
                 QCOMPARE(blue + grey + frame, 0);
                 continue;
