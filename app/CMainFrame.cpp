@@ -15,6 +15,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QLabel>
+#include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
 #include <QResizeEvent>
@@ -164,7 +165,10 @@ void CMainFrame::CreateBars()
     m_wndDlgBar->addWidget(m_wndHint);
     addToolBar(Qt::TopToolBarArea, m_wndDlgBar);
 
-    connect(m_actToolBar, &QAction::toggled, m_wndToolBar, &QWidget::setVisible);
+    connect(m_actToolBar, &QAction::toggled, this, [this](bool bVisible) {
+        m_wndToolBar->setVisible(bVisible);
+        ArrangeBars();
+    });
     connect(m_wndToolBar, &QToolBar::visibilityChanged, m_actToolBar, [this](bool visible) {
         if (!isHidden())
             m_actToolBar->setChecked(visible);
@@ -312,8 +316,25 @@ void CMainFrame::ApplyPaneSizes()
     m_wndSplitterTop->setSizes({col0, inner - col0});
 }
 
+void CMainFrame::ArrangeBars()
+{
+    const bool bWrap = !m_wndToolBar->isHidden() &&
+                       m_wndToolBar->sizeHint().width() + m_wndDlgBar->sizeHint().width() > width();
+    if (bWrap == m_bHintBarWrapped)
+        return;
+    m_bHintBarWrapped = bWrap;
+    if (bWrap)
+        insertToolBarBreak(m_wndDlgBar);
+    else
+        removeToolBarBreak(m_wndDlgBar);
+    // Lay the bars out now, so that the panes are measured in the client area that
+    // is left for them.
+    layout()->activate();
+}
+
 void CMainFrame::resizeEvent(QResizeEvent* event)
 {
+    ArrangeBars();
     QMainWindow::resizeEvent(event);
     if (!m_bSplitterCreated)
         return;

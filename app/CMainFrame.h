@@ -94,6 +94,9 @@ private:
     void CreateBars();
     void CreateClient();
     void ApplyPaneSizes();
+    // The hint bar sits beside the tool bar while the row has room for both, below it
+    // otherwise, so that neither a button nor the hint is cut off.
+    void ArrangeBars();
     void OnBusyChanged(bool bBusy);
     void UpdateIndicators();
 
@@ -102,6 +105,7 @@ private:
     std::unique_ptr<CStepProgressDlg> m_pStepProgress;
     bool m_bSplitterCreated = false;
     bool m_bCloseWhenIdle = false;
+    bool m_bHintBarWrapped = false;
     PaneSizes m_lastSizes{0, 0, 0, 0};
 };
 

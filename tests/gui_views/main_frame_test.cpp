@@ -108,6 +108,36 @@ private slots:
         QCOMPARE(frame.m_wndSplitterTop->sizes().value(0), 750);
     }
 
+    void hintBarWrapsBelowTheToolBarWhenTheRowIsTooNarrow()
+    {
+        CMainFrame frame;
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QToolBar* tools = frame.m_wndToolBar;
+        QToolBar* hint = frame.m_wndDlgBar;
+        const int menu = frame.height() - frame.ClientSize().height();
+        QTRY_COMPARE(hint->y(), tools->y()); // 1000 pixels: one row
+        const int top = tools->y();
+
+        const int narrow = tools->sizeHint().width() + hint->sizeHint().width() - 40;
+        frame.resize(narrow, 500 + menu);
+        QTRY_VERIFY(hint->y() >= tools->y() + tools->height());
+        // Every button and the whole hint stay visible, and the panes still get their
+        // share of the client area.
+        QVERIFY(tools->width() >= tools->sizeHint().width());
+        QVERIFY(frame.m_wndHint->width() >= frame.m_wndHint->sizeHint().width());
+        QTRY_COMPARE(frame.m_wndSplitter->sizes().value(0), CMainFrame::ComputePaneSizes(narrow, 500).nRow0);
+
+        // Without the tool bar the hint needs no row of its own; wide again, one row.
+        frame.m_actToolBar->setChecked(false);
+        QTRY_COMPARE(hint->y(), top);
+        frame.m_actToolBar->setChecked(true);
+        QTRY_VERIFY(hint->y() >= tools->y() + tools->height());
+        frame.resize(1000, 600 + menu);
+        QTRY_COMPARE(hint->y(), tools->y());
+        QTRY_COMPARE(frame.m_wndSplitter->sizes().value(0), 400);
+    }
+
     void scanDisablesCommandsAndClosingStopsIt()
     {
         GuiFixture f;
