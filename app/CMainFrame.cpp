@@ -318,6 +318,8 @@ void CMainFrame::ApplyPaneSizes()
 
 void CMainFrame::ArrangeBars()
 {
+    if (!m_wndToolBar || !m_wndDlgBar)
+        return;
     const bool bWrap = !m_wndToolBar->isHidden() &&
                        m_wndToolBar->sizeHint().width() + m_wndDlgBar->sizeHint().width() > width();
     if (bWrap == m_bHintBarWrapped)

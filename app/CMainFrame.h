@@ -68,8 +68,8 @@ public:
     QList<QAction*> m_recentActions;
 
     QMenu* m_menuFile;
-    QToolBar* m_wndToolBar;
-    QToolBar* m_wndDlgBar; // the hint bar
+    QToolBar* m_wndToolBar = nullptr;
+    QToolBar* m_wndDlgBar = nullptr; // the hint bar
     QLabel* m_wndHint;
     QLabel* m_wndReady;
     QLabel* m_wndIndicators[3]; // Caps Lock, Num Lock, Scroll Lock
