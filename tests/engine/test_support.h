@@ -10,6 +10,7 @@
 #include "Progress.h"
 #include "Report.h"
 #include "Scan.h"
+#include "TempDir.h"
 
 #include <cstdint>
 #include <functional>
@@ -20,22 +21,6 @@
 #include <vector>
 
 namespace tvl::test {
-
-// A temporary directory, removed with everything below it on destruction.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    const std::string& path() const { return m_path; }
-    // Creates directories along rel (relative, '/'-separated).
-    void MakeDirs(const std::string& rel) const;
-    // Creates a file of `size` bytes (sparse: nothing is written).
-    void MakeFile(const std::string& rel, std::uint64_t size) const;
-    std::string Abs(const std::string& rel) const { return m_path + "/" + rel; }
-
-private:
-    std::string m_path;
-};
 
 // An in-memory tree. Directories list their entries in insertion order.
 class FakeFileSystem final : public IFileSystem {

@@ -11,29 +11,6 @@
 
 namespace tvl::test {
 
-TempDir::TempDir()
-{
-    std::string tmpl = (std::filesystem::temp_directory_path() / "tvl-format-XXXXXX").string();
-    if (!::mkdtemp(tmpl.data()))
-        throw std::runtime_error("mkdtemp failed");
-    m_path = tmpl;
-}
-
-TempDir::~TempDir()
-{
-    std::error_code ec;
-    std::filesystem::remove_all(m_path, ec);
-}
-
-std::vector<std::string> TempDir::Entries() const
-{
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(m_path))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 std::string ReadWholeFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);

@@ -5,6 +5,7 @@
 #include "Progress.h"
 #include "ReportDocument.h"
 #include "ReportFile.h"
+#include "TempDir.h"
 
 #include <cstdint>
 #include <memory>
@@ -13,20 +14,6 @@
 #include <vector>
 
 namespace tvl::test {
-
-// A temporary directory, removed with its content on destruction.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    std::string Abs(const std::string& name) const { return m_path + "/" + name; }
-    const std::string& path() const { return m_path; }
-    // Names of the entries of the directory, sorted.
-    std::vector<std::string> Entries() const;
-
-private:
-    std::string m_path;
-};
 
 std::string ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::string& bytes);
