@@ -194,49 +194,42 @@ bool ReportReader::ReadBytes(void* out, std::size_t n)
     return true;
 }
 
+const unsigned char* ReportReader::Take(std::size_t n, unsigned char* scratch)
+{
+    if (static_cast<std::size_t>(m_end - m_pos) >= n) { // the usual case: all in the buffer
+        const unsigned char* p = m_pos;
+        m_pos += n;
+        m_left -= n;
+        return p;
+    }
+    return ReadBytes(scratch, n) ? scratch : nullptr;
+}
+
 bool ReportReader::ReadInt32(std::int32_t& v)
 {
-    if (m_end - m_pos >= 4) { // the usual case: all in the buffer
-        v = static_cast<std::int32_t>(LoadLe32(m_pos));
-        m_pos += 4;
-        m_left -= 4;
-        return true;
-    }
     unsigned char b[4];
-    if (!ReadBytes(b, 4))
-        return false;
-    v = static_cast<std::int32_t>(LoadLe32(b));
-    return true;
+    const unsigned char* p = Take(4, b);
+    if (p)
+        v = static_cast<std::int32_t>(LoadLe32(p));
+    return p != nullptr;
 }
 
 bool ReportReader::ReadInt64(std::int64_t& v)
 {
-    if (m_end - m_pos >= 8) {
-        v = static_cast<std::int64_t>(LoadLe64(m_pos));
-        m_pos += 8;
-        m_left -= 8;
-        return true;
-    }
     unsigned char b[8];
-    if (!ReadBytes(b, 8))
-        return false;
-    v = static_cast<std::int64_t>(LoadLe64(b));
-    return true;
+    const unsigned char* p = Take(8, b);
+    if (p)
+        v = static_cast<std::int64_t>(LoadLe64(p));
+    return p != nullptr;
 }
 
 bool ReportReader::ReadDouble(double& v)
 {
-    if (m_end - m_pos >= 8) {
-        v = std::bit_cast<double>(LoadLe64(m_pos));
-        m_pos += 8;
-        m_left -= 8;
-        return true;
-    }
     unsigned char b[8];
-    if (!ReadBytes(b, 8))
-        return false;
-    v = std::bit_cast<double>(LoadLe64(b));
-    return true;
+    const unsigned char* p = Take(8, b);
+    if (p)
+        v = std::bit_cast<double>(LoadLe64(p));
+    return p != nullptr;
 }
 
 bool ReportReader::ReadString(std::string& s)

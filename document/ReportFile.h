@@ -73,6 +73,9 @@ public:
 
 private:
     bool Refill();
+    // The next n bytes: in place in the buffer, or copied into scratch when they cross
+    // its end. Null when the input ends first.
+    const unsigned char* Take(std::size_t n, unsigned char* scratch);
 
     int m_fd = -1;
     bool m_memory = false;
