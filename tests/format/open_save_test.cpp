@@ -86,10 +86,10 @@ TEST(OpenSave, SaveThatCannotCreateTheFileSaysSo)
     DocFixture f;
     MakeSmallReport(f.doc);
     EXPECT_FALSE(f.doc.OnSaveDocument(dir.Abs("no/such/dir/r.tvl")));
-    EXPECT_EQ(f.Message(), "Save|Cannot create file!");
+    EXPECT_EQ(f.Message(), "Save|Cannot create file!\n\nNo such file or directory.");
     f.messages.messages.clear();
     EXPECT_FALSE(f.doc.OnSaveDocument(dir.path()));
-    EXPECT_EQ(f.Message(), "Save|Cannot create file!");
+    EXPECT_EQ(f.Message(), "Save|Cannot create file!\n\nIs a directory.");
     EXPECT_TRUE(dir.Entries().empty());
 }
 
