@@ -1,5 +1,6 @@
 // Open and Save of the document on real files: messages, the progress display,
 // and that a failed Save never destroys the report already on disc.
+#include "AsUser.h"
 #include "format_support.h"
 
 #include <gtest/gtest.h>
@@ -144,6 +145,110 @@ TEST(OpenSave, FailedWriteKeepsTheOldReportAndLeavesNoTemporaryFile)
     EXPECT_NE(f.messages.messages[0].text.find("left as it was"), std::string::npos);
     EXPECT_EQ(ReadWholeFile(dir.Abs("r.tvl")), old);
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"r.tvl"});
+}
+
+// Every refusal names the system's reason, and the report on disc stays byte for byte.
+TEST(OpenSave, RefusedSaveGivesTheReasonAndKeepsTheOldReport)
+{
+    TempDir dir;
+    ::chmod(dir.path().c_str(), 0755);
+    DocFixture f;
+    MakeSmallReport(f.doc);
+    const std::string old = "the report saved before";
+    WriteWholeFile(dir.Abs("r.tvl"), old);
+    ASSERT_EQ(::symlink("gone/r.tvl", dir.Abs("dangling.tvl").c_str()), 0);
+
+    EXPECT_FALSE(f.doc.OnSaveDocument(dir.Abs("dangling.tvl")));
+    EXPECT_EQ(f.Message(), "Save|Cannot create file!\n\nThe name is a symbolic link to a file that does not "
+                           "exist; the link was left as it is.");
+    struct stat st {};
+    ASSERT_EQ(::lstat(dir.Abs("dangling.tvl").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"dangling.tvl", "r.tvl"}));
+
+    if (!CanActAsOtherUsers())
+        GTEST_SKIP() << "needs root to save as an unprivileged user";
+    f.messages.messages.clear();
+    const std::string message =
+        RunAsUser(kNobody, kNobody, [&] { return f.doc.OnSaveDocument(dir.Abs("r.tvl")) ? "saved" : f.Message(); });
+    EXPECT_EQ(message, "Save|Cannot create file!\n\nPermission denied.");
+    EXPECT_EQ(ReadWholeFile(dir.Abs("r.tvl")), old);
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"dangling.tvl", "r.tvl"}));
+}
+
+// Names of 248 to 255 bytes: the temporary file beside them must still fit.
+TEST(OpenSave, LongestNamesCanBeSavedAndReplaced)
+{
+    TempDir dir;
+    DocFixture f;
+    MakeSmallReport(f.doc);
+    const std::string name = std::string(251, 'r') + ".tvl";
+    WriteWholeFile(dir.Abs(name), "old");
+    ASSERT_TRUE(f.doc.OnSaveDocument(dir.Abs(name))) << f.Message();
+    EXPECT_EQ(ReadWholeFile(dir.Abs(name)), Serialize(f.doc));
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{name});
+}
+
+// Root saving over a report of another user leaves it theirs, with its mode.
+TEST(OpenSave, SaveOverAnotherUsersReportKeepsOwnerGroupAndMode)
+{
+    if (!CanActAsOtherUsers())
+        GTEST_SKIP() << "needs root to own files as another user";
+    TempDir dir;
+    DocFixture f;
+    MakeSmallReport(f.doc);
+    WriteWholeFile(dir.Abs("theirs.tvl"), "old");
+    ASSERT_EQ(::chown(dir.Abs("theirs.tvl").c_str(), kNobody, kNobody), 0);
+    ASSERT_EQ(::chmod(dir.Abs("theirs.tvl").c_str(), 0620), 0);
+
+    ASSERT_TRUE(f.doc.OnSaveDocument(dir.Abs("theirs.tvl"))) << f.Message();
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.Abs("theirs.tvl").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, kNobody);
+    EXPECT_EQ(st.st_gid, kNobody);
+    EXPECT_EQ(st.st_mode & 07777, 0620u);
+    EXPECT_EQ(ReadWholeFile(dir.Abs("theirs.tvl")), Serialize(f.doc));
+}
+
+// Another user's link in a world-writable sticky folder, pointing at a file only root
+// may write: Save writes through it only when the system lets root open the link for
+// writing (fs.protected_symlinks off), and the link itself stays in every case.
+TEST(OpenSave, SaveThroughAnotherUsersLinkInAStickyFolderObeysTheSystem)
+{
+    if (!CanActAsOtherUsers())
+        GTEST_SKIP() << "needs root to plant a link as another user";
+    const int protectedLinks = ProtectedSymlinks();
+    if (protectedLinks < 0)
+        GTEST_SKIP() << "fs.protected_symlinks cannot be read";
+    TempDir dir;
+    ::chmod(dir.path().c_str(), 0755);
+    dir.MakeDirs("root-only");
+    dir.MakeDirs("shared");
+    ::chmod(dir.Abs("shared").c_str(), 01777);
+    const std::string secret = dir.Abs("root-only/secret.conf");
+    WriteWholeFile(secret, "root's settings");
+    ::chmod(secret.c_str(), 0600);
+    const std::string link = dir.Abs("shared/report.tvl");
+    ASSERT_EQ(RunAsUser(kNobody, kNobody,
+                        [&] { return std::string(::symlink(secret.c_str(), link.c_str()) == 0 ? "" : "failed"); }),
+              "");
+
+    DocFixture f;
+    MakeSmallReport(f.doc);
+    const bool saved = f.doc.OnSaveDocument(link);
+    if (protectedLinks == 1) {
+        EXPECT_FALSE(saved);
+        EXPECT_EQ(f.Message(), "Save|Cannot create file!\n\nPermission denied. The name is a symbolic link; it "
+                               "was left as it is.");
+        EXPECT_EQ(ReadWholeFile(secret), "root's settings");
+    } else {
+        EXPECT_TRUE(saved) << f.Message();
+        EXPECT_EQ(ReadWholeFile(secret), Serialize(f.doc));
+    }
+    struct stat st {};
+    ASSERT_EQ(::lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(st.st_uid, kNobody);
 }
 
 } // namespace
