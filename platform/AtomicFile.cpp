@@ -16,6 +16,8 @@ namespace tvl {
 namespace {
 
 constexpr const char* kLinkLeft = " The name is a symbolic link; it was left as it is.";
+constexpr const char* kFolderNotWritable =
+    " The file may be written but its folder may not, so it cannot be replaced safely; it was left as it is.";
 constexpr const char* kReplacedMeanwhile =
     " The file was replaced by another while it was being saved; what is there now was left as it is.";
 
@@ -180,6 +182,8 @@ bool AtomicFile::CreateTemporary()
             m_strTempName = name;
             return true;
         }
+        if (errno == EACCES && m_bExisted)
+            return Fail(Stage::Create, errno, kFolderNotWritable);
         if (errno != EEXIST)
             return Fail(Stage::Create, errno);
     }

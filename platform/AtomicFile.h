@@ -16,6 +16,9 @@
 //   replaced and the link itself stays as it is. A link that leads nowhere (dangling)
 //   or into a loop is refused and left as it is; it is never replaced by a file.
 // - Only regular files are replaced: a folder, pipe, socket or device is refused.
+// - Replacing needs the right to write the folder as well: a writable file in a folder
+//   the user may not write is refused rather than overwritten in place, where a failed
+//   write would destroy it.
 // - A name that does not exist yet is created; if another file appears under that name
 //   before the rename, the save is refused rather than replacing it.
 // Owner and group are kept where the process may set them (always for root; for

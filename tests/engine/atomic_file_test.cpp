@@ -207,7 +207,8 @@ TEST(AtomicFile, AnUnprivilegedUserIsRefusedWhereTheSystemRefusesThem)
         return RunAsUser(kNobody, kNobody, [&] { return Save(dir.Abs(name), "nobody's"); });
     };
     EXPECT_EQ(save("roots.tvl"), "create: Permission denied.");
-    EXPECT_EQ(save("open.tvl"), "create: Permission denied.");
+    EXPECT_EQ(save("open.tvl"), "create: Permission denied. The file may be written but its folder may not, so it "
+                                "cannot be replaced safely; it was left as it is.");
     EXPECT_EQ(save("new.tvl"), "create: Permission denied.");
     ASSERT_EQ(::symlink("roots.tvl", dir.Abs("link.tvl").c_str()), 0);
     EXPECT_EQ(save("link.tvl"), "create: Permission denied. The name is a symbolic link; it was left as it is.");
