@@ -124,17 +124,18 @@ bool CTovalineDoc::OnOpenDocument(const QString& pathName)
     FreeReports();
     m_rankingAll.clear();
     SendInitialUpdate();
+    // Nor does the previous report's name stay on the empty document while the file is
+    // read and a failure is reported.
+    SetPathName(QString());
     const QByteArray path = QFile::encodeName(pathName);
     const bool ok = tvl::ReportDocument::OnOpenDocument(std::string(path.constData(), static_cast<std::size_t>(path.size())));
     // A file that could not be read completely leaves an empty, unnamed document, not
     // a part of the report and not the previous report's name: Save then asks for a
     // name instead of writing the empty report over the file opened before.
-    if (!ok) {
+    if (!ok)
         EmptyAfterFailure();
-        SetPathName(QString());
-    } else {
+    else
         SetPathName(pathName);
-    }
     SendInitialUpdate();
     return ok;
 }
