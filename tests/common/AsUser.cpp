@@ -12,7 +12,7 @@ bool CanActAsOtherUsers()
     return ::geteuid() == 0;
 }
 
-std::string RunAsUser(uid_t uid, gid_t gid, const std::function<std::string()>& work)
+std::string RunInChild(const std::function<std::string()>& work)
 {
     int pipeFds[2];
     if (::pipe(pipeFds) != 0)
@@ -26,11 +26,7 @@ std::string RunAsUser(uid_t uid, gid_t gid, const std::function<std::string()>& 
     }
     if (pid == 0) {
         ::close(pipeFds[0]);
-        std::string result;
-        if (::setgroups(0, nullptr) != 0 || ::setresgid(gid, gid, gid) != 0 || ::setresuid(uid, uid, uid) != 0)
-            result = "child failed: cannot change ids";
-        else
-            result = work();
+        const std::string result = work();
         std::size_t done = 0;
         while (done < result.size()) {
             const ssize_t n = ::write(pipeFds[1], result.data() + done, result.size() - done);
@@ -52,6 +48,15 @@ std::string RunAsUser(uid_t uid, gid_t gid, const std::function<std::string()>& 
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         return "child failed: ended abnormally";
     return out;
+}
+
+std::string RunAsUser(uid_t uid, gid_t gid, const std::function<std::string()>& work)
+{
+    return RunInChild([&] {
+        if (::setgroups(0, nullptr) != 0 || ::setresgid(gid, gid, gid) != 0 || ::setresuid(uid, uid, uid) != 0)
+            return std::string("child failed: cannot change ids");
+        return work();
+    });
 }
 
 int ProtectedSymlinks()

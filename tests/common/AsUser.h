@@ -16,6 +16,11 @@ inline constexpr uid_t kOtherUser = 65533;
 // True when the process may take on other user ids (it runs as root).
 bool CanActAsOtherUsers();
 
+// Runs `work` in a child process and returns the string it returned; "child failed:
+// ..." when the child ended abnormally. For changes that must not reach the test
+// process (other ids, a mount namespace of its own).
+std::string RunInChild(const std::function<std::string()>& work);
+
 // Runs `work` in a child process whose real, effective and saved user and group ids
 // are uid and gid, without supplementary groups, and returns the string it returned.
 // "child failed: ..." when the child could not take on the ids or ended abnormally.

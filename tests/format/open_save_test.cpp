@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -249,6 +251,37 @@ TEST(OpenSave, SaveThroughAnotherUsersLinkInAStickyFolderObeysTheSystem)
     ASSERT_EQ(::lstat(link.c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
     EXPECT_EQ(st.st_uid, kNobody);
+}
+
+// A report on a file system mounted read-only (in a mount namespace of the test's
+// own): the reason is named, and the report stays as it was.
+TEST(OpenSave, SaveOnAReadOnlyFileSystemSaysSo)
+{
+    TempDir dir;
+    dir.MakeDirs("mnt");
+    const std::string mnt = dir.Abs("mnt");
+    DocFixture f;
+    MakeSmallReport(f.doc);
+    const std::string result = RunInChild([&]() -> std::string {
+        if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("tvl-test", mnt.c_str(), "tmpfs", 0, "size=1m") != 0)
+            return "skip";
+        WriteWholeFile(mnt + "/r.tvl", "old report");
+        if (::mount(nullptr, mnt.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0)
+            return "skip";
+        std::string out;
+        for (const char* name : {"/r.tvl", "/new.tvl"}) {
+            f.messages.messages.clear();
+            out += f.doc.OnSaveDocument(mnt + name) ? "saved" : f.Message();
+            out += "\n";
+        }
+        return out + ReadWholeFile(mnt + "/r.tvl");
+    });
+    if (result == "skip")
+        GTEST_SKIP() << "cannot mount a read-only file system here";
+    EXPECT_EQ(result, "Save|Cannot create file!\n\nRead-only file system.\n"
+                      "Save|Cannot create file!\n\nRead-only file system.\n"
+                      "old report");
 }
 
 } // namespace
