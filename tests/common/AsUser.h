@@ -8,10 +8,8 @@
 
 namespace tvl::test {
 
-// The unprivileged ids the tests act as: "nobody" and a second user id that exists
-// only as a number.
+// The unprivileged user the tests act as ("nobody", also used as its group id).
 inline constexpr uid_t kNobody = 65534;
-inline constexpr uid_t kOtherUser = 65533;
 
 // True when the process may take on other user ids (it runs as root).
 bool CanActAsOtherUsers();

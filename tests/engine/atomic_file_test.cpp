@@ -1,5 +1,5 @@
 // Replacing files atomically on real files: the old file stays until the new one is
-// complete, nothing is left behind, modes and owners are kept, and links, folders and
+// complete, nothing is left behind, modes are kept, and links, folders and
 // other non-regular files are refused the way the system would refuse them.
 #include "AsUser.h"
 #include "AtomicFile.h"
@@ -177,24 +177,6 @@ TEST(AtomicFile, LinkToAFileReplacesThatFileBesideItAndKeepsTheLink)
     EXPECT_EQ(ModeOf(dir.Abs("reports/r.tvl")), 0640u);
 }
 
-TEST(AtomicFile, ReplacingAnotherUsersFileKeepsItsOwnerAndGroup)
-{
-    if (!CanActAsOtherUsers())
-        GTEST_SKIP() << "needs root to own files as another user";
-    TempDir dir;
-    const std::string path = dir.Abs("theirs.tvl");
-    Put(path, "theirs", 0664);
-    ASSERT_EQ(::chown(path.c_str(), kNobody, kNobody), 0);
-
-    EXPECT_EQ(Save(path, "rewritten by root"), "");
-    struct stat st {};
-    ASSERT_EQ(::stat(path.c_str(), &st), 0);
-    EXPECT_EQ(st.st_uid, kNobody);
-    EXPECT_EQ(st.st_gid, kNobody);
-    EXPECT_EQ(st.st_mode & 07777, 0664u);
-    EXPECT_EQ(Slurp(path), "rewritten by root");
-}
-
 TEST(AtomicFile, AnUnprivilegedUserIsRefusedWhereTheSystemRefusesThem)
 {
     if (!CanActAsOtherUsers())
@@ -224,51 +206,6 @@ TEST(AtomicFile, AnUnprivilegedUserIsRefusedWhereTheSystemRefusesThem)
     ASSERT_EQ(::chown(dir.Abs("shared/mine.tvl").c_str(), kNobody, kNobody), 0);
     EXPECT_EQ(save("shared/mine.tvl"), "");
     EXPECT_EQ(Slurp(dir.Abs("shared/mine.tvl")), "nobody's");
-}
-
-// Another user plants a link in a world-writable sticky folder, pointing at a file the
-// saving user may write. The save follows it exactly when the system would let that
-// user open the link for writing, as fs.protected_symlinks decides.
-TEST(AtomicFile, PlantedLinkInAStickyFolderIsFollowedOnlyWhereTheSystemAllowsIt)
-{
-    if (!CanActAsOtherUsers())
-        GTEST_SKIP() << "needs root to plant a link as another user";
-    const int protectedLinks = ProtectedSymlinks();
-    if (protectedLinks < 0)
-        GTEST_SKIP() << "fs.protected_symlinks cannot be read";
-    TempDir dir;
-    ::chmod(dir.path().c_str(), 0755);
-    dir.MakeDirs("private");
-    dir.MakeDirs("sticky");
-    ::chmod(dir.Abs("sticky").c_str(), 01777);
-    const std::string secret = dir.Abs("private/secret.conf");
-    Put(secret, "secret settings", 0600);
-    const std::string planted = dir.Abs("sticky/report.tvl");
-    ASSERT_EQ(RunAsUser(kNobody, kNobody, [&] {
-                  return ::symlink(secret.c_str(), planted.c_str()) == 0 ? std::string() : std::string("symlink failed");
-              }),
-              "");
-
-    AtomicFile f;
-    const bool begun = f.Begin(planted);
-    if (protectedLinks == 1) {
-        EXPECT_FALSE(begun);
-        EXPECT_EQ(f.FailedStage(), AtomicFile::Stage::Create);
-        EXPECT_EQ(f.Reason(), "Permission denied. The name is a symbolic link; it was left as it is.");
-        EXPECT_EQ(Slurp(secret), "secret settings");
-    } else {
-        // Without the protection the system lets root write through the link.
-        ASSERT_TRUE(begun) << f.Reason();
-        ASSERT_TRUE(WriteAll(f.Fd(), "report"));
-        ASSERT_TRUE(f.Commit());
-        EXPECT_EQ(Slurp(secret), "report");
-        EXPECT_EQ(ModeOf(secret), 0600u);
-    }
-    struct stat st {};
-    ASSERT_EQ(::lstat(planted.c_str(), &st), 0);
-    EXPECT_TRUE(S_ISLNK(st.st_mode));
-    EXPECT_EQ(st.st_uid, kNobody);
-    EXPECT_EQ(LinkText(planted), secret);
 }
 
 } // namespace

@@ -178,19 +178,6 @@ TEST(OpenSave, RefusedSaveGivesTheReasonAndKeepsTheOldReport)
     EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"dangling.tvl", "r.tvl"}));
 }
 
-// Names of 248 to 255 bytes: the temporary file beside them must still fit.
-TEST(OpenSave, LongestNamesCanBeSavedAndReplaced)
-{
-    TempDir dir;
-    DocFixture f;
-    MakeSmallReport(f.doc);
-    const std::string name = std::string(251, 'r') + ".tvl";
-    WriteWholeFile(dir.Abs(name), "old");
-    ASSERT_TRUE(f.doc.OnSaveDocument(dir.Abs(name))) << f.Message();
-    EXPECT_EQ(ReadWholeFile(dir.Abs(name)), Serialize(f.doc));
-    EXPECT_EQ(dir.Entries(), std::vector<std::string>{name});
-}
-
 // Root saving over a report of another user leaves it theirs, with its mode.
 TEST(OpenSave, SaveOverAnotherUsersReportKeepsOwnerGroupAndMode)
 {
