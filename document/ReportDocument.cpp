@@ -102,6 +102,19 @@ bool ReportDocument::OnOpenDocument(const std::string& pathName)
     return true;
 }
 
+namespace {
+
+std::string SaveFailureMessage(const AtomicFile& file)
+{
+    if (file.FailedStage() == AtomicFile::Stage::Create)
+        return std::string(kMsgCannotCreateFile) + "\n\n" + file.Reason();
+    std::string text = "Cannot write file!\n\n" + file.Reason();
+    text += file.Existed() ? " The file on disc was left as it was." : " Nothing was saved.";
+    return text;
+}
+
+} // namespace
+
 bool ReportDocument::OnSaveDocument(const std::string& pathName)
 {
     if (m_bBusy)
@@ -117,15 +130,6 @@ bool ReportDocument::OnSaveDocument(const std::string& pathName)
     }
     m_env.messages.ShowMessage(kCaptionSave, SaveFailureMessage(file), MessageIcon::Error);
     return false;
-}
-
-std::string SaveFailureMessage(const AtomicFile& file)
-{
-    if (file.FailedStage() == AtomicFile::Stage::Create)
-        return std::string(kMsgCannotCreateFile) + "\n\n" + file.Reason();
-    std::string text = "Cannot write file!\n\n" + file.Reason();
-    text += file.Existed() ? " The file on disc was left as it was." : " Nothing was saved.";
-    return text;
 }
 
 } // namespace tvl

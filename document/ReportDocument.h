@@ -61,8 +61,10 @@ public:
     // symbolic link is written through only where the system lets this user open it
     // for writing, and is itself kept; a dangling or looping link, a folder or any
     // other non-regular file is refused. Returns false after telling the user (caption
-    // "Save", the message of SaveFailureMessage); the old file is then as it was and no
-    // temporary file is left. The document is not changed.
+    // "Save"): "Cannot create file!" when nothing could be written, "Cannot write
+    // file!" when writing or the final rename failed, each followed by the system's
+    // reason after an empty line; the old file is then as it was and no temporary file
+    // is left. The document is not changed.
     bool OnSaveDocument(const std::string& pathName);
 
     // The display Open drives; null shows nothing. Not owned.
@@ -81,12 +83,6 @@ protected:
     bool m_bBusy = false;
     ILoadProgress* m_pLoadProgress = nullptr;
 };
-
-class AtomicFile;
-// The text shown when a save failed: "Cannot create file!" when nothing could be
-// written, "Cannot write file!" when writing or the final rename failed, each with the
-// system's reason after an empty line.
-std::string SaveFailureMessage(const AtomicFile& file);
 
 inline constexpr const char* kCaptionNewDocument = "New document";
 inline constexpr const char* kMsgCouldNotCreate = "ERROR: Could not create reports!";
