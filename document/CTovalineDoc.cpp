@@ -65,6 +65,13 @@ void CTovalineDoc::SetPathName(const QString& path)
     SetTitle(path.isEmpty() ? QStringLiteral("Report") : QFileInfo(path).fileName());
 }
 
+void CTovalineDoc::EmptyAfterFailure()
+{
+    FreeReports();
+    m_bRanking = false;
+    m_rankingAll.clear();
+}
+
 void CTovalineDoc::RequestStop()
 {
     m_env.pump.RequestStop();
@@ -99,9 +106,10 @@ bool CTovalineDoc::OnNewDocument()
     emit busyChanged(true);
     const bool ok = CreateReports(options);
     // A failed scan leaves no report behind: the views show an empty document rather
-    // than drives of a report the user was told could not be created.
+    // than drives or a combined ranking of a report the user was told could not be
+    // created.
     if (!ok)
-        FreeReports();
+        EmptyAfterFailure();
     emit busyChanged(false);
     SendInitialUpdate();
     return ok;
@@ -116,12 +124,16 @@ bool CTovalineDoc::OnOpenDocument(const QString& pathName)
     FreeReports();
     m_rankingAll.clear();
     SendInitialUpdate();
+    // Nor does the previous report's name stay on the empty document while the file is
+    // read and a failure is reported.
+    SetPathName(QString());
     const QByteArray path = QFile::encodeName(pathName);
     const bool ok = tvl::ReportDocument::OnOpenDocument(std::string(path.constData(), static_cast<std::size_t>(path.size())));
-    // A file that could not be read completely leaves an empty document, not a part
-    // of the report.
+    // A file that could not be read completely leaves an empty, unnamed document, not
+    // a part of the report and not the previous report's name: Save then asks for a
+    // name instead of writing the empty report over the file opened before.
     if (!ok)
-        FreeReports();
+        EmptyAfterFailure();
     else
         SetPathName(pathName);
     SendInitialUpdate();

@@ -36,11 +36,15 @@ public:
     // New: runs the "Create report" dialog, then scans the marked drives. Cancel gives
     // an empty document (and true). Refused (false, nothing changes) while a scan runs.
     // Gives the views their initial update itself, after success and failure alike.
+    // The document has no path name and the title "Report" afterwards; a failure
+    // leaves no drives, no combined ranking and m_bRanking cleared.
     virtual bool OnNewDocument();
     // Open and Save of a report file. Open releases the previous report first and
     // gives the views their initial update itself (as empty after a failure); on
-    // success it sets the path name and title to the file's. Save leaves the report
-    // as it is and, on success, takes the path name. Both are refused while a scan runs.
+    // success it sets the path name and title to the file's, on failure it leaves an
+    // empty document as a failed New does, without path name and titled "Report", so
+    // that Save asks for a name. Save leaves the report as it is and, on success,
+    // takes the path name. Both are refused while a scan runs.
     virtual bool OnOpenDocument(const QString& pathName);
     virtual bool OnSaveDocument(const QString& pathName);
 
@@ -64,6 +68,9 @@ signals:
     void titleChanged(const QString& title);
 
 private:
+    // No drives, no combined ranking, no ranking flag: what a failed New or Open leaves.
+    void EmptyAfterFailure();
+
     tvl::ILoadProgress& m_loadProgress;
     std::vector<CView*> m_views;
     QString m_strTitle;
