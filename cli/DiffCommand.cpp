@@ -107,18 +107,19 @@ std::string Printable(const std::string& s)
 }
 
 constexpr int kNum = 20;
+constexpr int kPct = 11; // "+1000000.00" still lines up
 
 void PrintDrives(std::ostream& out, const ReportComparison& rc)
 {
     out << std::left << std::setw(7) << "Drive" << std::setw(10) << "State" << std::right << std::setw(kNum)
         << "Before" << "  " << std::setw(kNum) << "After" << "  " << std::setw(kNum) << "Change" << "  "
-        << std::setw(9) << "Change %" << "\n";
+        << std::setw(kPct) << "Change %" << "\n";
     for (const DriveComparison& d : rc.drives) {
         const auto p = d.pOld ? ChangePercent(d.nOldTotal, d.nNewTotal) : std::nullopt;
         out << std::left << std::setw(7) << (std::string(1, d.cDrive) + ":") << std::setw(10)
             << ChangeStateName(d.state) << std::right << std::setw(kNum) << FormatSize(d.nOldTotal) << "  "
             << std::setw(kNum) << FormatSize(d.nNewTotal) << "  " << std::setw(kNum) << SignedSize(d.Change())
-            << "  " << std::setw(9) << (p ? SignedPercent(*p) : std::string()) << "\n";
+            << "  " << std::setw(kPct) << (p ? SignedPercent(*p) : std::string()) << "\n";
     }
 }
 
@@ -131,11 +132,11 @@ void PrintFolders(std::ostream& out, const ReportComparison& rc, const DiffOptio
         return;
     }
     out << std::setw(kNum) << "Before" << "  " << std::setw(kNum) << "After" << "  " << std::setw(kNum) << "Change"
-        << "  " << std::setw(9) << "Change %" << "  Folder\n";
+        << "  " << std::setw(kPct) << "Change %" << "  Folder\n";
     for (const FolderRef& r : refs) {
         const FolderChange& f = rc.drives[r.nDrive].folders[r.nFolder];
         out << std::setw(kNum) << FormatSize(f.OldWithSubs()) << "  " << std::setw(kNum) << FormatSize(f.NewWithSubs())
-            << "  " << std::setw(kNum) << SignedSize(f.Change()) << "  " << std::setw(9) << PercentCell(f) << "  "
+            << "  " << std::setw(kNum) << SignedSize(f.Change()) << "  " << std::setw(kPct) << PercentCell(f) << "  "
             << Printable(f.Path()) << "\n";
     }
 }
