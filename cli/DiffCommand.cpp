@@ -63,19 +63,6 @@ private:
     std::ostream& m_err;
 };
 
-// "+1.234", "-1.234" or "0".
-std::string SignedSize(std::int64_t n)
-{
-    return n > 0 ? "+" + FormatSize(n) : FormatSize(n);
-}
-
-std::string SignedPercent(double d)
-{
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%+.2f", d);
-    return buf;
-}
-
 // The "Change %" cell of a folder: the percent, or why there is none.
 std::string PercentCell(const FolderChange& f)
 {
@@ -84,7 +71,7 @@ std::string PercentCell(const FolderChange& f)
     if (f.state == ChangeState::Removed)
         return "removed";
     const auto p = f.Percent();
-    return p ? SignedPercent(*p) : std::string();
+    return p ? FormatPercentChange(*p) : std::string();
 }
 
 bool Shown(std::int64_t change, std::int64_t nMinChange)
@@ -118,8 +105,8 @@ void PrintDrives(std::ostream& out, const ReportComparison& rc)
         const auto p = d.pOld ? ChangePercent(d.nOldTotal, d.nNewTotal) : std::nullopt;
         out << std::left << std::setw(7) << (std::string(1, d.cDrive) + ":") << std::setw(10)
             << ChangeStateName(d.state) << std::right << std::setw(kNum) << FormatSize(d.nOldTotal) << "  "
-            << std::setw(kNum) << FormatSize(d.nNewTotal) << "  " << std::setw(kNum) << SignedSize(d.Change())
-            << "  " << std::setw(kPct) << (p ? SignedPercent(*p) : std::string()) << "\n";
+            << std::setw(kNum) << FormatSize(d.nNewTotal) << "  " << std::setw(kNum) << FormatSizeChange(d.Change())
+            << "  " << std::setw(kPct) << (p ? FormatPercentChange(*p) : std::string()) << "\n";
     }
 }
 
@@ -136,7 +123,7 @@ void PrintFolders(std::ostream& out, const ReportComparison& rc, const DiffOptio
     for (const FolderRef& r : refs) {
         const FolderChange& f = rc.drives[r.nDrive].folders[r.nFolder];
         out << std::setw(kNum) << FormatSize(f.OldWithSubs()) << "  " << std::setw(kNum) << FormatSize(f.NewWithSubs())
-            << "  " << std::setw(kNum) << SignedSize(f.Change()) << "  " << std::setw(kPct) << PercentCell(f) << "  "
+            << "  " << std::setw(kNum) << FormatSizeChange(f.Change()) << "  " << std::setw(kPct) << PercentCell(f) << "  "
             << Printable(f.Path()) << "\n";
     }
 }
@@ -189,7 +176,7 @@ void PrintFiles(std::ostream& out, const ReportComparison& rc, const DiffOptions
         const RankEntry& e = ranking[k];
         const std::int64_t before = rc.rankingAll[k].nOldSize;
         out << std::setw(kNum) << FormatSize(before) << "  " << std::setw(kNum) << FormatSize(e.nSize) << "  "
-            << std::setw(kNum) << SignedSize(SizeChange(before, e.nSize)) << "  " << Printable(e.strName) << "  "
+            << std::setw(kNum) << FormatSizeChange(SizeChange(before, e.nSize)) << "  " << Printable(e.strName) << "  "
             << Printable(e.strLocation) << "\n";
     }
 }

@@ -3,6 +3,7 @@
 #include "CFolderListCtrl.h"
 #include "CTovalineDoc.h"
 #include "FolderListModel.h"
+#include "ReportCompare.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -14,6 +15,9 @@ CDiscReportView::CDiscReportView(QWidget* parent) : CView(parent)
     m_list = new CFolderListCtrl(this);
     m_list->setObjectName(QStringLiteral("folderList"));
     m_model->SetDocumentSource([this]() -> const tvl::ReportDocument* { return GetDocument(); });
+    m_model->SetComparisonSource([this]() -> const tvl::ReportComparison* {
+        return GetDocument() ? GetDocument()->Comparison() : nullptr;
+    });
     m_list->setModel(m_model);
     m_list->setGeometry(0, 0, 1, 1);
 
@@ -31,6 +35,10 @@ void CDiscReportView::OnInitialUpdate()
 
 void CDiscReportView::OnUpdate(CView*, int lHint)
 {
+    if (lHint == 0 || lHint == kHintComparison) {
+        m_model->UpdateComparisonColumns();
+        LayoutColumns(width());
+    }
     if (lHint == 0)
         FillList();
 }
@@ -85,8 +93,70 @@ void CDiscReportView::resizeEvent(QResizeEvent* event)
     const int cx = event->size().width();
     const int cy = event->size().height();
     m_list->setGeometry(0, 0, cx, cy);
+    LayoutColumns(cx);
+}
+
+void CDiscReportView::LayoutColumns(int cx)
+{
+    // While comparing, the change columns keep their width and the others share the rest.
+    const int extra = ChangeColumnsWidth();
     int widths[5];
-    ColumnWidths(cx, widths);
+    ColumnWidths(cx - extra, widths);
     for (int i = 0; i < 5; ++i)
         m_list->horizontalHeader()->resizeSection(i, widths[i]);
+    if (extra > 0) {
+        const QFontMetrics fm = m_list->fontMetrics();
+        m_list->horizontalHeader()->resizeSection(FolderListModel::ColChange,
+                                                  fm.horizontalAdvance(QStringLiteral("+999.999.999.999")) + 10);
+        m_list->horizontalHeader()->resizeSection(FolderListModel::ColChangePercent,
+                                                  extra - m_list->horizontalHeader()->sectionSize(FolderListModel::ColChange));
+    }
+}
+
+int CDiscReportView::ChangeColumnsWidth() const
+{
+    if (m_model->columnCount() <= FolderListModel::ColChange)
+        return 0;
+    // "Change" fits a change of a terabyte; "Change %" a four-digit percentage and a bar.
+    const QFontMetrics fm = m_list->fontMetrics();
+    const int change = fm.horizontalAdvance(QStringLiteral("+999.999.999.999")) + 10;
+    const int percent = std::max(fm.horizontalAdvance(QStringLiteral("+1000.00")) + 50,
+                                 m_list->horizontalHeader()->fontMetrics().horizontalAdvance(QStringLiteral("Change %")) + 16);
+    return change + percent;
+}
+
+bool CDiscReportView::ShowFolder(int nDrive, int nPos)
+{
+    const tvl::ReportDocument* doc = GetDocument();
+    if (!doc || nDrive < 0 || static_cast<std::size_t>(nDrive) >= doc->m_pDriveReports.size() ||
+        !doc->m_pDriveReports[static_cast<std::size_t>(nDrive)])
+        return false;
+    const tvl::DriveReport& drive = *doc->m_pDriveReports[static_cast<std::size_t>(nDrive)];
+    const tvl::FolderRecord* target = drive.GetFolder(nPos);
+    if (!target)
+        return false;
+    // The ancestors are the nearest earlier folders of each smaller level (path order).
+    std::vector<int> chain{nPos};
+    for (int p = nPos - 1, level = target->nLevel; p >= 0 && level > 0; --p) {
+        const int l = drive.GetFolder(p)->nLevel;
+        if (l < level) {
+            chain.push_back(p);
+            level = l;
+        }
+    }
+    // Open each ancestor from the top; each one is shown once its parent is open.
+    for (std::size_t k = chain.size(); k-- > 1;) {
+        const int row = m_model->RowOf({nDrive, chain[k]});
+        if (row < 0)
+            return false;
+        if (!drive.GetFolder(chain[k])->bExpanded)
+            OnItemActivate(row);
+    }
+    const int row = m_model->RowOf({nDrive, nPos});
+    if (row < 0)
+        return false;
+    const QModelIndex index = m_model->index(row, 0);
+    m_list->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_list->scrollTo(index, QAbstractItemView::PositionAtCenter);
+    return true;
 }

@@ -36,4 +36,16 @@ std::string FormatPercent(double dPercent)
     return buf;
 }
 
+std::string FormatSizeChange(std::int64_t nBytes)
+{
+    return nBytes > 0 ? "+" + FormatSize(nBytes) : FormatSize(nBytes);
+}
+
+std::string FormatPercentChange(double dPercent)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%+.2f", dPercent);
+    return buf;
+}
+
 } // namespace tvl

@@ -14,5 +14,9 @@ void GroupThousands(std::string& digits);
 std::string FormatSize(std::int64_t nBytes);
 // "%.2f" of a share (the decimal point stays ".").
 std::string FormatPercent(double dPercent);
+// A change of size, grouped, with its sign: "+1.234", "-1.234", "0".
+std::string FormatSizeChange(std::int64_t nBytes);
+// A change in percent, "%+.2f": "+12.50", "-100.00", "+0.00".
+std::string FormatPercentChange(double dPercent);
 
 } // namespace tvl
