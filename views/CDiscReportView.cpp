@@ -3,6 +3,7 @@
 #include "CFolderListCtrl.h"
 #include "CTovalineDoc.h"
 #include "FolderListModel.h"
+#include "GroupThousands.h"
 #include "ReportCompare.h"
 
 #include <QHeaderView>
@@ -98,31 +99,70 @@ void CDiscReportView::resizeEvent(QResizeEvent* event)
 
 void CDiscReportView::LayoutColumns(int cx)
 {
-    // While comparing, the change columns keep their width and the others share the rest.
-    const int extra = ChangeColumnsWidth();
     int widths[5];
-    ColumnWidths(cx - extra, widths);
-    for (int i = 0; i < 5; ++i)
-        m_list->horizontalHeader()->resizeSection(i, widths[i]);
-    if (extra > 0) {
+    ColumnWidths(cx, widths);
+    int change = 0, percent = 0;
+    ChangeColumnWidths(change, percent);
+    // While comparing, the change columns take their room from the others: from
+    // "Folder" (down to kMinFolderWidth) and the number columns (down to what their
+    // numbers need). What is still missing is reached by scrolling sideways; no number is
+    // ever cut.
+    int missing = change + percent;
+    if (missing > 0) {
         const QFontMetrics fm = m_list->fontMetrics();
-        m_list->horizontalHeader()->resizeSection(FolderListModel::ColChange,
-                                                  fm.horizontalAdvance(QStringLiteral("+999.999.999.999")) + 10);
-        m_list->horizontalHeader()->resizeSection(FolderListModel::ColChangePercent,
-                                                  extra - m_list->horizontalHeader()->sectionSize(FolderListModel::ColChange));
+        std::int64_t largest = 0;
+        if (const tvl::ReportDocument* doc = GetDocument())
+            for (const auto& d : doc->m_pDriveReports)
+                if (d && d->FirstFolder())
+                    largest = std::max(largest, d->FirstFolder()->nSpaceWithSubs);
+        const int sizeNeed = fm.horizontalAdvance(QString::fromStdString(tvl::FormatSize(largest))) + 10;
+        const int shareNeed = FolderRowDelegate::NumberRoom(fm) + 24;
+        const int need[5] = {kMinFolderWidth, sizeNeed, shareNeed, shareNeed, sizeNeed};
+        // Each column gives in proportion to what it has beyond its need.
+        long long slack = 0;
+        for (int i = 0; i < 5; ++i)
+            slack += std::max(widths[i] - need[i], 0);
+        const long long take = std::min<long long>(missing, slack);
+        long long given = 0;
+        for (int i = 0; i < 5 && slack > 0; ++i) {
+            const long long part = std::max(widths[i] - need[i], 0) * take / slack;
+            widths[i] -= static_cast<int>(part);
+            given += part;
+        }
+        // Rounding leftovers come from the first column that can still give.
+        for (int i = 0; i < 5 && given < take; ++i) {
+            const int give = static_cast<int>(std::min<long long>(std::max(widths[i] - need[i], 0), take - given));
+            widths[i] -= give;
+            given += give;
+        }
+    }
+    QHeaderView* header = m_list->horizontalHeader();
+    for (int i = 0; i < 5; ++i)
+        header->resizeSection(i, widths[i]);
+    if (change > 0) {
+        header->resizeSection(FolderListModel::ColChange, change);
+        header->resizeSection(FolderListModel::ColChangePercent, percent);
     }
 }
 
-int CDiscReportView::ChangeColumnsWidth() const
+void CDiscReportView::ChangeColumnWidths(int& change, int& percent) const
 {
-    if (m_model->columnCount() <= FolderListModel::ColChange)
-        return 0;
-    // "Change" fits a change of a terabyte; "Change %" a four-digit percentage and a bar.
+    change = percent = 0;
+    const CTovalineDoc* doc = GetDocument();
+    const tvl::ReportComparison* rc = doc ? doc->Comparison() : nullptr;
+    if (!rc || m_model->columnCount() <= FolderListModel::ColChangePercent)
+        return;
+    // No change of a folder is larger than the larger total of its drive.
+    std::int64_t largest = 0;
+    for (const tvl::DriveComparison& d : rc->drives)
+        largest = std::max({largest, d.nOldTotal, d.nNewTotal});
     const QFontMetrics fm = m_list->fontMetrics();
-    const int change = fm.horizontalAdvance(QStringLiteral("+999.999.999.999")) + 10;
-    const int percent = std::max(fm.horizontalAdvance(QStringLiteral("+1000.00")) + 50,
-                                 m_list->horizontalHeader()->fontMetrics().horizontalAdvance(QStringLiteral("Change %")) + 16);
-    return change + percent;
+    const QFontMetrics headerFm = m_list->horizontalHeader()->fontMetrics();
+    change = std::max(fm.horizontalAdvance(QString::fromStdString(tvl::FormatSizeChange(largest))),
+                      headerFm.horizontalAdvance(QStringLiteral("Change"))) + 14;
+    // A four-digit percentage and a short bar beside it.
+    percent = std::max(fm.horizontalAdvance(QStringLiteral("+1000.00")) + 6 + 30,
+                       headerFm.horizontalAdvance(QStringLiteral("Change %")) + 14);
 }
 
 bool CDiscReportView::ShowFolder(int nDrive, int nPos)
@@ -158,5 +198,7 @@ bool CDiscReportView::ShowFolder(int nDrive, int nPos)
     const QModelIndex index = m_model->index(row, 0);
     m_list->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     m_list->scrollTo(index, QAbstractItemView::PositionAtCenter);
+    // The selected row is drawn highlighted only while the list has the focus.
+    m_list->setFocus(Qt::OtherFocusReason);
     return true;
 }

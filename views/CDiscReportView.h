@@ -37,8 +37,8 @@ public:
     // nDrive, selects its row (the document hears of it as of any selection) and
     // scrolls it into view. False when there is no such folder.
     bool ShowFolder(int nDrive, int nPos);
-    // Width of the "Change" and "Change %" columns together while comparing, else 0.
-    int ChangeColumnsWidth() const;
+    // While comparing, "Folder" gives up room to the change columns down to this width.
+    static constexpr int kMinFolderWidth = 120;
 
     CFolderListCtrl* m_list = nullptr;
     FolderListModel* Model() const { return m_model; }
@@ -48,6 +48,9 @@ protected:
 
 private:
     void LayoutColumns(int cx);
+    // The widths of "Change" and "Change %" while comparing (0 otherwise): room for the
+    // largest possible change and for a percentage with a short bar.
+    void ChangeColumnWidths(int& change, int& percent) const;
 
     FolderListModel* m_model = nullptr;
 };

@@ -258,7 +258,10 @@ QVariant FolderListModel::ComparisonData(int row, int col, int role) const
     const tvl::FolderChange* c = ChangeAt(row);
     if (!c)
         return {};
-    const std::optional<double> percent = c->Percent();
+    // An unchanged folder shows its 0 bytes of change but no percentage and no bar, so
+    // that the changed rows stand out.
+    const std::optional<double> percent =
+        c->state == tvl::ChangeState::Unchanged ? std::nullopt : c->Percent();
     auto percentText = [&]() -> QString {
         if (c->state == tvl::ChangeState::New)
             return QStringLiteral("new");

@@ -131,7 +131,7 @@ private slots:
         QCOMPARE(Cell(model, row, 5), QString("+50.000"));
         QCOMPARE(Cell(model, row, 6), QString("+5000.00"));
         QCOMPARE(Cell(model, RowOfPath(model, "C:\\keep\\"), 5), QString("0"));
-        QCOMPARE(Cell(model, RowOfPath(model, "C:\\keep\\"), 6), QString("+0.00"));
+        QCOMPARE(Cell(model, RowOfPath(model, "C:\\keep\\"), 6), QString()); // unchanged: no percentage
         QCOMPARE(Cell(model, RowOfPath(model, "C:\\fresh\\"), 6), QString("new"));
         QCOMPARE(RowOfPath(model, "C:\\old\\"), -1); // only in the baseline: not in the tree
         // A folder that is gone leads to its nearest ancestor that is still there.
