@@ -101,9 +101,11 @@ QVariant ChangesListModel::data(const QModelIndex& index, int role) const
     if (role == Qt::TextAlignmentRole)
         return index.column() == ColFolder ? int(Qt::AlignLeft | Qt::AlignVCenter)
                                            : int(Qt::AlignRight | Qt::AlignVCenter);
-    if (role == Qt::ToolTipRole && index.column() == ColFolder)
-        return ToQString(c.Path());
-    if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
+    if (role == Qt::ToolTipRole)
+        return QStringLiteral("%1\nBefore: %2\nNow: %3")
+            .arg(ToQString(c.Path()), QString::fromStdString(tvl::FormatSize(c.OldWithSubs())),
+                 QString::fromStdString(tvl::FormatSize(c.NewWithSubs())));
+    if (role != Qt::DisplayRole)
         return {};
     switch (index.column()) {
     case ColFolder: return ToQString(c.Path());
@@ -224,6 +226,12 @@ void CChangesView::LayoutColumns()
     h->resizeSection(ChangesListModel::ColBefore, size);
     h->resizeSection(ChangesListModel::ColNow, size);
     const int scroll = m_list->verticalScrollBar() ? m_list->verticalScrollBar()->sizeHint().width() : 15;
-    const int rest = m_list->viewport()->width() > 0 ? width() - scroll - 2 * size - change - percent : 0;
-    h->resizeSection(ChangesListModel::ColFolder, std::max(rest, 120));
+    // In a narrow pane "Before" and "Now" make way (the tool tip of a row has them), so
+    // that no number stands half outside the pane.
+    constexpr int kMinFolder = 120;
+    const bool sizesFit = width() - scroll - 2 * size - change - percent >= kMinFolder;
+    m_list->setColumnHidden(ChangesListModel::ColBefore, !sizesFit);
+    m_list->setColumnHidden(ChangesListModel::ColNow, !sizesFit);
+    const int rest = width() - scroll - change - percent - (sizesFit ? 2 * size : 0);
+    h->resizeSection(ChangesListModel::ColFolder, std::max(rest, kMinFolder));
 }

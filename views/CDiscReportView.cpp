@@ -116,7 +116,7 @@ void CDiscReportView::LayoutColumns(int cx)
                 if (d && d->FirstFolder())
                     largest = std::max(largest, d->FirstFolder()->nSpaceWithSubs);
         const int sizeNeed = fm.horizontalAdvance(QString::fromStdString(tvl::FormatSize(largest))) + 10;
-        const int shareNeed = FolderRowDelegate::NumberRoom(fm) + 24;
+        const int shareNeed = FolderRowDelegate::NumberRoom(fm) + 4; // the number; the bar may go
         const int need[5] = {kMinFolderWidth, sizeNeed, shareNeed, shareNeed, sizeNeed};
         // Each column gives in proportion to what it has beyond its need.
         long long slack = 0;

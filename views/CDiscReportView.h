@@ -38,7 +38,7 @@ public:
     // scrolls it into view. False when there is no such folder.
     bool ShowFolder(int nDrive, int nPos);
     // While comparing, "Folder" gives up room to the change columns down to this width.
-    static constexpr int kMinFolderWidth = 120;
+    static constexpr int kMinFolderWidth = 100;
 
     CFolderListCtrl* m_list = nullptr;
     FolderListModel* Model() const { return m_model; }

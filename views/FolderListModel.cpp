@@ -21,8 +21,7 @@ QString ToQString(const std::string& s)
 // number always agree.
 double PrintedPercent(double d)
 {
-    const std::string text = tvl::FormatPercent(d);
-    return std::strtod(text.c_str(), nullptr);
+    return tvl::ParsePercent(tvl::FormatPercent(d));
 }
 
 } // namespace
@@ -290,7 +289,7 @@ QVariant FolderListModel::ComparisonData(int row, int col, int role) const
         // As printed, so that bar and number agree.
         if (!percent)
             return {};
-        return std::strtod(tvl::FormatPercentChange(*percent).c_str(), nullptr);
+        return tvl::ParsePercent(tvl::FormatPercentChange(*percent));
     default:
         return {};
     }

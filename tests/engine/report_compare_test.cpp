@@ -1,12 +1,15 @@
 // Comparison of two reports: real trees scanned, changed and scanned again, every
 // number checked against values worked out by hand; drives on one side only; lists
 // that are not in path order; the same report against itself.
+#include "GroupThousands.h"
 #include "ReportCompare.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <filesystem>
+#include <limits>
 
 namespace tvl::test {
 namespace {
@@ -283,6 +286,33 @@ TEST(ReportCompare, RankingsMatchByLocationAndNameInOrder)
     EXPECT_EQ(c[2].state, ChangeState::Unchanged);
     EXPECT_EQ(c[3].state, ChangeState::New); // both baseline entries of that key are taken
     EXPECT_EQ(c[4].state, ChangeState::Unchanged);
+}
+
+} // namespace
+} // namespace tvl::test
+
+namespace tvl::test {
+namespace {
+
+TEST(ChangeFormatting, SignedGroupedSizesAndPercentagesWithAPointInEveryLocale)
+{
+    EXPECT_EQ(FormatSizeChange(1234567), "+1.234.567");
+    EXPECT_EQ(FormatSizeChange(-1234567), "-1.234.567");
+    EXPECT_EQ(FormatSizeChange(0), "0");
+    EXPECT_EQ(FormatSizeChange(std::numeric_limits<std::int64_t>::min()), "-9.223.372.036.854.775.808");
+    // The desktop program runs in the user's locale, whose decimal mark may be a comma.
+    const std::string old = std::setlocale(LC_NUMERIC, nullptr);
+    const bool german = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
+    EXPECT_EQ(FormatPercent(12.5), "12.50");
+    EXPECT_EQ(FormatPercent(-1.0), "-1.00");
+    EXPECT_EQ(FormatPercentChange(3.456), "+3.46");
+    EXPECT_EQ(FormatPercentChange(-100.0), "-100.00");
+    EXPECT_EQ(FormatPercentChange(0.0), "+0.00");
+    EXPECT_DOUBLE_EQ(ParsePercent("+12.50"), 12.5);
+    EXPECT_DOUBLE_EQ(ParsePercent("-3.46"), -3.46);
+    std::setlocale(LC_NUMERIC, old.c_str());
+    if (!german)
+        GTEST_SKIP() << "de_DE.UTF-8 is not installed; checked in the C locale only";
 }
 
 } // namespace
