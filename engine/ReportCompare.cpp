@@ -197,6 +197,14 @@ ReportComparison CompareReports(const ReportSide& baseline, const ReportSide& cu
 {
     ReportComparison rc;
     const bool bRankings = baseline.bRanking && current.bRanking;
+    // The baseline's drives by letter, in table order: a damaged file may repeat a
+    // letter (the n-th C: of one report meets the n-th C: of the other) or hold a great
+    // many drives, so they are found without searching the table.
+    std::vector<std::vector<std::size_t>> byLetter(256);
+    std::vector<std::size_t> taken(256, 0);
+    for (std::size_t m = 0; m < baseline.drives.size(); ++m)
+        if (baseline.drives[m])
+            byLetter[static_cast<unsigned char>(baseline.drives[m]->cDrive)].push_back(m);
     std::vector<bool> oldUsed(baseline.drives.size(), false);
     rc.newDriveToComparison.assign(current.drives.size(), -1);
     for (std::size_t k = 0; k < current.drives.size(); ++k) {
@@ -204,11 +212,12 @@ ReportComparison CompareReports(const ReportSide& baseline, const ReportSide& cu
         if (!n)
             continue;
         const DriveReport* o = nullptr;
-        for (std::size_t m = 0; m < baseline.drives.size() && !o; ++m)
-            if (!oldUsed[m] && baseline.drives[m] && baseline.drives[m]->cDrive == n->cDrive) {
-                oldUsed[m] = true;
-                o = baseline.drives[m].get();
-            }
+        const auto letter = static_cast<unsigned char>(n->cDrive);
+        if (taken[letter] < byLetter[letter].size()) {
+            const std::size_t m = byLetter[letter][taken[letter]++];
+            oldUsed[m] = true;
+            o = baseline.drives[m].get();
+        }
         rc.newDriveToComparison[k] = static_cast<int>(rc.drives.size());
         rc.drives.push_back(CompareDrives(o, n));
         rc.drives.back().nNewIndex = static_cast<int>(k);

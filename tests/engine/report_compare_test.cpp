@@ -317,3 +317,37 @@ TEST(ChangeFormatting, SignedGroupedSizesAndPercentagesWithAPointInEveryLocale)
 
 } // namespace
 } // namespace tvl::test
+
+namespace tvl::test {
+namespace {
+
+TEST(ReportCompare, RepeatedLettersMeetInOrderAndManyDrivesStayLinear)
+{
+    Side a, b;
+    a.bRanking = b.bRanking = false;
+    a.drives.push_back(HandMade('C', {{"C:\\", 0, 1}}));
+    a.drives.push_back(HandMade('C', {{"C:\\", 0, 2}}));
+    b.drives.push_back(HandMade('C', {{"C:\\", 0, 5}}));
+    const ReportComparison rc = CompareReports(a.View(), b.View());
+    ASSERT_EQ(rc.drives.size(), 2u);
+    EXPECT_EQ(rc.drives[0].nOldTotal, 1); // the first C: meets the first
+    EXPECT_EQ(rc.drives[0].nNewTotal, 5);
+    EXPECT_EQ(rc.drives[1].state, ChangeState::Removed);
+    EXPECT_EQ(rc.drives[1].nOldTotal, 2);
+
+    // A crafted file of 200,000 empty drives on each side.
+    Side many, other;
+    many.bRanking = other.bRanking = false;
+    for (int i = 0; i < 200000; ++i) {
+        many.drives.push_back(std::make_unique<DriveReport>());
+        many.drives.back()->cDrive = 'D';
+        other.drives.push_back(std::make_unique<DriveReport>());
+        other.drives.back()->cDrive = 'D';
+    }
+    const ReportComparison big = CompareReports(many.View(), other.View());
+    EXPECT_EQ(big.drives.size(), 200000u);
+    EXPECT_EQ(big.drives.back().state, ChangeState::Unchanged);
+}
+
+} // namespace
+} // namespace tvl::test

@@ -10,6 +10,7 @@
 #include "ReportCompare.h"
 #include "gui_fixture.h"
 
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QHeaderView>
 #include <QLabel>
@@ -85,6 +86,11 @@ private slots:
         frame.SetDocument(&f.doc);
         frame.resize(1000, 700);
         frame.show();
+        // Columns come and go with the comparison; the models announce it properly.
+        QAbstractItemModelTester folderTester(frame.m_pDiscView->Model(),
+                                              QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QAbstractItemModelTester changesTester(frame.m_pChangesView->Model(),
+                                               QAbstractItemModelTester::FailureReportingMode::QtTest);
         QVERIFY(f.doc.OnOpenDocument(m_after));
         const FolderListModel* model = frame.m_pDiscView->Model();
         QCOMPARE(model->columnCount(), 5);
