@@ -152,6 +152,14 @@ private slots:
         QCOMPARE(rank->topLevelItem(1)->text(1), QString("b1"));
         QVERIFY(!rank->topLevelItem(1)->font(1).bold());
 
+        // Saving while comparing writes the report alone, byte for byte as it was read.
+        const QString copy = m_dir.filePath("copy.tvl");
+        QVERIFY(f.doc.OnSaveDocument(copy));
+        QFile a(m_after), b(copy);
+        QVERIFY(a.open(QIODevice::ReadOnly) && b.open(QIODevice::ReadOnly));
+        QCOMPARE(b.readAll(), a.readAll());
+        QVERIFY(f.doc.Comparison());
+
         frame.m_actStopCompare->trigger();
         QVERIFY(!f.doc.Comparison());
         QCOMPARE(model->columnCount(), 5);
