@@ -1,6 +1,7 @@
 #include "CMainFrame.h"
 
 #include "CAboutBoxDlg.h"
+#include "CChangesView.h"
 #include "CDiscReportView.h"
 #include "CFileListView.h"
 #include "CLoadProgressDlg.h"
@@ -121,6 +122,7 @@ void CMainFrame::CreateActions()
     m_menuFile->addAction(m_actOpen);
     m_menuFile->addAction(m_actSave);
     m_menuFile->addAction(m_actSaveAs);
+    CreateCompareActions();
     m_menuFile->addSeparator();
     m_menuFile->addAction(m_actLastFile);
     for (int i = 0; i < kRecentFiles; ++i) {
@@ -224,9 +226,15 @@ void CMainFrame::CreateClient()
     m_wndSplitterTop->setObjectName(QStringLiteral("splitterTop"));
     m_pDiscView = new CDiscReportView(m_wndSplitterTop);
     m_pFileView = new CFileListView(m_wndSplitterTop);
-    m_pRankView = new CRankView(m_wndSplitter);
+    m_wndSplitterBottom = new QSplitter(Qt::Horizontal, m_wndSplitter);
+    m_wndSplitterBottom->setObjectName(QStringLiteral("splitterBottom"));
+    m_wndSplitterBottom->setChildrenCollapsible(false);
+    m_pRankView = new CRankView(m_wndSplitterBottom);
+    m_pChangesView = new CChangesView(m_wndSplitterBottom);
+    m_pChangesView->hide();
+    connect(m_pChangesView, &CChangesView::folderChosen, m_pDiscView, &CDiscReportView::ShowFolder);
     m_wndSplitter->addWidget(m_wndSplitterTop);
-    m_wndSplitter->addWidget(m_pRankView);
+    m_wndSplitter->addWidget(m_wndSplitterBottom);
     m_wndSplitterTop->addWidget(m_pDiscView);
     m_wndSplitterTop->addWidget(m_pFileView);
     for (QSplitter* s : {m_wndSplitter, m_wndSplitterTop}) {
@@ -246,23 +254,64 @@ void CMainFrame::SetDocument(CTovalineDoc* pDoc)
     m_pDiscView->SetDocument(pDoc);
     m_pFileView->SetDocument(pDoc);
     m_pRankView->SetDocument(pDoc);
+    m_pChangesView->SetDocument(pDoc);
     if (!pDoc)
         return;
-    auto showTitle = [this](const QString& title) {
-        setWindowTitle(title.isEmpty() ? QStringLiteral("Tovaline") : title + QStringLiteral(" - Tovaline"));
-    };
-    connect(pDoc, &CTovalineDoc::titleChanged, this, showTitle);
+    connect(pDoc, &CTovalineDoc::titleChanged, this, &CMainFrame::ShowTitle);
+    connect(pDoc, &CTovalineDoc::comparisonChanged, this, &CMainFrame::OnComparisonChanged);
     connect(pDoc, &CTovalineDoc::busyChanged, this, &CMainFrame::OnBusyChanged);
     connect(pDoc, &QObject::destroyed, this, [this] { m_pDoc = nullptr; });
-    showTitle(pDoc->GetTitle());
+    OnComparisonChanged();
     OnBusyChanged(pDoc->IsBusy());
+}
+
+void CMainFrame::CreateCompareActions()
+{
+    m_actCompare = MakeAction(this, QStringLiteral("Compare with report..."),
+                              QStringLiteral("Compares the report with an older report file and shows what changed."),
+                              QStringLiteral("Compare with report"));
+    m_actStopCompare = MakeAction(this, QStringLiteral("Stop comparing"),
+                                  QStringLiteral("Shows the plain report again."), QStringLiteral("Stop comparing"));
+    m_actStopCompare->setEnabled(false);
+    connect(m_actStopCompare, &QAction::triggered, this, [this] {
+        if (m_pDoc)
+            m_pDoc->StopComparing();
+    });
+    m_menuFile->addSeparator();
+    m_menuFile->addAction(m_actCompare);
+    m_menuFile->addAction(m_actStopCompare);
+}
+
+void CMainFrame::OnComparisonChanged()
+{
+    const bool comparing = m_pDoc && m_pDoc->Comparison();
+    m_actStopCompare->setEnabled(comparing);
+    if (comparing && m_pChangesView->isHidden()) {
+        m_pChangesView->show();
+        // The changes take the right half of the lower row.
+        const int w = m_wndSplitterBottom->width();
+        m_wndSplitterBottom->setSizes({w / 2, w - w / 2});
+    } else if (!comparing) {
+        m_pChangesView->hide();
+    }
+    ShowTitle();
+}
+
+void CMainFrame::ShowTitle()
+{
+    // "new.tvl compared with old.tvl - Tovaline" while comparing.
+    QString title = m_pDoc ? m_pDoc->GetTitle() : QString();
+    if (m_pDoc && m_pDoc->Comparison())
+        title += QStringLiteral(" compared with ") + QFileInfo(m_pDoc->BaselinePathName()).fileName();
+    setWindowTitle(title.isEmpty() ? QStringLiteral("Tovaline") : title + QStringLiteral(" - Tovaline"));
 }
 
 void CMainFrame::OnBusyChanged(bool bBusy)
 {
     // A scan lets the user interface run; New, Open and Save must wait for its end.
-    for (QAction* a : {m_actNew, m_actOpen, m_actSave, m_actSaveAs})
+    for (QAction* a : {m_actNew, m_actOpen, m_actSave, m_actSaveAs, m_actCompare})
         a->setEnabled(!bBusy);
+    m_actStopCompare->setEnabled(!bBusy && m_pDoc && m_pDoc->Comparison());
     for (QAction* a : m_recentActions)
         a->setEnabled(!bBusy);
     if (!bBusy && m_bCloseWhenIdle)

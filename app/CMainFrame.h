@@ -16,6 +16,7 @@ class QLabel;
 class QMenu;
 class QSplitter;
 class QToolBar;
+class CChangesView;
 class CDiscReportView;
 class CFileListView;
 class CLoadProgressDlg;
@@ -65,6 +66,8 @@ public:
     QAction* m_actStatusBar;
     QAction* m_actAbout;
     QAction* m_actLastFile; // the grayed place holder of the recent files
+    QAction* m_actCompare = nullptr;     // "Compare with report..."
+    QAction* m_actStopCompare = nullptr; // "Stop comparing"
     QList<QAction*> m_recentActions;
 
     QMenu* m_menuFile;
@@ -78,6 +81,8 @@ public:
     CDiscReportView* m_pDiscView;
     CFileListView* m_pFileView;
     CRankView* m_pRankView;
+    QSplitter* m_wndSplitterBottom = nullptr; // the ranking, and the changes while comparing
+    CChangesView* m_pChangesView = nullptr;
 
 signals:
     void recentFileTriggered(const QString& path);
@@ -98,6 +103,10 @@ private:
     // otherwise, so that neither a button nor the hint is cut off.
     void ArrangeBars();
     void OnBusyChanged(bool bBusy);
+    // The "Changes" pane and the compare commands follow the document's comparison.
+    void CreateCompareActions();
+    void OnComparisonChanged();
+    void ShowTitle();
     void UpdateIndicators();
 
     CTovalineDoc* m_pDoc = nullptr;

@@ -1,5 +1,6 @@
 #include "CliCommands.h"
 
+#include "DiffCommand.h"
 #include "DriveMap.h"
 #include "FileSystem.h"
 #include "MessagePump.h"
@@ -21,6 +22,7 @@ const char* const kHelp = R"HELP(Usage:
   tovaline-cli drives [-d L=DIR]...
   tovaline-cli scan [-r N | --no-ranking] [-f] [--threads N] [-d L=DIR]... [-o FILE] LETTER...
   tovaline-cli show [--json] FILE
+  tovaline-cli diff [--json] [-n N] [--min-change BYTES] OLD NEW
   tovaline-cli --help
 
 Tovaline measures how the space of drives is used, folder by folder.
@@ -276,10 +278,10 @@ int Show(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal)
 {
     if (args.empty())
-        return Usage(err, "a command is needed (drives, scan, show)");
+        return Usage(err, "a command is needed (drives, scan, show, diff)");
     const std::string& cmd = args[0];
     if (cmd == "--help" || cmd == "-h" || cmd == "help") {
-        out << kHelp;
+        out << kHelp << "\nComparing two reports:\n" << kDiffHelp;
         return kOk;
     }
     if (cmd == "drives")
@@ -288,6 +290,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         return Scan(args, out, err, errIsTerminal);
     if (cmd == "show")
         return Show(args, out, err);
+    if (cmd == "diff")
+        return DiffCommand(args, out, err);
     return Usage(err, "unknown command '" + cmd + "'");
 }
 

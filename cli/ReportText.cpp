@@ -126,15 +126,6 @@ std::size_t Utf8SequenceLength(const std::string& s, std::size_t i)
     return n;
 }
 
-std::string JsonNumber(double d)
-{
-    if (!std::isfinite(d))
-        return "null";
-    char buf[64];
-    auto [p, ec] = std::to_chars(buf, buf + sizeof buf, d);
-    return ec == std::errc() ? std::string(buf, p) : std::string("null");
-}
-
 void PrintRankingJson(std::ostream& out, const std::vector<RankEntry>& ranking)
 {
     out << "[";
@@ -148,6 +139,15 @@ void PrintRankingJson(std::ostream& out, const std::vector<RankEntry>& ranking)
 }
 
 } // namespace
+
+std::string JsonNumber(double d)
+{
+    if (!std::isfinite(d))
+        return "null";
+    char buf[64];
+    auto [p, ec] = std::to_chars(buf, buf + sizeof buf, d);
+    return ec == std::errc() ? std::string(buf, p) : std::string("null");
+}
 
 std::string JsonString(const std::string& bytes)
 {

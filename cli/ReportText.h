@@ -24,5 +24,8 @@ void PrintReportJson(std::ostream& out, const ReportDocument& doc);
 
 // A byte string as a JSON string literal (quotes included), as PrintReportJson writes it.
 std::string JsonString(const std::string& bytes);
+// A double as a JSON number (shortest form that reads back the same); null when it
+// is not finite.
+std::string JsonNumber(double d);
 
 } // namespace tvl

@@ -1,6 +1,7 @@
 #include "CTovalineDoc.h"
 
 #include "CCreateReportDlg.h"
+#include "ReportCompare.h"
 #include "View.h"
 
 #include <QFile>
@@ -16,6 +17,7 @@ CTovalineDoc::CTovalineDoc(tvl::ScanEnvironment& env, tvl::ILoadProgress& loadPr
 
 CTovalineDoc::~CTovalineDoc()
 {
+    m_pComparison.reset();
     // Views may outlive the document; they must not call back into it.
     const std::vector<CView*> views = m_views;
     m_views.clear();
@@ -82,6 +84,7 @@ bool CTovalineDoc::OnNewDocument()
     if (IsBusy())
         return false;
 
+    StopComparing();
     CCreateReportDlg dlg(m_env.drives, m_pMainWnd.data());
     tvl::NewReportOptions options;
     options.strDrives.clear();
@@ -121,6 +124,7 @@ bool CTovalineDoc::OnOpenDocument(const QString& pathName)
         return false;
     // The previous report goes first, and the views let go of it before anything can
     // repaint them (the message box of a failed read runs an event loop).
+    StopComparing();
     FreeReports();
     m_rankingAll.clear();
     SendInitialUpdate();
@@ -149,4 +153,40 @@ bool CTovalineDoc::OnSaveDocument(const QString& pathName)
     if (ok)
         SetPathName(pathName);
     return ok;
+}
+
+bool CTovalineDoc::CompareWith(const QString& pathName)
+{
+    if (IsBusy())
+        return false;
+    // The baseline is read aside: a file that cannot be read changes nothing.
+    auto baseline = std::make_unique<tvl::ReportDocument>(m_env);
+    baseline->SetLoadProgress(&m_loadProgress);
+    const QByteArray path = QFile::encodeName(pathName);
+    if (!baseline->OnOpenDocument(std::string(path.constData(), static_cast<std::size_t>(path.size()))))
+        return false;
+    auto comparison = std::make_unique<tvl::ReportComparison>(tvl::CompareReports(
+        tvl::ReportSide{baseline->m_pDriveReports, baseline->m_bRanking, baseline->m_rankingAll},
+        tvl::ReportSide{m_pDriveReports, m_bRanking, m_rankingAll}));
+    // The views let go of the previous comparison before it goes.
+    StopComparing();
+    m_pBaseline = std::move(baseline);
+    m_pComparison = std::move(comparison);
+    m_strBaselinePath = pathName;
+    UpdateAllViews(nullptr, kHintComparison);
+    emit comparisonChanged();
+    return true;
+}
+
+void CTovalineDoc::StopComparing()
+{
+    if (!m_pComparison && !m_pBaseline)
+        return;
+    // The views are told while the comparison still exists, then it goes.
+    std::unique_ptr<tvl::ReportComparison> old = std::move(m_pComparison);
+    m_strBaselinePath.clear();
+    UpdateAllViews(nullptr, kHintComparison);
+    old.reset();
+    m_pBaseline.reset();
+    emit comparisonChanged();
 }

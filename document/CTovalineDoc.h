@@ -8,12 +8,14 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+#include <memory>
 #include <vector>
 
 class CView;
 
 namespace tvl {
 class ILoadProgress;
+struct ReportComparison;
 }
 
 class CTovalineDoc : public QObject, public tvl::ReportDocument {
@@ -62,10 +64,28 @@ public:
     QString GetPathName() const { return m_strPathName; }
     void SetPathName(const QString& path);
 
+    // Comparison with a baseline report file (File > "Compare with report..."). Reads
+    // the baseline and compares the report on screen with it; the views then show the
+    // changes (hint kHintComparison). A baseline that cannot be read shows the Open
+    // message and leaves the report and any running comparison as they were (false).
+    // Refused (false, nothing shown) while a scan runs. The comparison is never
+    // written into the report file.
+    bool CompareWith(const QString& pathName);
+    // Returns to the plain report. New and Open end the comparison themselves, before
+    // the report it points into is released.
+    void StopComparing();
+    // The running comparison, or null. Valid until the next StopComparing, CompareWith,
+    // New or Open.
+    const tvl::ReportComparison* Comparison() const { return m_pComparison.get(); }
+    // The baseline's file name (as chosen), empty when not comparing.
+    QString BaselinePathName() const { return m_strBaselinePath; }
+
 signals:
     // Emitted when a scan starts and ends, so that New, Open and Save can be disabled.
     void busyChanged(bool busy);
     void titleChanged(const QString& title);
+    // A comparison started, ended or was replaced.
+    void comparisonChanged();
 
 private:
     // No drives, no combined ranking, no ranking flag: what a failed New or Open leaves.
@@ -76,4 +96,9 @@ private:
     QString m_strTitle;
     QString m_strPathName;
     QPointer<QWidget> m_pMainWnd;
+    // The baseline of the comparison and the comparison, which points into both it
+    // and this document's reports.
+    std::unique_ptr<tvl::ReportDocument> m_pBaseline;
+    std::unique_ptr<tvl::ReportComparison> m_pComparison;
+    QString m_strBaselinePath;
 };

@@ -33,6 +33,13 @@ public:
     // pixels for the scroll bar, the four others a quarter each of the rest.
     static void ColumnWidths(int cx, int widths[5]);
 
+    // Opens the branches down to the folder at list position nPos of drive table entry
+    // nDrive, selects its row (the document hears of it as of any selection) and
+    // scrolls it into view. False when there is no such folder.
+    bool ShowFolder(int nDrive, int nPos);
+    // While comparing, "Folder" gives up room to the change columns down to this width.
+    static constexpr int kMinFolderWidth = 100;
+
     CFolderListCtrl* m_list = nullptr;
     FolderListModel* Model() const { return m_model; }
 
@@ -40,5 +47,10 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void LayoutColumns(int cx);
+    // The widths of "Change" and "Change %" while comparing (0 otherwise): room for the
+    // largest possible change and for a percentage with a short bar.
+    void ChangeColumnWidths(int& change, int& percent) const;
+
     FolderListModel* m_model = nullptr;
 };

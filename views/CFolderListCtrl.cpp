@@ -2,6 +2,7 @@
 
 #include "FolderImages.h"
 #include "FolderListModel.h"
+#include "ReportCompare.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -114,9 +115,57 @@ void FolderRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
         painter->restore();
         break;
     }
+    case FolderListModel::ColChange:
+    case FolderListModel::ColChangePercent:
+        PaintChangeCell(painter, option, index, text);
+        break;
     default:
         break;
     }
+}
+
+QString FolderRowDelegate::FittingText(const QString& text, const QFontMetrics& fm, int width)
+{
+    if (fm.horizontalAdvance(text) <= width)
+        return text;
+    return fm.horizontalAdvance(OverflowMark()) <= width ? OverflowMark() : QString();
+}
+
+void FolderRowDelegate::PaintChangeCell(QPainter* painter, const QStyleOptionViewItem& option,
+                                        const QModelIndex& index, const QString& text) const
+{
+    const QRect cell = option.rect;
+    const QRect textRect(cell.left() + 2, cell.top(), cell.width() - 5, cell.height());
+    const QFontMetrics& fm = option.fontMetrics;
+    const QString shown = FittingText(text, fm, textRect.width());
+    painter->drawText(textRect, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, shown);
+    if (index.column() != FolderListModel::ColChangePercent)
+        return;
+    const auto state = static_cast<tvl::ChangeState>(index.data(FolderListModel::ChangeStateRole).toInt());
+    const QVariant percent = index.data(FolderListModel::ChangePercentRole);
+    double v = 0;
+    if (state == tvl::ChangeState::New)
+        v = 100;
+    else if (percent.isValid())
+        v = std::fabs(percent.toDouble());
+    else
+        return;
+    // The bar takes what the widest usual number leaves; it is left out when the cell
+    // is too narrow for both.
+    const int room = std::max(fm.horizontalAdvance(QStringLiteral("+1000.00")), fm.horizontalAdvance(shown)) + 6;
+    const Bar bar = BarGeometry(textRect, v, room);
+    if (bar.frame.isEmpty() || bar.frame.width() < 12)
+        return;
+    const bool grown = state == tvl::ChangeState::New || state == tvl::ChangeState::Grown;
+    painter->save();
+    painter->setPen(QColor(128, 128, 128));
+    painter->setBrush(Qt::NoBrush);
+    painter->drawRect(bar.frame.adjusted(0, 0, -1, -1));
+    if (!bar.rest.isEmpty())
+        painter->fillRect(bar.rest, QColor(235, 235, 235));
+    if (!bar.filled.isEmpty())
+        painter->fillRect(bar.filled, grown ? GrowthColour() : ShrinkColour());
+    painter->restore();
 }
 
 CFolderListCtrl::CFolderListCtrl(QWidget* parent) : QTableView(parent)

@@ -34,7 +34,22 @@ public:
     };
     static Bar BarGeometry(const QRect& textCell, double v, int numberRoom = kNumberRoom);
 
+    // The colours of the change bars: growth and shrinkage.
+    static QColor GrowthColour() { return QColor(230, 120, 0); }
+    static QColor ShrinkColour() { return QColor(0, 150, 60); }
+    // The text a cell shows when its number is wider than the cell: the number is never
+    // shown cut (the tool tip has it whole).
+    static QString OverflowMark() { return QStringLiteral("###"); }
+    // The text drawn for `text` in a cell of the given width.
+    static QString FittingText(const QString& text, const QFontMetrics& fm, int width);
+
 private:
+    // "Change" and "Change %" while a comparison runs: the signed number, and in
+    // "Change %" a bar of the change's size (up to 100 %) in the growth or shrinkage
+    // colour; a new folder gets a full growth bar.
+    void PaintChangeCell(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index,
+                         const QString& text) const;
+
     CFolderListCtrl* m_list;
 };
 

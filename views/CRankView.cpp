@@ -2,6 +2,7 @@
 
 #include "CTovalineDoc.h"
 #include "GroupThousands.h"
+#include "ReportCompare.h"
 
 #include <QFile>
 #include <QHeaderView>
@@ -54,6 +55,10 @@ CRankView::CRankView(QWidget* parent)
 
 void CRankView::OnUpdate(CView*, int lHint)
 {
+    if (lHint == kHintComparison) {
+        FillRankList();
+        return;
+    }
     if (lHint != 0)
         return;
     FillDriveTabs();
@@ -115,6 +120,34 @@ void CRankView::FillRankList()
     }
     while (m_wndRankList->topLevelItemCount() > nEntries)
         delete m_wndRankList->takeTopLevelItem(m_wndRankList->topLevelItemCount() - 1);
+    MarkNewEntries(s);
+}
+
+void CRankView::MarkNewEntries(int nTab)
+{
+    const CTovalineDoc* pDoc = GetDocument();
+    const tvl::ReportComparison* rc = pDoc ? pDoc->Comparison() : nullptr;
+    const std::vector<tvl::RankChange>* changes = nullptr;
+    if (rc && rc->bRankingCompared) {
+        if (nTab <= 0)
+            changes = &rc->rankingAll;
+        else if (const tvl::DriveComparison* d = rc->DriveOfIndex(nTab - 1); d && d->bRankingCompared)
+            changes = &d->ranking;
+    }
+    // A light tint of the growth colour, and bold text for those who do not see it.
+    const QColor mark(255, 226, 190);
+    for (int k = 0; k < m_wndRankList->topLevelItemCount(); ++k) {
+        QTreeWidgetItem* item = m_wndRankList->topLevelItem(k);
+        const bool isNew = changes && static_cast<std::size_t>(k) < changes->size() &&
+                           (*changes)[static_cast<std::size_t>(k)].state == tvl::ChangeState::New;
+        QFont font = m_wndRankList->font();
+        font.setBold(isNew);
+        for (int c = 0; c < 4; ++c) {
+            item->setFont(c, font);
+            item->setBackground(c, isNew ? QBrush(mark) : QBrush());
+            item->setToolTip(c, isNew ? NewEntryTip() : QString());
+        }
+    }
 }
 
 void CRankView::OnTabChanged(int)

@@ -13,7 +13,8 @@ class CRankView : public CView {
 public:
     explicit CRankView(QWidget* parent = nullptr);
 
-    // Hint 0 rebuilds the tabs and refills the list; other hints change nothing.
+    // Hint 0 rebuilds the tabs and refills the list; kHintComparison refills the list
+    // (entries new since the baseline are marked); other hints change nothing.
     void OnUpdate(CView* pSender, int lHint) override;
 
     void FillDriveTabs();
@@ -25,10 +26,17 @@ public:
     // The tab strip starts this far below the top of the view.
     static constexpr int kTabTop = 17;
 
+    // The tool tip of an entry that is new since the baseline (such rows are also bold
+    // on a tinted background).
+    static QString NewEntryTip() { return QStringLiteral("New since the baseline report"); }
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // Marks the rows of the shown ranking that entered it since the baseline, and
+    // unmarks the others.
+    void MarkNewEntries(int nTab);
     void OnTabChanged(int index);
     void LayoutControls(int cx, int cy);
 

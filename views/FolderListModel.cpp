@@ -1,6 +1,7 @@
 #include "FolderListModel.h"
 
 #include "GroupThousands.h"
+#include "ReportCompare.h"
 #include "ReportDocument.h"
 
 #include <algorithm>
@@ -20,8 +21,7 @@ QString ToQString(const std::string& s)
 // number always agree.
 double PrintedPercent(double d)
 {
-    const std::string text = tvl::FormatPercent(d);
-    return std::strtod(text.c_str(), nullptr);
+    return tvl::ParsePercent(tvl::FormatPercent(d));
 }
 
 } // namespace
@@ -44,7 +44,7 @@ int FolderListModel::rowCount(const QModelIndex& parent) const
 
 int FolderListModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : ColCount;
+    return parent.isValid() ? 0 : m_nReportedColumns;
 }
 
 FolderRecord* FolderListModel::FolderAt(int row) const
@@ -67,6 +67,8 @@ QVariant FolderListModel::data(const QModelIndex& index, int role) const
     if (!f)
         return {};
     const int col = index.column();
+    if (col >= ColCount || role == ChangeStateRole || role == ChangePercentRole)
+        return ComparisonData(index.row(), col, role);
     switch (role) {
     case Qt::DisplayRole:
         switch (col) {
@@ -114,6 +116,8 @@ QVariant FolderListModel::headerData(int section, Qt::Orientation orientation, i
     case ColPercentOfParent: return QStringLiteral("% of parent folder");
     case ColPercentOfDisc: return QStringLiteral("% of disc");
     case ColSpaceWithoutSubs: return QStringLiteral("Space (w/o subs)");
+    case ColChange: return QStringLiteral("Change");
+    case ColChangePercent: return QStringLiteral("Change %");
     default: return {};
     }
 }
@@ -231,10 +235,87 @@ void FolderListModel::ApplyRows(std::vector<RowKey>&& newRows, int firstChanged)
     }
     const int lastCommon = std::min(oldCount, newCount) - 1;
     if (firstChanged <= lastCommon)
-        emit dataChanged(index(firstChanged, 0), index(lastCommon, ColCount - 1));
+        emit dataChanged(index(firstChanged, 0), index(lastCommon, m_nReportedColumns - 1));
     if (newCount > oldCount) {
         beginInsertRows(QModelIndex(), oldCount, newCount - 1);
         m_nReportedRows = newCount;
         endInsertRows();
     }
+}
+
+const tvl::FolderChange* FolderListModel::ChangeAt(int row) const
+{
+    const tvl::ReportComparison* rc = Comparison();
+    if (!rc || row < 0 || static_cast<std::size_t>(row) >= m_rows.size())
+        return nullptr;
+    const RowKey key = m_rows[static_cast<std::size_t>(row)];
+    return rc->ChangeOf(key.nDrive, key.nPos);
+}
+
+QVariant FolderListModel::ComparisonData(int row, int col, int role) const
+{
+    const tvl::FolderChange* c = ChangeAt(row);
+    if (!c)
+        return {};
+    // An unchanged folder shows its 0 bytes of change but no percentage and no bar, so
+    // that the changed rows stand out.
+    const std::optional<double> percent =
+        c->state == tvl::ChangeState::Unchanged ? std::nullopt : c->Percent();
+    auto percentText = [&]() -> QString {
+        if (c->state == tvl::ChangeState::New)
+            return QStringLiteral("new");
+        return percent ? QString::fromStdString(tvl::FormatPercentChange(*percent)) : QString();
+    };
+    switch (role) {
+    case Qt::DisplayRole:
+        if (col == ColChange)
+            return QString::fromStdString(tvl::FormatSizeChange(c->Change()));
+        if (col == ColChangePercent)
+            return percentText();
+        return {};
+    case Qt::ToolTipRole:
+        // The whole story of the folder, also when a number does not fit its cell.
+        if (col != ColChange && col != ColChangePercent)
+            return {};
+        return QStringLiteral("Before: %1\nNow: %2\nChange: %3 %4")
+            .arg(QString::fromStdString(tvl::FormatSize(c->OldWithSubs())),
+                 QString::fromStdString(tvl::FormatSize(c->NewWithSubs())),
+                 QString::fromStdString(tvl::FormatSizeChange(c->Change())), percentText());
+    case Qt::TextAlignmentRole:
+        return int(Qt::AlignRight | Qt::AlignVCenter);
+    case ChangeStateRole:
+        return static_cast<int>(c->state);
+    case ChangePercentRole:
+        // As printed, so that bar and number agree.
+        if (!percent)
+            return {};
+        return tvl::ParsePercent(tvl::FormatPercentChange(*percent));
+    default:
+        return {};
+    }
+}
+
+void FolderListModel::UpdateComparisonColumns()
+{
+    const int want = Comparison() ? static_cast<int>(ColCountComparing) : static_cast<int>(ColCount);
+    if (want > m_nReportedColumns) {
+        beginInsertColumns(QModelIndex(), m_nReportedColumns, want - 1);
+        m_nReportedColumns = want;
+        endInsertColumns();
+    } else if (want < m_nReportedColumns) {
+        beginRemoveColumns(QModelIndex(), want, m_nReportedColumns - 1);
+        m_nReportedColumns = want;
+        endRemoveColumns();
+    }
+    if (m_nReportedRows > 0)
+        emit dataChanged(index(0, 0), index(m_nReportedRows - 1, m_nReportedColumns - 1));
+}
+
+int FolderListModel::RowOf(const RowKey& key) const
+{
+    const auto it = std::lower_bound(m_rows.begin(), m_rows.end(), key);
+    if (it == m_rows.end() || !(*it == key))
+        return -1;
+    const int row = static_cast<int>(it - m_rows.begin());
+    return row < m_nReportedRows ? row : -1;
 }

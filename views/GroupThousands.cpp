@@ -1,6 +1,8 @@
 #include "GroupThousands.h"
 
+#include <charconv>
 #include <cinttypes>
+#include <cmath>
 #include <cstdio>
 
 namespace tvl {
@@ -31,9 +33,32 @@ std::string FormatSize(std::int64_t nBytes)
 
 std::string FormatPercent(double dPercent)
 {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.2f", dPercent);
-    return buf;
+    // to_chars, unlike printf, ignores the locale: the decimal point stays ".".
+    char buf[400];
+    auto [p, ec] = std::to_chars(buf, buf + sizeof buf, dPercent, std::chars_format::fixed, 2);
+    return ec == std::errc() ? std::string(buf, p) : std::string("nan");
+}
+
+std::string FormatSizeChange(std::int64_t nBytes)
+{
+    return nBytes > 0 ? "+" + FormatSize(nBytes) : FormatSize(nBytes);
+}
+
+std::string FormatPercentChange(double dPercent)
+{
+    const std::string text = FormatPercent(dPercent);
+    return std::signbit(dPercent) ? text : "+" + text;
+}
+
+double ParsePercent(const std::string& text)
+{
+    const char* first = text.data();
+    const char* last = text.data() + text.size();
+    if (first != last && *first == '+')
+        ++first;
+    double v = 0;
+    std::from_chars(first, last, v);
+    return v;
 }
 
 } // namespace tvl

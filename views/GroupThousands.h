@@ -12,7 +12,14 @@ namespace tvl {
 void GroupThousands(std::string& digits);
 // "%I64d" of the value, grouped.
 std::string FormatSize(std::int64_t nBytes);
-// "%.2f" of a share (the decimal point stays ".").
+// "%.2f" of a share; the decimal point stays "." in every locale.
 std::string FormatPercent(double dPercent);
+// A change of size, grouped, with its sign: "+1.234", "-1.234", "0".
+std::string FormatSizeChange(std::int64_t nBytes);
+// A change in percent, "%+.2f": "+12.50", "-100.00", "+0.00".
+std::string FormatPercentChange(double dPercent);
+// The value of a text made by FormatPercent or FormatPercentChange, in every locale
+// (0 for anything else).
+double ParsePercent(const std::string& text);
 
 } // namespace tvl
