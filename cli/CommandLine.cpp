@@ -53,14 +53,30 @@ std::vector<std::string> WithHelpCommand(std::vector<std::string> args)
     return args;
 }
 
+// What an option's value is, by the name its help gives it.
+std::string ValueKind(const CLI::App* command, const std::string& option)
+{
+    const CLI::Option* o = command ? command->get_option_no_throw(option) : nullptr;
+    const std::string type = o ? o->get_type_name() : std::string();
+    if (type == "N")
+        return "a count";
+    if (type == "FILE")
+        return "a file name";
+    if (type == "L=DIR")
+        return "an argument L=DIR";
+    return "a value";
+}
+
 // The text of a parse error: CLI11's own, except for an option without its value.
-std::string ParseProblem(const CLI::ParseError& e)
+std::string ParseProblem(const CLI::ParseError& e, const CLI::App* command)
 {
     const std::string what = e.what();
     const std::size_t colon = what.find(": ");
     if (dynamic_cast<const CLI::ArgumentMismatch*>(&e) && colon != std::string::npos &&
-        what.size() >= 8 && what.compare(what.size() - 8, 8, " missing") == 0)
-        return "option " + what.substr(0, colon) + " needs a value";
+        what.size() >= 8 && what.compare(what.size() - 8, 8, " missing") == 0) {
+        const std::string option = what.substr(0, colon);
+        return "option " + option + " needs " + ValueKind(command, option);
+    }
     return what;
 }
 
@@ -113,7 +129,8 @@ int ParseAndRun(const std::vector<std::string>& args, CommandIo& io)
         return CheckOutput(io, kOk);
     } catch (const CLI::ParseError& e) {
         const auto chosen = app.get_subcommands();
-        return Usage(io.err, ParseProblem(e), chosen.empty() ? std::string() : chosen.front()->get_name());
+        const CLI::App* command = chosen.empty() ? nullptr : chosen.front();
+        return Usage(io.err, ParseProblem(e, command), command ? command->get_name() : std::string());
     }
     if (int code = LeftOver(io.err, app.remaining(), {}))
         return code;

@@ -38,7 +38,7 @@ TEST(Cli, RefusesBadInputBeforeScanningAnything)
         {{"scan", "-d", map, "-r", "0", "C"}, "the ranking count must be from 1 to 1000, not 0"},
         {{"scan", "-d", map, "-r", "1001", "C"}, "the ranking count must be from 1 to 1000, not 1001"},
         {{"scan", "-d", map, "-r", "12x", "C"}, "the ranking count '12x' is not a number"},
-        {{"scan", "-d", map, "-r"}, "option -r needs a value"},
+        {{"scan", "-d", map, "-r"}, "option -r needs a count"},
         {{"scan", "-d", map, "-r", "5", "--no-ranking", "C"}, "exclude each other"},
         {{"scan", "-d", "Q", "C"}, "bad drive assignment"},
         {{"scan", "-d", map}, "scan needs at least one drive letter"},
