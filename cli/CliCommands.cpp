@@ -17,6 +17,7 @@
 #include <fcntl.h>
 #include <iostream>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tvl::cli {
@@ -175,7 +176,8 @@ std::string ShowProblem(ShowOptions& o)
 }
 
 // Writes one CSV table to name ("-": the standard output). Returns false after a
-// message when it could not be written; a file written in part is removed.
+// message when it could not be written; a regular file written in part is removed
+// (never a device or whatever else the name has come to stand for meanwhile).
 bool WriteCsv(const std::string& name, CommandIo& io, void (*print)(std::ostream&, const ReportDocument&),
               const ReportDocument& doc)
 {
@@ -188,6 +190,8 @@ bool WriteCsv(const std::string& name, CommandIo& io, void (*print)(std::ostream
         io.err << "tovaline-cli: cannot create " << name << ": " << std::strerror(errno) << "\n";
         return false;
     }
+    struct stat written {};
+    const bool regular = ::fstat(fd, &written) == 0 && S_ISREG(written.st_mode);
     FdOutputBuf buf(fd, true);
     {
         std::ostream out(&buf);
@@ -196,7 +200,9 @@ bool WriteCsv(const std::string& name, CommandIo& io, void (*print)(std::ostream
     if (buf.Close())
         return true;
     io.err << "tovaline-cli: cannot write " << name << ": " << std::strerror(buf.Errno()) << "\n";
-    ::unlink(name.c_str());
+    struct stat now {};
+    if (regular && ::lstat(name.c_str(), &now) == 0 && now.st_dev == written.st_dev && now.st_ino == written.st_ino)
+        ::unlink(name.c_str());
     return false;
 }
 
