@@ -228,6 +228,13 @@ void PrintDriveFolders(std::ostream& out, const DriveReport& drive, const TextOp
     out << "\n";
 }
 
+bool SameRanking(const std::vector<RankEntry>& a, const std::vector<RankEntry>& b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const RankEntry& x, const RankEntry& y) {
+        return x.nSize == y.nSize && x.strName == y.strName && x.strLocation == y.strLocation;
+    });
+}
+
 } // namespace
 
 std::string DriveLetterText(char cDrive)
@@ -241,12 +248,18 @@ void PrintReportText(std::ostream& out, const ReportDocument& doc, const TextOpt
         for (const auto& drive : doc.m_pDriveReports)
             if (drive)
                 PrintDriveFolders(out, *drive, options);
-    if (doc.m_bRanking && options.bRankings) {
-        PrintRanking(out, "All", doc.m_rankingAll, options);
-        for (const auto& drive : doc.m_pDriveReports)
-            if (drive)
-                PrintRanking(out, DriveLetterText(drive->cDrive) + ":", drive->ranking, options);
-    }
+    if (!doc.m_bRanking || !options.bRankings)
+        return;
+    PrintRanking(out, "All", doc.m_rankingAll, options);
+    std::vector<const DriveReport*> drives;
+    for (const auto& drive : doc.m_pDriveReports)
+        if (drive)
+            drives.push_back(drive.get());
+    // The ranking of a report's only drive is the combined one: it is not printed twice.
+    if (drives.size() == 1 && SameRanking(drives[0]->ranking, doc.m_rankingAll))
+        return;
+    for (const DriveReport* drive : drives)
+        PrintRanking(out, DriveLetterText(drive->cDrive) + ":", drive->ranking, options);
 }
 
 namespace {

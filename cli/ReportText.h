@@ -29,6 +29,8 @@ std::string FolderDisplayName(const std::string& strPath);
 // Prints the document (every folder, whatever its display flags, within the limits of
 // the options). Shown folders keep their tree order: a folder comes directly before
 // its shown sub-folders; a "more" line follows the shown sub-folders it stands beside.
+// The rankings follow: "All", then one per drive, except when the report's only drive
+// has the combined ranking itself (as every scan of one drive does).
 // Works on any report a file can hold: a record whose parent does not come before it
 // is printed as a top-level folder; no recursion, so any depth is fine.
 void PrintReportText(std::ostream& out, const ReportDocument& doc, const TextOptions& options = {});
