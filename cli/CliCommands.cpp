@@ -6,6 +6,7 @@
 #include "OutputStream.h"
 #include "ReportCsv.h"
 #include "ReportDocument.h"
+#include "ReportFile.h"
 #include "ReportText.h"
 #include "TerminalProgress.h"
 
@@ -175,6 +176,19 @@ std::string ShowProblem(ShowOptions& o)
     return std::string();
 }
 
+// True when the file name begins with the report magic (a mistyped CSV name must not
+// cost a report, least of all the one being shown).
+bool IsReportFile(const std::string& name)
+{
+    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    char head[kReportMagic.size()];
+    const ssize_t n = ::read(fd, head, sizeof head);
+    ::close(fd);
+    return n == static_cast<ssize_t>(sizeof head) && std::string_view(head, sizeof head) == kReportMagic;
+}
+
 // Writes one CSV table to name ("-": the standard output). Returns false after a
 // message when it could not be written; a regular file written in part is removed
 // (never a device or whatever else the name has come to stand for meanwhile).
@@ -184,6 +198,10 @@ bool WriteCsv(const std::string& name, CommandIo& io, void (*print)(std::ostream
     if (name == "-") {
         print(io.out, doc);
         return true;
+    }
+    if (IsReportFile(name)) {
+        io.err << "tovaline-cli: " << name << " is a report file; the CSV is not written over it\n";
+        return false;
     }
     const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) {

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -194,6 +196,13 @@ TEST(CliCsv, FailuresSayWhyAndLeaveNothingBehind)
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err, "tovaline-cli: cannot create " + tree.dir.Abs("no/such/dir.csv") + ": No such file or directory\n");
 
+    // A CSV name that is a report (here the one shown) leaves the report as it was.
+    const std::string before = ReadWholeFile(noNames);
+    r = RunCli({"show", "--csv", noNames, noNames});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "tovaline-cli: " + noNames + " is a report file; the CSV is not written over it\n");
+    EXPECT_EQ(ReadWholeFile(noNames), before);
+
     WriteWholeFile(tree.dir.Abs("bad.tvl"), "not a report");
     r = RunCli({"show", "--csv", tree.dir.Abs("bad.csv"), tree.dir.Abs("bad.tvl")});
     EXPECT_EQ(r.code, 1);
@@ -225,6 +234,69 @@ TEST(CliShow, ADriveLetterByteThatIsNoLetterIsNotPrintedAsItStands)
     EXPECT_EQ(DriveLetterText('Z'), "Z");
     EXPECT_EQ(DriveLetterText('B'), "?");
     EXPECT_EQ(DriveLetterText('['), "?");
+}
+
+// Counts what is written, keeping nothing.
+class CountingBuf final : public std::streambuf {
+public:
+    std::size_t bytes = 0, lines = 0;
+
+protected:
+    int_type overflow(int_type c) override
+    {
+        if (c == '\n')
+            ++lines;
+        ++bytes;
+        return c;
+    }
+    std::streamsize xsputn(const char* s, std::streamsize n) override
+    {
+        lines += static_cast<std::size_t>(std::count(s, s + n, '\n'));
+        bytes += static_cast<std::size_t>(n);
+        return n;
+    }
+};
+
+TEST(CliShow, DisplayOptionsOnCraftedReports)
+{
+    TempDir dir;
+    {
+        // Levels out of step (two records at level 0, jumps of several levels) and sizes
+        // no scan makes.
+        DocFixture f;
+        AddDrive(f.doc, 'C', false,
+                 {{"C:\\", 0, 0, 5}, {"C:\\a\\", 3, 0, INT64_MAX}, {"C:\\b\\", 1, 0, INT64_MAX},
+                  {"C:\\b\\c\\", 5, 0, -7}, {"D:\\", 0, 0, 1}});
+        WriteWholeFile(dir.Abs("odd.tvl"), Serialize(f.doc));
+    }
+    CliRun r = RunCli({"show", "--depth", "0", dir.Abs("odd.tvl")});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("\nC:  "), std::string::npos);
+    EXPECT_NE(r.out.find("\nD:  "), std::string::npos);
+    EXPECT_EQ(r.out.find("\n      a "), std::string::npos);
+    r = RunCli({"show", "--top", "1", "--sort", "size", dir.Abs("odd.tvl")});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("(1 more folder, 9.223.372.036.854.775.807 bytes)"), std::string::npos) << r.out;
+    r = RunCli({"show", "--sort", "size", "-h", dir.Abs("odd.tvl")});
+    EXPECT_NE(r.out.find("-7 B"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("8.0 EiB"), std::string::npos);
+
+    // A chain far deeper than any call stack would take, printed whole.
+    const int depth = 30000;
+    {
+        std::vector<FolderSpec> chain;
+        for (int i = 0; i < depth; ++i)
+            chain.push_back({i == 0 ? "C:\\" : "C:\\x\\", i, 1, depth - i});
+        DocFixture f;
+        AddDrive(f.doc, 'C', false, chain);
+        WriteWholeFile(dir.Abs("deep.tvl"), Serialize(f.doc));
+    }
+    CountingBuf counted;
+    std::ostream out(&counted);
+    std::ostringstream err;
+    EXPECT_EQ(cli::Run({"show", "--sort", "size", "--top", "1", dir.Abs("deep.tvl")}, out, err, false), 0)
+        << err.str();
+    EXPECT_EQ(counted.lines, 2u + depth + 1u);
 }
 
 } // namespace
