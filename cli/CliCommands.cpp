@@ -259,6 +259,7 @@ int Show(ShowOptions& o, CommandIo& io)
 CommandAction DeclareDrivesCommand(CLI::App& command)
 {
     auto drives = std::make_shared<std::vector<std::string>>();
+    command.footer(DriveMapHelp());
     AddDriveOption(command, *drives);
     return [drives](CommandIo& io) { return Drives(*drives, io); };
 }
@@ -271,7 +272,8 @@ CommandAction DeclareScanCommand(CLI::App& command)
         "with \"Space (with subs)\", \"% of parent folder\", \"% of disc\" and \"Space (w/o subs)\",\n"
         "then the rankings of the largest files (\"All\" and one per drive). Letters are taken\n"
         "with or without a colon, in any case; each drive is scanned once, in ascending order.\n"
-        "The display options change only what is printed, never the report.\n");
+        "The display options change only what is printed, never the report.\n"
+        "Letters stand for directories: see 'tovaline-cli drives --help'.\n");
     AddDriveOption(command, o->drives);
     o->rankingOption = AddCountOption(command, "-r", o->ranking, "ranking count", 1, 1000,
                                       "rank the N largest files (1 to 1000, default 100)");

@@ -16,15 +16,7 @@ namespace {
 
 const char* const kDescription = "Tovaline measures how the space of drives is used, folder by folder.";
 
-const char* const kFooter = R"FOOTER(Drives are the letters C to Z, each standing for a directory. The map comes from
-  -d L=DIR            map drive letter L to directory DIR (repeatable, one whole
-                      assignment each; when given, only these letters are mapped);
-  TOVALINE_DRIVES     otherwise this environment variable, e.g. "C=/srv;D=/home/me";
-  automatic           otherwise C is "/", and D, E, ... are the other mounted
-                      block-device file systems in mount-point order.
-A drive is available when its directory exists and is a directory.
-
-Directory names beginning with "." are skipped with everything below them;
+const char* const kFooter = R"FOOTER(Directory names beginning with "." are skipped with everything below them;
 symbolic links are never followed and count with their own size; directories on
 another file system than their drive's are recorded but not entered.
 
@@ -33,6 +25,15 @@ Progress is shown on stderr when it is a terminal; messages go to stderr as
 written or read, or the output could not be written, 2 usage error.
 See 'tovaline-cli COMMAND --help' for the options of a command.
 )FOOTER";
+
+const char* const kDriveMapHelp = R"HELP(Drives are the letters C to Z, each standing for a directory. The map comes from
+  -d L=DIR            map drive letter L to directory DIR (repeatable, one whole
+                      assignment each; when given, only these letters are mapped);
+  TOVALINE_DRIVES     otherwise this environment variable, e.g. "C=/srv;D=/home/me";
+  automatic           otherwise C is "/", and D, E, ... are the other mounted
+                      block-device file systems in mount-point order.
+A drive is available when its directory exists and is a directory.
+)HELP";
 
 std::string CommandNames()
 {
@@ -109,7 +110,6 @@ int ParseAndRun(const std::vector<std::string>& args, CommandIo& io)
 {
     CLI::App app(kDescription, "tovaline-cli");
     app.set_help_flag("-h,--help", "print this help and exit");
-    app.footer(kFooter);
     app.allow_extras();
     app.require_subcommand(0, 1);
     std::vector<std::pair<CLI::App*, CommandAction>> actions;
@@ -119,6 +119,7 @@ int ParseAndRun(const std::vector<std::string>& args, CommandIo& io)
         sub->allow_extras();
         actions.emplace_back(sub, c.declare(*sub));
     }
+    app.footer(std::string(kDriveMapHelp) + "\n" + kFooter); // set last: subcommands would inherit it
 
     std::vector<std::string> reversed = WithHelpCommand(args);
     std::reverse(reversed.begin(), reversed.end()); // CLI11 takes the words last first
@@ -188,6 +189,11 @@ CLI::Option* AddCountOption(CLI::App& command, const std::string& flags, int& va
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 }
 
+const char* DriveMapHelp()
+{
+    return kDriveMapHelp;
+}
+
 CLI::Option* AddDriveOption(CLI::App& command, std::vector<std::string>& assignments)
 {
     auto check = [](const std::string& s) -> std::string {
@@ -239,7 +245,8 @@ void AddDisplayOptions(CLI::App& command, DisplayOptions& d)
                 },
                 "sub-folders in path order (default) or largest first")
             ->type_name("path|size")
-            ->check(CLI::Validator(order, "")),
+            ->check(CLI::Validator(order, ""))
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast),
         AddCountOption(command, "--top", d.text.nTop, "count of sub-folders", 1, INT_MAX,
                        "print the N largest sub-folders of each folder, one line for the rest"),
         command.add_flag("-h,--human", d.text.bHuman, "sizes as \"1.5 GiB\" (binary units) instead of bytes"),

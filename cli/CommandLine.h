@@ -66,6 +66,9 @@ CLI::Option* AddCountOption(CLI::App& command, const std::string& flags, int& va
 // "-d L=DIR", repeatable; each occurrence is one whole assignment (';' is part of DIR).
 CLI::Option* AddDriveOption(CLI::App& command, std::vector<std::string>& assignments);
 
+// How the drive map comes about, for the help of commands that take -d.
+const char* DriveMapHelp();
+
 // The drive map of the given -d assignments (already checked), or, without any, of
 // TOVALINE_DRIVES or the mounted file systems (a bad TOVALINE_DRIVES is reported on
 // err and the mounts are used).
