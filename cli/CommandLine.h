@@ -2,7 +2,20 @@
 // share. A command is one declaration function: given its CLI11 subcommand (already
 // made with its name and one-line summary), it adds its options and positionals, bound
 // to values it owns, and returns the action that runs once the whole line is parsed
-// and valid. To add a command, write such a function and add one row to Commands().
+// and valid. To add a command, write such a function and add one row to Commands()
+// (in CliCommands.cpp), e.g.
+//
+//   CommandAction DeclareFooCommand(CLI::App& command)
+//   {
+//       auto o = std::make_shared<FooOptions>(); // lives as long as the action
+//       command.add_option("FILE", o->file, "the report file")->required();
+//       AddCountOption(command, "-n", o->count, "count", 1, 100, "how many");
+//       return [o](CommandIo& io) { return RunFoo(*o, io.out, io.err); };
+//   }
+//
+// Parse errors become usage errors (exit 2 with the hint to 'tovaline-cli foo --help');
+// words and options nobody declared are refused; what the action writes to io.out is
+// flushed and checked afterwards, so a command need not check its output itself.
 #pragma once
 
 #include "DriveMap.h"
