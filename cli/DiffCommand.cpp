@@ -17,30 +17,13 @@
 #include <limits>
 #include <ostream>
 
+#include <CLI/CLI.hpp>
+#include <climits>
+#include <memory>
+
 namespace tvl::cli {
 
-const char* const kDiffHelp =
-    R"HELP(  diff OLD NEW        compare two report files: per drive the totals before and
-                      after and the change, the folders that grew most and those
-                      that shrank most (path, before, after, change, change in
-                      percent of before), then the files that entered the ranking
-                      and the ranked files whose size changed. Folders are matched
-                      by drive letter and path; sizes are "Space (with subs)".
-    -n N              list N folders per direction and N files per list
-                      (default 20)
-    --min-change B    leave out changes smaller than B bytes (drive totals are
-                      always shown)
-    --json            print the whole comparison as JSON (see README)
-)HELP";
-
 namespace {
-
-int DiffUsage(std::ostream& err, const std::string& problem)
-{
-    err << "tovaline-cli: " << problem << "\n"
-        << "Try 'tovaline-cli --help' for more information.\n";
-    return kUsage;
-}
 
 template <class T>
 bool ParseNumber(const std::string& s, T& v)
@@ -261,38 +244,6 @@ void FolderListJson(std::ostream& out, const ReportComparison& rc, const DiffOpt
 
 } // namespace
 
-int ParseDiffArgs(const std::vector<std::string>& args, DiffOptions& o, std::ostream& err)
-{
-    std::vector<std::string> files;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--json") {
-            o.bJson = true;
-        } else if (a == "-n") {
-            if (i + 1 >= args.size())
-                return DiffUsage(err, "option -n needs a count");
-            if (!ParseNumber(args[++i], o.nTop))
-                return DiffUsage(err, "the count '" + args[i] + "' is not a number from 0 up");
-        } else if (a == "--min-change") {
-            if (i + 1 >= args.size())
-                return DiffUsage(err, "option --min-change needs a number of bytes");
-            if (!ParseNumber(args[++i], o.nMinChange))
-                return DiffUsage(err, "the number of bytes '" + args[i] + "' is not a number from 0 up");
-        } else if (!a.empty() && a[0] == '-' && a != "-") {
-            return DiffUsage(err, "unknown option '" + a + "'");
-        } else {
-            files.push_back(a);
-        }
-    }
-    if (files.size() != 2)
-        return DiffUsage(err, "diff needs two report files, the older one first");
-    if (files[0] == "-" && files[1] == "-")
-        return DiffUsage(err, "only one of the reports can come from standard input");
-    o.strBaseline = files[0];
-    o.strCurrent = files[1];
-    return kOk;
-}
-
 void PrintDiffText(std::ostream& out, const ReportComparison& rc, const DiffOptions& o)
 {
     out << "Baseline: " << Printable(o.strBaseline) << "\nCurrent:  " << Printable(o.strCurrent) << "\n\n";
@@ -356,12 +307,42 @@ int RunDiff(const DiffOptions& o, std::ostream& out, std::ostream& err)
     return kOk;
 }
 
-int DiffCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+CommandAction DeclareDiffCommand(CLI::App& command)
 {
-    DiffOptions options;
-    if (const int code = ParseDiffArgs(args, options, err); code != kOk)
-        return code;
-    return RunDiff(options, out, err);
+    auto o = std::make_shared<DiffOptions>();
+    auto files = std::make_shared<std::vector<std::string>>();
+    command.footer(
+        "Folders are matched by drive letter and path; sizes are \"Space (with subs)\".\n"
+        "Per drive the totals before and after and the change, the folders that grew most\n"
+        "and those that shrank most (path, before, after, change, change in percent of before),\n"
+        "then the files that entered the ranking and the ranked files whose size changed.\n"
+        "Drive totals are always shown. OLD or NEW may be '-' (standard input), not both.\n");
+    command.add_flag("--json", o->bJson, "print the whole comparison as JSON (see README)");
+    auto top = std::make_shared<int>(20);
+    AddCountOption(command, "-n", *top, "count", 0, INT_MAX,
+                   "list N folders per direction and N files per list (default 20)");
+    command
+        .add_option_function<std::string>(
+            "--min-change", [o](const std::string& s) { ParseNumber(s, o->nMinChange); },
+            "leave out changes smaller than BYTES bytes")
+        ->type_name("BYTES")
+        ->check(CLI::Validator(
+            [](const std::string& s) -> std::string {
+                std::int64_t v = 0;
+                return ParseNumber(s, v) ? std::string()
+                                         : "the number of bytes '" + s + "' is not a number from 0 up";
+            },
+            ""))
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+    command.add_option("OLD NEW", *files, "the baseline report, then the current one")->expected(2)->required();
+    return [o, files, top](CommandIo& io) {
+        if ((*files)[0] == "-" && (*files)[1] == "-")
+            return Usage(io.err, "only one of the reports can come from standard input", "diff");
+        o->nTop = static_cast<std::size_t>(*top);
+        o->strBaseline = (*files)[0];
+        o->strCurrent = (*files)[1];
+        return RunDiff(*o, io.out, io.err);
+    };
 }
 
 } // namespace tvl::cli

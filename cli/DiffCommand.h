@@ -3,6 +3,8 @@
 //   tovaline-cli diff [--json] [-n N] [--min-change BYTES] OLD.tvl NEW.tvl
 #pragma once
 
+#include "CommandLine.h"
+
 #include <cstdint>
 #include <iosfwd>
 #include <string>
@@ -22,13 +24,6 @@ struct DiffOptions {
     std::string strCurrent;       // NEW.tvl
 };
 
-// The help text of the command, for the program's --help.
-extern const char* const kDiffHelp;
-
-// Parses the arguments after "diff" (args[0] is "diff"). Returns 0 with `options`
-// filled, or 2 after printing the usage problem to err.
-int ParseDiffArgs(const std::vector<std::string>& args, DiffOptions& options, std::ostream& err);
-
 // Reads both reports and prints their comparison to out (text or JSON). Returns 0;
 // 1 when a report cannot be read (the Open message on err, then which report it was)
 // or when out cannot be written ("tovaline-cli: cannot write output: <reason>").
@@ -39,7 +34,7 @@ int RunDiff(const DiffOptions& options, std::ostream& out, std::ostream& err);
 void PrintDiffText(std::ostream& out, const ReportComparison& rc, const DiffOptions& options);
 void PrintDiffJson(std::ostream& out, const ReportComparison& rc, const DiffOptions& options);
 
-// parse + run: what `tovaline-cli diff ...` does.
-int DiffCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// Declares the command's options on its CLI11 subcommand and returns its action.
+CommandAction DeclareDiffCommand(CLI::App& command);
 
 } // namespace tvl::cli

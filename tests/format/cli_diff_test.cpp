@@ -187,9 +187,9 @@ TEST(CliDiff, UnreadableReportsAndUsageErrorsAreReported)
         const CliRun u = RunCli(args);
         EXPECT_EQ(u.code, 2) << args.size();
         EXPECT_EQ(u.out, "");
-        EXPECT_NE(u.err.find("Try 'tovaline-cli --help'"), std::string::npos);
+        EXPECT_NE(u.err.find("Try 'tovaline-cli diff --help'"), std::string::npos) << u.err;
     }
-    EXPECT_NE(RunCli({"--help"}).out.find("--min-change B"), std::string::npos);
+    EXPECT_NE(RunCli({"diff", "--help"}).out.find("--min-change"), std::string::npos);
 }
 
 TEST(CliDiff, OutputThatCannotBeWrittenFailsWithTheReason)
