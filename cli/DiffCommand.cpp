@@ -310,7 +310,6 @@ int RunDiff(const DiffOptions& o, std::ostream& out, std::ostream& err)
 CommandAction DeclareDiffCommand(CLI::App& command)
 {
     auto o = std::make_shared<DiffOptions>();
-    auto files = std::make_shared<std::vector<std::string>>();
     command.footer(
         "Folders are matched by drive letter and path; sizes are \"Space (with subs)\".\n"
         "Per drive the totals before and after and the change, the folders that grew most\n"
@@ -334,13 +333,12 @@ CommandAction DeclareDiffCommand(CLI::App& command)
             },
             ""))
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-    command.add_option("OLD NEW", *files, "the baseline report, then the current one")->expected(2)->required();
-    return [o, files, top](CommandIo& io) {
-        if ((*files)[0] == "-" && (*files)[1] == "-")
+    command.add_option("OLD", o->strBaseline, "the baseline report (the older one)")->required();
+    command.add_option("NEW", o->strCurrent, "the current report")->required();
+    return [o, top](CommandIo& io) {
+        if (o->strBaseline == "-" && o->strCurrent == "-")
             return Usage(io.err, "only one of the reports can come from standard input", "diff");
         o->nTop = static_cast<std::size_t>(*top);
-        o->strBaseline = (*files)[0];
-        o->strCurrent = (*files)[1];
         return RunDiff(*o, io.out, io.err);
     };
 }
