@@ -1,7 +1,7 @@
 #include "CFileListView.h"
 
 #include "CTovalineDoc.h"
-#include "GroupThousands.h"
+#include "NumberFormat.h"
 
 #include <QFile>
 #include <QHeaderView>

@@ -1,7 +1,7 @@
 #include "CRankView.h"
 
 #include "CTovalineDoc.h"
-#include "GroupThousands.h"
+#include "NumberFormat.h"
 
 #include <QFile>
 #include <QHeaderView>

@@ -1,10 +1,9 @@
 #include "FolderListModel.h"
 
-#include "GroupThousands.h"
+#include "NumberFormat.h"
 #include "ReportDocument.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 using tvl::DriveReport;
 using tvl::FolderRecord;
@@ -14,14 +13,6 @@ namespace {
 QString ToQString(const std::string& s)
 {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-// The share as the row prints it; the bar is drawn from this value, so bar and
-// number always agree.
-double PrintedPercent(double d)
-{
-    const std::string text = tvl::FormatPercent(d);
-    return std::strtod(text.c_str(), nullptr);
 }
 
 } // namespace
@@ -91,9 +82,9 @@ QVariant FolderListModel::data(const QModelIndex& index, int role) const
     }
     case PercentRole:
         if (col == ColPercentOfParent)
-            return PrintedPercent(f->dPercentOfParent);
+            return tvl::PrintedPercent(f->dPercentOfParent);
         if (col == ColPercentOfDisc)
-            return PrintedPercent(f->dPercentOfDisc);
+            return tvl::PrintedPercent(f->dPercentOfDisc);
         return {};
     default:
         return {};

@@ -5,7 +5,7 @@
 #include "CDiscReportView.h"
 #include "CFolderListCtrl.h"
 #include "FolderListModel.h"
-#include "GroupThousands.h"
+#include "NumberFormat.h"
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
@@ -374,28 +374,6 @@ private slots:
         view.resize(400, 200);
         view.grab();
         view.OnItemActivate(0);
-    }
-
-    void groupThousands_data()
-    {
-        QTest::addColumn<QString>("in");
-        QTest::addColumn<QString>("out");
-        QTest::newRow("empty") << "" << "";
-        QTest::newRow("0") << "0" << "0";
-        QTest::newRow("999") << "999" << "999";
-        QTest::newRow("1000") << "1000" << "1.000";
-        QTest::newRow("123456") << "123456" << "123.456";
-        QTest::newRow("1234567") << "1234567" << "1.234.567";
-        QTest::newRow("1234567890") << "1234567890" << "1.234.567.890";
-        QTest::newRow("int64 max") << "9223372036854775807" << "9.223.372.036.854.775.807";
-    }
-    void groupThousands()
-    {
-        QFETCH(QString, in);
-        QFETCH(QString, out);
-        std::string s = in.toStdString();
-        tvl::GroupThousands(s);
-        QCOMPARE(QString::fromStdString(s), out);
     }
 };
 
