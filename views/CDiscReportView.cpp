@@ -1,12 +1,16 @@
 #include "CDiscReportView.h"
 
 #include "CFolderListCtrl.h"
+#include "ColumnFit.h"
 #include "CTovalineDoc.h"
 #include "FolderListModel.h"
+#include "NumberFormat.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QResizeEvent>
+
+#include <algorithm>
 
 CDiscReportView::CDiscReportView(QWidget* parent) : CView(parent)
 {
@@ -19,6 +23,9 @@ CDiscReportView::CDiscReportView(QWidget* parent) : CView(parent)
 
     connect(m_list, &CFolderListCtrl::rowActivated, this, &CDiscReportView::OnItemActivate);
     connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { OnItemChanged(); });
+    // The columns follow the width the rows are shown in, which shrinks when the
+    // vertical scroll bar appears, whatever its width under the current style.
+    connect(m_list, &CFolderListCtrl::viewportResized, this, &CDiscReportView::LayoutColumns);
 }
 
 CDiscReportView::~CDiscReportView() = default;
@@ -37,8 +44,54 @@ void CDiscReportView::OnUpdate(CView*, int lHint)
 
 void CDiscReportView::FillList()
 {
+    MeasureNumbers();
     m_model->Fill();
+    LayoutColumns(m_list->viewport()->width());
     OnItemChanged();
+}
+
+void CDiscReportView::MeasureNumbers()
+{
+    // The widest text belongs to the largest or (in a damaged report) the most
+    // negative count; digits are equally wide in the fonts lists use, but both
+    // candidates are measured anyway.
+    std::int64_t lo = 0, hi = 0;
+    if (const CTovalineDoc* doc = GetDocument())
+        for (const auto& drive : doc->m_pDriveReports)
+            if (drive)
+                for (const tvl::FolderRecord* f : drive->Folders()) {
+                    lo = std::min({lo, f->nSpaceWithSubs, f->nSpaceWithoutSubs});
+                    hi = std::max({hi, f->nSpaceWithSubs, f->nSpaceWithoutSubs});
+                }
+    const QFontMetrics fm = m_list->fontMetrics();
+    m_nWidestSize = std::max(fm.horizontalAdvance(QString::fromStdString(tvl::FormatSize(lo))),
+                             fm.horizontalAdvance(QString::fromStdString(tvl::FormatSize(hi))));
+}
+
+std::vector<int> CDiscReportView::MinimumColumnWidths() const
+{
+    const QFontMetrics fm = m_list->fontMetrics();
+    const int sizeColumn = m_nWidestSize + FolderRowDelegate::kTextMargins + 2;
+    const int shareColumn = FolderRowDelegate::NumberRoom(fm) + FolderRowDelegate::kTextMargins + 16;
+    const int folderColumn = FolderRowDelegate::TextStart(1) + fm.horizontalAdvance(QStringLiteral("WWWWW"));
+    return {folderColumn, sizeColumn, shareColumn, shareColumn, sizeColumn};
+}
+
+void CDiscReportView::LayoutColumns(int width)
+{
+    int proposed[5];
+    ColumnWidths(width, proposed);
+    std::vector<int> widths =
+        tvl::FitColumns(std::vector<int>(proposed, proposed + 5), MinimumColumnWidths(), FolderListModel::ColFolder);
+    // The quarters are truncated; the pixels they leave go to "Folder", so the columns
+    // end exactly at the right edge and no sideways scrolling appears for them.
+    int sum = 0;
+    for (int w : widths)
+        sum += w;
+    if (sum < width)
+        widths[FolderListModel::ColFolder] += width - sum;
+    for (int i = 0; i < 5; ++i)
+        m_list->horizontalHeader()->resizeSection(i, widths[static_cast<std::size_t>(i)]);
 }
 
 void CDiscReportView::OnItemActivate(int row)
@@ -68,10 +121,10 @@ void CDiscReportView::OnItemChanged()
     doc->UpdateAllViews(nullptr, 1);
 }
 
-void CDiscReportView::ColumnWidths(int cx, int widths[5])
+void CDiscReportView::ColumnWidths(int width, int widths[5])
 {
-    const int w0 = (cx - 15) / 3;
-    const int r = cx - 15 - w0;
+    const int w0 = width / 3;
+    const int r = width - w0;
     widths[0] = w0;
     widths[1] = widths[2] = widths[3] = r / 4;
     widths[4] = r - (3 * r) / 4;
@@ -85,8 +138,5 @@ void CDiscReportView::resizeEvent(QResizeEvent* event)
     const int cx = event->size().width();
     const int cy = event->size().height();
     m_list->setGeometry(0, 0, cx, cy);
-    int widths[5];
-    ColumnWidths(cx, widths);
-    for (int i = 0; i < 5; ++i)
-        m_list->horizontalHeader()->resizeSection(i, widths[i]);
+    // The columns are laid out when the list's viewport takes its new size.
 }

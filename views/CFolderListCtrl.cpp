@@ -12,6 +12,15 @@
 #include <algorithm>
 #include <cmath>
 
+const QString FolderRowDelegate::kOverflowMark = QStringLiteral("###");
+
+QString FolderRowDelegate::FittedNumber(const QString& text, const QFontMetrics& fm, int width)
+{
+    if (fm.horizontalAdvance(text) <= width)
+        return text;
+    return fm.horizontalAdvance(kOverflowMark) <= width ? kOverflowMark : QString();
+}
+
 FolderRowDelegate::FolderRowDelegate(CFolderListCtrl* list) : QAbstractItemDelegate(list), m_list(list) {}
 
 QSize FolderRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const
@@ -81,8 +90,9 @@ void FolderRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     }
     case FolderListModel::ColSpaceWithSubs:
     case FolderListModel::ColSpaceWithoutSubs: {
-        const QRect textRect(cell.left() + 2, cell.top(), cell.width() - 5, cell.height());
-        painter->drawText(textRect, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, text);
+        const QRect textRect(cell.left() + 2, cell.top(), cell.width() - kTextMargins, cell.height());
+        painter->drawText(textRect, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine,
+                          FittedNumber(text, option.fontMetrics, textRect.width()));
         break;
     }
     case FolderListModel::ColPercentOfParent:
@@ -93,8 +103,11 @@ void FolderRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
         const double v = value.toDouble();
         if (!(v >= 0))
             break; // no value (or not a number at all): neither number nor bar
-        const QRect textRect(cell.left() + 2, cell.top(), cell.width() - 5, cell.height());
-        painter->drawText(textRect, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, text);
+        const QRect textRect(cell.left() + 2, cell.top(), cell.width() - kTextMargins, cell.height());
+        const QString shown = FittedNumber(text, option.fontMetrics, textRect.width());
+        painter->drawText(textRect, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, shown);
+        if (shown != text)
+            break; // no room for the number: no room for its bar either
         // Bright bars on even levels, dark ones on odd levels; the grey rest is the
         // lighter the darker the bar.
         const int s = level % 2 == 0 ? 255 : 128;
@@ -162,6 +175,14 @@ void CFolderListCtrl::paintEvent(QPaintEvent* event)
     opt.backgroundColor = palette().color(selectionModel()->isRowSelected(row, QModelIndex()) ? QPalette::Highlight
                                                                                                : QPalette::Base);
     style()->drawPrimitive(QStyle::PE_FrameFocusRect, &opt, &painter, this);
+}
+
+bool CFolderListCtrl::viewportEvent(QEvent* event)
+{
+    const bool result = QTableView::viewportEvent(event);
+    if (event->type() == QEvent::Resize)
+        emit viewportResized(viewport()->width());
+    return result;
 }
 
 void CFolderListCtrl::mouseDoubleClickEvent(QMouseEvent* event)
