@@ -35,14 +35,13 @@ CLoadProgressDlg::CLoadProgressDlg(QWidget* parent) : ProgressWindow(parent)
     box->addWidget(m_wndPercent);
     AddThrottledText(m_path, m_wndPath);
 
-    auto* outer = new QVBoxLayout(this);
-    outer->addWidget(group);
+    SetContent(group);
     setMinimumWidth(320);
 }
 
 void CLoadProgressDlg::SetCaption(const std::string& text)
 {
-    setWindowTitle(ToQString(text));
+    SetCaptionText(text);
 }
 
 void CLoadProgressDlg::SetStepText(const std::string& text)

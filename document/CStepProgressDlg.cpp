@@ -63,9 +63,8 @@ CStepProgressDlg::CStepProgressDlg(QWidget* parent) : ProgressWindow(parent)
     grid->setColumnStretch(0, 1);
     AddThrottledText(m_status, m_wndStatus);
 
-    auto* outer = new QVBoxLayout(this);
-    outer->addWidget(group);
-    outer->setSizeConstraint(QLayout::SetFixedSize);
+    SetContent(group);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 QLabel* CStepProgressDlg::StepLabel(int nStep) const
@@ -82,7 +81,7 @@ QLabel* CStepProgressDlg::StepLabel(int nStep) const
 
 void CStepProgressDlg::SetCaption(const std::string& text)
 {
-    setWindowTitle(ToQString(text));
+    SetCaptionText(text);
 }
 
 void CStepProgressDlg::SetStep1Text(const std::string& text)

@@ -9,6 +9,10 @@
 #include <QProgressBar>
 #include <QStyle>
 #include <QTimer>
+#include <QMouseEvent>
+#include <QVBoxLayout>
+#include <QWindow>
+#include <qdrawutil.h>
 
 QSize ElidedLabel::minimumSizeHint() const
 {
@@ -36,13 +40,91 @@ void ElidedLabel::paintEvent(QPaintEvent*)
                           foregroundRole());
 }
 
-ProgressWindow::ProgressWindow(QWidget* parent) : QDialog(parent)
+CaptionBar::CaptionBar(QWidget* parent) : QLabel(parent)
 {
-    // A title, but neither system menu nor minimise, maximise or close buttons.
-    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    setObjectName(QStringLiteral("caption"));
+    QFont f = font();
+    f.setBold(true);
+    setFont(f);
+    setMargin(4);
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    setFixedHeight(fontMetrics().height() + 2 * margin() + 2);
+    setCursor(Qt::SizeAllCursor);
+}
+
+QSize CaptionBar::minimumSizeHint() const
+{
+    return QSize(0, height());
+}
+
+void CaptionBar::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const bool active = window()->isActiveWindow();
+    painter.fillRect(rect(), palette().color(active ? QPalette::Active : QPalette::Inactive, QPalette::Highlight));
+    painter.setPen(palette().color(active ? QPalette::Active : QPalette::Inactive, QPalette::HighlightedText));
+    const QRect r = rect().adjusted(margin(), 0, -margin(), 0);
+    painter.drawText(r, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                     fontMetrics().elidedText(text(), Qt::ElideRight, r.width()));
+}
+
+void CaptionBar::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return QLabel::mousePressEvent(event);
+    // Where the window system can move the window itself, it does (it then also
+    // keeps the window on the screen); otherwise the window follows the mouse.
+    QWindow* handle = window()->windowHandle();
+    m_bDragging = !(handle && handle->startSystemMove());
+    m_dragOffset = event->globalPosition().toPoint() - window()->frameGeometry().topLeft();
+}
+
+void CaptionBar::mouseMoveEvent(QMouseEvent* event)
+{
+    if (m_bDragging && (event->buttons() & Qt::LeftButton))
+        window()->move(event->globalPosition().toPoint() - m_dragOffset);
+    else
+        QLabel::mouseMoveEvent(event);
+}
+
+ProgressWindow::ProgressWindow(QWidget* parent) : QDialog(parent), m_pCaption(new CaptionBar(this))
+{
+    // No frame of the window manager, which would offer minimise, maximise and close
+    // buttons that do nothing here; the caption line stands in for its title bar.
+    setWindowFlags(Qt::Tool | Qt::FramelessWindowHint);
     setModal(false);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(2, 2, 2, 2);
+    outer->setSpacing(0);
+    outer->addWidget(m_pCaption);
     m_textTimer.start();
     m_paintTimer.start();
+}
+
+void ProgressWindow::SetContent(QWidget* content)
+{
+    auto* box = new QVBoxLayout;
+    const int m = style()->pixelMetric(QStyle::PM_LayoutLeftMargin);
+    box->setContentsMargins(m, m, m, m);
+    box->addWidget(content);
+    static_cast<QVBoxLayout*>(layout())->addLayout(box);
+}
+
+void ProgressWindow::SetCaptionText(const std::string& text)
+{
+    const QString s = ToQString(text);
+    setWindowTitle(s);
+    if (m_pCaption->text() == s)
+        return;
+    m_pCaption->setText(s);
+    PaintNow(true);
+}
+
+void ProgressWindow::changeEvent(QEvent* event)
+{
+    QDialog::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange)
+        m_pCaption->update();
 }
 
 void ProgressWindow::AddThrottledText(ThrottledText& t, QLabel* label)
@@ -152,6 +234,9 @@ void ProgressWindow::WaitUntilPainted()
 void ProgressWindow::paintEvent(QPaintEvent* event)
 {
     QDialog::paintEvent(event);
+    // The window's own raised edge, where the window manager's frame would be.
+    QPainter painter(this);
+    qDrawWinPanel(&painter, rect(), palette(), false);
     ++m_nPaints;
     m_paintTimer.restart();
     if (m_pWaitLoop)

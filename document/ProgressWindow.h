@@ -33,6 +33,26 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
+// The caption line at the top of a progress window. The windows carry no frame of the
+// window manager, because every window manager would offer buttons there (minimise,
+// maximise, close) that these windows cannot honour; this line shows the caption
+// instead, and dragging it moves the window.
+class CaptionBar : public QLabel {
+    Q_OBJECT
+public:
+    explicit CaptionBar(QWidget* parent);
+    QSize minimumSizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    QPoint m_dragOffset;
+    bool m_bDragging = false;
+};
+
 class ProgressWindow : public QDialog {
     Q_OBJECT
 public:
@@ -46,8 +66,14 @@ public:
 
     // How often the window has been painted since it was last shown (0: never yet).
     int PaintsSinceShown() const { return m_nPaints; }
+    // The caption line (the window title is set as well, for task lists).
+    CaptionBar* Caption() const { return m_pCaption; }
 
 protected:
+    // Puts the window's own content below the caption line (once, from the constructor).
+    void SetContent(QWidget* content);
+    void SetCaptionText(const std::string& text);
+
     // A text put on the screen at a bounded rate: the latest one is remembered and
     // written when the interval has passed, and at once on Redraw, Hide and Show.
     struct ThrottledText {
@@ -70,6 +96,7 @@ protected:
     void RedrawWindow();
 
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     // The user cannot close the window (no close button, and Alt+F4 or Esc do nothing).
     void closeEvent(QCloseEvent* event) override;
@@ -81,6 +108,7 @@ private:
     void PaintNow(bool force);
     void WaitUntilPainted();
 
+    CaptionBar* m_pCaption;
     std::vector<ThrottledText*> m_throttled;
     QElapsedTimer m_textTimer;
     QElapsedTimer m_paintTimer;

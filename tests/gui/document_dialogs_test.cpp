@@ -323,6 +323,10 @@ private slots:
         dlg.Show();
         QVERIFY(dlg.isVisible());
         QCOMPARE(dlg.windowTitle(), QStringLiteral("Creating report for drive C: ..."));
+        // No frame of the window manager (whose buttons could not be honoured); the
+        // window's own caption line shows the title.
+        QVERIFY(dlg.windowFlags() & Qt::FramelessWindowHint);
+        QCOMPARE(dlg.Caption()->text(), dlg.windowTitle());
         dlg.close(); // the user cannot close it
         QVERIFY(dlg.isVisible());
         // Many status texts in a row: the last one is on screen after the repaint.
