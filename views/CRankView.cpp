@@ -5,16 +5,86 @@
 
 #include <QFile>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QResizeEvent>
+#include <QStyle>
 #include <QTabBar>
 #include <QTreeWidget>
 
 #include <algorithm>
 
+DriveTabBar::DriveTabBar(QWidget* parent) : QTabBar(parent)
+{
+    setFocusPolicy(Qt::TabFocus);
+    setElideMode(Qt::ElideNone);
+}
+
+QSize DriveTabBar::tabSizeHint(int index) const
+{
+    QSize hint = QTabBar::tabSizeHint(index);
+    if (m_nMaxTabLength > 0) {
+        // Never shorter than the caption itself and a little air.
+        const int least = fontMetrics().horizontalAdvance(tabText(index)) + 6;
+        hint.setHeight(std::max(least, std::min(hint.height(), m_nMaxTabLength)));
+    }
+    return hint;
+}
+
+int DriveTabBar::NaturalLength() const
+{
+    int length = 0;
+    for (int i = 0; i < count(); ++i)
+        length += tabSizeHint(i).height();
+    return length;
+}
+
+void DriveTabBar::FitInto(int length)
+{
+    // Start from the natural length in the view's own font, then shorten the tabs,
+    // then step the font down; the first that fits is kept.
+    m_nMaxTabLength = 0;
+    QFont f = parentWidget() ? parentWidget()->font() : font();
+    setFont(f);
+    if (count() > 0 && length > 0 && NaturalLength() > length) {
+        m_nMaxTabLength = length / count();
+        const qreal smallest = std::min<qreal>(6.0, f.pointSizeF());
+        while (NaturalLength() > length && f.pointSizeF() - 1 >= smallest && f.pointSizeF() > 0) {
+            f.setPointSizeF(f.pointSizeF() - 1);
+            setFont(f);
+        }
+    }
+    setElideMode(Qt::ElideNone); // lays the tabs out again for the new sizes
+}
+
+bool DriveTabBar::AllTabsShown() const
+{
+    for (int i = 0; i < count(); ++i)
+        if (tabRect(i).bottom() >= height())
+            return false;
+    return true;
+}
+
+void DriveTabBar::keyPressEvent(QKeyEvent* event)
+{
+    int next = -1;
+    switch (event->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Left: next = currentIndex() - 1; break;
+    case Qt::Key_Down:
+    case Qt::Key_Right: next = currentIndex() + 1; break;
+    case Qt::Key_Home: next = 0; break;
+    case Qt::Key_End: next = count() - 1; break;
+    default: QTabBar::keyPressEvent(event); return;
+    }
+    if (next >= 0 && next < count())
+        setCurrentIndex(next);
+    event->accept();
+}
+
 CRankView::CRankView(QWidget* parent)
     : CView(parent)
     , m_wndRankList(new QTreeWidget(this))
-    , m_wndDriveTabs(new QTabBar(this))
+    , m_wndDriveTabs(new DriveTabBar(this))
 {
     setObjectName(QStringLiteral("CRankView"));
     setAutoFillBackground(true);
@@ -115,6 +185,21 @@ void CRankView::FillRankList()
     }
     while (m_wndRankList->topLevelItemCount() > nEntries)
         delete m_wndRankList->takeTopLevelItem(m_wndRankList->topLevelItemCount() - 1);
+    MeasureSizes(*pRanking);
+}
+
+void CRankView::MeasureSizes(const std::vector<tvl::RankEntry>& ranking)
+{
+    const QFontMetrics fm = m_wndRankList->fontMetrics();
+    int widest = 0;
+    for (const tvl::RankEntry& e : ranking)
+        widest = std::max(widest, fm.horizontalAdvance(QString::fromStdString(tvl::FormatSize(e.nSize))));
+    const int margins = 2 * (m_wndRankList->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_wndRankList) + 1);
+    const int needed = widest > 0 ? widest + margins + 2 : 0;
+    if (needed != m_nWidestSize) {
+        m_nWidestSize = needed;
+        LayoutControls(width(), height());
+    }
 }
 
 void CRankView::OnTabChanged(int)
@@ -132,6 +217,7 @@ void CRankView::resizeEvent(QResizeEvent* event)
 void CRankView::LayoutControls(int cx, int cy)
 {
     const int h = std::max(cy - kTabTop, 0);
+    m_wndDriveTabs->FitInto(h);
     m_wndDriveTabs->setGeometry(0, kTabTop, 10, h);
     // The strip is as wide as its widest tab reaches, and never narrower than 10.
     int w = 10;
@@ -144,7 +230,8 @@ void CRankView::LayoutControls(int cx, int cy)
     const int wText = std::max((cx - w - 166) / 2, 0);
     header->resizeSection(0, 50);
     header->resizeSection(1, wText);
-    header->resizeSection(2, 100);
+    // "Size" is 100 pixels, or as wide as the largest size shown, which is never cut.
+    header->resizeSection(2, std::max(100, m_nWidestSize));
     // "Location" would get wText as well; it stretches over what is left instead.
     m_wndDriveTabs->setGeometry(0, kTabTop, w, h);
 }

@@ -63,7 +63,6 @@ public:
 
     // The folder a row shows, or null (no such row, or its report was released).
     tvl::FolderRecord* FolderAt(int row) const;
-    RowKey KeyAt(int row) const { return m_rows[static_cast<std::size_t>(row)]; }
 
     // "Folder" text: the last component of a folder path ("C:\" gives "C:").
     static std::string FolderName(const std::string& strPath);
