@@ -159,6 +159,8 @@ void ProgressWindow::SetTextNow(QLabel& label, const std::string& text)
     if (label.text() == s)
         return;
     label.setText(s);
+    // The throttled texts go along, so the picture is of one moment.
+    FlushTexts();
     PaintNow(true);
 }
 

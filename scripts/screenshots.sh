@@ -63,7 +63,15 @@ trap cleanup EXIT
 shot() { import -display ":$disp" -window root "$dir/$1.png"; }
 
 # Waits until a visible window whose title matches $1 exists (at most $2 seconds).
-await() { timeout "$2" xdotool search --sync --onlyvisible --name "$1" >/dev/null 2>&1; }
+# It looks every 20 ms, so that a window that is shown briefly is not missed.
+await() {
+  local end=$((SECONDS + $2))
+  while [ "$SECONDS" -lt "$end" ]; do
+    xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 && return 0
+    sleep 0.02
+  done
+  return 1
+}
 
 # One run: name, screen size, then environment settings for the program.
 run() {
@@ -83,20 +91,23 @@ run() {
   pids+=("$wm")
   sleep 1
 
-  # The load window is photographed as soon as it appears (the load may be short).
-  ( await '^Loading' 15 && shot 2-load ) &
-  local watcher=$!
   env "$@" XDG_CONFIG_HOME="$dir/config" "$app" "$report" >"$dir/program.log" 2>&1 &
   local prog=$!
   pids+=("$prog")
+  # A load takes a fraction of a second: as soon as the load window appears the
+  # program is stopped for the picture, which then shows whatever the window had
+  # painted by then (a window that was never painted shows black).
+  ( await '^Loading' 15 && kill -STOP "$prog" && shot 2-load; kill -CONT "$prog" ) &
+  local watcher=$!
   sleep 1.5
   shot 1-splash
   await 'report\.tvl - Tovaline$' 30 || { echo "the main window did not appear" >&2; return 1; }
   wait "$watcher" || true
   sleep 1
   shot 3-report
-  # Open the first drive's branch and select its first folder, so the file list shows.
-  xdotool key --delay 150 Tab Home Return Down
+  # Open the first drive's branch and select its first folder, so the file list shows
+  # (the folder list has the keyboard when the window opens).
+  xdotool key --delay 150 Home Return Down
   sleep 1
   shot 4-report-expanded
 

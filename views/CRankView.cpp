@@ -6,6 +6,9 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QStyleOptionFocusRect>
+#include <QStyleOptionTab>
+#include <QStylePainter>
 #include <QResizeEvent>
 #include <QStyle>
 #include <QTabBar>
@@ -23,8 +26,9 @@ QSize DriveTabBar::tabSizeHint(int index) const
 {
     QSize hint = QTabBar::tabSizeHint(index);
     if (m_nMaxTabLength > 0) {
-        // Never shorter than the caption itself and a little air.
-        const int least = fontMetrics().horizontalAdvance(tabText(index)) + 6;
+        // Never shorter than the caption itself and a little air (the compact tabs
+        // draw their captions themselves, without the style's wide padding).
+        const int least = fontMetrics().horizontalAdvance(tabText(index)) + kCompactPadding;
         hint.setHeight(std::max(least, std::min(hint.height(), m_nMaxTabLength)));
     }
     return hint;
@@ -62,6 +66,35 @@ bool DriveTabBar::AllTabsShown() const
         if (tabRect(i).bottom() >= height())
             return false;
     return true;
+}
+
+void DriveTabBar::paintEvent(QPaintEvent* event)
+{
+    if (m_nMaxTabLength == 0)
+        return QTabBar::paintEvent(event);
+    // Shortened tabs: the style draws the tab shapes; the captions are drawn here,
+    // running upwards like the style's own, centred in the whole tab so that the
+    // style's padding cannot cut them.
+    QStylePainter painter(this);
+    for (int i = 0; i < count(); ++i) {
+        QStyleOptionTab tab;
+        initStyleOption(&tab, i);
+        painter.drawControl(QStyle::CE_TabBarTabShape, tab);
+        const QRect r = tab.rect;
+        painter.save();
+        painter.translate(r.center().x() + 1, r.center().y() + 1);
+        painter.rotate(-90);
+        const QRect text(-r.height() / 2, -r.width() / 2, r.height(), r.width());
+        painter.setPen(palette().color(QPalette::WindowText));
+        painter.drawText(text, Qt::AlignCenter | Qt::TextSingleLine, tabText(i));
+        if (i == currentIndex() && hasFocus()) {
+            QStyleOptionFocusRect focus;
+            focus.initFrom(this);
+            focus.rect = text.adjusted(2, 2, -2, -2);
+            painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+        }
+        painter.restore();
+    }
 }
 
 void DriveTabBar::keyPressEvent(QKeyEvent* event)

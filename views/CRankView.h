@@ -29,10 +29,12 @@ public:
 
 protected:
     QSize tabSizeHint(int index) const override;
+    void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
     int NaturalLength() const;
+    static constexpr int kCompactPadding = 8;
     int m_nMaxTabLength = 0; // 0: natural length
 };
 

@@ -402,6 +402,13 @@ private slots:
         dlg.Redraw();
         QCOMPARE(dlg.m_wndStep->text(), QStringLiteral("Loading report for drive C:"));
         QCOMPARE(dlg.m_wndPath->text(), QStringLiteral("C:\\a\\"));
+        // The path is drawn, in one line.
+        const QImage path = dlg.m_wndPath->grab().toImage();
+        int ink = 0;
+        for (int y = 0; y < path.height(); ++y)
+            for (int x = 0; x < path.width(); ++x)
+                ink += qGray(path.pixel(x, y)) < 100 ? 1 : 0;
+        QVERIFY2(ink > 5, qPrintable(QStringLiteral("%1x%2").arg(path.width()).arg(path.height())));
         QCOMPARE(dlg.m_wndPercent->text(), QStringLiteral("85%\n"));
         QCOMPARE(dlg.m_wndProgress->value(), 85);
         dlg.close();
