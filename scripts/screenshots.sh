@@ -16,6 +16,7 @@
 #   DISPLAY_NUMBER    the Xvfb display to use (default: 63)
 #   SCAN_ROOT         the folder scanned as drive C (default: /usr); D to H are
 #                     folders below or beside it, so the rank view has six drive tabs
+#   RUNS              which settings to run (default: "1280x1024 800x600 scale1.5 de_DE")
 # The program runs with its own settings folder inside the output folder, so the
 # user's recent-file list is not touched.
 set -euo pipefail
@@ -77,6 +78,7 @@ await() {
 run() {
   local name=$1 size=$2
   shift 2
+  case " ${RUNS:-1280x1024 800x600 scale1.5 de_DE} " in *" $name "*) ;; *) return 0 ;; esac
   dir=$out/$name
   mkdir -p "$dir"
   rm -f "$dir"/*.png

@@ -1,6 +1,7 @@
 #include "CFileListView.h"
 
 #include "CTovalineDoc.h"
+#include "ElidingHeaderView.h"
 #include "NumberFormat.h"
 
 #include <QFile>
@@ -137,6 +138,7 @@ CFileListView::CFileListView(QWidget* parent)
     setBackgroundRole(QPalette::Window);
 
     m_list->setObjectName(QStringLiteral("fileList"));
+    m_list->setHeader(new ElidingHeaderView(m_list));
     m_list->setModel(m_model);
     m_list->setRootIsDecorated(false);
     m_list->setItemsExpandable(false);

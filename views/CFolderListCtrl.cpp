@@ -1,5 +1,6 @@
 #include "CFolderListCtrl.h"
 
+#include "ElidingHeaderView.h"
 #include "FolderImages.h"
 #include "FolderListModel.h"
 
@@ -134,6 +135,7 @@ void FolderRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
 
 CFolderListCtrl::CFolderListCtrl(QWidget* parent) : QTableView(parent)
 {
+    setHorizontalHeader(new ElidingHeaderView(this));
     setItemDelegate(new FolderRowDelegate(this));
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);

@@ -1,6 +1,7 @@
 #include "CRankView.h"
 
 #include "CTovalineDoc.h"
+#include "ElidingHeaderView.h"
 #include "NumberFormat.h"
 
 #include <QFile>
@@ -124,6 +125,7 @@ CRankView::CRankView(QWidget* parent)
     setBackgroundRole(QPalette::Window);
 
     m_wndRankList->setObjectName(QStringLiteral("rankList"));
+    m_wndRankList->setHeader(new ElidingHeaderView(m_wndRankList));
     m_wndRankList->setGeometry(0, 0, 1, 1);
     m_wndRankList->setRootIsDecorated(false);
     m_wndRankList->setItemsExpandable(false);
