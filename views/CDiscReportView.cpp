@@ -59,10 +59,12 @@ void CDiscReportView::MeasureNumbers()
     if (const CTovalineDoc* doc = GetDocument())
         for (const auto& drive : doc->m_pDriveReports)
             if (drive)
-                for (const tvl::FolderRecord* f : drive->Folders()) {
-                    lo = std::min({lo, f->nSpaceWithSubs, f->nSpaceWithoutSubs});
-                    hi = std::max({hi, f->nSpaceWithSubs, f->nSpaceWithoutSubs});
-                }
+                for (const tvl::FolderRecord* f : drive->Folders())
+                    for (int c = 0; c < FolderListModel::ColCount; ++c)
+                        if (const auto bytes = FolderListModel::ColumnAt(c).bytes) {
+                            lo = std::min(lo, bytes(*f));
+                            hi = std::max(hi, bytes(*f));
+                        }
     const QFontMetrics fm = m_list->fontMetrics();
     m_nWidestSize = std::max(fm.horizontalAdvance(QString::fromStdString(tvl::FormatSize(lo))),
                              fm.horizontalAdvance(QString::fromStdString(tvl::FormatSize(hi))));
@@ -71,10 +73,20 @@ void CDiscReportView::MeasureNumbers()
 std::vector<int> CDiscReportView::MinimumColumnWidths() const
 {
     const QFontMetrics fm = m_list->fontMetrics();
-    const int sizeColumn = m_nWidestSize + FolderRowDelegate::kTextMargins + 2;
-    const int shareColumn = FolderRowDelegate::NumberRoom(fm) + FolderRowDelegate::kTextMargins + 16;
-    const int folderColumn = FolderRowDelegate::TextStart(1) + fm.horizontalAdvance(QStringLiteral("WWWWW"));
-    return {folderColumn, sizeColumn, shareColumn, shareColumn, sizeColumn};
+    std::vector<int> widths;
+    for (int c = 0; c < FolderListModel::ColCount; ++c)
+        switch (FolderListModel::ColumnAt(c).kind) {
+        case FolderListModel::Kind::Name:
+            widths.push_back(FolderRowDelegate::TextStart(1) + fm.horizontalAdvance(QStringLiteral("WWWWW")));
+            break;
+        case FolderListModel::Kind::Bytes:
+            widths.push_back(m_nWidestSize + FolderRowDelegate::kTextMargins + 2);
+            break;
+        case FolderListModel::Kind::Share:
+            widths.push_back(FolderRowDelegate::NumberRoom(fm) + FolderRowDelegate::kTextMargins + 16);
+            break;
+        }
+    return widths;
 }
 
 void CDiscReportView::LayoutColumns(int width)

@@ -70,7 +70,7 @@ void FolderRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     // on the plain window background.
     QRect area = cell;
     const int x0 = cell.left() + TextStart(level);
-    if (column == FolderListModel::ColFolder)
+    if (FolderListModel::ColumnAt(column).kind == FolderListModel::Kind::Name)
         area.setLeft(x0 - 2);
     painter->fillRect(cell, pal.color(QPalette::Base));
     if (highlighted)
@@ -78,8 +78,8 @@ void FolderRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     painter->setPen(pal.color(highlighted ? QPalette::HighlightedText : QPalette::Text));
 
     const QString text = index.data(Qt::DisplayRole).toString();
-    switch (column) {
-    case FolderListModel::ColFolder: {
+    switch (FolderListModel::ColumnAt(column).kind) {
+    case FolderListModel::Kind::Name: {
         const int image = index.data(FolderListModel::ImageRole).toInt();
         painter->drawPixmap(x0 - 17, cell.top() + (cell.height() - 16) / 2, FolderImage(image));
         const QRect textRect(x0, cell.top(), std::max(0, cell.right() + 1 - x0), cell.height());
@@ -89,15 +89,13 @@ void FolderRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
         painter->restore();
         break;
     }
-    case FolderListModel::ColSpaceWithSubs:
-    case FolderListModel::ColSpaceWithoutSubs: {
+    case FolderListModel::Kind::Bytes: {
         const QRect textRect(cell.left() + 2, cell.top(), cell.width() - kTextMargins, cell.height());
         painter->drawText(textRect, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine,
                           FittedNumber(text, option.fontMetrics, textRect.width()));
         break;
     }
-    case FolderListModel::ColPercentOfParent:
-    case FolderListModel::ColPercentOfDisc: {
+    case FolderListModel::Kind::Share: {
         const QVariant value = index.data(FolderListModel::PercentRole);
         if (!value.isValid())
             break;
@@ -128,8 +126,6 @@ void FolderRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
         painter->restore();
         break;
     }
-    default:
-        break;
     }
 }
 

@@ -4,6 +4,7 @@
 #include "ReportDocument.h"
 
 #include <algorithm>
+#include <iterator>
 
 using tvl::DriveReport;
 using tvl::FolderRecord;
@@ -15,7 +16,24 @@ QString ToQString(const std::string& s)
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
+const FolderListModel::ColumnInfo kColumns[] = {
+    {"Folder", FolderListModel::Kind::Name, nullptr, nullptr},
+    {"Space (with subs)", FolderListModel::Kind::Bytes, [](const FolderRecord& f) { return f.nSpaceWithSubs; },
+     nullptr},
+    {"% of parent folder", FolderListModel::Kind::Share, nullptr,
+     [](const FolderRecord& f) { return f.dPercentOfParent; }},
+    {"% of disc", FolderListModel::Kind::Share, nullptr, [](const FolderRecord& f) { return f.dPercentOfDisc; }},
+    {"Space (w/o subs)", FolderListModel::Kind::Bytes, [](const FolderRecord& f) { return f.nSpaceWithoutSubs; },
+     nullptr},
+};
+static_assert(std::size(kColumns) == FolderListModel::ColCount);
+
 } // namespace
+
+const FolderListModel::ColumnInfo& FolderListModel::ColumnAt(int column)
+{
+    return kColumns[static_cast<std::size_t>(std::clamp(column, 0, ColCount - 1))];
+}
 
 FolderListModel::FolderListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
@@ -58,20 +76,19 @@ QVariant FolderListModel::data(const QModelIndex& index, int role) const
     if (!f)
         return {};
     const int col = index.column();
+    const ColumnInfo& column = ColumnAt(col);
     switch (role) {
     case Qt::DisplayRole:
-        switch (col) {
-        case ColFolder: return ToQString(FolderName(f->strPath));
-        case ColSpaceWithSubs: return QString::fromStdString(tvl::FormatSize(f->nSpaceWithSubs));
-        case ColPercentOfParent: return QString::fromStdString(tvl::FormatPercent(f->dPercentOfParent));
-        case ColPercentOfDisc: return QString::fromStdString(tvl::FormatPercent(f->dPercentOfDisc));
-        case ColSpaceWithoutSubs: return QString::fromStdString(tvl::FormatSize(f->nSpaceWithoutSubs));
-        default: return {};
+        switch (column.kind) {
+        case Kind::Name: return ToQString(FolderName(f->strPath));
+        case Kind::Bytes: return QString::fromStdString(tvl::FormatSize(column.bytes(*f)));
+        case Kind::Share: return QString::fromStdString(tvl::FormatPercent(column.share(*f)));
         }
+        return {};
     case Qt::TextAlignmentRole:
-        return col == ColFolder ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignRight | Qt::AlignVCenter);
+        return column.kind == Kind::Name ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignRight | Qt::AlignVCenter);
     case Qt::ToolTipRole:
-        return col == ColFolder ? ToQString(f->strPath) : QVariant();
+        return column.kind == Kind::Name ? ToQString(f->strPath) : QVariant();
     case LevelRole:
         return f->nLevel;
     case ImageRole: {
@@ -81,10 +98,8 @@ QVariant FolderListModel::data(const QModelIndex& index, int role) const
         return f->bHasSubFolders ? 1 + (f->bExpanded ? 1 : 0) : 3;
     }
     case PercentRole:
-        if (col == ColPercentOfParent)
-            return tvl::PrintedPercent(f->dPercentOfParent);
-        if (col == ColPercentOfDisc)
-            return tvl::PrintedPercent(f->dPercentOfDisc);
+        if (column.kind == Kind::Share)
+            return tvl::PrintedPercent(column.share(*f));
         return {};
     default:
         return {};
@@ -93,20 +108,14 @@ QVariant FolderListModel::data(const QModelIndex& index, int role) const
 
 QVariant FolderListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal)
+    if (orientation != Qt::Horizontal || section < 0 || section >= ColCount)
         return {};
+    const ColumnInfo& column = ColumnAt(section);
     if (role == Qt::TextAlignmentRole)
-        return section == ColFolder ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignRight | Qt::AlignVCenter);
-    if (role != Qt::DisplayRole)
-        return {};
-    switch (section) {
-    case ColFolder: return QStringLiteral("Folder");
-    case ColSpaceWithSubs: return QStringLiteral("Space (with subs)");
-    case ColPercentOfParent: return QStringLiteral("% of parent folder");
-    case ColPercentOfDisc: return QStringLiteral("% of disc");
-    case ColSpaceWithoutSubs: return QStringLiteral("Space (w/o subs)");
-    default: return {};
-    }
+        return column.kind == Kind::Name ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignRight | Qt::AlignVCenter);
+    if (role == Qt::DisplayRole)
+        return QString::fromLatin1(column.heading);
+    return {};
 }
 
 void FolderListModel::ComputeSubtreeEnds()

@@ -8,6 +8,7 @@
 
 #include <QAbstractTableModel>
 
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -37,6 +38,19 @@ public:
         }
         friend bool operator==(const RowKey& a, const RowKey& b) = default;
     };
+
+    // What a column shows. The view and its delegate go by the kind, not by the
+    // position, so a column is added by adding a line to the table.
+    enum class Kind { Name, Bytes, Share };
+    struct ColumnInfo {
+        const char* heading;
+        Kind kind;
+        // The value of a Bytes or a Share column (null for the name).
+        std::int64_t (*bytes)(const tvl::FolderRecord&);
+        double (*share)(const tvl::FolderRecord&);
+    };
+    // The column table, ColCount entries in column order.
+    static const ColumnInfo& ColumnAt(int column);
 
     explicit FolderListModel(QObject* parent = nullptr);
 
