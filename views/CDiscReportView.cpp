@@ -52,19 +52,19 @@ void CDiscReportView::FillList()
 
 void CDiscReportView::MeasureNumbers()
 {
-    // The widest text belongs to the largest or (in a damaged report) the most
-    // negative count; digits are equally wide in the fonts lists use, but both
-    // candidates are measured anyway.
+    // In a sound report no count exceeds its drive's root (a folder's sums are part of
+    // its parent's), so the roots hold the widest numbers; visiting every folder would
+    // cost a pass over millions of records. A damaged report's wider or negative
+    // numbers show the overflow mark instead of being cut.
     std::int64_t lo = 0, hi = 0;
     if (const CTovalineDoc* doc = GetDocument())
         for (const auto& drive : doc->m_pDriveReports)
-            if (drive)
-                for (const tvl::FolderRecord* f : drive->Folders())
-                    for (int c = 0; c < FolderListModel::ColCount; ++c)
-                        if (const auto bytes = FolderListModel::ColumnAt(c).bytes) {
-                            lo = std::min(lo, bytes(*f));
-                            hi = std::max(hi, bytes(*f));
-                        }
+            if (const tvl::FolderRecord* root = drive ? drive->GetFolder(0) : nullptr)
+                for (int c = 0; c < FolderListModel::ColCount; ++c)
+                    if (const auto bytes = FolderListModel::ColumnAt(c).bytes) {
+                        lo = std::min(lo, bytes(*root));
+                        hi = std::max(hi, bytes(*root));
+                    }
     const QFontMetrics fm = m_list->fontMetrics();
     m_nWidestSize = std::max(fm.horizontalAdvance(QString::fromStdString(tvl::FormatSize(lo))),
                              fm.horizontalAdvance(QString::fromStdString(tvl::FormatSize(hi))));
