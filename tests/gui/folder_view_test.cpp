@@ -4,6 +4,7 @@
 
 #include "CDiscReportView.h"
 #include "CFolderListCtrl.h"
+#include "ElidingHeaderView.h"
 #include "FolderListModel.h"
 #include "NumberFormat.h"
 
@@ -13,6 +14,8 @@
 #include <QPainter>
 #include <QProxyStyle>
 #include <QScrollBar>
+#include <QStyleOptionHeader>
+#include <QTableView>
 #include <QtTest>
 
 #include <cmath>
@@ -54,6 +57,19 @@ int RowOf(const FolderListModel& m, const QString& name)
             return r;
     return -1;
 }
+
+// Shows what the header hands the style for a section.
+class HeaderProbe : public ElidingHeaderView {
+public:
+    using ElidingHeaderView::ElidingHeaderView;
+    QString DrawnText(int section) const
+    {
+        QStyleOptionHeader opt;
+        initStyleOption(&opt);
+        initStyleOptionForIndex(&opt, section);
+        return opt.text;
+    }
+};
 
 } // namespace
 
@@ -319,6 +335,21 @@ private slots:
                 QVERIFY2(header->sectionSize(c) - FolderRowDelegate::kTextMargins >= widest,
                          qPrintable(QStringLiteral("width %1, column %2").arg(cx).arg(c)));
         }
+    }
+
+    // A heading wider than its column keeps its start and ends in an ellipsis.
+    void headingsElideAtTheirEnd()
+    {
+        FolderListModel model;
+        QTableView table;
+        auto* header = new HeaderProbe(&table);
+        table.setHorizontalHeader(header);
+        table.setModel(&model);
+        header->resizeSection(FolderListModel::ColSpaceWithSubs, 400);
+        QCOMPARE(header->DrawnText(FolderListModel::ColSpaceWithSubs), QStringLiteral("Space (with subs)"));
+        header->resizeSection(FolderListModel::ColSpaceWithSubs, 70);
+        const QString shown = header->DrawnText(FolderListModel::ColSpaceWithSubs);
+        QVERIFY2(shown.startsWith(QStringLiteral("Sp")) && shown.endsWith(QChar(0x2026)), qPrintable(shown));
     }
 
     // A number wider than its cell shows the overflow mark, never its last digits.
