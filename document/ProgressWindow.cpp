@@ -137,9 +137,13 @@ void ProgressWindow::SetThrottledText(ThrottledText& t, const std::string& text)
 {
     t.text = text;
     t.dirty = true;
-    if (m_textTimer.elapsed() >= kTextIntervalMs) {
+    // The first text after Show or a new step line goes on the screen at once, later
+    // ones at the bounded rate.
+    if (m_bFlushNextText || m_textTimer.elapsed() >= kTextIntervalMs) {
+        const bool first = m_bFlushNextText;
+        m_bFlushNextText = false;
         FlushTexts();
-        PaintNow(false);
+        PaintNow(first);
     }
 }
 
@@ -159,9 +163,9 @@ void ProgressWindow::SetTextNow(QLabel& label, const std::string& text)
     if (label.text() == s)
         return;
     label.setText(s);
-    // The throttled texts go along, so the picture is of one moment.
-    FlushTexts();
     PaintNow(true);
+    // A new step or drive: its first folder follows at once.
+    m_bFlushNextText = true;
 }
 
 void ProgressWindow::ShowPercent(QProgressBar& bar, QLabel& percent, int nPos, int nTotal)
@@ -200,6 +204,7 @@ void ProgressWindow::ShowWindowPainted()
     show();
     raise();
     WaitUntilPainted();
+    m_bFlushNextText = true;
 }
 
 void ProgressWindow::HideWindow()

@@ -84,7 +84,8 @@ protected:
     // Registers a throttled text; it must live as long as the window.
     void AddThrottledText(ThrottledText& t, QLabel* label);
     void SetThrottledText(ThrottledText& t, const std::string& text);
-    // Sets a text that changes rarely (a caption line) and paints it at once.
+    // Sets a text that changes rarely (a step line) and paints it at once; the next
+    // throttled text then follows at once too.
     void SetTextNow(QLabel& label, const std::string& text);
     // Shows nPos of nTotal on the bar and the percent label; the widgets are touched
     // only when what they show changes, and painted at the bounded rate.
@@ -113,6 +114,7 @@ private:
     QElapsedTimer m_textTimer;
     QElapsedTimer m_paintTimer;
     int m_nPaints = 0;
+    bool m_bFlushNextText = false; // the next throttled text is shown at once
     QEventLoop* m_pWaitLoop = nullptr;
     int m_nLastBarPos = -1;
     std::string m_strLastPercent;

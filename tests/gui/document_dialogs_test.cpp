@@ -366,6 +366,9 @@ private slots:
         dlg.SetStep(1);
         dlg.Show();
         QVERIFY(dlg.PaintsSinceShown() > 0);
+        // The first folder after showing is on the screen at once, not a moment later.
+        dlg.SetStatus("C:\\first\\");
+        QCOMPARE(dlg.m_wndStatus->text(), QStringLiteral("C:\\first\\"));
         const QFontMetrics bold(dlg.m_fontBold);
         for (int i = 1; i <= 5; ++i)
             QVERIFY(dlg.StepLabel(i)->contentsRect().width() >= bold.horizontalAdvance(dlg.m_wndStep1->text()));
