@@ -4,9 +4,11 @@
 #include "CChangesView.h"
 #include "CDiscReportView.h"
 #include "CFileListView.h"
+#include "CFolderListCtrl.h"
 #include "CLoadProgressDlg.h"
 #include "CRankView.h"
 #include "CStepProgressDlg.h"
+#include "CTovalineApp.h"
 #include "CTovalineDoc.h"
 #include "Pictures.h"
 
@@ -125,7 +127,7 @@ void CMainFrame::CreateActions()
     CreateCompareActions();
     m_menuFile->addSeparator();
     m_menuFile->addAction(m_actLastFile);
-    for (int i = 0; i < kRecentFiles; ++i) {
+    for (int i = 0; i < CRecentFileList::kSize; ++i) {
         QAction* a = MakeAction(this, QString(), QStringLiteral("Opens this document."));
         a->setVisible(false);
         connect(a, &QAction::triggered, this, [this, a] { emit recentFileTriggered(a->data().toString()); });
@@ -243,6 +245,9 @@ void CMainFrame::CreateClient()
         s->setStretchFactor(1, 0);
     }
     setCentralWidget(m_wndSplitter);
+    // The folder list has the keyboard when the window opens: arrows and Enter browse
+    // the report at once.
+    m_pDiscView->m_list->setFocus();
     m_bSplitterCreated = true;
 }
 
@@ -320,9 +325,9 @@ void CMainFrame::OnBusyChanged(bool bBusy)
 
 void CMainFrame::SetRecentFiles(const QStringList& files)
 {
-    const int n = std::min<int>(static_cast<int>(files.size()), kRecentFiles);
+    const int n = std::min<int>(static_cast<int>(files.size()), CRecentFileList::kSize);
     m_actLastFile->setVisible(n == 0);
-    for (int i = 0; i < kRecentFiles; ++i) {
+    for (int i = 0; i < CRecentFileList::kSize; ++i) {
         QAction* a = m_recentActions[i];
         a->setVisible(i < n);
         if (i < n) {
@@ -354,14 +359,14 @@ QSize CMainFrame::ClientSize() const
 void CMainFrame::ApplyPaneSizes()
 {
     const QSize client = ClientSize();
-    m_lastSizes = ComputePaneSizes(client.width(), client.height());
+    const PaneSizes sizes = ComputePaneSizes(client.width(), client.height());
     // As in a static splitter the first row and column get their share of the whole
     // client area, the last ones whatever is left.
     const int outer = std::max(m_wndSplitter->height() - m_wndSplitter->handleWidth(), 0);
-    const int row0 = std::min(m_lastSizes.nRow0, outer);
+    const int row0 = std::min(sizes.nRow0, outer);
     m_wndSplitter->setSizes({row0, outer - row0});
     const int inner = std::max(m_wndSplitterTop->width() - m_wndSplitterTop->handleWidth(), 0);
-    const int col0 = std::min(m_lastSizes.nCol0, inner);
+    const int col0 = std::min(sizes.nCol0, inner);
     m_wndSplitterTop->setSizes({col0, inner - col0});
 }
 

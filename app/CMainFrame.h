@@ -27,9 +27,6 @@ class CTovalineDoc;
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
-    // The recent-file list holds at most this many entries.
-    static constexpr int kRecentFiles = 4;
-
     CMainFrame();
     ~CMainFrame() override;
 
@@ -40,8 +37,8 @@ public:
     CStepProgressDlg& StepProgress() const { return *m_pStepProgress; }
     CLoadProgressDlg& LoadProgress() const { return *m_pLoadProgress; }
 
-    // Shows the recent files in the File menu (most recent first), or the grayed
-    // "Last file" while there are none.
+    // Shows the recent files in the File menu (most recent first, at most
+    // CRecentFileList::kSize of them), or the grayed "Last file" while there are none.
     void SetRecentFiles(const QStringList& files);
 
     // The pane sizes the frame sets for a client area of cx x cy: the upper row two
@@ -53,8 +50,7 @@ public:
     };
     static PaneSizes ComputePaneSizes(int cx, int cy);
     static constexpr int kMinPane = 100;
-    // The sizes last set, and the client area they came from.
-    PaneSizes LastPaneSizes() const { return m_lastSizes; }
+    // The client area the pane sizes come from.
     QSize ClientSize() const;
 
     QAction* m_actNew;
@@ -115,7 +111,6 @@ private:
     bool m_bSplitterCreated = false;
     bool m_bCloseWhenIdle = false;
     bool m_bHintBarWrapped = false;
-    PaneSizes m_lastSizes{0, 0, 0, 0};
 };
 
 // The lock states the status bar shows, where the platform can tell them.

@@ -34,7 +34,7 @@ public:
         QStyleOptionViewItem opt = option;
         initStyleOption(&opt, index);
         if (index.column() != ChangesListModel::ColFolder) {
-            opt.text = FolderRowDelegate::FittingText(opt.text, opt.fontMetrics, opt.rect.width() - 8);
+            opt.text = FolderRowDelegate::FittedNumber(opt.text, opt.fontMetrics, opt.rect.width() - 8);
             opt.textElideMode = Qt::ElideNone;
         } else {
             opt.textElideMode = Qt::ElideMiddle;

@@ -1,14 +1,17 @@
 #include "CDiscReportView.h"
 
 #include "CFolderListCtrl.h"
+#include "ColumnFit.h"
 #include "CTovalineDoc.h"
 #include "FolderListModel.h"
-#include "GroupThousands.h"
+#include "NumberFormat.h"
 #include "ReportCompare.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QResizeEvent>
+
+#include <algorithm>
 
 CDiscReportView::CDiscReportView(QWidget* parent) : CView(parent)
 {
@@ -24,6 +27,9 @@ CDiscReportView::CDiscReportView(QWidget* parent) : CView(parent)
 
     connect(m_list, &CFolderListCtrl::rowActivated, this, &CDiscReportView::OnItemActivate);
     connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { OnItemChanged(); });
+    // The columns follow the width the rows are shown in, which shrinks when the
+    // vertical scroll bar appears, whatever its width under the current style.
+    connect(m_list, &CFolderListCtrl::viewportResized, this, &CDiscReportView::LayoutColumns);
 }
 
 CDiscReportView::~CDiscReportView() = default;
@@ -38,7 +44,7 @@ void CDiscReportView::OnUpdate(CView*, int lHint)
 {
     if (lHint == 0 || lHint == kHintComparison) {
         m_model->UpdateComparisonColumns();
-        LayoutColumns(width());
+        LayoutColumns(m_list->viewport()->width());
     }
     if (lHint == 0)
         FillList();
@@ -46,8 +52,77 @@ void CDiscReportView::OnUpdate(CView*, int lHint)
 
 void CDiscReportView::FillList()
 {
+    MeasureNumbers();
     m_model->Fill();
+    LayoutColumns(m_list->viewport()->width());
     OnItemChanged();
+}
+
+void CDiscReportView::MeasureNumbers()
+{
+    // In a sound report no count exceeds its drive's root (a folder's sums are part of
+    // its parent's), so the roots hold the widest numbers; visiting every folder would
+    // cost a pass over millions of records. A damaged report's wider or negative
+    // numbers show the overflow mark instead of being cut.
+    std::int64_t lo = 0, hi = 0;
+    if (const CTovalineDoc* doc = GetDocument())
+        for (const auto& drive : doc->m_pDriveReports)
+            if (const tvl::FolderRecord* root = drive ? drive->GetFolder(0) : nullptr)
+                for (int c = 0; c < FolderListModel::ColCount; ++c)
+                    if (const auto bytes = FolderListModel::ColumnAt(c).bytes) {
+                        lo = std::min(lo, bytes(*root));
+                        hi = std::max(hi, bytes(*root));
+                    }
+    const QFontMetrics fm = m_list->fontMetrics();
+    m_nWidestSize = std::max(fm.horizontalAdvance(QString::fromStdString(tvl::FormatSize(lo))),
+                             fm.horizontalAdvance(QString::fromStdString(tvl::FormatSize(hi))));
+}
+
+std::vector<int> CDiscReportView::MinimumColumnWidths() const
+{
+    const QFontMetrics fm = m_list->fontMetrics();
+    std::vector<int> widths;
+    for (int c = 0; c < FolderListModel::ColCount; ++c)
+        switch (FolderListModel::ColumnAt(c).kind) {
+        case FolderListModel::Kind::Name:
+            widths.push_back(FolderRowDelegate::TextStart(1) + fm.horizontalAdvance(QStringLiteral("WWWWW")));
+            break;
+        case FolderListModel::Kind::Bytes:
+            widths.push_back(m_nWidestSize + FolderRowDelegate::kTextMargins + 2);
+            break;
+        case FolderListModel::Kind::Share:
+            widths.push_back(FolderRowDelegate::NumberRoom(fm) + FolderRowDelegate::kTextMargins + 16);
+            break;
+        }
+    return widths;
+}
+
+void CDiscReportView::LayoutColumns(int width)
+{
+    // While comparing, "Change" and "Change %" take their room first; the report's five
+    // columns share the rest, each still wide enough for its numbers (the list scrolls
+    // sideways rather than cut one).
+    int change = 0, percent = 0;
+    ChangeColumnWidths(change, percent);
+    const int rest = std::max(0, width - change - percent);
+    int proposed[5];
+    ColumnWidths(rest, proposed);
+    std::vector<int> widths =
+        tvl::FitColumns(std::vector<int>(proposed, proposed + 5), MinimumColumnWidths(), FolderListModel::ColFolder);
+    // The quarters are truncated; the pixels they leave go to "Folder", so the columns
+    // end exactly at the right edge and no sideways scrolling appears for them.
+    int sum = 0;
+    for (int w : widths)
+        sum += w;
+    if (sum < rest)
+        widths[FolderListModel::ColFolder] += rest - sum;
+    QHeaderView* header = m_list->horizontalHeader();
+    for (int i = 0; i < 5; ++i)
+        header->resizeSection(i, widths[static_cast<std::size_t>(i)]);
+    if (change > 0) {
+        header->resizeSection(FolderListModel::ColChange, change);
+        header->resizeSection(FolderListModel::ColChangePercent, percent);
+    }
 }
 
 void CDiscReportView::OnItemActivate(int row)
@@ -77,10 +152,10 @@ void CDiscReportView::OnItemChanged()
     doc->UpdateAllViews(nullptr, 1);
 }
 
-void CDiscReportView::ColumnWidths(int cx, int widths[5])
+void CDiscReportView::ColumnWidths(int width, int widths[5])
 {
-    const int w0 = (cx - 15) / 3;
-    const int r = cx - 15 - w0;
+    const int w0 = width / 3;
+    const int r = width - w0;
     widths[0] = w0;
     widths[1] = widths[2] = widths[3] = r / 4;
     widths[4] = r - (3 * r) / 4;
@@ -94,55 +169,7 @@ void CDiscReportView::resizeEvent(QResizeEvent* event)
     const int cx = event->size().width();
     const int cy = event->size().height();
     m_list->setGeometry(0, 0, cx, cy);
-    LayoutColumns(cx);
-}
-
-void CDiscReportView::LayoutColumns(int cx)
-{
-    int widths[5];
-    ColumnWidths(cx, widths);
-    int change = 0, percent = 0;
-    ChangeColumnWidths(change, percent);
-    // While comparing, the change columns take their room from the others: from
-    // "Folder" (down to kMinFolderWidth) and the number columns (down to what their
-    // numbers need). What is still missing is reached by scrolling sideways; no number is
-    // ever cut.
-    int missing = change + percent;
-    if (missing > 0) {
-        const QFontMetrics fm = m_list->fontMetrics();
-        std::int64_t largest = 0;
-        if (const tvl::ReportDocument* doc = GetDocument())
-            for (const auto& d : doc->m_pDriveReports)
-                if (d && d->FirstFolder())
-                    largest = std::max(largest, d->FirstFolder()->nSpaceWithSubs);
-        const int sizeNeed = fm.horizontalAdvance(QString::fromStdString(tvl::FormatSize(largest))) + 10;
-        const int shareNeed = FolderRowDelegate::NumberRoom(fm) + 4; // the number; the bar may go
-        const int need[5] = {kMinFolderWidth, sizeNeed, shareNeed, shareNeed, sizeNeed};
-        // Each column gives in proportion to what it has beyond its need.
-        long long slack = 0;
-        for (int i = 0; i < 5; ++i)
-            slack += std::max(widths[i] - need[i], 0);
-        const long long take = std::min<long long>(missing, slack);
-        long long given = 0;
-        for (int i = 0; i < 5 && slack > 0; ++i) {
-            const long long part = std::max(widths[i] - need[i], 0) * take / slack;
-            widths[i] -= static_cast<int>(part);
-            given += part;
-        }
-        // Rounding leftovers come from the first column that can still give.
-        for (int i = 0; i < 5 && given < take; ++i) {
-            const int give = static_cast<int>(std::min<long long>(std::max(widths[i] - need[i], 0), take - given));
-            widths[i] -= give;
-            given += give;
-        }
-    }
-    QHeaderView* header = m_list->horizontalHeader();
-    for (int i = 0; i < 5; ++i)
-        header->resizeSection(i, widths[i]);
-    if (change > 0) {
-        header->resizeSection(FolderListModel::ColChange, change);
-        header->resizeSection(FolderListModel::ColChangePercent, percent);
-    }
+    // The columns are laid out when the list's viewport takes its new size.
 }
 
 void CDiscReportView::ChangeColumnWidths(int& change, int& percent) const

@@ -1,5 +1,6 @@
 #include "CFolderListCtrl.h"
 
+#include "ElidingHeaderView.h"
 #include "FolderImages.h"
 #include "FolderListModel.h"
 #include "ReportCompare.h"
@@ -12,6 +13,15 @@
 
 #include <algorithm>
 #include <cmath>
+
+const QString FolderRowDelegate::kOverflowMark = QStringLiteral("###");
+
+QString FolderRowDelegate::FittedNumber(const QString& text, const QFontMetrics& fm, int width)
+{
+    if (fm.horizontalAdvance(text) <= width)
+        return text;
+    return fm.horizontalAdvance(kOverflowMark) <= width ? kOverflowMark : QString();
+}
 
 FolderRowDelegate::FolderRowDelegate(CFolderListCtrl* list) : QAbstractItemDelegate(list), m_list(list) {}
 
@@ -61,7 +71,7 @@ void FolderRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     // on the plain window background.
     QRect area = cell;
     const int x0 = cell.left() + TextStart(level);
-    if (column == FolderListModel::ColFolder)
+    if (FolderListModel::ColumnAt(column).kind == FolderListModel::Kind::Name)
         area.setLeft(x0 - 2);
     painter->fillRect(cell, pal.color(QPalette::Base));
     if (highlighted)
@@ -69,8 +79,12 @@ void FolderRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     painter->setPen(pal.color(highlighted ? QPalette::HighlightedText : QPalette::Text));
 
     const QString text = index.data(Qt::DisplayRole).toString();
-    switch (column) {
-    case FolderListModel::ColFolder: {
+    if (column >= FolderListModel::ColCount) {
+        PaintChangeCell(painter, option, index, text);
+        return;
+    }
+    switch (FolderListModel::ColumnAt(column).kind) {
+    case FolderListModel::Kind::Name: {
         const int image = index.data(FolderListModel::ImageRole).toInt();
         painter->drawPixmap(x0 - 17, cell.top() + (cell.height() - 16) / 2, FolderImage(image));
         const QRect textRect(x0, cell.top(), std::max(0, cell.right() + 1 - x0), cell.height());
@@ -80,22 +94,24 @@ void FolderRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
         painter->restore();
         break;
     }
-    case FolderListModel::ColSpaceWithSubs:
-    case FolderListModel::ColSpaceWithoutSubs: {
-        const QRect textRect(cell.left() + 2, cell.top(), cell.width() - 5, cell.height());
-        painter->drawText(textRect, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, text);
+    case FolderListModel::Kind::Bytes: {
+        const QRect textRect(cell.left() + 2, cell.top(), cell.width() - kTextMargins, cell.height());
+        painter->drawText(textRect, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine,
+                          FittedNumber(text, option.fontMetrics, textRect.width()));
         break;
     }
-    case FolderListModel::ColPercentOfParent:
-    case FolderListModel::ColPercentOfDisc: {
+    case FolderListModel::Kind::Share: {
         const QVariant value = index.data(FolderListModel::PercentRole);
         if (!value.isValid())
             break;
         const double v = value.toDouble();
         if (!(v >= 0))
             break; // no value (or not a number at all): neither number nor bar
-        const QRect textRect(cell.left() + 2, cell.top(), cell.width() - 5, cell.height());
-        painter->drawText(textRect, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, text);
+        const QRect textRect(cell.left() + 2, cell.top(), cell.width() - kTextMargins, cell.height());
+        const QString shown = FittedNumber(text, option.fontMetrics, textRect.width());
+        painter->drawText(textRect, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, shown);
+        if (shown != text)
+            break; // no room for the number: no room for its bar either
         // Bright bars on even levels, dark ones on odd levels; the grey rest is the
         // lighter the darker the bar.
         const int s = level % 2 == 0 ? 255 : 128;
@@ -115,20 +131,7 @@ void FolderRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
         painter->restore();
         break;
     }
-    case FolderListModel::ColChange:
-    case FolderListModel::ColChangePercent:
-        PaintChangeCell(painter, option, index, text);
-        break;
-    default:
-        break;
     }
-}
-
-QString FolderRowDelegate::FittingText(const QString& text, const QFontMetrics& fm, int width)
-{
-    if (fm.horizontalAdvance(text) <= width)
-        return text;
-    return fm.horizontalAdvance(OverflowMark()) <= width ? OverflowMark() : QString();
 }
 
 void FolderRowDelegate::PaintChangeCell(QPainter* painter, const QStyleOptionViewItem& option,
@@ -137,7 +140,7 @@ void FolderRowDelegate::PaintChangeCell(QPainter* painter, const QStyleOptionVie
     const QRect cell = option.rect;
     const QRect textRect(cell.left() + 2, cell.top(), cell.width() - 5, cell.height());
     const QFontMetrics& fm = option.fontMetrics;
-    const QString shown = FittingText(text, fm, textRect.width());
+    const QString shown = FittedNumber(text, fm, textRect.width());
     painter->drawText(textRect, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, shown);
     if (index.column() != FolderListModel::ColChangePercent)
         return;
@@ -170,6 +173,7 @@ void FolderRowDelegate::PaintChangeCell(QPainter* painter, const QStyleOptionVie
 
 CFolderListCtrl::CFolderListCtrl(QWidget* parent) : QTableView(parent)
 {
+    setHorizontalHeader(new ElidingHeaderView(this));
     setItemDelegate(new FolderRowDelegate(this));
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -211,6 +215,14 @@ void CFolderListCtrl::paintEvent(QPaintEvent* event)
     opt.backgroundColor = palette().color(selectionModel()->isRowSelected(row, QModelIndex()) ? QPalette::Highlight
                                                                                                : QPalette::Base);
     style()->drawPrimitive(QStyle::PE_FrameFocusRect, &opt, &painter, this);
+}
+
+bool CFolderListCtrl::viewportEvent(QEvent* event)
+{
+    const bool result = QTableView::viewportEvent(event);
+    if (event->type() == QEvent::Resize)
+        emit viewportResized(viewport()->width());
+    return result;
 }
 
 void CFolderListCtrl::mouseDoubleClickEvent(QMouseEvent* event)

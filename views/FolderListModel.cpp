@@ -1,11 +1,11 @@
 #include "FolderListModel.h"
 
-#include "GroupThousands.h"
+#include "NumberFormat.h"
 #include "ReportCompare.h"
 #include "ReportDocument.h"
 
 #include <algorithm>
-#include <cstdlib>
+#include <iterator>
 
 using tvl::DriveReport;
 using tvl::FolderRecord;
@@ -17,14 +17,24 @@ QString ToQString(const std::string& s)
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-// The share as the row prints it; the bar is drawn from this value, so bar and
-// number always agree.
-double PrintedPercent(double d)
-{
-    return tvl::ParsePercent(tvl::FormatPercent(d));
-}
+const FolderListModel::ColumnInfo kColumns[] = {
+    {"Folder", FolderListModel::Kind::Name, nullptr, nullptr},
+    {"Space (with subs)", FolderListModel::Kind::Bytes, [](const FolderRecord& f) { return f.nSpaceWithSubs; },
+     nullptr},
+    {"% of parent folder", FolderListModel::Kind::Share, nullptr,
+     [](const FolderRecord& f) { return f.dPercentOfParent; }},
+    {"% of disc", FolderListModel::Kind::Share, nullptr, [](const FolderRecord& f) { return f.dPercentOfDisc; }},
+    {"Space (w/o subs)", FolderListModel::Kind::Bytes, [](const FolderRecord& f) { return f.nSpaceWithoutSubs; },
+     nullptr},
+};
+static_assert(std::size(kColumns) == FolderListModel::ColCount);
 
 } // namespace
+
+const FolderListModel::ColumnInfo& FolderListModel::ColumnAt(int column)
+{
+    return kColumns[static_cast<std::size_t>(std::clamp(column, 0, ColCount - 1))];
+}
 
 FolderListModel::FolderListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
@@ -69,20 +79,19 @@ QVariant FolderListModel::data(const QModelIndex& index, int role) const
     const int col = index.column();
     if (col >= ColCount || role == ChangeStateRole || role == ChangePercentRole)
         return ComparisonData(index.row(), col, role);
+    const ColumnInfo& column = ColumnAt(col);
     switch (role) {
     case Qt::DisplayRole:
-        switch (col) {
-        case ColFolder: return ToQString(FolderName(f->strPath));
-        case ColSpaceWithSubs: return QString::fromStdString(tvl::FormatSize(f->nSpaceWithSubs));
-        case ColPercentOfParent: return QString::fromStdString(tvl::FormatPercent(f->dPercentOfParent));
-        case ColPercentOfDisc: return QString::fromStdString(tvl::FormatPercent(f->dPercentOfDisc));
-        case ColSpaceWithoutSubs: return QString::fromStdString(tvl::FormatSize(f->nSpaceWithoutSubs));
-        default: return {};
+        switch (column.kind) {
+        case Kind::Name: return ToQString(FolderName(f->strPath));
+        case Kind::Bytes: return QString::fromStdString(tvl::FormatSize(column.bytes(*f)));
+        case Kind::Share: return QString::fromStdString(tvl::FormatPercent(column.share(*f)));
         }
+        return {};
     case Qt::TextAlignmentRole:
-        return col == ColFolder ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignRight | Qt::AlignVCenter);
+        return column.kind == Kind::Name ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignRight | Qt::AlignVCenter);
     case Qt::ToolTipRole:
-        return col == ColFolder ? ToQString(f->strPath) : QVariant();
+        return column.kind == Kind::Name ? ToQString(f->strPath) : QVariant();
     case LevelRole:
         return f->nLevel;
     case ImageRole: {
@@ -92,10 +101,8 @@ QVariant FolderListModel::data(const QModelIndex& index, int role) const
         return f->bHasSubFolders ? 1 + (f->bExpanded ? 1 : 0) : 3;
     }
     case PercentRole:
-        if (col == ColPercentOfParent)
-            return PrintedPercent(f->dPercentOfParent);
-        if (col == ColPercentOfDisc)
-            return PrintedPercent(f->dPercentOfDisc);
+        if (column.kind == Kind::Share)
+            return tvl::PrintedPercent(column.share(*f));
         return {};
     default:
         return {};
@@ -104,21 +111,16 @@ QVariant FolderListModel::data(const QModelIndex& index, int role) const
 
 QVariant FolderListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal)
+    if (orientation != Qt::Horizontal || section < 0 || section >= ColCountComparing)
         return {};
     if (role == Qt::TextAlignmentRole)
         return section == ColFolder ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignRight | Qt::AlignVCenter);
     if (role != Qt::DisplayRole)
         return {};
     switch (section) {
-    case ColFolder: return QStringLiteral("Folder");
-    case ColSpaceWithSubs: return QStringLiteral("Space (with subs)");
-    case ColPercentOfParent: return QStringLiteral("% of parent folder");
-    case ColPercentOfDisc: return QStringLiteral("% of disc");
-    case ColSpaceWithoutSubs: return QStringLiteral("Space (w/o subs)");
     case ColChange: return QStringLiteral("Change");
     case ColChangePercent: return QStringLiteral("Change %");
-    default: return {};
+    default: return QString::fromLatin1(ColumnAt(section).heading);
     }
 }
 
@@ -289,7 +291,7 @@ QVariant FolderListModel::ComparisonData(int row, int col, int role) const
         // As printed, so that bar and number agree.
         if (!percent)
             return {};
-        return tvl::ParsePercent(tvl::FormatPercentChange(*percent));
+        return tvl::PrintedPercent(*percent);
     default:
         return {};
     }

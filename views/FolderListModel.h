@@ -8,6 +8,7 @@
 
 #include <QAbstractTableModel>
 
+#include <cstdint>
 #include <functional>
 #include <vector>
 
@@ -43,6 +44,19 @@ public:
         }
         friend bool operator==(const RowKey& a, const RowKey& b) = default;
     };
+
+    // What a column shows. The view and its delegate go by the kind, not by the
+    // position, so a column is added by adding a line to the table.
+    enum class Kind { Name, Bytes, Share };
+    struct ColumnInfo {
+        const char* heading;
+        Kind kind;
+        // The value of a Bytes or a Share column (null for the name).
+        std::int64_t (*bytes)(const tvl::FolderRecord&);
+        double (*share)(const tvl::FolderRecord&);
+    };
+    // The column table, ColCount entries in column order.
+    static const ColumnInfo& ColumnAt(int column);
 
     explicit FolderListModel(QObject* parent = nullptr);
 
@@ -81,7 +95,6 @@ public:
 
     // The folder a row shows, or null (no such row, or its report was released).
     tvl::FolderRecord* FolderAt(int row) const;
-    RowKey KeyAt(int row) const { return m_rows[static_cast<std::size_t>(row)]; }
 
     // "Folder" text: the last component of a folder path ("C:\" gives "C:").
     static std::string FolderName(const std::string& strPath);

@@ -200,6 +200,8 @@ private slots:
         splash.show();
         QVERIFY(splash.Timer()->isActive());
         QCOMPARE(splash.Timer()->interval(), 4000);
+        QCOMPARE(splash.Timer()->timerType(), Qt::PreciseTimer);
+        QVERIFY(splash.Timer()->isSingleShot());
         QTest::mouseClick(&splash, Qt::RightButton);
         QVERIFY(!splash.isVisible());
         QCOMPARE(splash.result(), int(QDialog::Accepted));

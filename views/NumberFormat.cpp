@@ -1,9 +1,7 @@
-#include "GroupThousands.h"
+#include "NumberFormat.h"
 
 #include <charconv>
-#include <cinttypes>
 #include <cmath>
-#include <cstdio>
 
 namespace tvl {
 
@@ -24,19 +22,32 @@ void GroupThousands(std::string& digits)
 
 std::string FormatSize(std::int64_t nBytes)
 {
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%" PRId64, nBytes);
-    std::string s(buf);
+    char buf[24];
+    const auto r = std::to_chars(buf, buf + sizeof buf, nBytes);
+    std::string s(buf, r.ptr);
     GroupThousands(s);
     return s;
 }
 
 std::string FormatPercent(double dPercent)
 {
-    // to_chars, unlike printf, ignores the locale: the decimal point stays ".".
-    char buf[400];
-    auto [p, ec] = std::to_chars(buf, buf + sizeof buf, dPercent, std::chars_format::fixed, 2);
-    return ec == std::errc() ? std::string(buf, p) : std::string("nan");
+    // The largest finite double has 309 integer digits; two decimals, a point and a
+    // sign fit well within the buffer.
+    char buf[330];
+    const auto r = std::to_chars(buf, buf + sizeof buf, dPercent, std::chars_format::fixed, 2);
+    if (r.ec != std::errc())
+        return "nan";
+    return std::string(buf, r.ptr);
+}
+
+double PrintedPercent(double dPercent)
+{
+    if (!std::isfinite(dPercent))
+        return dPercent;
+    const std::string text = FormatPercent(dPercent);
+    double v = 0;
+    std::from_chars(text.data(), text.data() + text.size(), v);
+    return v;
 }
 
 std::string FormatSizeChange(std::int64_t nBytes)
@@ -48,17 +59,6 @@ std::string FormatPercentChange(double dPercent)
 {
     const std::string text = FormatPercent(dPercent);
     return std::signbit(dPercent) ? text : "+" + text;
-}
-
-double ParsePercent(const std::string& text)
-{
-    const char* first = text.data();
-    const char* last = text.data() + text.size();
-    if (first != last && *first == '+')
-        ++first;
-    double v = 0;
-    std::from_chars(first, last, v);
-    return v;
 }
 
 } // namespace tvl
