@@ -6,6 +6,7 @@
 #include "ReportDocument.h"
 #include "ReportText.h"
 #include "TerminalProgress.h"
+#include "TreemapCommand.h"
 
 #include <charconv>
 #include <cstdio>
@@ -21,6 +22,7 @@ const char* const kHelp = R"HELP(Usage:
   tovaline-cli drives [-d L=DIR]...
   tovaline-cli scan [-r N | --no-ranking] [-f] [--threads N] [-d L=DIR]... [-o FILE] LETTER...
   tovaline-cli show [--json] FILE
+  tovaline-cli treemap [-s WIDTHxHEIGHT] [--folder PATH] -o FILE.png FILE
   tovaline-cli --help
 
 Tovaline measures how the space of drives is used, folder by folder.
@@ -54,6 +56,16 @@ Commands:
                       files: [{name, size}]}], ranking: [{name, location, size}]}],
                       rankingAll}; names as UTF-8, invalid bytes as U+FFFD, -1 for a
                       share without value
+  treemap FILE        draw the treemap of the report file FILE as a PNG picture:
+                      a rectangle per folder and file, its area proportional to
+                      its size, nested like the folders; colours stand for file
+                      extensions (reports with file names) or top-level folders,
+                      and their meaning is printed
+    -s WxH            the picture's size in pixels (default 1600x1000)
+    --folder PATH     draw this folder of the report (e.g. "C:\home\me" or
+                      C:/home/me) instead of the first drive's root
+    -o FILE.png       the picture to write; an existing file is replaced only by a
+                      complete one
 
 Directory names beginning with "." are skipped with everything below them;
 symbolic links are never followed and count with their own size; directories on
@@ -276,7 +288,7 @@ int Show(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal)
 {
     if (args.empty())
-        return Usage(err, "a command is needed (drives, scan, show)");
+        return Usage(err, "a command is needed (drives, scan, show, treemap)");
     const std::string& cmd = args[0];
     if (cmd == "--help" || cmd == "-h" || cmd == "help") {
         out << kHelp;
@@ -288,6 +300,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         return Scan(args, out, err, errIsTerminal);
     if (cmd == "show")
         return Show(args, out, err);
+    if (cmd == "treemap")
+        return TreemapMain(args, out, err);
     return Usage(err, "unknown command '" + cmd + "'");
 }
 
