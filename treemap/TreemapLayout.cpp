@@ -15,11 +15,16 @@ TreemapTree::TreemapTree(const DriveReport& drive) : m_drive(drive)
     const auto& folders = drive.Folders();
     const std::int32_t n = static_cast<std::int32_t>(folders.size());
     m_subtreeEnd.assign(folders.size(), n);
+    m_withSubs.resize(folders.size());
+    m_withoutSubs.resize(folders.size());
     // The open folders, innermost last: a record closes every open folder whose
     // level is not smaller than its own.
     std::vector<std::int32_t> open;
     for (std::int32_t i = 0; i < n; ++i) {
-        const std::int32_t level = folders[static_cast<std::size_t>(i)]->nLevel;
+        const FolderRecord& f = *folders[static_cast<std::size_t>(i)];
+        m_withSubs[static_cast<std::size_t>(i)] = f.nSpaceWithSubs;
+        m_withoutSubs[static_cast<std::size_t>(i)] = f.nSpaceWithoutSubs;
+        const std::int32_t level = f.nLevel;
         while (!open.empty() && folders[static_cast<std::size_t>(open.back())]->nLevel >= level) {
             m_subtreeEnd[static_cast<std::size_t>(open.back())] = i;
             open.pop_back();
@@ -164,11 +169,11 @@ void Layouter::GatherPieces(const TreemapTile& t)
         return;
     const std::int32_t end = m_tree.SubtreeEnd(t.nFolder);
     for (std::int32_t c = t.nFolder + 1; c < end; c = m_tree.SubtreeEnd(c)) {
-        const std::int64_t size = m_folders[static_cast<std::size_t>(c)]->nSpaceWithSubs;
+        const std::int64_t size = m_tree.SpaceWithSubs(c);
         if (size > 0)
             m_pieces.push_back({double(size), TileKind::Folder, c, -1});
     }
-    const std::int64_t own = m_folders[static_cast<std::size_t>(t.nFolder)]->nSpaceWithoutSubs;
+    const std::int64_t own = m_tree.SpaceWithoutSubs(t.nFolder);
     if (m_pieces.empty()) {
         // A folder without sub-folders is its own files: no extra level.
         if (bNames)
@@ -190,19 +195,29 @@ void Layouter::Divide(std::size_t nTile)
     double total = 0;
     for (const Piece& p : m_pieces)
         total += p.dSize;
-    const double scale = parent.Area() / total;
-    // From the first piece too small for a pixel on, the pieces go into one rest tile.
+    double scale = parent.Area() / total;
+    // From the first piece too small for a square pixel on, the pieces are drawn
+    // together as one rest tile; when even together they hold less than a square
+    // pixel they get no tile, and the others fill the parent.
     std::size_t n = m_pieces.size();
-    for (std::size_t k = 0; k + 1 < n; ++k) {
+    for (std::size_t k = 0; k < n; ++k) {
         if (m_pieces[k].dSize * scale >= kMinTileArea)
             continue;
         double rest = 0;
         for (std::size_t r = k; r < n; ++r)
             rest += m_pieces[r].dSize;
-        m_pieces[k] = {rest, TileKind::Rest, parent.nFolder, -1};
-        n = k + 1;
+        if (rest * scale >= kMinTileArea) {
+            m_pieces[k] = {rest, TileKind::Rest, parent.nFolder, -1};
+            n = k + 1;
+        } else {
+            n = k;
+            total -= rest;
+            scale = parent.Area() / total;
+        }
         break;
     }
+    if (n == 0)
+        return;
     m_areas.resize(n);
     m_rects.resize(n);
     for (std::size_t k = 0; k < n; ++k)

@@ -9,8 +9,9 @@
 // report always gives the same picture. Pieces of 0 bytes (or less, in a damaged
 // report) get no tile. A rectangle is divided only while it is at least one pixel
 // wide and high, and the pieces that would each get less than one square pixel are
-// drawn together as one "rest" tile; so the number of tiles, and the cost, follow the
-// pixels rather than the number of folders.
+// drawn together as one "rest" tile (or, when even together they would get less than
+// one square pixel, left out, the other pieces filling the rectangle); so the number
+// of tiles, and the cost, follow the pixels rather than the number of folders.
 //
 // A damaged report (a child larger than its parent, sums that do not add up) is drawn
 // by the sizes of the pieces: a rectangle is always divided in proportion to what its
@@ -31,8 +32,10 @@ class DriveReport;
 // The folder tree of one drive report as list positions: where each folder's subtree
 // ends. Built once per report in one pass over the levels (a folder's parent is the
 // nearest earlier folder of smaller level, as the reader and the scan leave it), so
-// the children of a folder are found without searching. The report must outlive it
-// and must not change its folder list meanwhile.
+// the children of a folder are found without searching. It also keeps both sizes of
+// every folder side by side (20 bytes a folder in all), so that the layout reads them
+// from one array instead of from records scattered over the heap. The report must
+// outlive it and must not change its folder list or sizes meanwhile.
 class TreemapTree {
 public:
     explicit TreemapTree(const DriveReport& drive);
@@ -41,10 +44,14 @@ public:
     int Size() const { return static_cast<int>(m_subtreeEnd.size()); }
     // The position just after the last folder of the subtree of the folder at nPos.
     int SubtreeEnd(int nPos) const { return m_subtreeEnd[static_cast<std::size_t>(nPos)]; }
+    std::int64_t SpaceWithSubs(int nPos) const { return m_withSubs[static_cast<std::size_t>(nPos)]; }
+    std::int64_t SpaceWithoutSubs(int nPos) const { return m_withoutSubs[static_cast<std::size_t>(nPos)]; }
 
 private:
     const DriveReport& m_drive;
     std::vector<std::int32_t> m_subtreeEnd;
+    std::vector<std::int64_t> m_withSubs;
+    std::vector<std::int64_t> m_withoutSubs;
 };
 
 enum class TileKind : std::uint8_t {

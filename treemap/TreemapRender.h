@@ -34,8 +34,22 @@ Rgb TreemapColour(std::uint8_t nColour);
 // Background where nothing is drawn (an empty report).
 inline constexpr Rgb kTreemapBackground{64, 64, 64};
 
-// Draws the layout into image, which takes the layout's size. Returns false when
-// pCancel was set meanwhile (the picture is then incomplete).
-bool RenderTreemap(const TreemapLayout& layout, RgbImage& image, const std::atomic<bool>* pCancel = nullptr);
+// Which leaf tile each pixel shows (row by row, -1 where nothing is drawn): a hit test
+// in constant time, whatever the size of the layout.
+struct TreemapPixelMap {
+    int nWidth = 0, nHeight = 0;
+    std::vector<std::int32_t> tiles;
+    int TileAt(int x, int y) const
+    {
+        if (x < 0 || y < 0 || x >= nWidth || y >= nHeight)
+            return -1;
+        return tiles[std::size_t(y) * std::size_t(nWidth) + std::size_t(x)];
+    }
+};
+
+// Draws the layout into image, which takes the layout's size, and fills pMap when
+// given. Returns false when pCancel was set meanwhile (the picture is then incomplete).
+bool RenderTreemap(const TreemapLayout& layout, RgbImage& image, const std::atomic<bool>* pCancel = nullptr,
+                   TreemapPixelMap* pMap = nullptr);
 
 } // namespace tvl

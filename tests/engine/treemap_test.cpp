@@ -346,6 +346,15 @@ TEST(TreemapLayout, HitTestFindsTheFolderUnderThePoint)
         EXPECT_EQ(up, tile) << folder;
     }
     EXPECT_EQ(L.FolderTileOf(L.TileOfFolder(2)), L.TileOfFolder(2));
+    // The picture's pixel map names the same tiles as the walk down the layout.
+    RgbImage image;
+    TreemapPixelMap map;
+    ASSERT_TRUE(RenderTreemap(L, image, nullptr, &map));
+    for (int y = 0; y < 100; y += 3)
+        for (int x = 0; x < 200; x += 7)
+            ASSERT_EQ(map.TileAt(x, y), L.HitTest(x + 0.5, y + 0.5)) << x << "," << y;
+    EXPECT_EQ(map.TileAt(200, 0), -1);
+    EXPECT_EQ(map.TileAt(-1, 0), -1);
 }
 
 TEST(TreemapLayout, CancelGivesAnEmptyLayout)

@@ -1,0 +1,141 @@
+// Benchmark of the treemap on a report of about a million folders, built in memory:
+// drive C with 100,000 first-level folders of 9 sub-folders each, sizes spread over
+// six orders of magnitude (a fixed pseudo-random sequence, so every run is alike).
+// Times, as medians of RUNS runs:
+//   index    the report's folder index (once per report)
+//   layout   the squarified layout at WIDTHxHEIGHT
+//   render   the cushion picture of that layout
+//   zoomin   layout and picture of the largest first-level folder
+//   hover    one hover: the tile under the point from the picture's pixel map and
+//            the folder tile above it; the slowest of 10,000 points spread over the
+//            picture (hittest: the same by walking down the layout instead)
+//   select   finding the tile of a folder (the outline of the selected folder)
+// and the average aspect ratio of the squarified and the slice-and-dice layout.
+//
+//   tvl-bench-treemap [RUNS] [WIDTHxHEIGHT]
+#include "Report.h"
+#include "TreemapLayout.h"
+#include "TreemapRender.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kChildren = 100000;
+constexpr int kGrandChildren = 9;
+
+void BuildReport(tvl::DriveReport& drive)
+{
+    drive.cDrive = 'C';
+    tvl::FolderRecord& root = drive.AppendFolder("C:\\", nullptr, 0);
+    std::uint64_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+        return seed >> 33;
+    };
+    char name[32];
+    for (int i = 0; i < kChildren; ++i) {
+        std::snprintf(name, sizeof name, "C:\\d%06d\\", i);
+        tvl::FolderRecord& c = drive.AppendFolder(name, &root, 1);
+        for (int j = 0; j < kGrandChildren; ++j) {
+            tvl::FolderRecord& g = drive.AppendFolder(c.strPath + "e" + std::to_string(j) + "\\", &c, 2);
+            // 1 KB to 1 GB, most of them small.
+            const int magnitude = static_cast<int>(next() % 1000) < 900 ? 3 + static_cast<int>(next() % 3)
+                                                                        : 6 + static_cast<int>(next() % 4);
+            std::int64_t size = 1;
+            for (int k = 0; k < magnitude; ++k)
+                size *= 10;
+            g.nSpaceWithoutSubs = g.nSpaceWithSubs = size + static_cast<std::int64_t>(next() % 1000);
+            c.nSpaceWithSubs += g.nSpaceWithSubs;
+        }
+        root.nSpaceWithSubs += c.nSpaceWithSubs;
+    }
+}
+
+double Ms(const std::function<void()>& fn)
+{
+    const auto t0 = std::chrono::steady_clock::now();
+    fn();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+}
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+double AverageAspect(const tvl::TreemapLayout& L)
+{
+    double sum = 0;
+    std::size_t n = 0;
+    for (std::size_t i = 1; i < L.tiles.size(); ++i) {
+        const double w = L.tiles[i].Width(), h = L.tiles[i].Height();
+        if (w > 0 && h > 0)
+            sum += std::max(w / h, h / w), ++n;
+    }
+    return n ? sum / double(n) : 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
+    int width = 1600, height = 1000;
+    if (argc > 2 && std::sscanf(argv[2], "%dx%d", &width, &height) != 2) {
+        std::fprintf(stderr, "usage: tvl-bench-treemap [RUNS] [WIDTHxHEIGHT]\n");
+        return 2;
+    }
+    tvl::DriveReport drive;
+    const double build = Ms([&] { BuildReport(drive); });
+    std::printf("report: %d folders, built in %.0f ms; picture %dx%d; medians of %d runs\n", drive.nFolders, build,
+                width, height, runs);
+
+    tvl::TreemapOptions options;
+    options.nWidth = width, options.nHeight = height;
+    std::vector<double> index, layout, render, zoom, hover, hittest, select;
+    tvl::TreemapLayout L;
+    for (int r = 0; r < runs; ++r) {
+        std::unique_ptr<tvl::TreemapTree> tree;
+        index.push_back(Ms([&] { tree = std::make_unique<tvl::TreemapTree>(drive); }));
+        layout.push_back(Ms([&] { L = tvl::LayoutTreemap(*tree, 0, options); }));
+        tvl::RgbImage image;
+        tvl::TreemapPixelMap map;
+        render.push_back(Ms([&] { tvl::RenderTreemap(L, image, nullptr, &map); }));
+        const int first = L.tiles[static_cast<std::size_t>(L.tiles[0].nFirstChild)].nFolder;
+        zoom.push_back(Ms([&] {
+            tvl::TreemapLayout Z = tvl::LayoutTreemap(*tree, first, options);
+            tvl::RgbImage zoomed;
+            tvl::RenderTreemap(Z, zoomed);
+        }));
+        double worst = 0, worstWalk = 0;
+        for (int k = 0; k < 10000; ++k) {
+            const int x = static_cast<int>((k * 7919LL % 10007) * width / 10007),
+                      y = static_cast<int>((k * 104729LL % 10009) * height / 10009);
+            worst = std::max(worst, Ms([&] { (void)L.FolderTileOf(map.TileAt(x, y)); }));
+            worstWalk = std::max(worstWalk, Ms([&] { (void)L.HitTest(x + 0.5, y + 0.5); }));
+        }
+        hover.push_back(worst);
+        hittest.push_back(worstWalk);
+        select.push_back(Ms([&] { (void)L.TileOfFolder(drive.nFolders - 1); }));
+    }
+    std::printf("tiles: %zu\n", L.tiles.size());
+    std::printf("index   %8.2f ms\nlayout  %8.2f ms\nrender  %8.2f ms\nlayout+render %.2f ms\n", Median(index),
+                Median(layout), Median(render), Median(layout) + Median(render));
+    std::printf("zoomin  %8.2f ms\nhover   %8.3f ms (slowest of 10,000)\nhittest %8.3f ms (slowest of 10,000)\n"
+                "select  %8.2f ms\n",
+                Median(zoom), Median(hover), Median(hittest), Median(select));
+    tvl::TreemapTree tree(drive);
+    options.bSquarify = false;
+    const tvl::TreemapLayout sliced = tvl::LayoutTreemap(tree, 0, options);
+    std::printf("average aspect ratio: squarified %.2f, slice-and-dice %.2f\n", AverageAspect(L),
+                AverageAspect(sliced));
+    return 0;
+}
