@@ -21,6 +21,7 @@ class CFileListView;
 class CLoadProgressDlg;
 class CRankView;
 class CStepProgressDlg;
+class CTreemapView;
 class CTovalineDoc;
 
 class CMainFrame : public QMainWindow {
@@ -64,6 +65,7 @@ public:
     QAction* m_actToolBar;
     QAction* m_actStatusBar;
     QAction* m_actAbout;
+    QAction* m_actTreemap; // View > Treemap; off until the application sets it
     QAction* m_actLastFile; // the grayed place holder of the recent files
     QList<QAction*> m_recentActions;
 
@@ -78,6 +80,10 @@ public:
     CDiscReportView* m_pDiscView;
     CFileListView* m_pFileView;
     CRankView* m_pRankView;
+    // The treemap pane, across the window between the upper row and the ranking (a
+    // middle row of m_wndSplitter); while it is hidden the client area is laid out as
+    // without it.
+    CTreemapView* m_pTreemapView;
 
 signals:
     void recentFileTriggered(const QString& path);

@@ -15,6 +15,7 @@ TreemapTree::TreemapTree(const DriveReport& drive) : m_drive(drive)
     const auto& folders = drive.Folders();
     const std::int32_t n = static_cast<std::int32_t>(folders.size());
     m_subtreeEnd.assign(folders.size(), n);
+    m_parent.assign(folders.size(), -1);
     m_withSubs.resize(folders.size());
     m_withoutSubs.resize(folders.size());
     // The open folders, innermost last: a record closes every open folder whose
@@ -29,6 +30,8 @@ TreemapTree::TreemapTree(const DriveReport& drive) : m_drive(drive)
             m_subtreeEnd[static_cast<std::size_t>(open.back())] = i;
             open.pop_back();
         }
+        if (!open.empty())
+            m_parent[static_cast<std::size_t>(i)] = open.back();
         open.push_back(i);
     }
 }

@@ -33,7 +33,7 @@ class DriveReport;
 // ends. Built once per report in one pass over the levels (a folder's parent is the
 // nearest earlier folder of smaller level, as the reader and the scan leave it), so
 // the children of a folder are found without searching. It also keeps both sizes of
-// every folder side by side (20 bytes a folder in all), so that the layout reads them
+// every folder side by side (24 bytes a folder in all), so that the layout reads them
 // from one array instead of from records scattered over the heap. The report must
 // outlive it and must not change its folder list or sizes meanwhile.
 class TreemapTree {
@@ -44,12 +44,15 @@ public:
     int Size() const { return static_cast<int>(m_subtreeEnd.size()); }
     // The position just after the last folder of the subtree of the folder at nPos.
     int SubtreeEnd(int nPos) const { return m_subtreeEnd[static_cast<std::size_t>(nPos)]; }
+    // The list position of the folder's parent, -1 for the first folder.
+    int Parent(int nPos) const { return m_parent[static_cast<std::size_t>(nPos)]; }
     std::int64_t SpaceWithSubs(int nPos) const { return m_withSubs[static_cast<std::size_t>(nPos)]; }
     std::int64_t SpaceWithoutSubs(int nPos) const { return m_withoutSubs[static_cast<std::size_t>(nPos)]; }
 
 private:
     const DriveReport& m_drive;
     std::vector<std::int32_t> m_subtreeEnd;
+    std::vector<std::int32_t> m_parent;
     std::vector<std::int64_t> m_withSubs;
     std::vector<std::int64_t> m_withoutSubs;
 };

@@ -6,6 +6,9 @@
 #include "View.h"
 
 class CFolderListCtrl;
+namespace tvl {
+struct FolderRecord;
+}
 class FolderListModel;
 
 class CDiscReportView : public CView {
@@ -28,6 +31,11 @@ public:
     // hint 1, but only when its path differs from the document's. No selected row:
     // the document keeps its selection.
     void OnItemChanged();
+
+    // Selects the row of a folder, opening every closed branch above it first; the
+    // document hears of the selection as after a click. False (nothing selected) when
+    // the folder is not in the list.
+    bool SelectFolder(const tvl::FolderRecord* pFolder);
 
     // Column widths for a view width: "Folder" a third of what is left after 15
     // pixels for the scroll bar, the four others a quarter each of the rest.

@@ -307,6 +307,14 @@ TEST(TreemapLayout, DamagedSumsAndLevelsDrawInsideTheirParents)
     ExpectSoundLayout(L);
     RgbImage image;
     EXPECT_TRUE(RenderTreemap(L, image));
+    // The parents the levels give: "jump" under the folder before it, "neg" (a level
+    // below the root's) under nobody.
+    TreemapTree tree(b.r);
+    EXPECT_EQ(tree.Parent(0), -1);
+    EXPECT_EQ(tree.Parent(2), 1);
+    EXPECT_EQ(tree.Parent(5), 4);
+    EXPECT_EQ(tree.Parent(6), -1);
+    EXPECT_EQ(tree.SubtreeEnd(0), 6);
 }
 
 TEST(TreemapLayout, DeepChainIsLaidOutWithoutRecursion)

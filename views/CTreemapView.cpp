@@ -1,0 +1,412 @@
+#include "CTreemapView.h"
+
+#include "CTovalineDoc.h"
+#include "GroupThousands.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QHelpEvent>
+#include <QPointer>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStatusTipEvent>
+#include <QStyle>
+#include <QThreadPool>
+#include <QToolButton>
+#include <QToolTip>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+QString ToQString(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+constexpr int kResizeDelayMs = 80; // a resize lays out again once the size settles
+
+} // namespace
+
+// One picture being drawn: the layout it shows, the generation it belongs to, and
+// the result.
+struct CTreemapView::Job {
+    std::shared_ptr<const tvl::TreemapLayout> layout;
+    std::uint64_t nGeneration = 0;
+    std::shared_ptr<std::atomic<bool>> cancel;
+    qreal dpr = 1.0;
+    QImage image;
+    tvl::TreemapPixelMap map;
+};
+
+CTreemapView::CTreemapView(QWidget* parent)
+    : CView(parent), m_pool(std::make_unique<QThreadPool>()), m_pLayout(std::make_shared<tvl::TreemapLayout>())
+{
+    setObjectName(QStringLiteral("treemap"));
+    setMouseTracking(true);
+    setFocusPolicy(Qt::ClickFocus);
+    setMinimumSize(100, 100);
+    m_pool->setMaxThreadCount(1);
+
+    m_actZoomOut = new QAction(style()->standardIcon(QStyle::SP_ArrowUp), QStringLiteral("Zoom out"), this);
+    m_actZoomOut->setStatusTip(QStringLiteral("Shows the folder above the one shown in the treemap."));
+    m_actZoomOut->setToolTip(QStringLiteral("Zoom out (Backspace)"));
+    m_actZoomOut->setShortcut(QKeySequence(Qt::Key_Backspace));
+    m_actZoomOut->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(m_actZoomOut);
+    connect(m_actZoomOut, &QAction::triggered, this, [this] { ZoomOut(); });
+    m_btnZoomOut = new QToolButton(this);
+    m_btnZoomOut->setObjectName(QStringLiteral("treemapZoomOut"));
+    m_btnZoomOut->setDefaultAction(m_actZoomOut);
+    m_btnZoomOut->setAutoRaise(true);
+    m_lblPath = new QLabel(this);
+    m_lblPath->setObjectName(QStringLiteral("treemapPath"));
+    m_lblPath->setTextFormat(Qt::PlainText);
+
+    m_relayoutTimer.setSingleShot(true);
+    m_relayoutTimer.setInterval(kResizeDelayMs);
+    connect(&m_relayoutTimer, &QTimer::timeout, this, &CTreemapView::Relayout);
+    UpdateHeader();
+}
+
+CTreemapView::~CTreemapView()
+{
+    if (m_pCancel)
+        m_pCancel->store(true);
+    m_pool->waitForDone();
+}
+
+const tvl::DriveReport* CTreemapView::ShownReport() const
+{
+    const CTovalineDoc* doc = GetDocument();
+    if (!doc || doc->IsBusy() || m_nDrive < 0 || m_nDrive >= static_cast<int>(doc->m_pDriveReports.size()))
+        return nullptr;
+    return doc->m_pDriveReports[static_cast<std::size_t>(m_nDrive)].get();
+}
+
+void CTreemapView::OnUpdate(CView*, int lHint)
+{
+    CTovalineDoc* doc = GetDocument();
+    // Where the document's selected folder lies: drive index and list position.
+    int nDrive = -1, nPos = -1;
+    if (doc && !doc->IsBusy()) {
+        for (std::size_t d = 0; d < doc->m_pDriveReports.size() && nPos < 0; ++d) {
+            const tvl::DriveReport* r = doc->m_pDriveReports[d].get();
+            if (!r)
+                continue;
+            if (nDrive < 0 && r->nFolders > 0)
+                nDrive = static_cast<int>(d), nPos = doc->m_pSelectedFolder ? -1 : 0;
+            if (!doc->m_pSelectedFolder)
+                continue;
+            const auto& list = r->Folders();
+            const auto it = std::find(list.begin(), list.end(), doc->m_pSelectedFolder);
+            if (it != list.end())
+                nDrive = static_cast<int>(d), nPos = static_cast<int>(it - list.begin());
+        }
+        if (nPos < 0 && nDrive >= 0)
+            nPos = 0;
+    }
+    if (lHint == 0) {
+        // A new report: nothing of the old one may be touched again.
+        m_pTree.reset();
+        m_nDrive = -1;
+    }
+    if (lHint == 1 && m_bOwnClick && nDrive == m_nDrive) {
+        m_nSelected = nPos;
+        update();
+        return;
+    }
+    m_nSelected = nPos;
+    ZoomTo(nDrive, nPos);
+}
+
+void CTreemapView::ZoomTo(int nDrive, int nPos)
+{
+    if (nDrive != m_nDrive)
+        m_pTree.reset();
+    m_nDrive = nDrive;
+    m_nRoot = nPos;
+    Relayout();
+}
+
+bool CTreemapView::ZoomOut()
+{
+    if (!m_pTree || m_nRoot < 0 || m_pTree->Parent(m_nRoot) < 0)
+        return false;
+    ZoomTo(m_nDrive, m_pTree->Parent(m_nRoot));
+    return true;
+}
+
+QRect CTreemapView::MapRect() const
+{
+    const int top = m_btnZoomOut->height();
+    const int legend = fontMetrics().height() + 6;
+    return QRect(0, top, width(), std::max(0, height() - top - legend));
+}
+
+void CTreemapView::Relayout()
+{
+    m_relayoutTimer.stop();
+    ++m_nGeneration;
+    if (m_pCancel)
+        m_pCancel->store(true);
+    m_pCancel.reset();
+    m_nHover = -1;
+    auto layout = std::make_shared<tvl::TreemapLayout>();
+    const tvl::DriveReport* report = ShownReport();
+    const QRect r = MapRect();
+    const qreal dpr = devicePixelRatioF();
+    if (report && isVisible() && !r.isEmpty() && m_nRoot >= 0 && m_nRoot < report->nFolders) {
+        if (!m_pTree)
+            m_pTree = std::make_unique<tvl::TreemapTree>(*report);
+        tvl::TreemapOptions options;
+        options.nWidth = std::max(1, qRound(r.width() * dpr));
+        options.nHeight = std::max(1, qRound(r.height() * dpr));
+        *layout = tvl::LayoutTreemap(*m_pTree, m_nRoot, options);
+    }
+    m_pLayout = layout;
+    UpdateHeader();
+    if (layout->tiles.empty()) {
+        m_image = QImage();
+        m_map = {};
+        update();
+        return;
+    }
+    auto job = std::make_shared<Job>();
+    job->layout = layout;
+    job->nGeneration = m_nGeneration;
+    job->cancel = m_pCancel = std::make_shared<std::atomic<bool>>(false);
+    job->dpr = dpr;
+    QPointer<CTreemapView> self(this);
+    m_pool->start([job, self] {
+        tvl::RgbImage rgb;
+        if (!tvl::RenderTreemap(*job->layout, rgb, job->cancel.get(), &job->map))
+            return;
+        job->image = QImage(rgb.nWidth, rgb.nHeight, QImage::Format_RGB888);
+        for (int y = 0; y < rgb.nHeight; ++y)
+            std::memcpy(job->image.scanLine(y), rgb.Row(y), std::size_t(rgb.nWidth) * 3);
+        job->image.setDevicePixelRatio(job->dpr);
+        QMetaObject::invokeMethod(
+            self.data(), [job, self] { if (self) self->OnPictureDone(job); }, Qt::QueuedConnection);
+    });
+    update();
+}
+
+void CTreemapView::OnPictureDone(std::shared_ptr<Job> job)
+{
+    if (job->nGeneration != m_nGeneration)
+        return; // a newer layout is on its way
+    m_image = std::move(job->image);
+    m_map = std::move(job->map);
+    m_nImageGeneration = job->nGeneration;
+    update();
+}
+
+void CTreemapView::UpdateHeader()
+{
+    const tvl::DriveReport* report = ShownReport();
+    const bool bShown = report && m_nRoot >= 0 && m_nRoot < report->nFolders;
+    m_actZoomOut->setEnabled(bShown && m_pTree && m_pTree->Parent(m_nRoot) >= 0);
+    if (!bShown) {
+        m_lblPath->setText(QString());
+        return;
+    }
+    const tvl::FolderRecord* f = report->GetFolder(m_nRoot);
+    m_lblPath->setText(ToQString(f->strPath) + QStringLiteral("  ") + ToQString(tvl::FormatSize(f->nSpaceWithSubs)));
+}
+
+void CTreemapView::resizeEvent(QResizeEvent* event)
+{
+    CView::resizeEvent(event);
+    const int h = m_btnZoomOut->sizeHint().height();
+    m_btnZoomOut->setGeometry(0, 0, m_btnZoomOut->sizeHint().width(), h);
+    m_lblPath->setGeometry(m_btnZoomOut->width() + 4, 0, std::max(0, width() - m_btnZoomOut->width() - 8), h);
+    // The old picture is stretched until the new one is there.
+    m_relayoutTimer.start();
+}
+
+void CTreemapView::showEvent(QShowEvent* event)
+{
+    CView::showEvent(event);
+    if (m_pLayout->tiles.empty())
+        m_relayoutTimer.start();
+}
+
+QRectF CTreemapView::TileRect(int nTile) const
+{
+    const tvl::TreemapTile& t = m_pLayout->tiles[static_cast<std::size_t>(nTile)];
+    const QRect r = MapRect();
+    const qreal sx = m_pLayout->nWidth > 0 ? r.width() / qreal(m_pLayout->nWidth) : 1.0;
+    const qreal sy = m_pLayout->nHeight > 0 ? r.height() / qreal(m_pLayout->nHeight) : 1.0;
+    return QRectF(r.left() + t.x0 * sx, r.top() + t.y0 * sy, (t.x1 - t.x0) * sx, (t.y1 - t.y0) * sy);
+}
+
+void CTreemapView::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    const QRect r = MapRect();
+    const tvl::Rgb bg = tvl::kTreemapBackground;
+    p.fillRect(r, QColor(bg.r, bg.g, bg.b));
+    if (!m_image.isNull())
+        p.drawImage(QRectF(r), m_image, QRectF(m_image.rect()));
+    if (m_pLayout->tiles.empty()) {
+        p.setPen(Qt::white);
+        p.drawText(r, Qt::AlignCenter, ShownReport() ? QStringLiteral("Nothing to show: 0 bytes") : QString());
+    } else if (m_image.isNull()) {
+        p.setPen(Qt::white);
+        p.drawText(r, Qt::AlignCenter, QStringLiteral("Drawing ..."));
+    }
+    // The selected folder, or the nearest folder above it that has a tile.
+    if (m_pTree && m_nSelected >= 0 && !m_pLayout->tiles.empty()) {
+        int tile = -1;
+        for (int f = m_nSelected; f >= 0 && tile < 0; f = m_pTree->Parent(f))
+            tile = m_pLayout->TileOfFolder(f);
+        if (tile > 0) {
+            const QRectF t = TileRect(tile).adjusted(1, 1, -1, -1);
+            p.setPen(QPen(Qt::black, 3));
+            p.drawRect(t);
+            p.setPen(QPen(Qt::white, 1));
+            p.drawRect(t);
+        }
+    }
+    DrawLegend(p, QRect(0, r.bottom() + 1, width(), height() - r.bottom() - 1));
+}
+
+void CTreemapView::DrawLegend(QPainter& p, const QRect& r) const
+{
+    p.fillRect(r, palette().window());
+    const QFontMetrics fm = fontMetrics();
+    const int box = fm.height() - 4;
+    int x = r.left() + 4;
+    for (const tvl::TreemapLegendEntry& e : m_pLayout->legend) {
+        const QString label = ToQString(e.strLabel);
+        const int w = box + 4 + fm.horizontalAdvance(label) + 12;
+        if (x + w > r.right())
+            break;
+        const tvl::Rgb c = tvl::TreemapColour(e.nColour);
+        const QRect sq(x, r.top() + (r.height() - box) / 2, box, box);
+        p.fillRect(sq, QColor(c.r, c.g, c.b));
+        p.setPen(palette().color(QPalette::WindowText));
+        p.drawRect(sq.adjusted(0, 0, -1, -1));
+        p.drawText(QRect(x + box + 4, r.top(), w, r.height()), Qt::AlignLeft | Qt::AlignVCenter, label);
+        x += w;
+    }
+}
+
+int CTreemapView::TileAt(const QPoint& pos) const
+{
+    const QRect r = MapRect();
+    if (m_pLayout->tiles.empty() || !r.contains(pos))
+        return -1;
+    const qreal fx = (pos.x() - r.left() + 0.5) * m_pLayout->nWidth / qreal(r.width());
+    const qreal fy = (pos.y() - r.top() + 0.5) * m_pLayout->nHeight / qreal(r.height());
+    // The picture's pixel map answers at once; until it is there, the layout does.
+    if (PictureReady() && m_map.nWidth == m_pLayout->nWidth && m_map.nHeight == m_pLayout->nHeight)
+        return m_map.TileAt(static_cast<int>(fx), static_cast<int>(fy));
+    return m_pLayout->HitTest(fx, fy);
+}
+
+int CTreemapView::FolderOfTile(int nTile) const
+{
+    const int f = m_pLayout->FolderTileOf(nTile);
+    return f < 0 ? -1 : m_pLayout->tiles[static_cast<std::size_t>(f)].nFolder;
+}
+
+QPoint CTreemapView::FolderPoint(int nPos) const
+{
+    const int tile = m_pLayout->TileOfFolder(nPos);
+    if (tile < 0)
+        return {-1, -1};
+    return TileRect(tile).center().toPoint();
+}
+
+QString CTreemapView::TileText(const QPoint& pos) const
+{
+    const int tile = TileAt(pos);
+    const tvl::DriveReport* report = ShownReport();
+    if (tile < 0 || !report)
+        return {};
+    const tvl::TreemapTile& t = m_pLayout->tiles[static_cast<std::size_t>(tile)];
+    const tvl::FolderRecord* f = report->GetFolder(t.nFolder);
+    if (!f)
+        return {};
+    QString text = ToQString(f->strPath);
+    switch (t.kind) {
+    case tvl::TileKind::Folder: break;
+    case tvl::TileKind::OwnFiles: text += QStringLiteral(" (files in this folder)"); break;
+    case tvl::TileKind::Rest: text += QStringLiteral(" (small items)"); break;
+    case tvl::TileKind::File:
+        if (t.nFile >= 0 && t.nFile < static_cast<int>(f->files.size()))
+            text += ToQString(f->files[static_cast<std::size_t>(t.nFile)].strName);
+        break;
+    }
+    return text + QStringLiteral("  ") + ToQString(tvl::FormatSize(t.nSize)) + QStringLiteral(" bytes");
+}
+
+void CTreemapView::ShowStatus(const QString& text)
+{
+    QStatusTipEvent tip(text);
+    QCoreApplication::sendEvent(this, &tip);
+}
+
+void CTreemapView::mouseMoveEvent(QMouseEvent* event)
+{
+    const int tile = TileAt(event->position().toPoint());
+    if (tile != m_nHover) {
+        m_nHover = tile;
+        ShowStatus(TileText(event->position().toPoint()));
+    }
+    CView::mouseMoveEvent(event);
+}
+
+void CTreemapView::leaveEvent(QEvent* event)
+{
+    m_nHover = -1;
+    ShowStatus(QString());
+    CView::leaveEvent(event);
+}
+
+bool CTreemapView::event(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        QString text = TileText(help->pos());
+        if (!text.isEmpty()) {
+            const int tile = TileAt(help->pos());
+            const std::uint8_t colour = m_pLayout->tiles[static_cast<std::size_t>(tile)].nColour;
+            for (const tvl::TreemapLegendEntry& e : m_pLayout->legend)
+                if (e.nColour == colour) {
+                    text += (m_pLayout->bByExtension ? QStringLiteral("\nColour: file type ")
+                                                     : QStringLiteral("\nColour: in ")) +
+                            ToQString(e.strLabel);
+                    break;
+                }
+            QToolTip::showText(help->globalPos(), text, this);
+        } else {
+            QToolTip::hideText();
+            event->ignore();
+        }
+        return true;
+    }
+    return CView::event(event);
+}
+
+void CTreemapView::mousePressEvent(QMouseEvent* event)
+{
+    CView::mousePressEvent(event);
+    const tvl::DriveReport* report = ShownReport();
+    const int folder = FolderOfTile(TileAt(event->position().toPoint()));
+    if (event->button() != Qt::LeftButton || !report || folder < 0)
+        return;
+    m_nSelected = folder;
+    update();
+    m_bOwnClick = true;
+    emit folderClicked(report->GetFolder(folder));
+    m_bOwnClick = false;
+}
+
+void CTreemapView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    const int folder = FolderOfTile(TileAt(event->position().toPoint()));
+    if (event->button() == Qt::LeftButton && folder >= 0 && folder != m_nRoot)
+        ZoomTo(m_nDrive, folder);
+}
