@@ -246,7 +246,8 @@ void CMainFrame::CreateClient()
     m_wndSplitter->setStretchFactor(1, 1);
     connect(m_actTreemap, &QAction::toggled, this, [this](bool bVisible) {
         m_pTreemapView->setVisible(bVisible);
-        ApplyPaneSizes();
+        // Once the splitter has taken the pane (and its handle) in or out.
+        QTimer::singleShot(0, this, &CMainFrame::ApplyPaneSizes);
     });
     connect(m_pTreemapView, &CTreemapView::folderClicked, this,
             [this](tvl::FolderRecord* pFolder) { m_pDiscView->SelectFolder(pFolder); });

@@ -406,7 +406,13 @@ void CTreemapView::mousePressEvent(QMouseEvent* event)
 
 void CTreemapView::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    const int folder = FolderOfTile(TileAt(event->position().toPoint()));
-    if (event->button() == Qt::LeftButton && folder >= 0 && folder != m_nRoot)
-        ZoomTo(m_nDrive, folder);
+    // One level down: the folder right below the shown one on the way to the tile.
+    int tile = TileAt(event->position().toPoint());
+    while (tile > 0 && m_pLayout->tiles[static_cast<std::size_t>(tile)].nParent > 0)
+        tile = m_pLayout->tiles[static_cast<std::size_t>(tile)].nParent;
+    if (event->button() != Qt::LeftButton || tile <= 0)
+        return;
+    const tvl::TreemapTile& t = m_pLayout->tiles[static_cast<std::size_t>(tile)];
+    if (t.kind == tvl::TileKind::Folder)
+        ZoomTo(m_nDrive, t.nFolder);
 }

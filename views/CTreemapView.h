@@ -4,8 +4,9 @@
 //
 // Hover shows a tile's path and size in the status bar and a tool tip; a click selects
 // the tile's folder (through folderClicked, which the frame passes to the folder
-// view); a double-click zooms into a folder, Backspace or the "Zoom out" button goes
-// one level up. The selected folder is outlined.
+// view); a double-click zooms one level in (into the folder right below the shown one
+// that holds the tile), Backspace or the "Zoom out" button one level out. The selected
+// folder is outlined.
 //
 // The layout is made on the user-interface thread (it reads the report, which only
 // this thread may do, and its cost follows the pixels); the picture is drawn on a
