@@ -123,16 +123,53 @@ void CTreemapView::ZoomTo(int nDrive, int nPos)
 {
     if (nDrive != m_nDrive)
         m_pTree.reset();
+    m_zoomedFrom.clear();
     m_nDrive = nDrive;
     m_nRoot = nPos;
     Relayout();
+}
+
+void CTreemapView::ZoomIn(int nPos)
+{
+    const int tile = m_pLayout->TileOfFolder(nPos);
+    QImage preview;
+    if (PictureReady() && tile > 0) {
+        m_zoomedFrom.push_back({m_nRoot, m_pLayout, m_image, m_map});
+        if (m_zoomedFrom.size() > kZoomMemory)
+            m_zoomedFrom.erase(m_zoomedFrom.begin());
+        const tvl::TreemapTile& t = m_pLayout->tiles[static_cast<std::size_t>(tile)];
+        preview = m_image.copy(QRect(QPoint(int(t.x0), int(t.y0)), QPoint(int(t.x1) - 1, int(t.y1) - 1)));
+    }
+    m_nRoot = nPos;
+    Relayout();
+    if (!preview.isNull() && !PictureReady())
+        m_image = preview;
 }
 
 bool CTreemapView::ZoomOut()
 {
     if (!m_pTree || m_nRoot < 0 || m_pTree->Parent(m_nRoot) < 0)
         return false;
-    ZoomTo(m_nDrive, m_pTree->Parent(m_nRoot));
+    const int parent = m_pTree->Parent(m_nRoot);
+    if (m_zoomedFrom.empty() || m_zoomedFrom.back().nRoot != parent ||
+        m_zoomedFrom.back().map.nWidth != m_map.nWidth || m_zoomedFrom.back().map.nHeight != m_map.nHeight) {
+        ZoomTo(m_nDrive, parent);
+        return true;
+    }
+    // The picture it was zoomed in from is still right: no new layout.
+    Shown back = std::move(m_zoomedFrom.back());
+    m_zoomedFrom.pop_back();
+    if (m_pCancel)
+        m_pCancel->store(true);
+    m_pCancel.reset();
+    m_nRoot = parent;
+    m_pLayout = std::move(back.layout);
+    m_image = std::move(back.image);
+    m_map = std::move(back.map);
+    m_nImageGeneration = ++m_nGeneration;
+    m_nHover = -1;
+    UpdateHeader();
+    update();
     return true;
 }
 
@@ -221,6 +258,7 @@ void CTreemapView::resizeEvent(QResizeEvent* event)
     m_btnZoomOut->setGeometry(0, 0, m_btnZoomOut->sizeHint().width(), h);
     m_lblPath->setGeometry(m_btnZoomOut->width() + 4, 0, std::max(0, width() - m_btnZoomOut->width() - 8), h);
     // The old picture is stretched until the new one is there.
+    m_zoomedFrom.clear();
     m_relayoutTimer.start();
 }
 
@@ -375,9 +413,7 @@ bool CTreemapView::event(QEvent* event)
             const std::uint8_t colour = m_pLayout->tiles[static_cast<std::size_t>(tile)].nColour;
             for (const tvl::TreemapLegendEntry& e : m_pLayout->legend)
                 if (e.nColour == colour) {
-                    text += (m_pLayout->bByExtension ? QStringLiteral("\nColour: file type ")
-                                                     : QStringLiteral("\nColour: in ")) +
-                            ToQString(e.strLabel);
+                    text += QStringLiteral("\nColour: ") + ToQString(e.strLabel);
                     break;
                 }
             QToolTip::showText(help->globalPos(), text, this);
@@ -414,5 +450,5 @@ void CTreemapView::mouseDoubleClickEvent(QMouseEvent* event)
         return;
     const tvl::TreemapTile& t = m_pLayout->tiles[static_cast<std::size_t>(tile)];
     if (t.kind == tvl::TileKind::Folder)
-        ZoomTo(m_nDrive, t.nFolder);
+        ZoomIn(t.nFolder);
 }

@@ -47,7 +47,13 @@ public:
 
     // Shows the subtree of the folder at list position nPos of drive report nDrive.
     void ZoomTo(int nDrive, int nPos);
-    // Shows the parent of the shown folder; false at a drive's root or with nothing shown.
+    // Shows the folder at list position nPos of the shown drive, which lies inside
+    // the shown folder. Until its picture is there, the part of the present picture
+    // that shows the folder is stretched over the pane; the present picture is kept
+    // for the way back.
+    void ZoomIn(int nPos);
+    // Shows the parent of the shown folder (at once when it was zoomed in from there
+    // and the size has not changed); false at a drive's root or with nothing shown.
     bool ZoomOut();
 
     int ShownDrive() const { return m_nDrive; }
@@ -113,4 +119,14 @@ private:
     std::uint64_t m_nImageGeneration = 0; // of m_image
     std::shared_ptr<std::atomic<bool>> m_pCancel; // of the picture being drawn
     int m_nHover = -1;
+
+    // The pictures zoomed in from, innermost last, for an immediate way back.
+    struct Shown {
+        int nRoot = -1;
+        std::shared_ptr<const tvl::TreemapLayout> layout;
+        QImage image;
+        tvl::TreemapPixelMap map;
+    };
+    static constexpr std::size_t kZoomMemory = 4; // about 11 MB each at 1600x1000
+    std::vector<Shown> m_zoomedFrom;
 };

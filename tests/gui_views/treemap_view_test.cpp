@@ -85,9 +85,14 @@ private slots:
         QVERIFY(map->ZoomOutAction()->isEnabled());
         QTest::mouseDClick(map, Qt::LeftButton, {}, map->FolderPoint(2));
         QCOMPARE(map->ShownFolder(), 2);
+        QTRY_VERIFY(map->PictureReady());
         map->setFocus();
         QTest::keyClick(map, Qt::Key_Backspace);
         QCOMPARE(map->ShownFolder(), 1);
+        // The way back shows the picture it came from, at once.
+        QVERIFY(map->PictureReady());
+        QCOMPARE(map->Layout().tiles[0].nSize, 7000);
+        QCOMPARE(map->TileText(map->FolderPoint(2)), QString("C:\\a\\inner\\  6.000 bytes"));
         map->ZoomOutAction()->trigger(); // the tool button's action
         QCOMPARE(map->ShownFolder(), 0);
         QVERIFY(!map->ZoomOut()); // the drive's root has nothing above it
