@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <tuple>
 #include <filesystem>
 #include <zlib.h>
 
@@ -229,7 +230,12 @@ TEST(TreemapLayout, SameReportGivesTheSameLayout)
     b.Sum();
     const TreemapLayout one = Layout(b.r), two = Layout(b.r);
     ASSERT_EQ(one.tiles.size(), two.tiles.size());
-    EXPECT_EQ(std::memcmp(one.tiles.data(), two.tiles.data(), one.tiles.size() * sizeof(TreemapTile)), 0);
+    auto fields = [](const TreemapTile& t) {
+        return std::make_tuple(t.x0, t.y0, t.x1, t.y1, t.nSize, t.nParent, t.nFirstChild, t.nChildren, t.nFolder,
+                               t.nFile, t.nDepth, t.kind, t.nColour);
+    };
+    for (std::size_t i = 0; i < one.tiles.size(); ++i)
+        ASSERT_EQ(fields(one.tiles[i]), fields(two.tiles[i])) << i;
     ASSERT_EQ(one.legend.size(), two.legend.size());
     for (std::size_t i = 0; i < one.legend.size(); ++i)
         EXPECT_EQ(one.legend[i].strLabel, two.legend[i].strLabel);
