@@ -283,6 +283,13 @@ void SortLegend(std::vector<TreemapLegendEntry>& legend)
     });
 }
 
+// Legend sums of a damaged report may exceed what 64 bits hold: they stop at the top.
+void AddBytes(std::int64_t& sum, std::int64_t n)
+{
+    if (__builtin_add_overflow(sum, n, &sum))
+        sum = std::numeric_limits<std::int64_t>::max();
+}
+
 bool IsLeaf(const TreemapTile& t) { return t.nChildren == 0; }
 
 // Colours by extension: the kColourCount extensions with the most bytes among the
@@ -296,7 +303,7 @@ void ColourByExtension(TreemapLayout& L, const std::vector<FolderRecord*>& folde
         if (t.kind != TileKind::File)
             continue;
         ext[i] = FileExtension(folders[static_cast<std::size_t>(t.nFolder)]->files[static_cast<std::size_t>(t.nFile)].strName);
-        bytes[ext[i]] += t.nSize;
+        AddBytes(bytes[ext[i]], t.nSize);
     }
     std::vector<TreemapLegendEntry> all;
     for (const auto& [e, n] : bytes)
@@ -309,7 +316,7 @@ void ColourByExtension(TreemapLayout& L, const std::vector<FolderRecord*>& folde
             all[k].nColour = static_cast<std::uint8_t>(k);
             colourOf[all[k].strLabel] = all[k].nColour;
         } else {
-            other += all[k].nBytes;
+            AddBytes(other, all[k].nBytes);
         }
     }
     for (std::size_t i = 0; i < L.tiles.size(); ++i) {
@@ -320,7 +327,7 @@ void ColourByExtension(TreemapLayout& L, const std::vector<FolderRecord*>& folde
         } else {
             t.nColour = kColourUndivided;
             if (IsLeaf(t))
-                undivided += t.nSize;
+                AddBytes(undivided, t.nSize);
         }
     }
     all.resize(std::min<std::size_t>(all.size(), kColourCount));
@@ -346,7 +353,7 @@ void ColourByTopLevel(TreemapLayout& L, const std::vector<FolderRecord*>& folder
         const bool bOwn = t.kind == TileKind::Rest || k >= kColourCount;
         t.nColour = bOwn ? kColourOther : static_cast<std::uint8_t>(k);
         if (bOwn) {
-            other += t.nSize;
+            AddBytes(other, t.nSize);
             continue;
         }
         std::string label = t.kind == TileKind::Folder ? FolderNameOf(folders[static_cast<std::size_t>(t.nFolder)]->strPath)

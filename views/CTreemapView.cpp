@@ -83,28 +83,30 @@ const tvl::DriveReport* CTreemapView::ShownReport() const
     return doc->m_pDriveReports[static_cast<std::size_t>(m_nDrive)].get();
 }
 
+// Where the document's selected folder lies (drive index and list position); without
+// a selection, or one that is in no drive, the root of the first drive with folders.
+// (-1, -1) when there is nothing to show. A linear search: once per selection change.
+static std::pair<int, int> SelectedPlace(const CTovalineDoc& doc)
+{
+    std::pair<int, int> first{-1, -1};
+    for (std::size_t d = 0; d < doc.m_pDriveReports.size(); ++d) {
+        const tvl::DriveReport* r = doc.m_pDriveReports[d].get();
+        if (!r || r->nFolders == 0)
+            continue;
+        if (first.first < 0)
+            first = {static_cast<int>(d), 0};
+        const auto& list = r->Folders();
+        const auto it = doc.m_pSelectedFolder ? std::find(list.begin(), list.end(), doc.m_pSelectedFolder) : list.end();
+        if (it != list.end())
+            return {static_cast<int>(d), static_cast<int>(it - list.begin())};
+    }
+    return first;
+}
+
 void CTreemapView::OnUpdate(CView*, int lHint)
 {
-    CTovalineDoc* doc = GetDocument();
-    // Where the document's selected folder lies: drive index and list position.
-    int nDrive = -1, nPos = -1;
-    if (doc && !doc->IsBusy()) {
-        for (std::size_t d = 0; d < doc->m_pDriveReports.size() && nPos < 0; ++d) {
-            const tvl::DriveReport* r = doc->m_pDriveReports[d].get();
-            if (!r)
-                continue;
-            if (nDrive < 0 && r->nFolders > 0)
-                nDrive = static_cast<int>(d), nPos = doc->m_pSelectedFolder ? -1 : 0;
-            if (!doc->m_pSelectedFolder)
-                continue;
-            const auto& list = r->Folders();
-            const auto it = std::find(list.begin(), list.end(), doc->m_pSelectedFolder);
-            if (it != list.end())
-                nDrive = static_cast<int>(d), nPos = static_cast<int>(it - list.begin());
-        }
-        if (nPos < 0 && nDrive >= 0)
-            nPos = 0;
-    }
+    const CTovalineDoc* doc = GetDocument();
+    const auto [nDrive, nPos] = doc && !doc->IsBusy() ? SelectedPlace(*doc) : std::pair<int, int>{-1, -1};
     if (lHint == 0) {
         // A new report: nothing of the old one may be touched again.
         m_pTree.reset();

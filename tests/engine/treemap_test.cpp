@@ -306,6 +306,9 @@ TEST(TreemapLayout, DamagedSumsAndLevelsDrawInsideTheirParents)
     b.Root().nSpaceWithoutSubs = std::numeric_limits<std::int64_t>::max();
     b.Add(b.Root(), "huge", std::numeric_limits<std::int64_t>::max()).nSpaceWithSubs =
         std::numeric_limits<std::int64_t>::max();
+    // Files whose sizes overflow any sum: the legend's sums stop at the top.
+    b.Root().files.push_back({"a.bin", std::numeric_limits<std::int64_t>::max()});
+    b.Root().files.push_back({"b.bin", std::numeric_limits<std::int64_t>::max()});
     // Levels a file might hold: a jump down and back, a negative one.
     b.r.AppendFolder("C:\\jump\\", &b.Root(), 5).nSpaceWithSubs = 77;
     b.r.AppendFolder("C:\\neg\\", &b.Root(), -3).nSpaceWithSubs = 66;
