@@ -16,7 +16,18 @@
 // and the average aspect ratio of the squarified and the slice-and-dice layout.
 //
 //   tvl-bench-treemap [RUNS] [WIDTHxHEIGHT]
+//   tvl-bench-treemap --write FILE.tvl     writes the report, to look at it in the desktop
+//   tvl-bench-treemap --aspect FILE.tvl    average aspect ratios of the first drive of a
+//                                          report (all tiles, and tiles of at least two
+//                                          pixels a side), squarified and slice-and-dice
 #include "Report.h"
+#include "DriveMap.h"
+#include "FileSystem.h"
+#include "MessagePump.h"
+#include "Messages.h"
+#include "Progress.h"
+#include "ReportDocument.h"
+#include "ReportFile.h"
 #include "TreemapLayout.h"
 #include "TreemapRender.h"
 
@@ -26,6 +37,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -96,22 +108,72 @@ double Median(std::vector<double> v)
     return v[v.size() / 2];
 }
 
-double AverageAspect(const tvl::TreemapLayout& L)
+// Over the tiles whose shorter side is at least minSide pixels (and not empty).
+double AverageAspect(const tvl::TreemapLayout& L, double minSide = 0)
 {
     double sum = 0;
     std::size_t n = 0;
     for (std::size_t i = 1; i < L.tiles.size(); ++i) {
         const double w = L.tiles[i].Width(), h = L.tiles[i].Height();
-        if (w > 0 && h > 0)
+        if (w > 0 && h > 0 && std::min(w, h) >= minSide)
             sum += std::max(w / h, h / w), ++n;
     }
     return n ? sum / double(n) : 0;
 }
 
+int Aspect(const char* path)
+{
+    tvl::RecordingMessageSink messages;
+    tvl::NullStepProgress quiet;
+    tvl::MessagePump pump;
+    tvl::DriveMap noDrives;
+    tvl::ScanEnvironment env{tvl::RealFileSystem(), noDrives, quiet, messages, pump};
+    tvl::ReportDocument doc(env);
+    if (!doc.OnOpenDocument(path) || doc.m_pDriveReports.empty() || !doc.m_pDriveReports[0]) {
+        std::fprintf(stderr, "cannot read %s\n", path);
+        return 1;
+    }
+    const tvl::TreemapTree tree(*doc.m_pDriveReports[0]);
+    tvl::TreemapOptions options;
+    for (bool squarify : {true, false}) {
+        options.bSquarify = squarify;
+        const tvl::TreemapLayout L = tvl::LayoutTreemap(tree, 0, options);
+        std::printf("%-15s %zu tiles: average aspect ratio %.2f, of tiles at least 2 px a side %.2f\n",
+                    squarify ? "squarified" : "slice-and-dice", L.tiles.size(), AverageAspect(L),
+                    AverageAspect(L, 2.0));
+    }
+    return 0;
+}
+
 } // namespace
+
+// Writes the report as a .tvl file.
+int Write(const char* path)
+{
+    std::vector<std::unique_ptr<tvl::DriveReport>> drives;
+    drives.push_back(std::make_unique<tvl::DriveReport>());
+    BuildReport(*drives.back());
+    int nDrives = 1;
+    bool bRanking = false;
+    std::vector<tvl::RankEntry> none;
+    std::string bytes;
+    tvl::ReportWriter out(bytes);
+    tvl::WriteReport(out, tvl::ReportContent{drives, nDrives, bRanking, none});
+    std::FILE* f = std::fopen(path, "wb");
+    const bool ok = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    if (f)
+        std::fclose(f);
+    if (!ok)
+        std::fprintf(stderr, "cannot write %s\n", path);
+    return ok ? 0 : 1;
+}
 
 int main(int argc, char** argv)
 {
+    if (argc == 3 && std::string(argv[1]) == "--write")
+        return Write(argv[2]);
+    if (argc == 3 && std::string(argv[1]) == "--aspect")
+        return Aspect(argv[2]);
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 7;
     int width = 1600, height = 1000;
     if (argc > 2 && std::sscanf(argv[2], "%dx%d", &width, &height) != 2) {
