@@ -139,7 +139,8 @@ int RunTreemap(const TreemapCommandOptions& options, std::ostream& out, std::ost
     layoutOptions.nWidth = options.nWidth;
     layoutOptions.nHeight = options.nHeight;
     const TreemapTree tree(*place.drive);
-    const TreemapLayout layout = LayoutTreemap(tree, place.nPos, layoutOptions);
+    TreemapLayout layout = LayoutTreemap(tree, place.nPos, layoutOptions);
+    NameTreemapLegend(layout, *place.drive);
     RgbImage image;
     RenderTreemap(layout, image);
     std::string error;

@@ -10,30 +10,47 @@
 
 namespace tvl {
 
-TreemapTree::TreemapTree(const DriveReport& drive) : m_drive(drive)
+TreemapTree::TreemapTree(const DriveReport& drive) : m_cDrive(drive.cDrive), m_bNames(drive.bStoreFileNames)
 {
     const auto& folders = drive.Folders();
-    const std::int32_t n = static_cast<std::int32_t>(folders.size());
-    m_subtreeEnd.assign(folders.size(), n);
-    m_parent.assign(folders.size(), -1);
-    m_withSubs.resize(folders.size());
-    m_withoutSubs.resize(folders.size());
-    // The open folders, innermost last: a record closes every open folder whose
-    // level is not smaller than its own.
-    std::vector<std::int32_t> open;
-    for (std::int32_t i = 0; i < n; ++i) {
-        const FolderRecord& f = *folders[static_cast<std::size_t>(i)];
-        m_withSubs[static_cast<std::size_t>(i)] = f.nSpaceWithSubs;
-        m_withoutSubs[static_cast<std::size_t>(i)] = f.nSpaceWithoutSubs;
-        const std::int32_t level = f.nLevel;
-        while (!open.empty() && folders[static_cast<std::size_t>(open.back())]->nLevel >= level) {
-            m_subtreeEnd[static_cast<std::size_t>(open.back())] = i;
+    const std::size_t n = folders.size();
+    m_subtreeEnd.assign(n, static_cast<std::int32_t>(n));
+    m_parent.assign(n, -1);
+    m_withSubs.resize(n);
+    m_withoutSubs.resize(n);
+    // The open folders with their levels, innermost last: a record closes every open
+    // folder whose level is not smaller than its own.
+    std::vector<std::pair<std::int32_t, std::int32_t>> open;
+    for (std::size_t i = 0; i < n; ++i) {
+        const FolderRecord& f = *folders[i];
+        m_withSubs[i] = f.nSpaceWithSubs;
+        m_withoutSubs[i] = f.nSpaceWithoutSubs;
+        while (!open.empty() && open.back().second >= f.nLevel) {
+            m_subtreeEnd[static_cast<std::size_t>(open.back().first)] = static_cast<std::int32_t>(i);
             open.pop_back();
         }
         if (!open.empty())
-            m_parent[static_cast<std::size_t>(i)] = open.back();
-        open.push_back(i);
+            m_parent[i] = open.back().first;
+        open.emplace_back(static_cast<std::int32_t>(i), f.nLevel);
     }
+    if (!m_bNames)
+        return;
+    m_fileFirst.resize(n + 1);
+    std::size_t files = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        m_fileFirst[i] = files, files += folders[i]->files.size();
+    m_fileFirst[n] = files;
+    m_fileSize.reserve(files);
+    m_fileExt.reserve(files);
+    std::unordered_map<std::string, std::uint32_t> ids;
+    for (const FolderRecord* f : folders)
+        for (const FileEntry& e : f->files) {
+            auto [it, bNew] = ids.try_emplace(FileExtension(e.strName), static_cast<std::uint32_t>(m_extensions.size()));
+            if (bNew)
+                m_extensions.push_back(it->first);
+            m_fileSize.push_back(e.nSize);
+            m_fileExt.push_back(it->second);
+        }
 }
 
 namespace {
@@ -130,7 +147,7 @@ void SliceAndDice(Rect r, const double* areas, std::size_t n, Rect* out, bool bA
 class Layouter {
 public:
     Layouter(const TreemapTree& tree, const TreemapOptions& options, TreemapLayout& out)
-        : m_tree(tree), m_folders(tree.Drive().Folders()), m_options(options), m_out(out)
+        : m_tree(tree), m_options(options), m_out(out)
     {
     }
 
@@ -143,7 +160,6 @@ private:
     bool Cancelled() const { return m_options.pCancel && m_options.pCancel->load(std::memory_order_relaxed); }
 
     const TreemapTree& m_tree;
-    const std::vector<FolderRecord*>& m_folders;
     const TreemapOptions& m_options;
     TreemapLayout& m_out;
     std::vector<Piece> m_pieces; // scratch, reused for every tile
@@ -153,16 +169,16 @@ private:
 
 void Layouter::GatherFiles(std::int32_t nFolder)
 {
-    const auto& files = m_folders[static_cast<std::size_t>(nFolder)]->files;
-    for (std::size_t f = 0; f < files.size(); ++f)
-        if (files[f].nSize > 0)
-            m_pieces.push_back({double(files[f].nSize), TileKind::File, nFolder, static_cast<std::int32_t>(f)});
+    const int count = m_tree.FileCount(nFolder);
+    for (int f = 0; f < count; ++f)
+        if (const std::int64_t size = m_tree.FileSize(nFolder, f); size > 0)
+            m_pieces.push_back({double(size), TileKind::File, nFolder, f});
 }
 
 void Layouter::GatherPieces(const TreemapTile& t)
 {
     m_pieces.clear();
-    const bool bNames = m_tree.Drive().bStoreFileNames;
+    const bool bNames = m_tree.StoresFileNames();
     if (t.kind == TileKind::OwnFiles) {
         if (bNames)
             GatherFiles(t.nFolder);
@@ -250,10 +266,9 @@ void Layouter::Divide(std::size_t nTile)
 
 bool Layouter::Run(int nRoot)
 {
-    const FolderRecord* root = m_folders[static_cast<std::size_t>(nRoot)];
     TreemapTile t;
     t.x1 = float(m_options.nWidth), t.y1 = float(m_options.nHeight);
-    t.nSize = root->nSpaceWithSubs;
+    t.nSize = m_tree.SpaceWithSubs(nRoot);
     t.nFolder = nRoot;
     m_out.tiles.push_back(t);
     // Tiles are divided in the order they were made (breadth first): the tile list is
@@ -264,7 +279,7 @@ bool Layouter::Run(int nRoot)
         Divide(i);
     }
     // A root folder of 0 bytes gets no tile at all.
-    return m_out.tiles.size() > 1 || std::max(root->nSpaceWithSubs, root->nSpaceWithoutSubs) > 0;
+    return m_out.tiles.size() > 1 || std::max(m_tree.SpaceWithSubs(nRoot), m_tree.SpaceWithoutSubs(nRoot)) > 0;
 }
 
 std::string FolderNameOf(const std::string& strPath)
@@ -294,36 +309,33 @@ bool IsLeaf(const TreemapTile& t) { return t.nChildren == 0; }
 
 // Colours by extension: the kColourCount extensions with the most bytes among the
 // file tiles get a colour each; folders and rest tiles that were not divided are grey.
-void ColourByExtension(TreemapLayout& L, const std::vector<FolderRecord*>& folders)
+void ColourByExtension(TreemapLayout& L, const TreemapTree& tree)
 {
-    std::unordered_map<std::string, std::int64_t> bytes;
-    std::vector<std::string> ext(L.tiles.size());
-    for (std::size_t i = 0; i < L.tiles.size(); ++i) {
-        const TreemapTile& t = L.tiles[i];
-        if (t.kind != TileKind::File)
-            continue;
-        ext[i] = FileExtension(folders[static_cast<std::size_t>(t.nFolder)]->files[static_cast<std::size_t>(t.nFile)].strName);
-        AddBytes(bytes[ext[i]], t.nSize);
-    }
+    const std::vector<std::string>& names = tree.Extensions();
+    std::vector<std::int64_t> bytes(names.size(), 0);
+    for (const TreemapTile& t : L.tiles)
+        if (t.kind == TileKind::File)
+            AddBytes(bytes[tree.FileExtensionId(t.nFolder, t.nFile)], t.nSize);
     std::vector<TreemapLegendEntry> all;
-    for (const auto& [e, n] : bytes)
-        all.push_back({kColourOther, e, n});
+    for (std::size_t e = 0; e < names.size(); ++e)
+        if (bytes[e] > 0)
+            all.push_back({kColourOther, names[e], bytes[e]});
     SortLegend(all);
-    std::unordered_map<std::string, std::uint8_t> colourOf;
+    std::vector<std::uint8_t> colourOf(names.size(), kColourOther);
     std::int64_t other = 0, undivided = 0;
     for (std::size_t k = 0; k < all.size(); ++k) {
-        if (k < kColourCount) {
+        if (k < kColourCount)
             all[k].nColour = static_cast<std::uint8_t>(k);
-            colourOf[all[k].strLabel] = all[k].nColour;
-        } else {
+        else
             AddBytes(other, all[k].nBytes);
-        }
     }
-    for (std::size_t i = 0; i < L.tiles.size(); ++i) {
-        TreemapTile& t = L.tiles[i];
+    for (std::size_t e = 0; e < names.size(); ++e)
+        for (std::size_t k = 0; k < all.size() && k < kColourCount; ++k)
+            if (all[k].strLabel == names[e])
+                colourOf[e] = all[k].nColour;
+    for (TreemapTile& t : L.tiles) {
         if (t.kind == TileKind::File) {
-            auto it = colourOf.find(ext[i]);
-            t.nColour = it == colourOf.end() ? kColourOther : it->second;
+            t.nColour = colourOf[tree.FileExtensionId(t.nFolder, t.nFile)];
         } else {
             t.nColour = kColourUndivided;
             if (IsLeaf(t))
@@ -343,7 +355,7 @@ void ColourByExtension(TreemapLayout& L, const std::vector<FolderRecord*>& folde
 
 // Colours by top-level piece: the root's pieces, largest first, get a colour each,
 // and everything inside a piece takes its colour.
-void ColourByTopLevel(TreemapLayout& L, const std::vector<FolderRecord*>& folders)
+void ColourByTopLevel(TreemapLayout& L)
 {
     TreemapTile& root = L.tiles[0];
     root.nColour = 0;
@@ -356,9 +368,10 @@ void ColourByTopLevel(TreemapLayout& L, const std::vector<FolderRecord*>& folder
             AddBytes(other, t.nSize);
             continue;
         }
-        std::string label = t.kind == TileKind::Folder ? FolderNameOf(folders[static_cast<std::size_t>(t.nFolder)]->strPath)
-                                                       : std::string("(files in this folder)");
-        L.legend.push_back({t.nColour, std::move(label), t.nSize});
+        if (t.kind == TileKind::Folder)
+            L.legend.push_back({t.nColour, std::string(), t.nSize, t.nFolder});
+        else
+            L.legend.push_back({t.nColour, "(files in this folder)", t.nSize});
     }
     if (other > 0)
         L.legend.push_back({kColourOther, "Other", other});
@@ -374,9 +387,9 @@ TreemapLayout LayoutTreemap(const TreemapTree& tree, int nRootFolder, const Tree
     TreemapLayout L;
     L.nWidth = options.nWidth;
     L.nHeight = options.nHeight;
-    L.cDrive = tree.Drive().cDrive;
+    L.cDrive = tree.DriveLetter();
     L.nRootFolder = nRootFolder;
-    L.bByExtension = tree.Drive().bStoreFileNames;
+    L.bByExtension = tree.StoresFileNames();
     if (nRootFolder < 0 || nRootFolder >= tree.Size() || options.nWidth < 1 || options.nHeight < 1)
         return L;
     Layouter layouter(tree, options, L);
@@ -385,10 +398,18 @@ TreemapLayout LayoutTreemap(const TreemapTree& tree, int nRootFolder, const Tree
         return L;
     }
     if (L.bByExtension)
-        ColourByExtension(L, tree.Drive().Folders());
+        ColourByExtension(L, tree);
     else
-        ColourByTopLevel(L, tree.Drive().Folders());
+        ColourByTopLevel(L);
     return L;
+}
+
+void NameTreemapLegend(TreemapLayout& layout, const DriveReport& drive)
+{
+    for (TreemapLegendEntry& e : layout.legend)
+        if (e.nFolder >= 0)
+            if (const FolderRecord* f = drive.GetFolder(e.nFolder))
+                e.strLabel = FolderNameOf(f->strPath);
 }
 
 int TreemapLayout::HitTest(double x, double y) const

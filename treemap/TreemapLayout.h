@@ -29,18 +29,21 @@ namespace tvl {
 
 class DriveReport;
 
-// The folder tree of one drive report as list positions: where each folder's subtree
-// ends. Built once per report in one pass over the levels (a folder's parent is the
-// nearest earlier folder of smaller level, as the reader and the scan leave it), so
-// the children of a folder are found without searching. It also keeps both sizes of
-// every folder side by side (24 bytes a folder in all), so that the layout reads them
-// from one array instead of from records scattered over the heap. The report must
-// outlive it and must not change its folder list or sizes meanwhile.
+// What the layout needs of one drive report, copied out of it: the folder tree as
+// list positions (where each folder's subtree ends, its parent: a folder's parent is
+// the nearest earlier folder of smaller level, as the reader and the scan leave it),
+// both sizes of every folder side by side, and, when the drive stores file names,
+// every file's size and extension. About 24 bytes a folder and 12 a file.
+//
+// Made once per report on the thread that owns the report; afterwards it refers to
+// nothing in the report, so layouts can be made from it on any thread, also after
+// the report is gone.
 class TreemapTree {
 public:
     explicit TreemapTree(const DriveReport& drive);
 
-    const DriveReport& Drive() const { return m_drive; }
+    char DriveLetter() const { return m_cDrive; }
+    bool StoresFileNames() const { return m_bNames; }
     int Size() const { return static_cast<int>(m_subtreeEnd.size()); }
     // The position just after the last folder of the subtree of the folder at nPos.
     int SubtreeEnd(int nPos) const { return m_subtreeEnd[static_cast<std::size_t>(nPos)]; }
@@ -48,13 +51,29 @@ public:
     int Parent(int nPos) const { return m_parent[static_cast<std::size_t>(nPos)]; }
     std::int64_t SpaceWithSubs(int nPos) const { return m_withSubs[static_cast<std::size_t>(nPos)]; }
     std::int64_t SpaceWithoutSubs(int nPos) const { return m_withoutSubs[static_cast<std::size_t>(nPos)]; }
+    // The files of a folder (none without file names): their number, and each one's
+    // size and extension (an index into Extensions()).
+    int FileCount(int nPos) const
+    {
+        return m_bNames ? static_cast<int>(m_fileFirst[std::size_t(nPos) + 1] - m_fileFirst[std::size_t(nPos)]) : 0;
+    }
+    std::int64_t FileSize(int nPos, int nFile) const { return m_fileSize[FileIndex(nPos, nFile)]; }
+    std::uint32_t FileExtensionId(int nPos, int nFile) const { return m_fileExt[FileIndex(nPos, nFile)]; }
+    const std::vector<std::string>& Extensions() const { return m_extensions; }
 
 private:
-    const DriveReport& m_drive;
+    std::size_t FileIndex(int nPos, int nFile) const { return m_fileFirst[std::size_t(nPos)] + std::size_t(nFile); }
+
+    char m_cDrive = 0;
+    bool m_bNames = false;
     std::vector<std::int32_t> m_subtreeEnd;
     std::vector<std::int32_t> m_parent;
     std::vector<std::int64_t> m_withSubs;
     std::vector<std::int64_t> m_withoutSubs;
+    std::vector<std::size_t> m_fileFirst;    // per folder, and one past the last
+    std::vector<std::int64_t> m_fileSize;
+    std::vector<std::uint32_t> m_fileExt;
+    std::vector<std::string> m_extensions;   // as FileExtension gives them
 };
 
 enum class TileKind : std::uint8_t {
@@ -92,6 +111,9 @@ struct TreemapLegendEntry {
     std::uint8_t nColour = kColourOther;
     std::string strLabel;   // ".jpg", "(no extension)", a folder name, "Other", ...
     std::int64_t nBytes = 0; // bytes of the tiles in this colour
+    // The top-level folder the colour stands for (list position), else -1. Its name
+    // is not known to the layout: NameTreemapLegend puts it into strLabel.
+    std::int32_t nFolder = -1;
 };
 
 struct TreemapOptions {
@@ -127,7 +149,12 @@ struct TreemapLayout {
 
 // Lays out the subtree of the folder at list position nRootFolder of tree's drive.
 // An invalid position, a size below 1x1 or a subtree of 0 bytes gives an empty layout.
+// Reads only the tree: may run on any thread.
 TreemapLayout LayoutTreemap(const TreemapTree& tree, int nRootFolder, const TreemapOptions& options);
+
+// Names the legend's folders (the last component of their paths) from the report the
+// layout was made of. On the thread that owns the report.
+void NameTreemapLegend(TreemapLayout& layout, const DriveReport& drive);
 
 // The extension of a file name as the legend names it: from the last '.' on, ASCII
 // letters in lower case; "" when there is none or the name only begins with a dot.

@@ -27,19 +27,23 @@ constexpr int kResizeDelayMs = 80; // a resize lays out again once the size sett
 
 } // namespace
 
-// One picture being drawn: the layout it shows, the generation it belongs to, and
-// the result.
+// One layout and picture being made on the worker: what to lay out, the generation it
+// belongs to, and the result.
 struct CTreemapView::Job {
-    std::shared_ptr<const tvl::TreemapLayout> layout;
+    std::shared_ptr<const tvl::TreemapTree> tree;
+    int nRoot = -1;
+    tvl::TreemapOptions options;
     std::uint64_t nGeneration = 0;
     std::shared_ptr<std::atomic<bool>> cancel;
     qreal dpr = 1.0;
+    std::shared_ptr<tvl::TreemapLayout> layout;
     QImage image;
-    tvl::TreemapPixelMap map;
+    std::shared_ptr<const tvl::TreemapPixelMap> map;
 };
 
 CTreemapView::CTreemapView(QWidget* parent)
-    : CView(parent), m_pool(std::make_unique<QThreadPool>()), m_pLayout(std::make_shared<tvl::TreemapLayout>())
+    : CView(parent), m_pool(std::make_unique<QThreadPool>()), m_pLayout(std::make_shared<tvl::TreemapLayout>()),
+      m_map(std::make_shared<const tvl::TreemapPixelMap>())
 {
     setObjectName(QStringLiteral("treemap"));
     setMouseTracking(true);
@@ -108,9 +112,12 @@ void CTreemapView::OnUpdate(CView*, int lHint)
     const CTovalineDoc* doc = GetDocument();
     const auto [nDrive, nPos] = doc && !doc->IsBusy() ? SelectedPlace(*doc) : std::pair<int, int>{-1, -1};
     if (lHint == 0) {
-        // A new report: nothing of the old one may be touched again.
+        // A new report: no position of the old one may be used again.
         m_pTree.reset();
         m_nDrive = -1;
+        m_pLayout = std::make_shared<tvl::TreemapLayout>();
+        m_image = QImage();
+        m_map = std::make_shared<const tvl::TreemapPixelMap>();
     }
     if (lHint == 1 && m_bOwnClick && nDrive == m_nDrive) {
         m_nSelected = nPos;
@@ -123,8 +130,12 @@ void CTreemapView::OnUpdate(CView*, int lHint)
 
 void CTreemapView::ZoomTo(int nDrive, int nPos)
 {
-    if (nDrive != m_nDrive)
+    if (nDrive != m_nDrive) {
         m_pTree.reset();
+        m_pLayout = std::make_shared<tvl::TreemapLayout>();
+        m_image = QImage();
+        m_map = std::make_shared<const tvl::TreemapPixelMap>();
+    }
     m_zoomedFrom.clear();
     m_nDrive = nDrive;
     m_nRoot = nPos;
@@ -133,19 +144,13 @@ void CTreemapView::ZoomTo(int nDrive, int nPos)
 
 void CTreemapView::ZoomIn(int nPos)
 {
-    const int tile = m_pLayout->TileOfFolder(nPos);
-    QImage preview;
-    if (PictureReady() && tile > 0) {
+    if (PictureReady() && m_pLayout->TileOfFolder(nPos) > 0) {
         m_zoomedFrom.push_back({m_nRoot, m_pLayout, m_image, m_map});
         if (m_zoomedFrom.size() > kZoomMemory)
             m_zoomedFrom.erase(m_zoomedFrom.begin());
-        const tvl::TreemapTile& t = m_pLayout->tiles[static_cast<std::size_t>(tile)];
-        preview = m_image.copy(QRect(QPoint(int(t.x0), int(t.y0)), QPoint(int(t.x1) - 1, int(t.y1) - 1)));
     }
     m_nRoot = nPos;
     Relayout();
-    if (!preview.isNull() && !PictureReady())
-        m_image = preview;
 }
 
 bool CTreemapView::ZoomOut()
@@ -154,7 +159,7 @@ bool CTreemapView::ZoomOut()
         return false;
     const int parent = m_pTree->Parent(m_nRoot);
     if (m_zoomedFrom.empty() || m_zoomedFrom.back().nRoot != parent ||
-        m_zoomedFrom.back().map.nWidth != m_map.nWidth || m_zoomedFrom.back().map.nHeight != m_map.nHeight) {
+        m_zoomedFrom.back().map->nWidth != m_map->nWidth || m_zoomedFrom.back().map->nHeight != m_map->nHeight) {
         ZoomTo(m_nDrive, parent);
         return true;
     }
@@ -189,37 +194,38 @@ void CTreemapView::Relayout()
     if (m_pCancel)
         m_pCancel->store(true);
     m_pCancel.reset();
-    m_nHover = -1;
-    auto layout = std::make_shared<tvl::TreemapLayout>();
     const tvl::DriveReport* report = ShownReport();
     const QRect r = MapRect();
     const qreal dpr = devicePixelRatioF();
-    if (report && isVisible() && !r.isEmpty() && m_nRoot >= 0 && m_nRoot < report->nFolders) {
-        if (!m_pTree)
-            m_pTree = std::make_unique<tvl::TreemapTree>(*report);
-        tvl::TreemapOptions options;
-        options.nWidth = std::max(1, qRound(r.width() * dpr));
-        options.nHeight = std::max(1, qRound(r.height() * dpr));
-        *layout = tvl::LayoutTreemap(*m_pTree, m_nRoot, options);
-    }
-    m_pLayout = layout;
-    UpdateHeader();
-    if (layout->tiles.empty()) {
+    if (!report || !isVisible() || r.isEmpty() || m_nRoot < 0 || m_nRoot >= report->nFolders) {
+        m_pLayout = std::make_shared<tvl::TreemapLayout>();
         m_image = QImage();
-        m_map = {};
+        m_map = std::make_shared<const tvl::TreemapPixelMap>();
+        m_nHover = -1;
+        UpdateHeader();
         update();
         return;
     }
+    if (!m_pTree)
+        m_pTree = std::make_shared<const tvl::TreemapTree>(*report);
+    UpdateHeader();
     auto job = std::make_shared<Job>();
-    job->layout = layout;
+    job->tree = m_pTree;
+    job->nRoot = m_nRoot;
+    job->options.nWidth = std::max(1, qRound(r.width() * dpr));
+    job->options.nHeight = std::max(1, qRound(r.height() * dpr));
     job->nGeneration = m_nGeneration;
     job->cancel = m_pCancel = std::make_shared<std::atomic<bool>>(false);
+    job->options.pCancel = job->cancel.get();
     job->dpr = dpr;
     QPointer<CTreemapView> self(this);
     m_pool->start([job, self] {
+        job->layout = std::make_shared<tvl::TreemapLayout>(tvl::LayoutTreemap(*job->tree, job->nRoot, job->options));
         tvl::RgbImage rgb;
-        if (!tvl::RenderTreemap(*job->layout, rgb, job->cancel.get(), &job->map))
+        auto map = std::make_shared<tvl::TreemapPixelMap>();
+        if (job->cancel->load() || !tvl::RenderTreemap(*job->layout, rgb, job->cancel.get(), map.get()))
             return;
+        job->map = std::move(map);
         job->image = QImage(rgb.nWidth, rgb.nHeight, QImage::Format_RGB888);
         for (int y = 0; y < rgb.nHeight; ++y)
             std::memcpy(job->image.scanLine(y), rgb.Row(y), std::size_t(rgb.nWidth) * 3);
@@ -234,9 +240,14 @@ void CTreemapView::OnPictureDone(std::shared_ptr<Job> job)
 {
     if (job->nGeneration != m_nGeneration)
         return; // a newer layout is on its way
+    if (const tvl::DriveReport* report = ShownReport())
+        tvl::NameTreemapLegend(*job->layout, *report);
+    m_pLayout = std::move(job->layout);
     m_image = std::move(job->image);
     m_map = std::move(job->map);
     m_nImageGeneration = job->nGeneration;
+    m_pCancel.reset(); // nothing is being drawn any more
+    m_nHover = -1;
     update();
 }
 
@@ -286,15 +297,13 @@ void CTreemapView::paintEvent(QPaintEvent*)
     const QRect r = MapRect();
     const tvl::Rgb bg = tvl::kTreemapBackground;
     p.fillRect(r, QColor(bg.r, bg.g, bg.b));
+    p.setPen(Qt::white);
     if (!m_image.isNull())
         p.drawImage(QRectF(r), m_image, QRectF(m_image.rect()));
-    if (m_pLayout->tiles.empty()) {
-        p.setPen(Qt::white);
-        p.drawText(r, Qt::AlignCenter, ShownReport() ? QStringLiteral("Nothing to show: 0 bytes") : QString());
-    } else if (m_image.isNull()) {
-        p.setPen(Qt::white);
+    else if (m_pCancel)
         p.drawText(r, Qt::AlignCenter, QStringLiteral("Drawing ..."));
-    }
+    if (!m_image.isNull() && m_pLayout->tiles.empty())
+        p.drawText(r, Qt::AlignCenter, QStringLiteral("Nothing to show: 0 bytes"));
     // The selected folder, or the nearest folder above it that has a tile.
     if (m_pTree && m_nSelected >= 0 && !m_pLayout->tiles.empty()) {
         int tile = -1;
@@ -340,8 +349,8 @@ int CTreemapView::TileAt(const QPoint& pos) const
     const qreal fx = (pos.x() - r.left() + 0.5) * m_pLayout->nWidth / qreal(r.width());
     const qreal fy = (pos.y() - r.top() + 0.5) * m_pLayout->nHeight / qreal(r.height());
     // The picture's pixel map answers at once; until it is there, the layout does.
-    if (PictureReady() && m_map.nWidth == m_pLayout->nWidth && m_map.nHeight == m_pLayout->nHeight)
-        return m_map.TileAt(static_cast<int>(fx), static_cast<int>(fy));
+    if (PictureReady() && m_map->nWidth == m_pLayout->nWidth && m_map->nHeight == m_pLayout->nHeight)
+        return m_map->TileAt(static_cast<int>(fx), static_cast<int>(fy));
     return m_pLayout->HitTest(fx, fy);
 }
 

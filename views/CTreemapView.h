@@ -8,10 +8,11 @@
 // that holds the tile), Backspace or the "Zoom out" button one level out. The selected
 // folder is outlined.
 //
-// The layout is made on the user-interface thread (it reads the report, which only
-// this thread may do, and its cost follows the pixels); the picture is drawn on a
-// worker thread from the finished layout alone and kept until the report, the size or
-// the shown folder changes. Nothing is laid out while a scan runs.
+// The report is read on the user-interface thread only, once per report, into a
+// TreemapTree (a copy of what the layout needs); layouts and pictures are made from
+// that copy on a worker thread and kept until the report, the size or the shown
+// folder changes. Until a new picture is there the old one is shown stretched and
+// answers hover and clicks. Nothing is read while a scan runs.
 #pragma once
 
 #include "View.h"
@@ -48,9 +49,7 @@ public:
     // Shows the subtree of the folder at list position nPos of drive report nDrive.
     void ZoomTo(int nDrive, int nPos);
     // Shows the folder at list position nPos of the shown drive, which lies inside
-    // the shown folder. Until its picture is there, the part of the present picture
-    // that shows the folder is stretched over the pane; the present picture is kept
-    // for the way back.
+    // the shown folder; the present picture is kept for the way back.
     void ZoomIn(int nPos);
     // Shows the parent of the shown folder (at once when it was zoomed in from there
     // and the size has not changed); false at a drive's root or with nothing shown.
@@ -59,7 +58,7 @@ public:
     int ShownDrive() const { return m_nDrive; }
     int ShownFolder() const { return m_nRoot; }
     const tvl::TreemapLayout& Layout() const { return *m_pLayout; }
-    // True once the picture of the current layout is there.
+    // True once the layout and picture of the shown folder at the present size are there.
     bool PictureReady() const { return !m_image.isNull() && m_nImageGeneration == m_nGeneration; }
     // Where the picture is drawn, in the pane's coordinates.
     QRect MapRect() const;
@@ -107,14 +106,14 @@ private:
     QTimer m_relayoutTimer;
     std::unique_ptr<QThreadPool> m_pool;
 
-    std::unique_ptr<tvl::TreemapTree> m_pTree; // of the shown drive, for the current report
+    std::shared_ptr<const tvl::TreemapTree> m_pTree; // of the shown drive, for the current report
     int m_nDrive = -1;          // index of the shown drive report
     int m_nRoot = -1;           // list position of the shown folder
     int m_nSelected = -1;       // list position of the outlined folder (shown drive only)
     bool m_bOwnClick = false;   // the selection being announced came from this pane
-    std::shared_ptr<const tvl::TreemapLayout> m_pLayout;
+    std::shared_ptr<const tvl::TreemapLayout> m_pLayout; // of m_image (an older one while a job runs)
     QImage m_image;             // the picture, device pixels
-    tvl::TreemapPixelMap m_map; // which tile each pixel of m_image shows
+    std::shared_ptr<const tvl::TreemapPixelMap> m_map; // which tile each pixel of m_image shows
     std::uint64_t m_nGeneration = 0;      // of the current layout
     std::uint64_t m_nImageGeneration = 0; // of m_image
     std::shared_ptr<std::atomic<bool>> m_pCancel; // of the picture being drawn
@@ -125,7 +124,7 @@ private:
         int nRoot = -1;
         std::shared_ptr<const tvl::TreemapLayout> layout;
         QImage image;
-        tvl::TreemapPixelMap map;
+        std::shared_ptr<const tvl::TreemapPixelMap> map;
     };
     static constexpr std::size_t kZoomMemory = 4; // about 11 MB each at 1600x1000
     std::vector<Shown> m_zoomedFrom;

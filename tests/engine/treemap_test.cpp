@@ -57,7 +57,9 @@ TreemapLayout Layout(const DriveReport& r, int w = 1600, int h = 1000, bool bSqu
     TreemapTree tree(r);
     TreemapOptions o;
     o.nWidth = w, o.nHeight = h, o.bSquarify = bSquarify;
-    return LayoutTreemap(tree, nRoot, o);
+    TreemapLayout L = LayoutTreemap(tree, nRoot, o);
+    NameTreemapLegend(L, r);
+    return L;
 }
 
 // Children lie inside their parent, share it in proportion to their sizes (within one
@@ -372,6 +374,28 @@ TEST(TreemapLayout, HitTestFindsTheFolderUnderThePoint)
             ASSERT_EQ(map.TileAt(x, y), L.HitTest(x + 0.5, y + 0.5)) << x << "," << y;
     EXPECT_EQ(map.TileAt(200, 0), -1);
     EXPECT_EQ(map.TileAt(-1, 0), -1);
+}
+
+// The tree is a copy: layouts can be made from it after the report is gone (on the
+// desktop's worker thread, while the report may be replaced).
+TEST(TreemapLayout, TreeOutlivesTheReport)
+{
+    auto b = std::make_unique<ReportBuilder>(true);
+    FolderRecord& sub = b->Add(b->Root(), "sub", 0);
+    b->AddFile(sub, "a.jpg", 7000);
+    b->AddFile(b->Root(), "b.txt", 3000);
+    b->Sum();
+    const TreemapLayout before = Layout(b->r, 300, 200);
+    const TreemapTree tree(b->r);
+    b.reset();
+    TreemapOptions o;
+    o.nWidth = 300, o.nHeight = 200;
+    const TreemapLayout after = LayoutTreemap(tree, 0, o);
+    ASSERT_EQ(after.tiles.size(), before.tiles.size());
+    for (std::size_t i = 0; i < after.tiles.size(); ++i)
+        EXPECT_EQ(after.tiles[i].nSize, before.tiles[i].nSize);
+    ASSERT_EQ(after.legend.size(), 2u);
+    EXPECT_EQ(after.legend[0].strLabel, ".jpg");
 }
 
 TEST(TreemapLayout, CancelGivesAnEmptyLayout)
