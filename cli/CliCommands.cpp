@@ -11,6 +11,7 @@
 #include "ReportFile.h"
 #include "ReportText.h"
 #include "TerminalProgress.h"
+#include "TreemapCommand.h"
 
 #include <CLI/CLI.hpp>
 
@@ -32,6 +33,7 @@ const std::vector<CommandEntry>& Commands()
         {"scan", "create a report of the given drives and print it (or write it with -o)", DeclareScanCommand},
         {"show", "read a report file and print it as text, JSON or CSV", DeclareShowCommand},
         {"diff", "compare two report files: what grew, what is new, what went away", DeclareDiffCommand},
+        {"treemap", "draw the treemap of a report file as a PNG picture", DeclareTreemapCommand},
     };
     return commands;
 }
