@@ -10,6 +10,7 @@
 #include <charconv>
 #include <cstdio>
 #include <iostream>
+#include <new>
 #include <optional>
 #include <unistd.h>
 
@@ -294,8 +295,16 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
 int Run(int argc, char** argv)
 {
     std::ios::sync_with_stdio(false);
-    std::vector<std::string> args(argv + 1, argv + argc);
-    return Run(args, std::cout, std::cerr, ::isatty(STDERR_FILENO) != 0);
+    // Whatever escapes (memory, threads) ends the program with a message, not an abort.
+    try {
+        std::vector<std::string> args(argv + 1, argv + argc);
+        return Run(args, std::cout, std::cerr, ::isatty(STDERR_FILENO) != 0);
+    } catch (const std::bad_alloc&) {
+        std::cerr << "tovaline-cli: out of memory\n";
+    } catch (const std::exception& e) {
+        std::cerr << "tovaline-cli: " << e.what() << "\n";
+    }
+    return kFailed;
 }
 
 } // namespace tvl::cli

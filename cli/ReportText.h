@@ -9,9 +9,6 @@
 
 namespace tvl {
 
-// The name a folder row shows: the last name of its path ("C:" for the root).
-std::string FolderDisplayName(const std::string& strPath);
-
 // Prints the shown content of the document (every folder, whatever its display flags).
 void PrintReportText(std::ostream& out, const ReportDocument& doc);
 

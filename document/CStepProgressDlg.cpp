@@ -2,6 +2,7 @@
 
 #include "ProgressWindow.h"
 #include "QtPlatform.h"
+#include "Scan.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -16,14 +17,11 @@ CStepProgressDlg::CStepProgressDlg(QWidget* parent) : QDialog(parent)
 
     auto* group = new QGroupBox(this);
     auto* grid = new QGridLayout(group);
-    m_wndStep1 = new QLabel(QStringLiteral("Step 1: Reading disc structure"), group);
-    m_wndStep2 = new QLabel(QStringLiteral("Step 2: Retrieving disc space of folders"), group);
-    m_wndStep3 = new QLabel(QStringLiteral("Step 3: Adding up sub folder spaces"), group);
-    m_wndStep4 = new QLabel(QStringLiteral("Step 4: Calculation of space data"), group);
-    m_wndStep5 = new QLabel(QStringLiteral("Step 5: Sorting"), group);
-    QLabel* steps[] = {m_wndStep1, m_wndStep2, m_wndStep3, m_wndStep4, m_wndStep5};
-    for (int i = 0; i < 5; ++i)
-        grid->addWidget(steps[i], i, 0);
+    QLabel** steps[] = {&m_wndStep1, &m_wndStep2, &m_wndStep3, &m_wndStep4, &m_wndStep5};
+    for (int i = 0; i < 5; ++i) {
+        *steps[i] = new QLabel(QString::fromLatin1(tvl::kStepTexts[i]), group);
+        grid->addWidget(*steps[i], i, 0);
+    }
 
     m_wndProgress = new QProgressBar(group);
     m_wndProgress->setOrientation(Qt::Vertical);

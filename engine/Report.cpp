@@ -89,15 +89,6 @@ void DriveReport::SortFolders()
     m_list.swap(sorted);
 }
 
-namespace {
-
-inline unsigned char Fold(unsigned char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
-}
-
-} // namespace
-
 int CompareFolderPaths(std::string_view a, std::string_view b)
 {
     const std::size_t na = a.size(), nb = b.size();
@@ -111,8 +102,8 @@ int CompareFolderPaths(std::string_view a, std::string_view b)
         const std::size_t la = ea - i, lb = eb - i;
         const std::size_t n = std::min(la, lb);
         for (std::size_t k = 0; k < n; ++k) {
-            const unsigned char ca = Fold(static_cast<unsigned char>(a[i + k]));
-            const unsigned char cb = Fold(static_cast<unsigned char>(b[i + k]));
+            const unsigned char ca = FoldCase(static_cast<unsigned char>(a[i + k]));
+            const unsigned char cb = FoldCase(static_cast<unsigned char>(b[i + k]));
             if (ca != cb)
                 return ca < cb ? -1 : 1;
         }

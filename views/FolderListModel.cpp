@@ -28,15 +28,6 @@ double PrintedPercent(double d)
 
 FolderListModel::FolderListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-std::string FolderListModel::FolderName(const std::string& strPath)
-{
-    if (strPath.empty())
-        return {};
-    const std::string trimmed = strPath.substr(0, strPath.size() - 1);
-    const std::size_t slash = trimmed.rfind('\\');
-    return slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
-}
-
 int FolderListModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : m_nReportedRows;
@@ -70,7 +61,7 @@ QVariant FolderListModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         switch (col) {
-        case ColFolder: return ToQString(FolderName(f->strPath));
+        case ColFolder: return ToQString(tvl::FolderDisplayName(f->strPath));
         case ColSpaceWithSubs: return QString::fromStdString(tvl::FormatSize(f->nSpaceWithSubs));
         case ColPercentOfParent: return QString::fromStdString(tvl::FormatPercent(f->dPercentOfParent));
         case ColPercentOfDisc: return QString::fromStdString(tvl::FormatPercent(f->dPercentOfDisc));

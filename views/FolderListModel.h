@@ -65,9 +65,6 @@ public:
     tvl::FolderRecord* FolderAt(int row) const;
     RowKey KeyAt(int row) const { return m_rows[static_cast<std::size_t>(row)]; }
 
-    // "Folder" text: the last component of a folder path ("C:\" gives "C:").
-    static std::string FolderName(const std::string& strPath);
-
 private:
     // Replaces the rows by newRows; rows before firstChanged are known to be unchanged.
     void ApplyRows(std::vector<RowKey>&& newRows, int firstChanged);

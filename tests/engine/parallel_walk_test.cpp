@@ -80,11 +80,11 @@ public:
     explicit SlowFileSystem(IFileSystem& inner) : m_inner(inner) {}
     Handle OpenDir(const std::string& p) override { return m_inner.OpenDir(p); }
     Handle OpenChild(Handle h, const std::string& n) override { return m_inner.OpenChild(h, n); }
-    bool ReadAll(Handle h, std::vector<DirEntry>& out) override
+    ListStatus ReadListing(Handle h, DirListing& out) override
     {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
         ++reads;
-        return m_inner.ReadAll(h, out);
+        return m_inner.ReadListing(h, out);
     }
     void Close(Handle h) override { m_inner.Close(h); }
     std::atomic<int> reads{0};

@@ -15,9 +15,12 @@ struct Loaded {
     explicit Loaded(const std::string& bytes)
     {
         ReportReader in(bytes.data(), bytes.size());
-        result = ReadReport(in, ReportContent{f.doc.m_pDriveReports, f.doc.m_nDrives, f.doc.m_bRanking,
-                                              f.doc.m_rankingAll},
-                            progress);
+        LoadedReport r = ReadReport(in, progress);
+        result = r.result;
+        f.doc.m_pDriveReports = std::move(r.drives);
+        f.doc.m_nDrives = r.nDrives;
+        f.doc.m_bRanking = r.bRanking;
+        f.doc.m_rankingAll = std::move(r.rankingAll);
     }
     const DriveReport& Drive(int i) const { return *f.doc.m_pDriveReports.at(static_cast<std::size_t>(i)); }
 };

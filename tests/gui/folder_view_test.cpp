@@ -6,6 +6,7 @@
 #include "CFolderListCtrl.h"
 #include "FolderListModel.h"
 #include "GroupThousands.h"
+#include "ReportBuilder.h"
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
@@ -204,17 +205,18 @@ private slots:
         DocEnv e;
         auto drive = std::make_unique<tvl::DriveReport>();
         drive->cDrive = 'C';
-        tvl::FolderRecord& root = drive->AppendFolder("C:\\", nullptr, 0);
+        tvl::ReportBuilder builder(*drive, tvl::ReportBuilder::Origin::File);
+        tvl::FolderRecord& root = builder.EnterFolder("C:\\", 0);
         root.bVisible = root.bHasSubFolders = root.bExpanded = true;
         tvl::FolderRecord* last = nullptr;
         for (int i = 0; i < kFolders; ++i) {
             char name[32];
             std::snprintf(name, sizeof name, "C:\\d%06d\\", i);
-            last = &drive->AppendFolder(name, &root, 1);
+            last = &builder.EnterFolder(name, 1);
             last->bVisible = true;
         }
-        last->bHasSubFolders = true;
-        drive->AppendFolder("C:\\d069999\\sub\\", last, 2);
+        builder.EnterFolder("C:\\d069999\\sub\\", 2);
+        builder.Finish();
         e.doc.m_pDriveReports.push_back(std::move(drive));
         e.doc.m_nDrives = 1;
 
@@ -282,14 +284,15 @@ private slots:
         DocEnv e;
         auto drive = std::make_unique<tvl::DriveReport>();
         drive->cDrive = 'C';
-        tvl::FolderRecord& root = drive->AppendFolder("C:\\", nullptr, 0);
+        tvl::ReportBuilder builder(*drive, tvl::ReportBuilder::Origin::File);
+        tvl::FolderRecord& root = builder.EnterFolder("C:\\", 0);
         root.dPercentOfParent = root.dPercentOfDisc = -1.0;
         root.bVisible = root.bHasSubFolders = true;
         const double shares[] = {100.0, 49.996, 0.0, -1.0, 250.0, std::nan("")};
         const char* names[] = {"full", "half", "zero", "none", "over", "nan"};
         constexpr int kRows = 6;
         for (int i = 0; i < kRows; ++i) {
-            tvl::FolderRecord& c = drive->AppendFolder(std::string("C:\\") + names[i] + "\\", &root, 1);
+            tvl::FolderRecord& c = builder.EnterFolder(std::string("C:\\") + names[i] + "\\", 1);
             c.dPercentOfParent = c.dPercentOfDisc = shares[i];
             c.bVisible = true;
         }
