@@ -362,6 +362,9 @@ bool ReportWriter::Flush()
 // ---------------------------------------------------------------------------------
 // Drive sections
 
+namespace {
+
+// Writes one drive section; the ranking section only when bRanking.
 void SaveToFile(const DriveReport& drive, ReportWriter& out, bool bRanking)
 {
     out.WriteBytes(&drive.cDrive, 1);
@@ -385,8 +388,6 @@ void SaveToFile(const DriveReport& drive, ReportWriter& out, bool bRanking)
     if (bRanking)
         WriteRanking(out, drive.ranking);
 }
-
-namespace {
 
 // Reads the file list of one folder record into `files`.
 bool ReadFiles(ReportReader& in, std::vector<FileEntry>& files)
@@ -429,8 +430,9 @@ bool ReadFolderRecord(ReportReader& in, bool bStoreFileNames, ReportBuilder& bui
     return true;
 }
 
-} // namespace
-
+// Reads one drive section into an empty DriveReport: its folders go into a
+// ReportBuilder (Origin::File) with their levels. nFoldersBefore and nFoldersTotal only
+// feed the progress display. On failure the records read so far stay in the report.
 LoadResult LoadFromFile(DriveReport& drive, ReportReader& in, bool bRanking, std::int64_t nFoldersBefore,
                         std::int32_t nFoldersTotal, ILoadProgress& progress)
 {
@@ -465,6 +467,8 @@ LoadResult LoadFromFile(DriveReport& drive, ReportReader& in, bool bRanking, std
         return NotValid();
     return LoadResult::Ok();
 }
+
+} // namespace
 
 void WriteReport(ReportWriter& out, const ReportContent& report)
 {

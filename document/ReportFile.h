@@ -130,9 +130,6 @@ struct ReportContent {
     std::vector<RankEntry>& rankingAll;
 };
 
-// Writes one drive section; the ranking section only when bRanking.
-void SaveToFile(const DriveReport& drive, ReportWriter& out, bool bRanking);
-
 // The outcome of reading; on failure the message to show and its caption.
 struct LoadResult {
     bool bOk = true;
@@ -144,14 +141,6 @@ struct LoadResult {
         return {false, std::move(caption), std::move(message)};
     }
 };
-
-// Reads one drive section into an empty DriveReport: enters its folders into a
-// ReportBuilder (Origin::File) with their levels, so each record's parent is the
-// nearest earlier record of smaller level, parents are expandable, only the first
-// record is shown and nothing is expanded. nFoldersBefore and nFoldersTotal only feed
-// the progress display. On failure the records read so far stay in the report.
-LoadResult LoadFromFile(DriveReport& drive, ReportReader& in, bool bRanking, std::int64_t nFoldersBefore,
-                        std::int32_t nFoldersTotal, ILoadProgress& progress);
 
 // Writes a whole report (header, drive sections, combined ranking). Null entries of
 // the drive table are left out and not counted.

@@ -2,8 +2,6 @@
 
 namespace tvl {
 
-ReportBuilder::ReportBuilder(DriveReport& drive, Origin origin) : m_drive(drive), m_origin(origin) {}
-
 FolderRecord& ReportBuilder::EnterFolder(std::string strPath, std::int32_t nLevel)
 {
     while (!m_open.empty() && m_open.back().rec->nLevel >= nLevel)
@@ -46,11 +44,6 @@ void ReportBuilder::AddFile(std::string_view strName, std::int64_t nSize)
         m_drive.InsertRankEntry(strName, rec.strPath, nSize);
     if (m_drive.bStoreFileNames)
         rec.files.push_back(FileEntry{std::string(strName), nSize});
-}
-
-void ReportBuilder::SetFiles(std::vector<FileEntry>&& files)
-{
-    Current()->files = std::move(files);
 }
 
 void ReportBuilder::Close()

@@ -1,7 +1,4 @@
-// The walk: readers list directories, the calling thread records them in pre-order
-// (see Walk.h).
-//
-// Work order. Workers take directories from one shared stack and push the sub-folders
+// The walk (see Walk.h). Work order. Workers take directories from one shared stack and push the sub-folders
 // of each directory they read in reverse listing order, so the next directory taken is
 // the first sub-folder of the last one read: the workers move through the tree in about
 // the pre-order in which the calling thread consumes it, and the listings waiting to be
@@ -56,14 +53,15 @@ constexpr int kOpenRetries = 300;
 enum class Failure : int { None, Memory, Descriptors };
 
 // One directory of the walk. Made by the reader of its parent; read by one reader;
-// consumed by the calling thread once `ready`. Kept until the walk ends (its name and
-// parent link serve to reopen descendants); the listing is freed as soon as the
-// calling thread has consumed it. About 100 bytes per folder (96 of the node, plus its
-// share of the parent's kids block and names over 15 bytes): 10 MB for 100,000
-// folders, on top of the folder records, for the duration of the walk.
+// consumed by the calling thread once `ready`. Its name and parent link serve to
+// reopen descendants; the listing is freed as soon as the calling thread has consumed
+// it. About 100 bytes per folder (96 of the node, plus names over 15 bytes). Without
+// workers the sub-folders' nodes go once the folder's subtree is recorded; with them
+// they stay until the walk ends (a worker's stack may still point at them): 10 MB for
+// 100,000 folders, on top of the folder records.
 struct WalkNode {
     WalkNode* parent = nullptr;
-    WalkNode* kids = nullptr; // the sub-folders (names without a leading '.'), listing order
+    std::unique_ptr<WalkNode[]> kids; // the sub-folders (names without a leading '.'), listing order
     std::uint32_t nKids = 0;
     std::uint32_t nFiles = 0; // entries that are not directories
     std::int32_t level = 0;
@@ -84,41 +82,309 @@ bool IsSubFolder(const DirListing::Item& item, const DirListing& l)
 
 class Walk {
 public:
-    Walk(IFileSystem& fs, std::string realRoot, int nWorkers);
-    ~Walk();
+    Walk(IFileSystem& fs, std::string realRoot, int nWorkers) : m_fs(fs), m_realRoot(std::move(realRoot))
+    {
+        const int budget = fs.HandleBudget();
+        // Readers first (at least the calling thread), then anchors with what is left.
+        const int readers = std::clamp(budget / (2 * kHandlesPerReader), 1, nWorkers + 1);
+        m_hardAnchors = std::max(0, budget - kHandlesPerReader * readers);
+        m_softAnchors = std::min(kSoftAnchors, m_hardAnchors / 2);
+        m_root.enterable = !m_realRoot.empty();
+        if (budget < kHandlesPerReader && m_root.enterable)
+            m_failure.store(static_cast<int>(Failure::Descriptors));
+        if (!m_root.enterable || Failed() != Failure::None)
+            m_root.ready.store(true);
+        if (m_root.enterable && Failed() == Failure::None) {
+            if (readers > 1)
+                m_stack.push_back(&m_root);
+            StartWorkers(readers - 1);
+        }
+    }
+    ~Walk()
+    {
+        {
+            std::lock_guard<std::mutex> lk(m_mutex);
+            m_stop = true;
+        }
+        m_cv.notify_all();
+        for (std::thread& t : m_threads)
+            t.join();
+        TearDown();
+    }
 
     WalkNode& Root() { return m_root; }
     Failure Failed() const { return static_cast<Failure>(m_failure.load(std::memory_order_acquire)); }
-    void Fail(Failure why);
+    void Fail(Failure why)
+    {
+        int none = static_cast<int>(Failure::None);
+        m_failure.compare_exchange_strong(none, static_cast<int>(why), std::memory_order_acq_rel);
+        {
+            std::lock_guard<std::mutex> lk(m_mutex);
+            m_stop = true;
+        }
+        m_cv.notify_all();
+    }
 
     // Called by the calling thread when it needs `n`: reads it at once when no worker
     // has taken it yet. Returns false when a worker is reading it.
-    bool ReadIfUntaken(WalkNode& n);
+    bool ReadIfUntaken(WalkNode& n)
+    {
+        {
+            std::lock_guard<std::mutex> lk(m_mutex);
+            if (n.taken)
+                return false;
+            n.taken = true; // may stay on the stack; workers skip it
+        }
+        Read(n);
+        return true;
+    }
     // Called by the calling thread when it has consumed n's listing.
-    void Consumed(WalkNode& n);
+    void Consumed(WalkNode& n)
+    {
+        if (n.listing) {
+            n.listing.reset();
+            m_ahead.fetch_sub(1, std::memory_order_relaxed);
+        }
+    }
+    // Called by the calling thread when n's whole subtree is recorded.
+    void Done(WalkNode& n)
+    {
+        if (!m_threads.empty())
+            return; // a worker's stack may still point at the sub-folders
+        for (std::uint32_t k = 0; k < n.nKids; ++k)
+            CloseHandle(n.kids[k]);
+        n.kids.reset();
+        n.nKids = 0;
+    }
 
 private:
-    using Storage = std::vector<std::pair<std::unique_ptr<WalkNode[]>, std::uint32_t>>;
-
-    void StartWorkers(int nWorkers);
-    void Work(Storage& storage);
-    WalkNode* Take();
-    IFileSystem::Handle Open(const WalkNode& n);
-    IFileSystem::Handle OpenPatiently(const WalkNode& n);
-    void Read(WalkNode& n, Storage& storage);
-    std::uint32_t List(WalkNode& n, IFileSystem::Handle h, Storage& storage);
-    WalkNode* Anchor(WalkNode& n, IFileSystem::Handle& h, std::uint32_t waiting);
-    void Publish(WalkNode& n, std::uint32_t waiting);
-    bool TakeAnchorSlot(int limit);
-    void Release(WalkNode* anchor);
-    void CloseHandle(WalkNode& n);
+    void StartWorkers(int nWorkers)
+    {
+        m_threads.reserve(static_cast<std::size_t>(nWorkers));
+        for (int i = 0; i < nWorkers; ++i) {
+            try {
+                m_threads.emplace_back([this, i] { Work(); });
+            } catch (const std::system_error&) {
+                break; // no more threads to be had: the ones started (or the calling thread) do the work
+            }
+        }
+    }
+    void Work()
+    {
+        while (WalkNode* n = Take())
+            Read(*n);
+    }
+    // The next directory for a worker; null when the walk ends. Waits while the stack
+    // is empty or too many listings wait to be consumed.
+    WalkNode* Take()
+    {
+        std::unique_lock<std::mutex> lk(m_mutex);
+        for (;;) {
+            m_cv.wait(lk, [&] { return m_stop || !m_stack.empty(); });
+            if (m_stop)
+                return nullptr;
+            if (m_ahead.load(std::memory_order_relaxed) >= kMaxAhead) {
+                lk.unlock();
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+                lk.lock();
+                continue;
+            }
+            WalkNode* n = m_stack.back();
+            m_stack.pop_back();
+            if (!n->taken) { // else the calling thread has read it already
+                n->taken = true;
+                return n;
+            }
+        }
+    }
+    IFileSystem::Handle Open(const WalkNode& n)
+    {
+        if (!n.parent)
+            return m_fs.OpenDir(m_realRoot);
+        const WalkNode* a = n.anchor;
+        if (a && a == n.parent)
+            return m_fs.OpenChild(a->handle, n.name);
+        // Down from the anchor (or the root path), one name at a time.
+        std::vector<const WalkNode*> chain;
+        for (const WalkNode* p = n.parent; p != a && p->parent; p = p->parent)
+            chain.push_back(p);
+        bool owned = !a;
+        IFileSystem::Handle cur = a ? a->handle : m_fs.OpenDir(m_realRoot);
+        for (auto it = chain.rbegin(); it != chain.rend() && IFileSystem::IsOpen(cur); ++it) {
+            const IFileSystem::Handle next = m_fs.OpenChild(cur, (*it)->name);
+            if (owned)
+                m_fs.Close(cur);
+            cur = next;
+            owned = true;
+        }
+        if (!IFileSystem::IsOpen(cur))
+            return cur;
+        const IFileSystem::Handle h = m_fs.OpenChild(cur, n.name);
+        if (owned)
+            m_fs.Close(cur);
+        return h;
+    }
+    IFileSystem::Handle OpenPatiently(const WalkNode& n)
+    {
+        for (int attempt = 0;; ++attempt) {
+            const IFileSystem::Handle h = Open(n);
+            if (h != IFileSystem::kExhausted)
+                return h;
+            if (Failed() != Failure::None)
+                return h;
+            if (attempt == kOpenRetries) {
+                Fail(Failure::Descriptors);
+                return h;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::min(attempt + 1, 10)));
+        }
+    }
+    void Read(WalkNode& n)
+    {
+        IFileSystem::Handle h = Failed() == Failure::None ? OpenPatiently(n) : IFileSystem::kInvalid;
+        std::uint32_t waiting = 0;
+        if (IFileSystem::IsOpen(h)) {
+            try {
+                waiting = List(n, h);
+                if (waiting > 0 && Failed() == Failure::None) {
+                    Anchor(n, h, waiting);
+                    Publish(n, waiting);
+                }
+            } catch (const std::bad_alloc&) {
+                Fail(Failure::Memory);
+            }
+        }
+        if (IFileSystem::IsOpen(h))
+            m_fs.Close(h);
+        n.ready.store(true, std::memory_order_release);
+        Release(n.anchor);
+    }
+    // Lists n into a fresh listing and makes the nodes of its sub-folders. Returns how many
+    // of them wait to be read. Throws std::bad_alloc.
+    std::uint32_t List(WalkNode& n, IFileSystem::Handle h)
+    {
+        auto listing = std::make_unique<DirListing>();
+        if (m_fs.ReadListing(h, *listing) == ListStatus::Exhausted) { // a broken listing keeps what was read
+            Fail(Failure::Memory);
+            return 0;
+        }
+        std::uint32_t nKids = 0, waiting = 0;
+        for (const DirListing::Item& item : listing->items) {
+            if (IsSubFolder(item, *listing))
+                ++nKids;
+            else if (!item.isDir)
+                ++n.nFiles;
+        }
+        if (nKids > 0) {
+            auto kids = std::make_unique<WalkNode[]>(nKids);
+            std::uint32_t k = 0;
+            for (const DirListing::Item& item : listing->items) {
+                if (!IsSubFolder(item, *listing))
+                    continue;
+                WalkNode& kid = kids[k++];
+                kid.parent = &n;
+                kid.level = n.level + 1;
+                kid.name.assign(listing->Name(item));
+                kid.enterable = !item.otherDevice;
+                if (kid.enterable)
+                    ++waiting;
+                else
+                    kid.ready.store(true, std::memory_order_relaxed);
+            }
+            n.kids = std::move(kids);
+            n.nKids = nKids;
+        }
+        n.listing = std::move(listing);
+        m_ahead.fetch_add(1, std::memory_order_relaxed);
+        return waiting;
+    }
+    // Decides where n's waiting sub-folders are opened from: n itself (it keeps `h`, which
+    // is then cleared) or n's own anchor. Returns that anchor.
+    WalkNode* Anchor(WalkNode& n, IFileSystem::Handle& h, std::uint32_t waiting)
+    {
+        WalkNode* anchor = n.anchor;
+        const int anchorLevel = anchor ? anchor->level : 0;
+        const bool keep = TakeAnchorSlot(m_softAnchors) ||
+                          ((!anchor || n.level - anchorLevel >= kReanchorLevels) && TakeAnchorSlot(m_hardAnchors));
+        if (keep) {
+            n.handle = h;
+            h = IFileSystem::kInvalid;
+            n.refs.store(static_cast<std::int32_t>(waiting), std::memory_order_relaxed);
+            anchor = &n;
+        } else if (anchor) {
+            anchor->refs.fetch_add(static_cast<std::int32_t>(waiting), std::memory_order_relaxed);
+        }
+        for (std::uint32_t k = 0; k < n.nKids; ++k)
+            if (n.kids[k].enterable)
+                n.kids[k].anchor = anchor;
+        return anchor;
+    }
+    // Hands n's waiting sub-folders to the workers (with workers only).
+    void Publish(WalkNode& n, std::uint32_t waiting)
+    {
+        if (m_threads.empty())
+            return;
+        {
+            std::lock_guard<std::mutex> lk(m_mutex);
+            m_stack.reserve(m_stack.size() + waiting);
+            for (std::uint32_t k = n.nKids; k > 0; --k)
+                if (n.kids[k - 1].enterable)
+                    m_stack.push_back(&n.kids[k - 1]);
+        }
+        if (waiting > 1)
+            m_cv.notify_all();
+        else
+            m_cv.notify_one();
+    }
+    bool TakeAnchorSlot(int limit)
+    {
+        int held = m_held.load(std::memory_order_relaxed);
+        while (held < limit)
+            if (m_held.compare_exchange_weak(held, held + 1, std::memory_order_relaxed))
+                return true;
+        return false;
+    }
+    void Release(WalkNode* anchor)
+    {
+        if (anchor && anchor->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+            m_fs.Close(anchor->handle);
+            anchor->handle = IFileSystem::kInvalid;
+            m_held.fetch_sub(1, std::memory_order_relaxed);
+        }
+    }
+    void CloseHandle(WalkNode& n)
+    {
+        if (IFileSystem::IsOpen(n.handle)) {
+            m_fs.Close(n.handle);
+            n.handle = IFileSystem::kInvalid;
+        }
+    }
+    // Closes the handles still held (a stopped or failed walk) and frees the nodes from
+    // the bottom up, without recursion or allocation: a tree may be deeper than any
+    // stack. Each node's nKids counts down the sub-folders not yet freed.
+    void TearDown()
+    {
+        WalkNode* n = &m_root;
+        while (n) {
+            while (n->nKids > 0 && !n->kids[n->nKids - 1].kids) {
+                CloseHandle(n->kids[n->nKids - 1]);
+                --n->nKids;
+            }
+            if (n->nKids > 0) {
+                n = &n->kids[n->nKids - 1];
+                continue;
+            }
+            n->kids.reset();
+            CloseHandle(*n);
+            n = n->parent;
+        }
+    }
 
     IFileSystem& m_fs;
     std::string m_realRoot;
     WalkNode m_root;
     int m_hardAnchors = 0; // anchors the budget allows at most
     int m_softAnchors = 0; // anchors kept freely; beyond, only every kReanchorLevels levels
-    std::vector<Storage> m_storage; // one per worker and one for the calling thread: the nodes each made
     std::vector<std::thread> m_threads;
     std::mutex m_mutex;
     std::condition_variable m_cv;
@@ -129,301 +395,24 @@ private:
     std::atomic<int> m_ahead{0}; // listings read and not yet consumed
 };
 
-Walk::Walk(IFileSystem& fs, std::string realRoot, int nWorkers) : m_fs(fs), m_realRoot(std::move(realRoot))
-{
-    const int budget = fs.HandleBudget();
-    // Readers first (at least the calling thread), then anchors with what is left.
-    const int readers = std::clamp(budget / (2 * kHandlesPerReader), 1, nWorkers + 1);
-    m_hardAnchors = std::max(0, budget - kHandlesPerReader * readers);
-    m_softAnchors = std::min(kSoftAnchors, m_hardAnchors / 2);
-    m_root.enterable = !m_realRoot.empty();
-    if (budget < kHandlesPerReader && m_root.enterable)
-        m_failure.store(static_cast<int>(Failure::Descriptors));
-    if (!m_root.enterable || Failed() != Failure::None)
-        m_root.ready.store(true);
-    // Only the calling thread's storage may grow while workers run.
-    m_storage.resize(static_cast<std::size_t>(readers));
-    if (m_root.enterable && Failed() == Failure::None) {
-        if (readers > 1)
-            m_stack.push_back(&m_root);
-        StartWorkers(readers - 1);
-    }
-}
-
-void Walk::StartWorkers(int nWorkers)
-{
-    m_threads.reserve(static_cast<std::size_t>(nWorkers));
-    for (int i = 0; i < nWorkers; ++i) {
-        try {
-            m_threads.emplace_back([this, i] { Work(m_storage[static_cast<std::size_t>(i) + 1]); });
-        } catch (const std::system_error&) {
-            break; // no more threads to be had: the ones started (or the calling thread) do the work
-        }
-    }
-}
-
-Walk::~Walk()
-{
-    {
-        std::lock_guard<std::mutex> lk(m_mutex);
-        m_stop = true;
-    }
-    m_cv.notify_all();
-    for (std::thread& t : m_threads)
-        t.join();
-    // Anchors of directories that were never read (a stopped or failed walk).
-    CloseHandle(m_root);
-    for (auto& blocks : m_storage)
-        for (auto& [block, n] : blocks)
-            for (std::uint32_t i = 0; i < n; ++i)
-                CloseHandle(block[i]);
-}
-
-void Walk::Fail(Failure why)
-{
-    int none = static_cast<int>(Failure::None);
-    m_failure.compare_exchange_strong(none, static_cast<int>(why), std::memory_order_acq_rel);
-    {
-        std::lock_guard<std::mutex> lk(m_mutex);
-        m_stop = true;
-    }
-    m_cv.notify_all();
-}
-
-bool Walk::ReadIfUntaken(WalkNode& n)
-{
-    {
-        std::lock_guard<std::mutex> lk(m_mutex);
-        if (n.taken)
-            return false;
-        n.taken = true; // may stay on the stack; workers skip it
-    }
-    Read(n, m_storage.front());
-    return true;
-}
-
-void Walk::Consumed(WalkNode& n)
-{
-    if (n.listing) {
-        n.listing.reset();
-        m_ahead.fetch_sub(1, std::memory_order_relaxed);
-    }
-}
-
-void Walk::CloseHandle(WalkNode& n)
-{
-    if (IFileSystem::IsOpen(n.handle)) {
-        m_fs.Close(n.handle);
-        n.handle = IFileSystem::kInvalid;
-    }
-}
-
-WalkNode* Walk::Take()
-{
-    std::unique_lock<std::mutex> lk(m_mutex);
-    m_cv.wait(lk, [&] { return m_stop || !m_stack.empty(); });
-    if (m_stop || m_ahead.load(std::memory_order_relaxed) >= kMaxAhead)
-        return nullptr;
-    while (!m_stack.empty()) {
-        WalkNode* n = m_stack.back();
-        m_stack.pop_back();
-        if (!n->taken) { // else the calling thread has read it already
-            n->taken = true;
-            return n;
-        }
-    }
-    return nullptr;
-}
-
-void Walk::Work(Storage& storage)
-{
-    for (;;) {
-        WalkNode* n = Take();
-        if (n) {
-            Read(*n, storage);
-            continue;
-        }
-        {
-            std::lock_guard<std::mutex> lk(m_mutex);
-            if (m_stop)
-                return;
-        }
-        if (m_ahead.load(std::memory_order_relaxed) >= kMaxAhead)
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
-}
-
-IFileSystem::Handle Walk::Open(const WalkNode& n)
-{
-    if (!n.parent)
-        return m_fs.OpenDir(m_realRoot);
-    const WalkNode* a = n.anchor;
-    if (a && a == n.parent)
-        return m_fs.OpenChild(a->handle, n.name);
-    // Down from the anchor (or the root path), one name at a time.
-    std::vector<const WalkNode*> chain;
-    for (const WalkNode* p = n.parent; p != a && p->parent; p = p->parent)
-        chain.push_back(p);
-    bool owned = !a;
-    IFileSystem::Handle cur = a ? a->handle : m_fs.OpenDir(m_realRoot);
-    for (auto it = chain.rbegin(); it != chain.rend() && IFileSystem::IsOpen(cur); ++it) {
-        const IFileSystem::Handle next = m_fs.OpenChild(cur, (*it)->name);
-        if (owned)
-            m_fs.Close(cur);
-        cur = next;
-        owned = true;
-    }
-    if (!IFileSystem::IsOpen(cur))
-        return cur;
-    const IFileSystem::Handle h = m_fs.OpenChild(cur, n.name);
-    if (owned)
-        m_fs.Close(cur);
-    return h;
-}
-
-IFileSystem::Handle Walk::OpenPatiently(const WalkNode& n)
-{
-    for (int attempt = 0;; ++attempt) {
-        const IFileSystem::Handle h = Open(n);
-        if (h != IFileSystem::kExhausted)
-            return h;
-        if (Failed() != Failure::None)
-            return h;
-        if (attempt == kOpenRetries) {
-            Fail(Failure::Descriptors);
-            return h;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(std::min(attempt + 1, 10)));
-    }
-}
-
-// Lists n into a fresh listing and makes the nodes of its sub-folders. Returns how many
-// of them wait to be read. Throws std::bad_alloc.
-std::uint32_t Walk::List(WalkNode& n, IFileSystem::Handle h, Storage& storage)
-{
-    auto listing = std::make_unique<DirListing>();
-    if (m_fs.ReadListing(h, *listing) == ListStatus::Exhausted) { // a broken listing keeps what was read
-        Fail(Failure::Memory);
-        return 0;
-    }
-    std::uint32_t nKids = 0, waiting = 0;
-    for (const DirListing::Item& item : listing->items) {
-        if (IsSubFolder(item, *listing))
-            ++nKids;
-        else if (!item.isDir)
-            ++n.nFiles;
-    }
-    if (nKids > 0) {
-        storage.emplace_back(std::make_unique<WalkNode[]>(nKids), nKids);
-        WalkNode* kids = storage.back().first.get();
-        std::uint32_t k = 0;
-        for (const DirListing::Item& item : listing->items) {
-            if (!IsSubFolder(item, *listing))
-                continue;
-            WalkNode& kid = kids[k++];
-            kid.parent = &n;
-            kid.level = n.level + 1;
-            kid.name.assign(listing->Name(item));
-            kid.enterable = !item.otherDevice;
-            if (kid.enterable)
-                ++waiting;
-            else
-                kid.ready.store(true, std::memory_order_relaxed);
-        }
-        n.kids = kids;
-        n.nKids = nKids;
-    }
-    n.listing = std::move(listing);
-    m_ahead.fetch_add(1, std::memory_order_relaxed);
-    return waiting;
-}
-
-bool Walk::TakeAnchorSlot(int limit)
-{
-    int held = m_held.load(std::memory_order_relaxed);
-    while (held < limit)
-        if (m_held.compare_exchange_weak(held, held + 1, std::memory_order_relaxed))
-            return true;
-    return false;
-}
-
-// Decides where n's waiting sub-folders are opened from: n itself (it keeps `h`, which
-// is then cleared) or n's own anchor. Returns that anchor.
-WalkNode* Walk::Anchor(WalkNode& n, IFileSystem::Handle& h, std::uint32_t waiting)
-{
-    WalkNode* anchor = n.anchor;
-    const int anchorLevel = anchor ? anchor->level : 0;
-    const bool keep = TakeAnchorSlot(m_softAnchors) ||
-                      ((!anchor || n.level - anchorLevel >= kReanchorLevels) && TakeAnchorSlot(m_hardAnchors));
-    if (keep) {
-        n.handle = h;
-        h = IFileSystem::kInvalid;
-        n.refs.store(static_cast<std::int32_t>(waiting), std::memory_order_relaxed);
-        anchor = &n;
-    } else if (anchor) {
-        anchor->refs.fetch_add(static_cast<std::int32_t>(waiting), std::memory_order_relaxed);
-    }
-    for (std::uint32_t k = 0; k < n.nKids; ++k)
-        if (n.kids[k].enterable)
-            n.kids[k].anchor = anchor;
-    return anchor;
-}
-
-// Hands n's waiting sub-folders to the workers (with workers only).
-void Walk::Publish(WalkNode& n, std::uint32_t waiting)
-{
-    if (m_threads.empty())
-        return;
-    {
-        std::lock_guard<std::mutex> lk(m_mutex);
-        m_stack.reserve(m_stack.size() + waiting);
-        for (std::uint32_t k = n.nKids; k > 0; --k)
-            if (n.kids[k - 1].enterable)
-                m_stack.push_back(&n.kids[k - 1]);
-    }
-    if (waiting > 1)
-        m_cv.notify_all();
-    else
-        m_cv.notify_one();
-}
-
-void Walk::Read(WalkNode& n, Storage& storage)
-{
-    IFileSystem::Handle h = Failed() == Failure::None ? OpenPatiently(n) : IFileSystem::kInvalid;
-    std::uint32_t waiting = 0;
-    if (IFileSystem::IsOpen(h)) {
-        try {
-            waiting = List(n, h, storage);
-            if (waiting > 0 && Failed() == Failure::None) {
-                Anchor(n, h, waiting);
-                Publish(n, waiting);
-            }
-        } catch (const std::bad_alloc&) {
-            Fail(Failure::Memory);
-        }
-    }
-    if (IFileSystem::IsOpen(h))
-        m_fs.Close(h);
-    n.ready.store(true, std::memory_order_release);
-    Release(n.anchor);
-}
-
-void Walk::Release(WalkNode* anchor)
-{
-    if (anchor && anchor->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) {
-        m_fs.Close(anchor->handle);
-        anchor->handle = IFileSystem::kInvalid;
-        m_held.fetch_sub(1, std::memory_order_relaxed);
-    }
-}
-
 // The calling thread's side: records the folders in pre-order as their listings come.
 class Recorder {
 public:
     Recorder(Walk& walk, ReportBuilder& builder, ScanEnvironment& env) : m_walk(walk), m_builder(builder), m_env(env)
     {
     }
-    WalkResult Run(const std::string& strRootPath);
+    WalkResult Run(const std::string& strRootPath)
+    {
+        if (Enter(m_walk.Root(), strRootPath, 0))
+            while (!m_frames.empty() && !Stopped() && m_walk.Failed() == Failure::None)
+                Step(m_frames.back());
+        if (m_walk.Failed() != Failure::None)
+            return WalkResult::Failed;
+        if (m_stopped)
+            return WalkResult::Stopped;
+        m_builder.Finish();
+        return WalkResult::Complete;
+    }
 
 private:
     struct Frame {
@@ -432,9 +421,67 @@ private:
         std::uint32_t nextItem;
         std::uint32_t nextKid;
     };
-    bool Enter(WalkNode& node, std::string path, int level);
-    bool WaitReady(WalkNode& n);
-    void Step(Frame& top);
+    // Records one folder and waits for its listing; pushes its frame. Returns false when
+    // the walk stopped or failed. Throws std::bad_alloc.
+    bool Enter(WalkNode& node, std::string path, int level)
+    {
+        m_env.pump.PumpMessages();
+        if (Stopped())
+            return false;
+        FolderRecord& rec = m_builder.EnterFolder(std::move(path), level);
+        m_env.progress.SetStatus(rec.strPath);
+        if (!WaitReady(node))
+            return false;
+        m_builder.ExpectFiles(node.nFiles); // the listing is known: the files array is sized exactly
+        m_frames.push_back(Frame{&node, &rec, 0, 0});
+        return true;
+    }
+    // Makes sure `n` has been read: reads it here when no worker has taken it, otherwise
+    // waits for the worker, pumping messages meanwhile. The workers do not signal: the
+    // calling thread sleeps in short slices, so a walk costs a few thousand wake-ups in
+    // all rather than one per folder. Returns false when the walk stopped or failed.
+    bool WaitReady(WalkNode& n)
+    {
+        if (!n.ready.load(std::memory_order_acquire) && !m_walk.ReadIfUntaken(n)) {
+            for (int spin = 0; !n.ready.load(std::memory_order_acquire); ++spin) {
+                if (spin < 16) {
+                    std::this_thread::yield();
+                    continue;
+                }
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+                m_env.pump.PumpMessages();
+                if (Stopped())
+                    return false;
+            }
+        }
+        return m_walk.Failed() == Failure::None;
+    }
+    // Takes the next entry of the innermost folder: enters a sub-folder or adds a file;
+    // leaves the folder when its listing is done.
+    void Step(Frame& top)
+    {
+        const DirListing* l = top.node->listing.get();
+        if (!l || top.nextItem >= l->items.size()) {
+            m_walk.Consumed(*top.node);
+            m_walk.Done(*top.node);
+            m_frames.pop_back();
+            m_builder.LeaveFolder();
+            return;
+        }
+        const DirListing::Item& item = l->items[top.nextItem++];
+        if (!item.isDir) {
+            m_builder.AddFile(l->Name(item), static_cast<std::int64_t>(item.size));
+            return;
+        }
+        if (!IsSubFolder(item, *l))
+            return; // dot-folders are skipped with everything below them
+        WalkNode& kid = top.node->kids[top.nextKid++];
+        const std::string& parentPath = top.rec->strPath;
+        std::string childPath;
+        childPath.reserve(parentPath.size() + item.nameLength + 1);
+        childPath.append(parentPath).append(l->Name(item)).push_back('\\');
+        Enter(kid, std::move(childPath), top.rec->nLevel + 1); // `top` may move
+    }
     bool Stopped()
     {
         m_stopped = m_stopped || m_env.pump.StopRequested();
@@ -447,83 +494,6 @@ private:
     std::vector<Frame> m_frames;
     bool m_stopped = false;
 };
-
-// Makes sure `n` has been read: reads it here when no worker has taken it, otherwise
-// waits for the worker, pumping messages meanwhile. The workers do not signal: the
-// calling thread sleeps in short slices, so a walk costs a few thousand wake-ups in
-// all rather than one per folder. Returns false when the walk stopped or failed.
-bool Recorder::WaitReady(WalkNode& n)
-{
-    if (!n.ready.load(std::memory_order_acquire) && !m_walk.ReadIfUntaken(n)) {
-        for (int spin = 0; !n.ready.load(std::memory_order_acquire); ++spin) {
-            if (spin < 16) {
-                std::this_thread::yield();
-                continue;
-            }
-            std::this_thread::sleep_for(std::chrono::microseconds(200));
-            m_env.pump.PumpMessages();
-            if (Stopped())
-                return false;
-        }
-    }
-    return m_walk.Failed() == Failure::None;
-}
-
-// Records one folder and waits for its listing; pushes its frame. Returns false when
-// the walk stopped or failed. Throws std::bad_alloc.
-bool Recorder::Enter(WalkNode& node, std::string path, int level)
-{
-    m_env.pump.PumpMessages();
-    if (Stopped())
-        return false;
-    FolderRecord& rec = m_builder.EnterFolder(std::move(path), level);
-    m_env.progress.SetStatus(rec.strPath);
-    if (!WaitReady(node))
-        return false;
-    m_builder.ExpectFiles(node.nFiles); // the listing is known: the files array is sized exactly
-    m_frames.reserve(m_frames.size() + 1);
-    m_frames.push_back(Frame{&node, &rec, 0, 0});
-    return true;
-}
-
-// Takes the next entry of the innermost folder: enters a sub-folder or adds a file;
-// leaves the folder when its listing is done.
-void Recorder::Step(Frame& top)
-{
-    const DirListing* l = top.node->listing.get();
-    if (!l || top.nextItem >= l->items.size()) {
-        m_walk.Consumed(*top.node);
-        m_frames.pop_back();
-        m_builder.LeaveFolder();
-        return;
-    }
-    const DirListing::Item& item = l->items[top.nextItem++];
-    if (!item.isDir) {
-        m_builder.AddFile(l->Name(item), static_cast<std::int64_t>(item.size));
-        return;
-    }
-    if (!IsSubFolder(item, *l))
-        return; // dot-folders are skipped with everything below them
-    WalkNode& kid = top.node->kids[top.nextKid++];
-    const std::string& parentPath = top.rec->strPath;
-    std::string childPath;
-    childPath.reserve(parentPath.size() + item.nameLength + 1);
-    childPath.append(parentPath).append(l->Name(item)).push_back('\\');
-    Enter(kid, std::move(childPath), top.rec->nLevel + 1); // `top` may move
-}
-
-WalkResult Recorder::Run(const std::string& strRootPath)
-{
-    if (Enter(m_walk.Root(), strRootPath, 0))
-        while (!m_frames.empty() && !Stopped() && m_walk.Failed() == Failure::None)
-            Step(m_frames.back());
-    if (m_walk.Failed() != Failure::None)
-        return WalkResult::Failed;
-    if (m_stopped)
-        return WalkResult::Stopped;
-    m_builder.Finish();
-    return WalkResult::Complete;
-}
 
 } // namespace
 

@@ -68,14 +68,10 @@ public:
 private:
     // Replaces the rows by newRows; rows before firstChanged are known to be unchanged.
     void ApplyRows(std::vector<RowKey>&& newRows, int firstChanged);
-    void ComputeSubtreeEnds();
 
     const tvl::ReportDocument* Doc() const { return m_docSource ? m_docSource() : nullptr; }
 
     std::function<const tvl::ReportDocument*()> m_docSource;
     std::vector<RowKey> m_rows;
     int m_nReportedRows = 0; // what rowCount says while a change is announced
-    // Per drive and list position: the position just after the folder's subtree.
-    // Computed on each full fill.
-    std::vector<std::vector<int>> m_subtreeEnd;
 };
