@@ -5,7 +5,7 @@ namespace tvl {
 FolderRecord& ReportBuilder::EnterFolder(std::string strPath, std::int32_t nLevel)
 {
     while (!m_open.empty() && m_open.back().rec->nLevel >= nLevel)
-        Close();
+        LeaveFolder();
     // Room first, so that a failure leaves everything as it was. Geometric growth: a
     // crafted file of a million nested folders must not copy this stack each time.
     if (m_open.size() == m_open.capacity())
@@ -46,23 +46,19 @@ void ReportBuilder::AddFile(std::string_view strName, std::int64_t nSize)
         rec.files.push_back(FileEntry{std::string(strName), nSize});
 }
 
-void ReportBuilder::Close()
+void ReportBuilder::LeaveFolder()
 {
+    if (m_open.empty())
+        return;
     const Open& top = m_open.back();
     top.rec->nDescendants = static_cast<std::int32_t>(m_drive.Folders().size() - top.pos - 1);
     m_open.pop_back();
 }
 
-void ReportBuilder::LeaveFolder()
-{
-    if (!m_open.empty())
-        Close();
-}
-
 void ReportBuilder::Finish()
 {
     while (!m_open.empty())
-        Close();
+        LeaveFolder();
     FolderRecord* root = m_drive.FirstFolder();
     if (root && m_origin == Origin::Scan) {
         root->bVisible = true;

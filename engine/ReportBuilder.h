@@ -54,7 +54,6 @@ private:
         FolderRecord* rec;
         std::size_t pos; // its position in the list
     };
-    void Close();
 
     DriveReport& m_drive;
     Origin m_origin;

@@ -1,25 +1,18 @@
-// The walk (see Walk.h). Work order. Workers take directories from one shared stack and push the sub-folders
-// of each directory they read in reverse listing order, so the next directory taken is
-// the first sub-folder of the last one read: the workers move through the tree in about
-// the pre-order in which the calling thread consumes it, and the listings waiting to be
-// consumed stay few. Without workers nothing is pushed: the calling thread reads each
-// directory when it comes to it.
+// The walk (see Walk.h).
 //
-// Directory handles. A directory is opened relative to an "anchor": the nearest
-// ancestor that kept its handle open (or the drive's root path when none did). A
-// directory keeps its handle while some of its sub-folders wait to be opened through
-// it, as long as fewer than the soft number of anchors are held, and also when its
-// anchor is kReanchorLevels or more levels up, as long as the hard number allows;
-// otherwise its sub-folders are opened from its anchor, one name at a time (no
-// symbolic link is followed on the way). An anchor counts the waiting directories that
-// need it and is closed when the last of them has been opened.
+// Work order: workers take directories from one shared stack and push the sub-folders
+// of each directory they read in reverse listing order, so they move through the tree
+// in about the pre-order in which the calling thread consumes it. Without workers
+// nothing is pushed: the calling thread reads each directory when it comes to it.
 //
-// Descriptor budget. The file system says how many handles the walk may hold; every
-// reader needs two at a time (the chain down from an anchor), the anchors share the
-// rest. So fewer workers run when descriptors are scarce, and a report never depends
-// on how many. Should an open still find none free (another part of the program took
-// them), the reader waits for handles to come back; when none do for a while, the walk
-// fails.
+// Handles: a directory is opened relative to its "anchor", the nearest ancestor that
+// kept its handle (else from the drive's root path), one name at a time and never
+// through a symbolic link. A directory keeps its handle while sub-folders wait to be
+// opened through it, within the soft number of anchors, or beyond it when its anchor
+// is kReanchorLevels or more levels up, within the hard number. The file system says
+// how many handles the walk may hold; each reader needs two at a time, the anchors
+// share the rest, so fewer workers run when descriptors are scarce. An open that still
+// finds none free waits for handles to come back; when none do, the walk fails.
 #include "Walk.h"
 
 #include "ReportBuilder.h"
@@ -90,13 +83,11 @@ public:
         m_hardAnchors = std::max(0, budget - kHandlesPerReader * readers);
         m_softAnchors = std::min(kSoftAnchors, m_hardAnchors / 2);
         m_root.enterable = !m_realRoot.empty();
-        if (budget < kHandlesPerReader && m_root.enterable)
+        if (m_root.enterable && budget < kHandlesPerReader)
             m_failure.store(static_cast<int>(Failure::Descriptors));
-        if (!m_root.enterable || Failed() != Failure::None)
-            m_root.ready.store(true);
-        if (m_root.enterable && Failed() == Failure::None) {
-            if (readers > 1)
-                m_stack.push_back(&m_root);
+        m_root.ready.store(!m_root.enterable || Failed() != Failure::None);
+        if (!m_root.ready.load() && readers > 1) {
+            m_stack.push_back(&m_root);
             StartWorkers(readers - 1);
         }
     }
@@ -118,10 +109,8 @@ public:
     {
         int none = static_cast<int>(Failure::None);
         m_failure.compare_exchange_strong(none, static_cast<int>(why), std::memory_order_acq_rel);
-        {
-            std::lock_guard<std::mutex> lk(m_mutex);
-            m_stop = true;
-        }
+        std::lock_guard<std::mutex> lk(m_mutex);
+        m_stop = true;
         m_cv.notify_all();
     }
 
@@ -138,19 +127,16 @@ public:
         Read(n);
         return true;
     }
-    // Called by the calling thread when it has consumed n's listing.
-    void Consumed(WalkNode& n)
+    // Called by the calling thread when n's whole subtree is recorded: frees its listing
+    // and, without workers (whose stack may still point at them), its sub-folders.
+    void Done(WalkNode& n)
     {
         if (n.listing) {
             n.listing.reset();
             m_ahead.fetch_sub(1, std::memory_order_relaxed);
         }
-    }
-    // Called by the calling thread when n's whole subtree is recorded.
-    void Done(WalkNode& n)
-    {
         if (!m_threads.empty())
-            return; // a worker's stack may still point at the sub-folders
+            return;
         for (std::uint32_t k = 0; k < n.nKids; ++k)
             CloseHandle(n.kids[k]);
         n.kids.reset();
@@ -462,7 +448,6 @@ private:
     {
         const DirListing* l = top.node->listing.get();
         if (!l || top.nextItem >= l->items.size()) {
-            m_walk.Consumed(*top.node);
             m_walk.Done(*top.node);
             m_frames.pop_back();
             m_builder.LeaveFolder();
