@@ -135,7 +135,7 @@ public:
             n.listing.reset();
             m_ahead.fetch_sub(1, std::memory_order_relaxed);
         }
-        if (!m_threads.empty())
+        if (m_hasWorkers.load(std::memory_order_relaxed))
             return;
         for (std::uint32_t k = 0; k < n.nKids; ++k)
             CloseHandle(n.kids[k]);
@@ -147,6 +147,7 @@ private:
     void StartWorkers(int nWorkers)
     {
         m_threads.reserve(static_cast<std::size_t>(nWorkers));
+        m_hasWorkers.store(true, std::memory_order_relaxed); // before any worker reads it
         for (int i = 0; i < nWorkers; ++i) {
             try {
                 m_threads.emplace_back([this, i] { Work(); });
@@ -154,6 +155,7 @@ private:
                 break; // no more threads to be had: the ones started (or the calling thread) do the work
             }
         }
+        m_hasWorkers.store(!m_threads.empty(), std::memory_order_relaxed);
     }
     void Work()
     {
@@ -308,7 +310,7 @@ private:
     // Hands n's waiting sub-folders to the workers (with workers only).
     void Publish(WalkNode& n, std::uint32_t waiting)
     {
-        if (m_threads.empty())
+        if (!m_hasWorkers.load(std::memory_order_relaxed))
             return;
         {
             std::lock_guard<std::mutex> lk(m_mutex);
@@ -371,7 +373,8 @@ private:
     WalkNode m_root;
     int m_hardAnchors = 0; // anchors the budget allows at most
     int m_softAnchors = 0; // anchors kept freely; beyond, only every kReanchorLevels levels
-    std::vector<std::thread> m_threads;
+    std::vector<std::thread> m_threads; // the calling thread's alone
+    std::atomic<bool> m_hasWorkers{false};
     std::mutex m_mutex;
     std::condition_variable m_cv;
     std::vector<WalkNode*> m_stack; // directories waiting to be read (only with workers)
