@@ -62,23 +62,32 @@ LoadResult NotValid()
     return LoadResult::Fail(kCaptionOpen, kMsgNotValidReport);
 }
 
+// Reads a counted list: the int32 count (believed only when that many entries of at
+// least minBytes fit in the bytes left), then each entry with readOne. False when the
+// input is short; the entries read in full stay in `out`.
+template <class T, class ReadOne>
+bool ReadList(ReportReader& in, std::uint64_t minBytes, std::vector<T>& out, ReadOne&& readOne)
+{
+    std::int32_t count = 0;
+    if (!in.ReadInt32(count) || !in.CanHold(count, minBytes))
+        return false;
+    out.reserve(out.size() + in.ReserveFor(count));
+    for (std::int32_t i = 0; i < count; ++i) {
+        if (!readOne(out.emplace_back())) {
+            out.pop_back();
+            return false;
+        }
+    }
+    return true;
+}
+
 // Reads a ranking section into `ranking` (emptied first).
 bool ReadRanking(ReportReader& in, std::vector<RankEntry>& ranking)
 {
     ranking.clear();
-    std::int32_t count = 0;
-    if (!in.ReadInt32(count) || !in.CanHold(count, kMinRankEntry))
-        return false;
-    if (count <= 0)
-        return true;
-    ranking.reserve(in.ReserveFor(count));
-    for (std::int32_t i = 0; i < count; ++i) {
-        RankEntry e;
-        if (!in.ReadString(e.strName) || !in.ReadString(e.strLocation) || !in.ReadInt64(e.nSize))
-            return false;
-        ranking.push_back(std::move(e));
-    }
-    return true;
+    return ReadList(in, kMinRankEntry, ranking, [&](RankEntry& e) {
+        return in.ReadString(e.strName) && in.ReadString(e.strLocation) && in.ReadInt64(e.nSize);
+    });
 }
 
 void WriteRanking(ReportWriter& out, const std::vector<RankEntry>& ranking)
@@ -389,21 +398,6 @@ void SaveToFile(const DriveReport& drive, ReportWriter& out, bool bRanking)
         WriteRanking(out, drive.ranking);
 }
 
-// Reads the file list of one folder record into `files`.
-bool ReadFiles(ReportReader& in, std::vector<FileEntry>& files)
-{
-    std::int32_t count = 0;
-    if (!in.ReadInt32(count) || !in.CanHold(count, kMinFileEntry))
-        return false;
-    files.reserve(in.ReserveFor(count));
-    for (std::int32_t k = 0; k < count; ++k) {
-        FileEntry& e = files.emplace_back();
-        if (!in.ReadString(e.strName) || !in.ReadInt64(e.nSize))
-            return false;
-    }
-    return true;
-}
-
 // Reads one folder record and enters it into the builder. False when the input is
 // short; the record is then left out.
 bool ReadFolderRecord(ReportReader& in, bool bStoreFileNames, ReportBuilder& builder, ILoadProgress& progress)
@@ -419,7 +413,9 @@ bool ReadFolderRecord(ReportReader& in, bool bStoreFileNames, ReportBuilder& bui
         !in.ReadDouble(ofDisc) || !in.ReadInt32(level))
         return false;
     std::vector<FileEntry> files;
-    if (bStoreFileNames && !ReadFiles(in, files))
+    if (bStoreFileNames && !ReadList(in, kMinFileEntry, files, [&](FileEntry& e) {
+            return in.ReadString(e.strName) && in.ReadInt64(e.nSize);
+        }))
         return false;
     FolderRecord& rec = builder.EnterFolder(std::move(path), level);
     builder.SetFiles(std::move(files));
