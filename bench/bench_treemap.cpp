@@ -28,6 +28,7 @@
 #include "Progress.h"
 #include "ReportDocument.h"
 #include "ReportFile.h"
+#include "ReportBuilder.h"
 #include "TreemapLayout.h"
 #include "TreemapRender.h"
 
@@ -49,7 +50,8 @@ constexpr int kGrandChildren = 9;
 void BuildReport(tvl::DriveReport& drive)
 {
     drive.cDrive = 'C';
-    tvl::FolderRecord& root = drive.AppendFolder("C:\\", nullptr, 0);
+    tvl::ReportBuilder builder(drive, tvl::ReportBuilder::Origin::File);
+    tvl::FolderRecord& root = builder.EnterFolder("C:\\", 0);
     std::uint64_t seed = 12345;
     auto next = [&seed] {
         seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
@@ -58,9 +60,9 @@ void BuildReport(tvl::DriveReport& drive)
     char name[32];
     for (int i = 0; i < kChildren; ++i) {
         std::snprintf(name, sizeof name, "C:\\d%06d\\", i);
-        tvl::FolderRecord& c = drive.AppendFolder(name, &root, 1);
+        tvl::FolderRecord& c = builder.EnterFolder(name, 1);
         for (int j = 0; j < kGrandChildren; ++j) {
-            tvl::FolderRecord& g = drive.AppendFolder(c.strPath + "e" + std::to_string(j) + "\\", &c, 2);
+            tvl::FolderRecord& g = builder.EnterFolder(c.strPath + "e" + std::to_string(j) + "\\", 2);
             // 1 KB to 1 GB, most of them small.
             const int magnitude = static_cast<int>(next() % 1000) < 900 ? 3 + static_cast<int>(next() % 3)
                                                                         : 6 + static_cast<int>(next() % 4);
@@ -72,6 +74,7 @@ void BuildReport(tvl::DriveReport& drive)
         }
         root.nSpaceWithSubs += c.nSpaceWithSubs;
     }
+    builder.Finish();
 }
 
 double ThreadCpuMs()

@@ -21,6 +21,8 @@
 #include <fcntl.h>
 #include <iostream>
 #include <memory>
+#include <new>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -328,10 +330,18 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
 int Run(int argc, char** argv)
 {
     std::ios::sync_with_stdio(false);
-    FdOutputBuf stdoutBuf(STDOUT_FILENO);
-    std::ostream out(&stdoutBuf);
-    std::vector<std::string> args(argv + 1, argv + argc);
-    return Run(args, out, std::cerr, ::isatty(STDERR_FILENO) != 0);
+    // Whatever escapes (memory, threads) ends the program with a message, not an abort.
+    try {
+        FdOutputBuf stdoutBuf(STDOUT_FILENO);
+        std::ostream out(&stdoutBuf);
+        std::vector<std::string> args(argv + 1, argv + argc);
+        return Run(args, out, std::cerr, ::isatty(STDERR_FILENO) != 0);
+    } catch (const std::bad_alloc&) {
+        std::cerr << "tovaline-cli: out of memory\n";
+    } catch (const std::exception& e) {
+        std::cerr << "tovaline-cli: " << e.what() << "\n";
+    }
+    return kFailed;
 }
 
 } // namespace tvl::cli

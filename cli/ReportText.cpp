@@ -14,15 +14,6 @@
 
 namespace tvl {
 
-std::string FolderDisplayName(const std::string& strPath)
-{
-    if (strPath.empty())
-        return std::string();
-    std::string s = strPath.substr(0, strPath.size() - 1);
-    const std::size_t slash = s.rfind('\\');
-    return slash == std::string::npos ? s : s.substr(slash + 1);
-}
-
 namespace {
 
 // Control bytes would break the line structure of the listing; they show as '?'.

@@ -44,10 +44,6 @@ public:
     // The label of step 1..5, or null.
     QLabel* StepLabel(int nStep) const;
 
-    // The step texts; step 1 is longer while a ranking is made.
-    static const char* const kStepTexts[5];
-    static const char* const kStep1WithRanking;
-
 private:
     ThrottledText m_status;
 };

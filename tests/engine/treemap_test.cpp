@@ -12,6 +12,8 @@
 #include <cmath>
 #include <cstring>
 #include <tuple>
+#include "ReportBuilder.h"
+
 #include <filesystem>
 #include <zlib.h>
 
@@ -20,18 +22,21 @@ namespace {
 
 // A report built by hand: folders appended in list order, sums made up from the
 // folders' own bytes unless the test damages them afterwards.
-struct ReportBuilder {
+struct HandReport {
     DriveReport r;
-    ReportBuilder(bool bNames = false)
+    tvl::ReportBuilder builder{r, tvl::ReportBuilder::Origin::File};
+    HandReport(bool bNames = false)
     {
         r.cDrive = 'C';
         r.bStoreFileNames = bNames;
-        r.AppendFolder("C:\\", nullptr, 0);
+        builder.EnterFolder("C:\\", 0);
     }
+    // Folders come in list order; the levels make the parents, as in a report file.
+    FolderRecord& Enter(const std::string& path, int level) { return builder.EnterFolder(path, level); }
     FolderRecord& Root() { return *r.GetFolder(0); }
     FolderRecord& Add(FolderRecord& parent, const std::string& name, std::int64_t own)
     {
-        FolderRecord& f = r.AppendFolder(parent.strPath + name + "\\", &parent, parent.nLevel + 1);
+        FolderRecord& f = Enter(parent.strPath + name + "\\", parent.nLevel + 1);
         f.nSpaceWithoutSubs = own;
         return f;
     }
@@ -135,7 +140,7 @@ double AverageAspect(const TreemapLayout& L)
 
 TEST(TreemapLayout, FoldersAndTheirOwnFilesShareTheParentLargestFirst)
 {
-    ReportBuilder b;
+    HandReport b;
     FolderRecord& a = b.Add(b.Root(), "a", 600);
     b.Add(a, "deep", 200);
     b.Add(b.Root(), "b", 300);
@@ -163,7 +168,7 @@ TEST(TreemapLayout, FoldersAndTheirOwnFilesShareTheParentLargestFirst)
 
 TEST(TreemapLayout, FileNamesDivideTheOwnTileAndColourByExtension)
 {
-    ReportBuilder b(true);
+    HandReport b(true);
     FolderRecord& sub = b.Add(b.Root(), "sub", 0);
     b.AddFile(sub, "movie.MP4", 5000);
     b.AddFile(sub, "libz.so.1.2", 3000);
@@ -223,7 +228,7 @@ TEST(TreemapLayout, RealTreeIsNearlySquareAndFarBetterThanSlices)
 
 TEST(TreemapLayout, SameReportGivesTheSameLayout)
 {
-    ReportBuilder b(true);
+    HandReport b(true);
     for (int i = 0; i < 50; ++i) {
         FolderRecord& f = b.Add(b.Root(), "d" + std::to_string(i), 0);
         for (int k = 0; k < 20; ++k)
@@ -253,7 +258,7 @@ TEST(TreemapLayout, SameReportGivesTheSameLayout)
 
 TEST(TreemapLayout, EmptyReportsAndBadRequestsGiveNoTiles)
 {
-    ReportBuilder b;
+    HandReport b;
     b.Add(b.Root(), "empty", 0);
     b.Sum();
     EXPECT_TRUE(Layout(b.r).Empty());
@@ -273,7 +278,7 @@ TEST(TreemapLayout, EmptyReportsAndBadRequestsGiveNoTiles)
 
 TEST(TreemapLayout, SingleHugeFileAndHundredThousandEqualFiles)
 {
-    ReportBuilder huge(true);
+    HandReport huge(true);
     huge.AddFile(huge.Add(huge.Root(), "big", 0), "disk.img", std::int64_t(1) << 62);
     huge.AddFile(huge.Root(), "tiny", 1);
     huge.Sum();
@@ -283,7 +288,7 @@ TEST(TreemapLayout, SingleHugeFileAndHundredThousandEqualFiles)
     EXPECT_EQ(h.tiles.back().kind, TileKind::File);
     EXPECT_EQ(h.tiles.back().nSize, std::int64_t(1) << 62);
 
-    ReportBuilder many(true);
+    HandReport many(true);
     FolderRecord& f = many.Add(many.Root(), "many", 0);
     for (int i = 0; i < 100000; ++i)
         many.AddFile(f, "f" + std::to_string(i), 4096);
@@ -296,7 +301,7 @@ TEST(TreemapLayout, SingleHugeFileAndHundredThousandEqualFiles)
 
 TEST(TreemapLayout, DamagedSumsAndLevelsDrawInsideTheirParents)
 {
-    ReportBuilder b(true);
+    HandReport b(true);
     FolderRecord& a = b.Add(b.Root(), "a", 10);
     FolderRecord& child = b.Add(a, "child", 0);
     b.AddFile(child, "x.bin", 5000);
@@ -312,8 +317,8 @@ TEST(TreemapLayout, DamagedSumsAndLevelsDrawInsideTheirParents)
     b.Root().files.push_back({"a.bin", std::numeric_limits<std::int64_t>::max()});
     b.Root().files.push_back({"b.bin", std::numeric_limits<std::int64_t>::max()});
     // Levels a file might hold: a jump down and back, a negative one.
-    b.r.AppendFolder("C:\\jump\\", &b.Root(), 5).nSpaceWithSubs = 77;
-    b.r.AppendFolder("C:\\neg\\", &b.Root(), -3).nSpaceWithSubs = 66;
+    b.Enter("C:\\jump\\", 5).nSpaceWithSubs = 77;
+    b.Enter("C:\\neg\\", -3).nSpaceWithSubs = 66;
     const TreemapLayout L = Layout(b.r);
     ExpectSoundLayout(L);
     RgbImage image;
@@ -330,10 +335,10 @@ TEST(TreemapLayout, DamagedSumsAndLevelsDrawInsideTheirParents)
 
 TEST(TreemapLayout, DeepChainIsLaidOutWithoutRecursion)
 {
-    ReportBuilder b;
+    HandReport b;
     FolderRecord* f = &b.Root();
     for (int i = 0; i < 200000; ++i) // the paths do not matter here; keep them short
-        f = &b.r.AppendFolder("C:\\d\\", f, f->nLevel + 1);
+        f = &b.Enter("C:\\d\\", f->nLevel + 1);
     f->nSpaceWithoutSubs = 1000;
     b.Sum();
     const TreemapLayout L = Layout(b.r, 200, 100);
@@ -346,7 +351,7 @@ TEST(TreemapLayout, DeepChainIsLaidOutWithoutRecursion)
 
 TEST(TreemapLayout, HitTestFindsTheFolderUnderThePoint)
 {
-    ReportBuilder b;
+    HandReport b;
     FolderRecord& a = b.Add(b.Root(), "a", 500);
     b.Add(a, "inner", 500);
     b.Add(b.Root(), "b", 250);
@@ -380,7 +385,7 @@ TEST(TreemapLayout, HitTestFindsTheFolderUnderThePoint)
 // desktop's worker thread, while the report may be replaced).
 TEST(TreemapLayout, TreeOutlivesTheReport)
 {
-    auto b = std::make_unique<ReportBuilder>(true);
+    auto b = std::make_unique<HandReport>(true);
     FolderRecord& sub = b->Add(b->Root(), "sub", 0);
     b->AddFile(sub, "a.jpg", 7000);
     b->AddFile(b->Root(), "b.txt", 3000);
@@ -400,7 +405,7 @@ TEST(TreemapLayout, TreeOutlivesTheReport)
 
 TEST(TreemapLayout, CancelGivesAnEmptyLayout)
 {
-    ReportBuilder b;
+    HandReport b;
     for (int i = 0; i < 5000; ++i)
         b.Add(b.Root(), "d" + std::to_string(i), 100);
     b.Sum();

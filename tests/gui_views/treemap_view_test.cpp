@@ -25,11 +25,11 @@ private:
         tvl::FolderRecord *root, *a, *inner, *b;
         Report()
         {
-            tvl::DriveReport& d = f.AddDrive('C', false);
+            tvl::DriveReport& d = f.AddDrive('C', false, {{"C:\\a\\", 1}, {"C:\\a\\inner\\", 2}, {"C:\\b\\", 1}});
             root = d.GetFolder(0);
-            a = &d.AppendFolder("C:\\a\\", root, 1);
-            inner = &d.AppendFolder("C:\\a\\inner\\", a, 2);
-            b = &d.AppendFolder("C:\\b\\", root, 1);
+            a = d.GetFolder(1);
+            inner = d.GetFolder(2);
+            b = d.GetFolder(3);
             inner->nSpaceWithoutSubs = inner->nSpaceWithSubs = 6000;
             a->nSpaceWithoutSubs = 1000;
             a->nSpaceWithSubs = 7000;
