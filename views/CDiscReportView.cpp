@@ -155,6 +155,8 @@ void CDiscReportView::OnItemChanged()
 
 bool CDiscReportView::SelectFolder(const tvl::FolderRecord* pFolder)
 {
+    if (!pFolder)
+        return false;
     std::vector<const tvl::FolderRecord*> chain;
     for (const tvl::FolderRecord* f = pFolder; f; f = f->pParent)
         chain.push_back(f);
@@ -222,33 +224,8 @@ bool CDiscReportView::ShowFolder(int nDrive, int nPos)
     if (!doc || nDrive < 0 || static_cast<std::size_t>(nDrive) >= doc->m_pDriveReports.size() ||
         !doc->m_pDriveReports[static_cast<std::size_t>(nDrive)])
         return false;
-    const tvl::DriveReport& drive = *doc->m_pDriveReports[static_cast<std::size_t>(nDrive)];
-    const tvl::FolderRecord* target = drive.GetFolder(nPos);
-    if (!target)
+    if (!SelectFolder(doc->m_pDriveReports[static_cast<std::size_t>(nDrive)]->GetFolder(nPos)))
         return false;
-    // The ancestors are the nearest earlier folders of each smaller level (path order).
-    std::vector<int> chain{nPos};
-    for (int p = nPos - 1, level = target->nLevel; p >= 0 && level > 0; --p) {
-        const int l = drive.GetFolder(p)->nLevel;
-        if (l < level) {
-            chain.push_back(p);
-            level = l;
-        }
-    }
-    // Open each ancestor from the top; each one is shown once its parent is open.
-    for (std::size_t k = chain.size(); k-- > 1;) {
-        const int row = m_model->RowOf({nDrive, chain[k]});
-        if (row < 0)
-            return false;
-        if (!drive.GetFolder(chain[k])->bExpanded)
-            OnItemActivate(row);
-    }
-    const int row = m_model->RowOf({nDrive, nPos});
-    if (row < 0)
-        return false;
-    const QModelIndex index = m_model->index(row, 0);
-    m_list->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    m_list->scrollTo(index, QAbstractItemView::PositionAtCenter);
     // The selected row is drawn highlighted only while the list has the focus.
     m_list->setFocus(Qt::OtherFocusReason);
     return true;

@@ -44,17 +44,13 @@ public:
     // gives way first.
     std::vector<int> MinimumColumnWidths() const;
 
-    // Opens the branches down to the folder at list position nPos of drive table entry
-    // nDrive, selects its row (the document hears of it as of any selection) and
-    // scrolls it into view. False when there is no such folder.
-    bool ShowFolder(int nDrive, int nPos);
-    // While comparing, "Folder" gives up room to the change columns down to this width.
-    static constexpr int kMinFolderWidth = 100;
-    // Selects the row of a folder, opening every closed branch above it first; the
-    // document hears of the selection as after a click. False (nothing selected) when
-    // the folder is not in the list.
+    // Selects the row of a folder, opening every closed branch above it first, and
+    // scrolls it into view; the document hears of the selection as after a click.
+    // False (nothing selected) when the folder is not in the list.
     bool SelectFolder(const tvl::FolderRecord* pFolder);
-
+    // SelectFolder for the folder at list position nPos of drive table entry nDrive,
+    // and the keyboard focus to the list, so that the row shows highlighted.
+    bool ShowFolder(int nDrive, int nPos);
 
     CFolderListCtrl* m_list = nullptr;
     FolderListModel* Model() const { return m_model; }
