@@ -42,19 +42,6 @@ const std::vector<CommandEntry>& Commands()
 
 namespace {
 
-class StreamMessageSink final : public IMessageSink {
-public:
-    explicit StreamMessageSink(std::ostream& err) : m_err(err) {}
-    void ShowMessage(const std::string& caption, const std::string& text, MessageIcon) override
-    {
-        m_err << caption << ": " << text << "\n";
-        m_err.flush();
-    }
-
-private:
-    std::ostream& m_err;
-};
-
 // --- drives ---
 
 int Drives(const std::vector<std::string>& assignments, CommandIo& io)

@@ -269,4 +269,10 @@ std::string CheckFileName(const std::string& option, const std::string& name)
     return name.empty() ? "option " + option + " needs a file name, not an empty one" : std::string();
 }
 
+void StreamMessageSink::ShowMessage(const std::string& caption, const std::string& text, MessageIcon)
+{
+    m_err << caption << ": " << text << "\n";
+    m_err.flush();
+}
+
 } // namespace tvl::cli

@@ -19,6 +19,7 @@
 #pragma once
 
 #include "DriveMap.h"
+#include "Messages.h"
 #include "ReportText.h"
 
 #include <functional>
@@ -67,6 +68,17 @@ int Usage(std::ostream& err, const std::string& problem, const std::string& comm
 // ("tovaline-cli: cannot write output: REASON"; out is flushed to find out), kUsage
 // on a usage error. Escaping exceptions end in a message and kFailed.
 int RunCommandLine(const std::vector<std::string>& args, CommandIo& io);
+
+// Messages of the report code (a scan, Open, Save) as "CAPTION: TEXT" lines on a
+// stream, the command line's stand-in for message boxes.
+class StreamMessageSink final : public IMessageSink {
+public:
+    explicit StreamMessageSink(std::ostream& err) : m_err(err) {}
+    void ShowMessage(const std::string& caption, const std::string& text, MessageIcon) override;
+
+private:
+    std::ostream& m_err;
+};
 
 // --- Options several commands share ---
 

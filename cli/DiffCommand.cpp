@@ -34,18 +34,6 @@ bool ParseNumber(const std::string& s, T& v)
     return ec == std::errc() && p == s.data() + s.size();
 }
 
-class StreamMessages final : public IMessageSink {
-public:
-    explicit StreamMessages(std::ostream& err) : m_err(err) {}
-    void ShowMessage(const std::string& caption, const std::string& text, MessageIcon) override
-    {
-        m_err << caption << ": " << text << "\n";
-    }
-
-private:
-    std::ostream& m_err;
-};
-
 // The "Change %" cell of a folder: the percent, or why there is none.
 std::string PercentCell(const FolderChange& f)
 {
@@ -64,16 +52,6 @@ bool Shown(std::int64_t change, std::int64_t nMinChange)
     if (change == std::numeric_limits<std::int64_t>::min())
         return true;
     return (change < 0 ? -change : change) >= nMinChange;
-}
-
-// Control bytes would break the line structure of the listing; they show as '?'.
-std::string Printable(const std::string& s)
-{
-    std::string out = s;
-    for (char& c : out)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
-            c = '?';
-    return out;
 }
 
 constexpr int kNum = 20;
@@ -275,7 +253,7 @@ void PrintDiffJson(std::ostream& out, const ReportComparison& rc, const DiffOpti
 
 int RunDiff(const DiffOptions& o, std::ostream& out, std::ostream& err)
 {
-    StreamMessages messages(err);
+    StreamMessageSink messages(err);
     NullStepProgress quiet;
     MessagePump pump;
     DriveMap noDrives;

@@ -16,16 +16,6 @@ namespace tvl {
 
 namespace {
 
-// Control bytes would break the line structure of the listing; they show as '?'.
-std::string Printable(const std::string& s)
-{
-    std::string out = s;
-    for (char& c : out)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
-            c = '?';
-    return out;
-}
-
 std::string Share(double d)
 {
     return d < 0 ? std::string() : FormatPercent(d);
@@ -302,6 +292,15 @@ void PrintRankingJson(std::ostream& out, const std::vector<RankEntry>& ranking)
 }
 
 } // namespace
+
+std::string Printable(const std::string& s)
+{
+    std::string out = s;
+    for (char& c : out)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            c = '?';
+    return out;
+}
 
 std::string JsonNumber(double d)
 {

@@ -36,6 +36,10 @@ void PrintReportText(std::ostream& out, const ReportDocument& doc, const TextOpt
 // crafted file holds one) as "?" in text and as U+FFFD in JSON.
 std::string DriveLetterText(char cDrive);
 
+// A name or path for a line of text output: control bytes, which would break the
+// line structure of a listing, show as '?'.
+std::string Printable(const std::string& s);
+
 // The bytes as UTF-8: well-formed sequences are kept, every byte that does not begin
 // one becomes U+FFFD (as JSON strings are written).
 std::string ValidUtf8(const std::string& bytes);

@@ -23,19 +23,6 @@ namespace tvl::cli {
 
 namespace {
 
-class ErrSink final : public IMessageSink {
-public:
-    explicit ErrSink(std::ostream& err) : m_err(err) {}
-    void ShowMessage(const std::string& caption, const std::string& text, MessageIcon) override
-    {
-        m_err << caption << ": " << text << "\n";
-        m_err.flush();
-    }
-
-private:
-    std::ostream& m_err;
-};
-
 // A report path as the report writes it: backslashes, a trailing one, the drive
 // letter in upper case ("c:/home" gives "C:\home\"). Empty when it names no drive.
 std::string NormalizeReportPath(std::string path)
@@ -115,7 +102,7 @@ std::optional<std::pair<int, int>> ParseTreemapSize(const std::string& text, std
 
 int RunTreemap(const TreemapCommandOptions& options, std::ostream& out, std::ostream& err)
 {
-    ErrSink messages(err);
+    StreamMessageSink messages(err);
     NullStepProgress quiet;
     MessagePump pump;
     DriveMap noDrives;
