@@ -15,18 +15,6 @@
 namespace tvl::test {
 namespace {
 
-struct CliRun {
-    int code;
-    std::string out, err;
-};
-
-CliRun RunCli(const std::vector<std::string>& args)
-{
-    std::ostringstream out, err;
-    const int code = cli::Run(args, out, err, false);
-    return {code, out.str(), err.str()};
-}
-
 using Table = std::vector<std::vector<std::string>>;
 
 // A strict RFC 4180 reader: records end in CR LF; a quoted field may hold anything, a

@@ -14,18 +14,6 @@
 namespace tvl::test {
 namespace {
 
-struct CliRun {
-    int code;
-    std::string out, err;
-};
-
-CliRun RunCli(const std::vector<std::string>& args)
-{
-    std::ostringstream out, err;
-    const int code = cli::Run(args, out, err, false);
-    return {code, out.str(), err.str()};
-}
-
 // Before: r.txt 10, a/a1 100, a/b/b1 1000, a/b/c/c1 5, empty/, old/o1 200,
 // old/sub/s1 300, ren/n1 40, keep/k1 7 (total 1662). Then a big file deep down, old/
 // deleted, a/a1 grown to 150, fresh/ with 11 + 22 bytes, 9 bytes in empty/, ren/

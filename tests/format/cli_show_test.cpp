@@ -13,18 +13,6 @@
 namespace tvl::test {
 namespace {
 
-struct CliRun {
-    int code;
-    std::string out, err;
-};
-
-CliRun RunCli(const std::vector<std::string>& args)
-{
-    std::ostringstream out, err;
-    const int code = cli::Run(args, out, err, false);
-    return {code, out.str(), err.str()};
-}
-
 TEST(CliShow, ScanWritesAReportThatShowPrintsLikeTheScan)
 {
     TempDir dir;
