@@ -1,6 +1,7 @@
 #include "ReportText.h"
 
 #include "GroupThousands.h"
+#include "PathNames.h"
 
 #include <algorithm>
 #include <charconv>
@@ -16,7 +17,7 @@ std::string FolderDisplayName(const std::string& strPath)
         return std::string();
     std::string s = strPath.substr(0, strPath.size() - 1);
     const std::size_t slash = s.rfind('\\');
-    return slash == std::string::npos ? s : s.substr(slash + 1);
+    return slash == std::string::npos ? s : PathStepToName(s.substr(slash + 1));
 }
 
 namespace {

@@ -17,6 +17,7 @@
 // walked with a bounded number of descriptors.
 #include "ParallelWalk.h"
 
+#include "PathNames.h"
 #include "Report.h"
 #include "Scan.h"
 
@@ -64,14 +65,23 @@ struct WalkNode {
     std::atomic<bool> ready{false};    // read (or known unreadable); set last by the worker
 };
 
-bool IsSubFolder(const DirListing::Item& item, const DirListing& l)
+// The path of n relative to the drive's directory, '/'-separated, with a trailing '/'
+// ("" for the root).
+std::string RelativePath(const WalkNode& n)
 {
-    return item.isDir && item.nameLength > 0 && l.names[item.nameOffset] != '.';
+    std::vector<const WalkNode*> chain;
+    for (const WalkNode* p = &n; p->parent; p = p->parent)
+        chain.push_back(p);
+    std::string rel;
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it)
+        rel.append((*it)->name).push_back('/');
+    return rel;
 }
 
 class Walk {
 public:
-    Walk(IFileSystem& fs, std::string realRoot, int nThreads) : m_fs(fs), m_realRoot(std::move(realRoot))
+    Walk(IFileSystem& fs, std::string realRoot, int nThreads, const FolderFilter& filter)
+        : m_fs(fs), m_realRoot(std::move(realRoot)), m_filter(filter)
     {
         m_root.enterable = !m_realRoot.empty();
         if (m_root.enterable)
@@ -208,9 +218,18 @@ private:
             try {
                 auto listing = std::make_unique<DirListing>();
                 m_fs.ReadListing(h, *listing); // a listing that breaks off keeps what was read
+                const std::string rel = m_filter.NeedsRelativePath() ? RelativePath(n) : std::string();
+                auto isSubFolder = [&](const DirListing::Item& item) {
+                    if (!item.isDir)
+                        return false;
+                    const std::string_view name = listing->Name(item);
+                    if (!m_filter.NeedsRelativePath())
+                        return !m_filter.LeavesOut(name, std::string_view());
+                    return !m_filter.LeavesOut(name, rel + std::string(name));
+                };
                 std::uint32_t nKids = 0;
                 for (const DirListing::Item& item : listing->items) {
-                    if (IsSubFolder(item, *listing))
+                    if (isSubFolder(item))
                         ++nKids;
                     else if (!item.isDir)
                         ++n.nFiles;
@@ -220,7 +239,7 @@ private:
                     WalkNode* kids = storage.back().first.get();
                     std::uint32_t k = 0;
                     for (const DirListing::Item& item : listing->items) {
-                        if (!IsSubFolder(item, *listing))
+                        if (k == nKids || !isSubFolder(item))
                             continue;
                         WalkNode& kid = kids[k++];
                         kid.parent = &n;
@@ -299,6 +318,7 @@ private:
 
     IFileSystem& m_fs;
     std::string m_realRoot;
+    const FolderFilter& m_filter;
     WalkNode m_root;
     std::vector<Storage> m_storage; // one per worker and one for the calling thread: the nodes each made
     std::vector<std::thread> m_threads;
@@ -351,7 +371,9 @@ bool ParallelReadFolder(DriveReport& report, const std::string& strPath, FolderR
     };
     std::vector<Frame> frames;
     const std::string real = env.drives.Directory(strPath.empty() ? 0 : strPath[0]);
-    Walk walk(env.fs, real, nThreads);
+    const FolderFilter filter(env.options);
+    FileCounter counter(env.options);
+    Walk walk(env.fs, real, nThreads, filter);
     const std::size_t rankingSize = report.nRankingSize > 0 ? static_cast<std::size_t>(report.nRankingSize) : 0;
     const bool storeFiles = report.bStoreFileNames;
 
@@ -399,20 +421,25 @@ bool ParallelReadFolder(DriveReport& report, const std::string& strPath, FolderR
         const DirListing::Item& item = l->items[top.nextItem++];
         FolderRecord* rec = top.rec;
         if (item.isDir) {
-            if (!IsSubFolder(item, *l))
-                continue; // dot-folders are skipped with everything below them
+            // The worker kept the sub-folders that are not left out, in listing order,
+            // and names within one directory are unique.
+            if (top.nextKid >= top.node->nKids || top.node->kids[top.nextKid].name != l->Name(item))
+                continue; // left out with everything below it
             WalkNode& kid = top.node->kids[top.nextKid++];
             std::string childPath;
             childPath.reserve(rec->strPath.size() + item.nameLength + 1);
-            childPath.append(rec->strPath).append(l->Name(item)).push_back('\\');
+            childPath.append(rec->strPath);
+            AppendPathStep(childPath, l->Name(item));
             enter(kid, std::move(childPath), rec, rec->nLevel + 1);
             continue; // `top` may have moved
         }
-        const auto size = static_cast<std::int64_t>(item.size);
-        rec->nSpaceWithoutSubs += size;
+        const std::int64_t size = counter.ListedSize(item.size, item.allocated);
+        const bool counts = counter.Counts(item.device, item.inode);
+        if (counts)
+            rec->nSpaceWithoutSubs += size;
         // The ranking would turn the file away when it is full and the file is no larger
         // than its last entry; skip making the name in that common case.
-        if (rankingSize != 0 &&
+        if (counts && rankingSize != 0 &&
             !(report.ranking.size() >= rankingSize && !report.ranking.empty() && size <= report.ranking.back().nSize))
             report.InsertRankEntry(std::string(l->Name(item)), rec->strPath, size);
         if (storeFiles)

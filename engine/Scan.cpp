@@ -7,6 +7,7 @@
 // stack instead of recursing, so the depth of a tree is no limit.
 #include "Scan.h"
 #include "ParallelWalk.h"
+#include "PathNames.h"
 #include "Report.h"
 
 #include <cstdio>
@@ -100,6 +101,15 @@ bool DriveReport::ReadFolder(const std::string& strPath, FolderRecord* pParent, 
 
     IFileSystem& fs = env.fs;
     std::vector<Frame> frames;
+    const FolderFilter filter(env.options);
+    FileCounter counter(env.options);
+    // The path of frames.back()'s sub-folder `name` relative to the drive's directory.
+    auto relativePath = [&](const std::string& name) {
+        std::string rel;
+        for (std::size_t i = 1; i < frames.size(); ++i)
+            rel.append(frames[i].name).push_back('/');
+        return rel.append(name);
+    };
 
     // Records one folder and reads its listing; pushes its frame. Returns false when
     // the record cannot be created (the folder and its subtree are then left out).
@@ -158,18 +168,21 @@ bool DriveReport::ReadFolder(const std::string& strPath, FolderRecord* pParent, 
         DirEntry& e = top.entries[top.next++];
         FolderRecord* rec = top.rec;
         if (e.isDir) {
-            if (!e.name.empty() && e.name[0] == '.')
-                continue; // dot-folders are skipped with everything below them
+            if (filter.LeavesOut(e.name, filter.NeedsRelativePath() ? relativePath(e.name) : std::string()))
+                continue; // left out with everything below it
             std::string childPath;
             childPath.reserve(rec->strPath.size() + e.name.size() + 1);
-            childPath.append(rec->strPath).append(e.name).push_back('\\');
+            childPath.append(rec->strPath);
+            AppendPathStep(childPath, e.name);
             const std::string name = std::move(e.name);
             enter(std::move(childPath), rec, rec->nLevel + 1, name, !e.otherDevice);
             continue; // `top` may have moved
         }
-        const auto size = static_cast<std::int64_t>(e.size);
-        rec->nSpaceWithoutSubs += size;
-        if (nRankingSize != 0)
+        const std::int64_t size = counter.ListedSize(e.size, e.allocated);
+        const bool counts = counter.Counts(e.device, e.inode);
+        if (counts)
+            rec->nSpaceWithoutSubs += size;
+        if (counts && nRankingSize != 0)
             InsertRankEntry(e.name, rec->strPath, size);
         if (bStoreFileNames)
             rec->files.push_back(FileEntry{std::move(e.name), size});

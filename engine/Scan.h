@@ -7,6 +7,7 @@
 #include "MessagePump.h"
 #include "Messages.h"
 #include "Progress.h"
+#include "ScanOptions.h"
 
 namespace tvl {
 
@@ -18,6 +19,8 @@ struct ScanEnvironment {
     MessagePump& pump;
     // Walker threads of step 1: 0 one per core, 1 the sequential walk, N that many.
     int nThreads = 0;
+    // What the walk leaves out and how it counts files.
+    ScanOptions options = {};
 };
 
 // Texts of the scan.

@@ -80,7 +80,10 @@ std::optional<std::string> DriveMap::RealPath(const std::string& reportPath) con
         rest.pop_back();
     if (rest.empty())
         return real;
-    std::replace(rest.begin(), rest.end(), '\\', '/');
+    // Steps are separated by backslashes; a '/' inside a step stands for a backslash
+    // of the folder's own name (PathNames.h).
+    for (char& c : rest)
+        c = c == '\\' ? '/' : c == '/' ? '\\' : c;
     if (real.back() != '/')
         real += '/';
     return real + rest;

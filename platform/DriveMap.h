@@ -49,7 +49,8 @@ public:
 
     // The report path of a drive's root: "C:\".
     static std::string RootPath(char letter);
-    // Maps a report path ("C:\usr\share\") to the real directory ("/usr/share").
+    // Maps a report path ("C:\usr\share\") to the real directory ("/usr/share"). A '/'
+    // inside a step is a backslash of that folder's name ("C:\q/r\" is "/q\r").
     // nullopt when the letter is not mapped or the text is no report path.
     std::optional<std::string> RealPath(const std::string& reportPath) const;
 

@@ -42,8 +42,9 @@ struct LinuxDirent64 {
 };
 
 // Reads the directory open at `fd` from its start with getdents64 and stats every entry
-// relative to it (statx asking for the type and size only; the device numbers always
-// come with it). Calls add(name, size, isDir, otherDevice) per entry. An entry that
+// relative to it (statx asking for the type, size, blocks, link count and inode; the
+// device numbers always come with it). Calls add(name, entry) per entry, with every
+// field of the DirEntry but the name. An entry that
 // vanishes before its stat is left out. The descriptor's offset is the only state
 // touched, so the caller keeps using `fd` to open children.
 template <class Add, class Reserve>
@@ -70,12 +71,21 @@ bool ForEachEntry(int fd, Add&& add, Reserve&& reserve)
             if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
                 continue;
             struct statx st {};
-            if (::statx(fd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_SIZE, &st) != 0)
+            constexpr unsigned kMask = STATX_TYPE | STATX_SIZE | STATX_BLOCKS | STATX_NLINK | STATX_INO;
+            if (::statx(fd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, kMask, &st) != 0)
                 continue; // vanished since it was listed
-            const bool isDir = S_ISDIR(st.stx_mode);
-            const bool otherDevice =
-                isDir && (st.stx_dev_major != selfMajor || st.stx_dev_minor != selfMinor);
-            add(std::string_view(name), isDir ? 0 : static_cast<std::uint64_t>(st.stx_size), isDir, otherDevice);
+            DirEntry e;
+            e.isDir = S_ISDIR(st.stx_mode);
+            e.otherDevice = e.isDir && (st.stx_dev_major != selfMajor || st.stx_dev_minor != selfMinor);
+            if (!e.isDir) {
+                e.size = st.stx_size;
+                e.allocated = (st.stx_mask & STATX_BLOCKS) ? st.stx_blocks * 512u : st.stx_size;
+                if ((st.stx_mask & STATX_NLINK) && (st.stx_mask & STATX_INO) && st.stx_nlink > 1) {
+                    e.device = makedev(st.stx_dev_major, st.stx_dev_minor);
+                    e.inode = st.stx_ino;
+                }
+            }
+            add(std::string_view(name), e);
         }
     }
 }
@@ -86,8 +96,9 @@ bool PosixFileSystem::ReadAll(Handle dir, std::vector<DirEntry>& out)
 {
     if (dir < 0)
         return false;
-    return ForEachEntry(static_cast<int>(dir), [&](std::string_view name, std::uint64_t size, bool isDir, bool other) {
-        out.push_back(DirEntry{std::string(name), size, isDir, other});
+    return ForEachEntry(static_cast<int>(dir), [&](std::string_view name, DirEntry& e) {
+        e.name = name;
+        out.push_back(std::move(e));
     }, [](std::size_t) {});
 }
 
@@ -95,8 +106,8 @@ bool PosixFileSystem::ReadListing(Handle dir, DirListing& out)
 {
     if (dir < 0)
         return false;
-    return ForEachEntry(static_cast<int>(dir), [&](std::string_view name, std::uint64_t size, bool isDir, bool other) {
-        out.Add(name, size, isDir, other);
+    return ForEachEntry(static_cast<int>(dir), [&](std::string_view name, const DirEntry& e) {
+        out.Add(name, e.size, e.isDir, e.otherDevice, e.allocated, e.device, e.inode);
     }, [&](std::size_t bytes) {
         // A getdents64 record takes 24 bytes plus the name rounded up to 8: room for
         // this batch's entries and names without growing step by step.
@@ -110,7 +121,7 @@ bool IFileSystem::ReadListing(Handle dir, DirListing& out)
     std::vector<DirEntry> entries;
     const bool ok = ReadAll(dir, entries);
     for (const DirEntry& e : entries)
-        out.Add(e.name, e.size, e.isDir, e.otherDevice);
+        out.Add(e.name, e.size, e.isDir, e.otherDevice, e.allocated, e.device, e.inode);
     return ok;
 }
 

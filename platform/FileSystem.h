@@ -23,6 +23,11 @@ struct DirEntry {
     std::uint64_t size = 0; // full 64-bit size; for a symbolic link the link's own size
     bool isDir = false;     // a real directory (a link to one is a file of its own size)
     bool otherDevice = false; // directory on another file system than its parent: recorded, not entered
+    std::uint64_t allocated = 0; // bytes allocated on disc (st_blocks x 512); 0 for a directory
+    // Device and inode of a file with more than one hard link, so that a scan can count
+    // it once; both 0 for every other entry.
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
 };
 
 // A directory listing in compact form: the names back to back in one buffer, one small
@@ -34,15 +39,19 @@ struct DirListing {
         std::uint32_t nameLength = 0;
         bool isDir = false;
         bool otherDevice = false;
+        std::uint64_t allocated = 0; // as DirEntry::allocated
+        std::uint64_t device = 0;    // as DirEntry::device
+        std::uint64_t inode = 0;     // as DirEntry::inode
     };
     std::vector<Item> items; // in the order the file system delivers them
     std::string names;       // every name followed by a NUL byte
 
     std::string_view Name(const Item& item) const { return {names.data() + item.nameOffset, item.nameLength}; }
-    void Add(std::string_view name, std::uint64_t size, bool isDir, bool otherDevice)
+    void Add(std::string_view name, std::uint64_t size, bool isDir, bool otherDevice, std::uint64_t allocated = 0,
+             std::uint64_t device = 0, std::uint64_t inode = 0)
     {
         items.push_back(Item{size, static_cast<std::uint32_t>(names.size()), static_cast<std::uint32_t>(name.size()),
-                             isDir, otherDevice});
+                             isDir, otherDevice, allocated, device, inode});
         names.append(name).push_back('\0');
     }
 };

@@ -1,6 +1,7 @@
 #include "FolderListModel.h"
 
 #include "GroupThousands.h"
+#include "PathNames.h"
 #include "ReportDocument.h"
 
 #include <algorithm>
@@ -34,7 +35,7 @@ std::string FolderListModel::FolderName(const std::string& strPath)
         return {};
     const std::string trimmed = strPath.substr(0, strPath.size() - 1);
     const std::size_t slash = trimmed.rfind('\\');
-    return slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
+    return slash == std::string::npos ? trimmed : tvl::PathStepToName(trimmed.substr(slash + 1));
 }
 
 int FolderListModel::rowCount(const QModelIndex& parent) const

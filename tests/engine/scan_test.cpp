@@ -121,7 +121,7 @@ TEST(Scan, EmptyAndUnreadableDrivesGiveTheirRootRecord)
     EXPECT_DOUBLE_EQ(f.dPercentOfDisc, -1.0);
 }
 
-TEST(Scan, SkipsDotFoldersAndDoesNotEnterOtherFileSystemsOrUnreadableFolders)
+TEST(Scan, SkipsDotFoldersOnRequestAndDoesNotEnterOtherFileSystemsOrUnreadableFolders)
 {
     FakeFileSystem fs;
     fs.File(".hidden-file", 7); // dot-files count
@@ -130,16 +130,29 @@ TEST(Scan, SkipsDotFoldersAndDoesNotEnterOtherFileSystemsOrUnreadableFolders)
     fs.Dir("mnt").otherDevice = true;
     fs.File("locked/secret", 40);
     fs.Dir("locked").openable = false;
-    ScanFixture fx(fs, fs.RootPath());
-    auto r = fx.Scan(true, 10);
+    for (int threads : {1, 4}) {
+        SCOPED_TRACE(threads);
+        ScanFixture fx(fs, fs.RootPath());
+        fx.env.nThreads = threads;
+        fx.env.options.bSkipHidden = true;
+        auto r = fx.Scan(true, 10);
 
-    EXPECT_EQ(Paths(*r), (std::vector<std::string>{"C:\\", "C:\\locked\\", "C:\\mnt\\"}));
-    EXPECT_EQ(r->GetFolder(0)->nSpaceWithSubs, 7);
-    EXPECT_TRUE(Find(*r, "C:\\mnt\\")->files.empty());
-    EXPECT_EQ(Find(*r, "C:\\locked\\")->nSpaceWithoutSubs, 0);
-    ASSERT_EQ(r->ranking.size(), 1u);
-    EXPECT_EQ(r->ranking[0].strName, ".hidden-file");
-    EXPECT_EQ(fs.openHandles, 0);
+        EXPECT_EQ(Paths(*r), (std::vector<std::string>{"C:\\", "C:\\locked\\", "C:\\mnt\\"}));
+        EXPECT_EQ(r->GetFolder(0)->nSpaceWithSubs, 7);
+        EXPECT_TRUE(Find(*r, "C:\\mnt\\")->files.empty());
+        EXPECT_EQ(Find(*r, "C:\\locked\\")->nSpaceWithoutSubs, 0);
+        ASSERT_EQ(r->ranking.size(), 1u);
+        EXPECT_EQ(r->ranking[0].strName, ".hidden-file");
+        EXPECT_EQ(fs.openHandles, 0);
+
+        // By default hidden folders are scanned like any other.
+        fx.env.options.bSkipHidden = false;
+        auto all = fx.Scan(true, 10);
+        EXPECT_EQ(Paths(*all), (std::vector<std::string>{"C:\\", "C:\\.git\\", "C:\\.git\\objects\\",
+                                                         "C:\\locked\\", "C:\\mnt\\"}));
+        EXPECT_EQ(all->GetFolder(0)->nSpaceWithSubs, 1007);
+        EXPECT_EQ(all->ranking[0].strName, "pack");
+    }
 }
 
 TEST(Scan, RanksAndStoresFilesInWalkOrder)
@@ -223,7 +236,6 @@ TEST(RealScan, SumsFullSizesAndNeverFollowsLinks)
     t.MakeFile("big/sparse.img", 5LL << 30); // 5 GiB, sparse
     t.MakeFile("big/small", 10);
     t.MakeDirs("empty");
-    t.MakeFile(".cache/skipped", 999);
     t.MakeFile("loops/plain", 3);
     ASSERT_EQ(::symlink(".", t.Abs("loops/self").c_str()), 0);
     ASSERT_EQ(::symlink("..", t.Abs("loops/up").c_str()), 0);
