@@ -2,6 +2,7 @@
 
 #include "DriveMap.h"
 #include "FileSystem.h"
+#include "Interrupt.h"
 #include "MessagePump.h"
 #include "ReportDocument.h"
 #include "ReportText.h"
@@ -19,7 +20,8 @@ namespace {
 
 const char* const kHelp = R"HELP(Usage:
   tovaline-cli drives [-d L=DIR]...
-  tovaline-cli scan [-r N | --no-ranking] [-f] [--threads N] [-d L=DIR]... [-o FILE] LETTER...
+  tovaline-cli scan [-r N | --no-ranking] [-f] [--threads N] [--skip-hidden] [--count-links]
+                   [--disc-usage] [--exclude PATTERN]... [-d L=DIR]... [-o FILE] LETTER...
   tovaline-cli show [--json] FILE
   tovaline-cli --help
 
@@ -43,6 +45,17 @@ Commands:
     -r N              rank the N largest files (1 to 1000, default 100)
     --no-ranking      make no ranking
     -f                store the file names of every folder in the report
+    --skip-hidden     leave out folders whose names begin with "." (with everything
+                      below them); by default they are scanned like any other
+    --count-links     count every name of a file with several hard links; by default
+                      such a file counts once, under the first name the walk meets
+                      (later names are listed with their size but add nothing)
+    --disc-usage      count each file with the space allocated to it on disc
+                      (st_blocks x 512) instead of its length
+    --exclude PATTERN leave out folders matching the shell pattern PATTERN, with
+                      everything below them (repeatable); a pattern with '/' is
+                      matched against the folder's path relative to the drive's
+                      directory ("var/cache"), otherwise against its name ("*.tmp")
     --threads N       read directories with N threads (1 to 256; default one per
                       core; 1 walks the tree sequentially)
     -o FILE           write the report to FILE (a .tvl report) instead of printing it;
@@ -55,13 +68,14 @@ Commands:
                       rankingAll}; names as UTF-8, invalid bytes as U+FFFD, -1 for a
                       share without value
 
-Directory names beginning with "." are skipped with everything below them;
-symbolic links are never followed and count with their own size; directories on
+Symbolic links are never followed and count with their own size; directories on
 another file system than their drive's are recorded but not entered.
 
 Progress is shown on stderr when it is a terminal; messages go to stderr as
-"CAPTION: TEXT". Exit status: 0 success, 1 a report could not be created,
-written or read, 2 usage error.
+"CAPTION: TEXT". Ctrl+C during a scan stops it: no report is printed or written
+(an existing -o FILE stays as it was) and the exit status is 130. Exit status:
+0 success, 1 a report could not be created, written or read, 2 usage error,
+130 interrupted.
 )HELP";
 
 class StreamMessageSink final : public IMessageSink {
@@ -176,6 +190,18 @@ int Scan(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
             noRanking = true;
         } else if (a == "-f") {
             options.bStoreFileNames = true;
+        } else if (a == "--skip-hidden") {
+            options.scan.bSkipHidden = true;
+        } else if (a == "--count-links") {
+            options.scan.bCountLinksOnce = false;
+        } else if (a == "--disc-usage") {
+            options.scan.bDiscUsage = true;
+        } else if (a == "--exclude") {
+            if (i + 1 >= args.size())
+                return Usage(err, "option --exclude needs a pattern");
+            if (std::string problem = CheckExcludePattern(args[++i]); !problem.empty())
+                return Usage(err, problem);
+            options.scan.excludes.push_back(NormalizeExcludePattern(args[i]));
         } else if (a == "--threads") {
             if (i + 1 >= args.size())
                 return Usage(err, "option --threads needs a count from 1 to 256");
@@ -226,11 +252,20 @@ int Scan(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
                         messages, pump};
     env.nThreads = threads;
     ReportDocument doc(env);
-    if (!doc.CreateReports(options))
-        return kFailed;
-
-    if (!outputFile.empty())
-        return doc.OnSaveDocument(outputFile) ? kOk : kFailed;
+    {
+        // Ctrl+C stops the scan at its next pump; nothing is written then.
+        InterruptGuard interrupt;
+        pump.WatchStopFlag(InterruptGuard::Flag());
+        const bool made = doc.CreateReports(options);
+        if (interrupt.Interrupted()) {
+            err << "tovaline-cli: interrupted; nothing was written\n";
+            return kInterrupted;
+        }
+        if (!made)
+            return kFailed;
+        if (!outputFile.empty())
+            return doc.OnSaveDocument(outputFile) ? kOk : kFailed;
+    }
     PrintReportText(out, doc);
     return kOk;
 }

@@ -68,10 +68,12 @@ public:
     int nFolders = 0;             // records in the folder list
     int nRankingSize = 0;         // bound of the ranking for the scan; 0: no ranking
 
-    // The five-step scan of drive cDrive. Returns true when the report is complete;
-    // false when the root folder could not be recorded (the report is then left
-    // without folders and the user was told) or when the environment's pump was asked
-    // to stop (WasCancelled(); nothing is shown). Called once per fresh report.
+    // The five-step scan of drive cDrive. Returns true when the report was made; false
+    // when the root folder could not be recorded (the report is then left without
+    // folders and the user was told, unless a stop came first). When the environment's
+    // pump is asked to stop during the walk, the walk ends at its next pump and the
+    // report keeps the folders read so far, with sums, shares and order computed over
+    // them (WasCancelled(): the report is incomplete). Called once per fresh report.
     bool CreateReport(char cDrive, bool bStoreFileNames, int nRankingSize, ScanEnvironment& env);
     bool WasCancelled() const { return m_bCancelled; }
 

@@ -220,15 +220,12 @@ bool DriveReport::CreateReport(char cDriveIn, bool bStoreFileNamesIn, int nRanki
         progress.SetStatus("");
         progress.Redraw();
     };
-    // Steps 2 to 4 report each folder; returns false when a stop was requested.
+    // Steps 2 to 4 report each folder. They only compute over what the walk read, so a
+    // stop asked meanwhile lets them finish: the report stays consistent.
     auto reportFolder = [&](int i, const FolderRecord& rec) {
         env.pump.PumpMessages();
         progress.SetProgress(i, nFolders);
         progress.SetStatus(rec.strPath);
-        if (env.pump.StopRequested()) {
-            m_bCancelled = true;
-            return false;
-        }
         return true;
     };
 
@@ -236,12 +233,12 @@ bool DriveReport::CreateReport(char cDriveIn, bool bStoreFileNamesIn, int nRanki
     progress.SetStep(1);
     progress.SetProgress(-1, 0);
     progress.Redraw();
-    if (!ReadFolder(root, nullptr, 0, env)) {
+    if (!ReadFolder(root, nullptr, 0, env) || nFolders == 0) {
         FreeFolders();
         return finish(false);
     }
-    if (m_bCancelled)
-        return finish(false);
+    // A stopped walk keeps the folders read so far; the steps below compute their sums
+    // and shares over what was read.
 
     // The list is in walk order (pre-order) until step 5.
     const std::vector<FolderRecord*>& list = Folders();

@@ -207,7 +207,7 @@ TEST(Scan, DeepTreesNeedNoRecursionAndFewHandles)
     EXPECT_EQ(fs.openHandles, 0);
 }
 
-TEST(Scan, AStopRequestEndsTheScanWithoutAReport)
+TEST(Scan, AStopRequestEndsTheWalkAndKeepsWhatWasRead)
 {
     FakeFileSystem fs;
     for (int i = 0; i < 50; ++i)

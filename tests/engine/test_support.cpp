@@ -89,7 +89,8 @@ bool FakeFileSystem::ReadAll(Handle dir, std::vector<DirEntry>& out)
     if (it == m_open.end())
         return false;
     for (auto& c : it->second->children)
-        out.push_back(DirEntry{c->name, c->isDir ? 0 : c->size, c->isDir, c->otherDevice});
+        out.push_back(DirEntry{c->name, c->isDir ? 0 : c->size, c->isDir, c->otherDevice, c->allocated,
+                               c->inode ? 1u : 0u, c->inode});
     return true;
 }
 
