@@ -249,9 +249,14 @@ void CMainFrame::SetDocument(CTovalineDoc* pDoc)
     if (!pDoc)
         return;
     auto showTitle = [this](const QString& title) {
-        setWindowTitle(title.isEmpty() ? QStringLiteral("Tovaline") : title + QStringLiteral(" - Tovaline"));
+        QString text = title.isEmpty() ? QStringLiteral("Tovaline") : title + QStringLiteral(" - Tovaline");
+        if (m_pDoc && m_pDoc->IsIncomplete())
+            text += QStringLiteral(" (incomplete)");
+        setWindowTitle(text);
     };
     connect(pDoc, &CTovalineDoc::titleChanged, this, showTitle);
+    // The step window's Stop ends the scan and keeps what was read.
+    connect(m_pStepProgress.get(), &CStepProgressDlg::stopRequested, pDoc, &CTovalineDoc::StopScan);
     connect(pDoc, &CTovalineDoc::busyChanged, this, &CMainFrame::OnBusyChanged);
     connect(pDoc, &QObject::destroyed, this, [this] { m_pDoc = nullptr; });
     showTitle(pDoc->GetTitle());

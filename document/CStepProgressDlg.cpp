@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 CStepProgressDlg::CStepProgressDlg(QWidget* parent) : QDialog(parent)
@@ -50,6 +51,12 @@ CStepProgressDlg::CStepProgressDlg(QWidget* parent) : QDialog(parent)
     m_wndStatus->setFixedHeight(2 * fontMetrics().height() + 8);
     grid->addWidget(m_wndStatus, 5, 0, 1, 3);
     grid->setColumnStretch(0, 1);
+
+    m_wndStop = new QPushButton(QStringLiteral("Stop"), group);
+    m_wndStop->setAutoDefault(false);
+    m_wndStop->setToolTip(QStringLiteral("Ends the scan and keeps the folders read so far."));
+    grid->addWidget(m_wndStop, 6, 0, 1, 3, Qt::AlignRight);
+    connect(m_wndStop, &QPushButton::clicked, this, &CStepProgressDlg::stopRequested);
 
     auto* outer = new QVBoxLayout(this);
     outer->addWidget(group);
@@ -138,5 +145,7 @@ void CStepProgressDlg::closeEvent(QCloseEvent* event)
 
 void CStepProgressDlg::reject()
 {
-    // Escape does not close the window; its user hides it.
+    // Escape does not close the window (its user hides it); it asks the scan to stop.
+    if (isVisible())
+        emit stopRequested();
 }

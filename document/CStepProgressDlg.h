@@ -14,6 +14,7 @@
 
 class QLabel;
 class QProgressBar;
+class QPushButton;
 
 class CStepProgressDlg : public QDialog, public tvl::IStepProgress {
     Q_OBJECT
@@ -43,8 +44,14 @@ public:
     QLabel* m_wndPercent = nullptr;
     QFont m_fontBold;
 
+    QPushButton* m_wndStop = nullptr; // "Stop": ends the scan, keeping what was read
+
     // The label of step 1..5, or null.
     QLabel* StepLabel(int nStep) const;
+
+signals:
+    // "Stop" was clicked or Escape pressed while the window is shown.
+    void stopRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

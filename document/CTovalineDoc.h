@@ -8,6 +8,8 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+
+#include <functional>
 #include <vector>
 
 class CView;
@@ -50,9 +52,22 @@ public:
     // running OnNewDocument then returns false and leaves an empty document; busyChanged
     // (false) tells when it has returned.
     void RequestStop();
+    // Stops a running scan at its next pump and keeps what was read (the "Stop" button
+    // of the step window): OnNewDocument then returns true with the drives read so far;
+    // IsIncomplete() tells whether anything was left unread.
+    void StopScan();
+
+    // The scan options the "Create report" dialog starts with (the remembered ones);
+    // scanOptionsChosen tells the choices made with "Start!".
+    void SetScanOptions(const tvl::ScanOptions& options) { m_scanOptions = options; }
+    const tvl::ScanOptions& ScanOptions() const { return m_scanOptions; }
+
+    // Asks a yes/no question (the Save of an incomplete report); true for yes. By
+    // default a question box owned by the main window; tests replace it.
+    std::function<bool(const QString& caption, const QString& text)> m_askQuestion;
 
     // Title and path as the main window shows them ("Report" after New, the file's
-    // name after Open or Save as).
+    // name after Open or Save as). The window adds " (incomplete)" while IsIncomplete().
     QString GetTitle() const { return m_strTitle; }
     void SetTitle(const QString& title);
     QString GetPathName() const { return m_strPathName; }
@@ -61,12 +76,20 @@ public:
 signals:
     // Emitted when a scan starts and ends, so that New, Open and Save can be disabled.
     void busyChanged(bool busy);
+    // Also emitted when the incomplete mark changes.
     void titleChanged(const QString& title);
+    void scanOptionsChosen(const tvl::ScanOptions& options);
 
 private:
+    bool AskQuestion(const QString& caption, const QString& text);
+
     tvl::ILoadProgress& m_loadProgress;
     std::vector<CView*> m_views;
     QString m_strTitle;
     QString m_strPathName;
     QPointer<QWidget> m_pMainWnd;
+    tvl::ScanOptions m_scanOptions;
+    bool m_bDiscardOnStop = false;
 };
+
+inline constexpr const char* kQuestionSaveIncomplete = "This report is incomplete. Save it anyway?";
