@@ -26,7 +26,7 @@ CCreateReportDlg::CCreateReportDlg(const tvl::DriveMap& drives, QWidget* parent)
     m_wndDriveList->setSelectionMode(QAbstractItemView::SingleSelection);
     m_wndDriveList->setFixedWidth(110);
     m_wndDriveList->setMinimumHeight(110);
-    grid->addWidget(m_wndDriveList, 1, 0, 4, 1);
+    grid->addWidget(m_wndDriveList, 1, 0, 3, 1);
 
     grid->addWidget(new QLabel(QStringLiteral("Options:"), group), 0, 1);
     auto* rankingRow = new QHBoxLayout;
@@ -41,6 +41,7 @@ CCreateReportDlg::CCreateReportDlg(const tvl::DriveMap& drives, QWidget* parent)
     m_wndStoreFileNames = new QCheckBox(QStringLiteral("Store filenames in database"), group);
     grid->addWidget(m_wndStoreFileNames, 2, 1);
     grid->addLayout(MakeScanOptionControls(group), 3, 1);
+    grid->addLayout(MakeExcludeRow(group), 4, 0, 1, 2);
 
     auto* buttons = new QHBoxLayout;
     m_wndStart = new QPushButton(QStringLiteral("Start!"), group);
@@ -49,8 +50,8 @@ CCreateReportDlg::CCreateReportDlg(const tvl::DriveMap& drives, QWidget* parent)
     buttons->addWidget(m_wndStart);
     buttons->addSpacing(12);
     buttons->addWidget(m_wndCancel);
-    grid->addLayout(buttons, 4, 1, Qt::AlignBottom);
-    grid->setRowStretch(4, 1);
+    grid->addLayout(buttons, 5, 1, Qt::AlignBottom);
+    grid->setRowStretch(3, 1); // the options sit at the top, any extra height goes below them
 
     auto* outer = new QVBoxLayout(this);
     outer->addWidget(group);
@@ -95,7 +96,12 @@ QLayout* CCreateReportDlg::MakeScanOptionControls(QWidget* group)
     sizes->addWidget(m_wndDiscUsage);
     sizes->addStretch(1);
     box->addLayout(sizes);
+    box->addStretch(1);
+    return box;
+}
 
+QLayout* CCreateReportDlg::MakeExcludeRow(QWidget* group)
+{
     auto* exclude = new QHBoxLayout;
     auto* excludeLabel = new QLabel(QStringLiteral("Leave out folders matching"), group);
     m_wndExclude = new QLineEdit(group);
@@ -107,8 +113,7 @@ QLayout* CCreateReportDlg::MakeScanOptionControls(QWidget* group)
     excludeLabel->setBuddy(m_wndExclude);
     exclude->addWidget(excludeLabel);
     exclude->addWidget(m_wndExclude, 1);
-    box->addLayout(exclude);
-    return box;
+    return exclude;
 }
 
 void CCreateReportDlg::SetScanOptions(const tvl::ScanOptions& options)

@@ -67,6 +67,7 @@ private slots:
 private:
     void ShowMessage(const QString& caption, const QString& text, QMessageBox::Icon icon);
     QLayout* MakeScanOptionControls(QWidget* group);
+    QLayout* MakeExcludeRow(QWidget* group);
     // Reads the scan option controls into `out`; false (after the message) when the
     // exclusion patterns cannot be used.
     bool TakeScanOptions(tvl::ScanOptions& out);
