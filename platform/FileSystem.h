@@ -31,7 +31,9 @@ struct DirEntry {
 };
 
 // A directory listing in compact form: the names back to back in one buffer, one small
-// item per entry. Costs two heap blocks per directory instead of one per long name.
+// item per entry (48 bytes: the sizes, the name's place, the flags, and device and inode
+// for hard-linked files). Costs two heap blocks per directory instead of one per long
+// name; a walk holds only the listings read ahead and not yet consumed.
 struct DirListing {
     struct Item {
         std::uint64_t size = 0;       // as DirEntry::size
