@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QShortcut>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
@@ -240,8 +241,12 @@ void CMainFrame::CreateClient()
 
 void CMainFrame::SetDocument(CTovalineDoc* pDoc)
 {
-    if (m_pDoc)
+    if (m_pDoc) {
         disconnect(m_pDoc, nullptr, this, nullptr);
+        disconnect(m_pStepProgress.get(), nullptr, m_pDoc, nullptr);
+        if (m_pStopShortcut)
+            disconnect(m_pStopShortcut, nullptr, m_pDoc, nullptr);
+    }
     m_pDoc = pDoc;
     m_pDiscView->SetDocument(pDoc);
     m_pFileView->SetDocument(pDoc);
@@ -255,8 +260,12 @@ void CMainFrame::SetDocument(CTovalineDoc* pDoc)
         setWindowTitle(text);
     };
     connect(pDoc, &CTovalineDoc::titleChanged, this, showTitle);
-    // The step window's Stop ends the scan and keeps what was read.
+    // The step window's Stop ends the scan and keeps what was read; so does Escape in
+    // the main window while a scan runs.
     connect(m_pStepProgress.get(), &CStepProgressDlg::stopRequested, pDoc, &CTovalineDoc::StopScan);
+    if (!m_pStopShortcut)
+        m_pStopShortcut = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(m_pStopShortcut, &QShortcut::activated, pDoc, &CTovalineDoc::StopScan);
     connect(pDoc, &CTovalineDoc::busyChanged, this, &CMainFrame::OnBusyChanged);
     connect(pDoc, &QObject::destroyed, this, [this] { m_pDoc = nullptr; });
     showTitle(pDoc->GetTitle());
@@ -270,6 +279,8 @@ void CMainFrame::OnBusyChanged(bool bBusy)
         a->setEnabled(!bBusy);
     for (QAction* a : m_recentActions)
         a->setEnabled(!bBusy);
+    if (m_pStopShortcut)
+        m_pStopShortcut->setEnabled(bBusy);
     if (!bBusy && m_bCloseWhenIdle)
         QTimer::singleShot(0, this, &QWidget::close);
 }

@@ -190,6 +190,25 @@ private slots:
         QCOMPARE(questions.size(), std::size_t(2)); // nothing more asked for a complete report
     }
 
+    void escapeInTheMainWindowStopsARunningScan()
+    {
+        QTemporaryDir dir;
+        MakeWideTree(dir.path());
+        FrameEnv e;
+        e.drives.Set('C', dir.path().toStdString());
+        e.frame.show();
+        int pumps = 0;
+        e.hook.onPump = [&] {
+            if (++pumps == 3) {
+                QApplication::setActiveWindow(&e.frame);
+                QTest::keyClick(&e.frame, Qt::Key_Escape);
+            }
+        };
+        QVERIFY(RunNew(e.doc, StartWith("C")));
+        QVERIFY(e.doc.IsIncomplete());
+        QVERIFY(e.doc.m_pDriveReports.at(0)->nFolders < 81);
+    }
+
     void escapeOnTheStepWindowAsksToStop()
     {
         CStepProgressDlg dlg;
