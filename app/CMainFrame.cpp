@@ -1,11 +1,14 @@
 #include "CMainFrame.h"
 
 #include "CAboutBoxDlg.h"
+#include "CChangesView.h"
 #include "CDiscReportView.h"
 #include "CFileListView.h"
+#include "CFolderListCtrl.h"
 #include "CLoadProgressDlg.h"
 #include "CRankView.h"
 #include "CStepProgressDlg.h"
+#include "CTovalineApp.h"
 #include "CTovalineDoc.h"
 #include "Pictures.h"
 
@@ -122,9 +125,10 @@ void CMainFrame::CreateActions()
     m_menuFile->addAction(m_actOpen);
     m_menuFile->addAction(m_actSave);
     m_menuFile->addAction(m_actSaveAs);
+    CreateCompareActions();
     m_menuFile->addSeparator();
     m_menuFile->addAction(m_actLastFile);
-    for (int i = 0; i < kRecentFiles; ++i) {
+    for (int i = 0; i < CRecentFileList::kSize; ++i) {
         QAction* a = MakeAction(this, QString(), QStringLiteral("Opens this document."));
         a->setVisible(false);
         connect(a, &QAction::triggered, this, [this, a] { emit recentFileTriggered(a->data().toString()); });
@@ -225,9 +229,15 @@ void CMainFrame::CreateClient()
     m_wndSplitterTop->setObjectName(QStringLiteral("splitterTop"));
     m_pDiscView = new CDiscReportView(m_wndSplitterTop);
     m_pFileView = new CFileListView(m_wndSplitterTop);
-    m_pRankView = new CRankView(m_wndSplitter);
+    m_wndSplitterBottom = new QSplitter(Qt::Horizontal, m_wndSplitter);
+    m_wndSplitterBottom->setObjectName(QStringLiteral("splitterBottom"));
+    m_wndSplitterBottom->setChildrenCollapsible(false);
+    m_pRankView = new CRankView(m_wndSplitterBottom);
+    m_pChangesView = new CChangesView(m_wndSplitterBottom);
+    m_pChangesView->hide();
+    connect(m_pChangesView, &CChangesView::folderChosen, m_pDiscView, &CDiscReportView::ShowFolder);
     m_wndSplitter->addWidget(m_wndSplitterTop);
-    m_wndSplitter->addWidget(m_pRankView);
+    m_wndSplitter->addWidget(m_wndSplitterBottom);
     m_wndSplitterTop->addWidget(m_pDiscView);
     m_wndSplitterTop->addWidget(m_pFileView);
     for (QSplitter* s : {m_wndSplitter, m_wndSplitterTop}) {
@@ -236,6 +246,9 @@ void CMainFrame::CreateClient()
         s->setStretchFactor(1, 0);
     }
     setCentralWidget(m_wndSplitter);
+    // The folder list has the keyboard when the window opens: arrows and Enter browse
+    // the report at once.
+    m_pDiscView->m_list->setFocus();
     m_bSplitterCreated = true;
 }
 
@@ -251,15 +264,11 @@ void CMainFrame::SetDocument(CTovalineDoc* pDoc)
     m_pDiscView->SetDocument(pDoc);
     m_pFileView->SetDocument(pDoc);
     m_pRankView->SetDocument(pDoc);
+    m_pChangesView->SetDocument(pDoc);
     if (!pDoc)
         return;
-    auto showTitle = [this](const QString& title) {
-        QString text = title.isEmpty() ? QStringLiteral("Tovaline") : title + QStringLiteral(" - Tovaline");
-        if (m_pDoc && m_pDoc->IsIncomplete())
-            text += QStringLiteral(" (incomplete)");
-        setWindowTitle(text);
-    };
-    connect(pDoc, &CTovalineDoc::titleChanged, this, showTitle);
+    connect(pDoc, &CTovalineDoc::titleChanged, this, &CMainFrame::ShowTitle);
+    connect(pDoc, &CTovalineDoc::comparisonChanged, this, &CMainFrame::OnComparisonChanged);
     // The step window's Stop ends the scan and keeps what was read; so does Escape in
     // the main window while a scan runs.
     connect(m_pStepProgress.get(), &CStepProgressDlg::stopRequested, pDoc, &CTovalineDoc::StopScan);
@@ -268,15 +277,60 @@ void CMainFrame::SetDocument(CTovalineDoc* pDoc)
     connect(m_pStopShortcut, &QShortcut::activated, pDoc, &CTovalineDoc::StopScan);
     connect(pDoc, &CTovalineDoc::busyChanged, this, &CMainFrame::OnBusyChanged);
     connect(pDoc, &QObject::destroyed, this, [this] { m_pDoc = nullptr; });
-    showTitle(pDoc->GetTitle());
+    OnComparisonChanged();
     OnBusyChanged(pDoc->IsBusy());
+}
+
+void CMainFrame::CreateCompareActions()
+{
+    m_actCompare = MakeAction(this, QStringLiteral("Compare with report..."),
+                              QStringLiteral("Compares the report with an older report file and shows what changed."),
+                              QStringLiteral("Compare with report"));
+    m_actStopCompare = MakeAction(this, QStringLiteral("Stop comparing"),
+                                  QStringLiteral("Shows the plain report again."), QStringLiteral("Stop comparing"));
+    m_actStopCompare->setEnabled(false);
+    connect(m_actStopCompare, &QAction::triggered, this, [this] {
+        if (m_pDoc)
+            m_pDoc->StopComparing();
+    });
+    m_menuFile->addSeparator();
+    m_menuFile->addAction(m_actCompare);
+    m_menuFile->addAction(m_actStopCompare);
+}
+
+void CMainFrame::OnComparisonChanged()
+{
+    const bool comparing = m_pDoc && m_pDoc->Comparison();
+    m_actStopCompare->setEnabled(comparing);
+    if (comparing && m_pChangesView->isHidden()) {
+        m_pChangesView->show();
+        // The changes take the right half of the lower row.
+        const int w = m_wndSplitterBottom->width();
+        m_wndSplitterBottom->setSizes({w / 2, w - w / 2});
+    } else if (!comparing) {
+        m_pChangesView->hide();
+    }
+    ShowTitle();
+}
+
+void CMainFrame::ShowTitle()
+{
+    // "new.tvl compared with old.tvl - Tovaline" while comparing.
+    QString title = m_pDoc ? m_pDoc->GetTitle() : QString();
+    if (m_pDoc && m_pDoc->Comparison())
+        title += QStringLiteral(" compared with ") + QFileInfo(m_pDoc->BaselinePathName()).fileName();
+    title = title.isEmpty() ? QStringLiteral("Tovaline") : title + QStringLiteral(" - Tovaline");
+    if (m_pDoc && m_pDoc->IsIncomplete())
+        title += QStringLiteral(" (incomplete)");
+    setWindowTitle(title);
 }
 
 void CMainFrame::OnBusyChanged(bool bBusy)
 {
     // A scan lets the user interface run; New, Open and Save must wait for its end.
-    for (QAction* a : {m_actNew, m_actOpen, m_actSave, m_actSaveAs})
+    for (QAction* a : {m_actNew, m_actOpen, m_actSave, m_actSaveAs, m_actCompare})
         a->setEnabled(!bBusy);
+    m_actStopCompare->setEnabled(!bBusy && m_pDoc && m_pDoc->Comparison());
     for (QAction* a : m_recentActions)
         a->setEnabled(!bBusy);
     if (m_pStopShortcut)
@@ -287,9 +341,9 @@ void CMainFrame::OnBusyChanged(bool bBusy)
 
 void CMainFrame::SetRecentFiles(const QStringList& files)
 {
-    const int n = std::min<int>(static_cast<int>(files.size()), kRecentFiles);
+    const int n = std::min<int>(static_cast<int>(files.size()), CRecentFileList::kSize);
     m_actLastFile->setVisible(n == 0);
-    for (int i = 0; i < kRecentFiles; ++i) {
+    for (int i = 0; i < CRecentFileList::kSize; ++i) {
         QAction* a = m_recentActions[i];
         a->setVisible(i < n);
         if (i < n) {
@@ -321,14 +375,14 @@ QSize CMainFrame::ClientSize() const
 void CMainFrame::ApplyPaneSizes()
 {
     const QSize client = ClientSize();
-    m_lastSizes = ComputePaneSizes(client.width(), client.height());
+    const PaneSizes sizes = ComputePaneSizes(client.width(), client.height());
     // As in a static splitter the first row and column get their share of the whole
     // client area, the last ones whatever is left.
     const int outer = std::max(m_wndSplitter->height() - m_wndSplitter->handleWidth(), 0);
-    const int row0 = std::min(m_lastSizes.nRow0, outer);
+    const int row0 = std::min(sizes.nRow0, outer);
     m_wndSplitter->setSizes({row0, outer - row0});
     const int inner = std::max(m_wndSplitterTop->width() - m_wndSplitterTop->handleWidth(), 0);
-    const int col0 = std::min(m_lastSizes.nCol0, inner);
+    const int col0 = std::min(sizes.nCol0, inner);
     m_wndSplitterTop->setSizes({col0, inner - col0});
 }
 

@@ -16,6 +16,7 @@ class QLabel;
 class QMenu;
 class QSplitter;
 class QToolBar;
+class CChangesView;
 class CDiscReportView;
 class CFileListView;
 class CLoadProgressDlg;
@@ -26,9 +27,6 @@ class CTovalineDoc;
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
-    // The recent-file list holds at most this many entries.
-    static constexpr int kRecentFiles = 4;
-
     CMainFrame();
     ~CMainFrame() override;
 
@@ -39,8 +37,8 @@ public:
     CStepProgressDlg& StepProgress() const { return *m_pStepProgress; }
     CLoadProgressDlg& LoadProgress() const { return *m_pLoadProgress; }
 
-    // Shows the recent files in the File menu (most recent first), or the grayed
-    // "Last file" while there are none.
+    // Shows the recent files in the File menu (most recent first, at most
+    // CRecentFileList::kSize of them), or the grayed "Last file" while there are none.
     void SetRecentFiles(const QStringList& files);
 
     // The pane sizes the frame sets for a client area of cx x cy: the upper row two
@@ -52,8 +50,7 @@ public:
     };
     static PaneSizes ComputePaneSizes(int cx, int cy);
     static constexpr int kMinPane = 100;
-    // The sizes last set, and the client area they came from.
-    PaneSizes LastPaneSizes() const { return m_lastSizes; }
+    // The client area the pane sizes come from.
     QSize ClientSize() const;
 
     QAction* m_actNew;
@@ -65,6 +62,8 @@ public:
     QAction* m_actStatusBar;
     QAction* m_actAbout;
     QAction* m_actLastFile; // the grayed place holder of the recent files
+    QAction* m_actCompare = nullptr;     // "Compare with report..."
+    QAction* m_actStopCompare = nullptr; // "Stop comparing"
     QList<QAction*> m_recentActions;
 
     QMenu* m_menuFile;
@@ -78,6 +77,8 @@ public:
     CDiscReportView* m_pDiscView;
     CFileListView* m_pFileView;
     CRankView* m_pRankView;
+    QSplitter* m_wndSplitterBottom = nullptr; // the ranking, and the changes while comparing
+    CChangesView* m_pChangesView = nullptr;
 
 signals:
     void recentFileTriggered(const QString& path);
@@ -98,6 +99,10 @@ private:
     // otherwise, so that neither a button nor the hint is cut off.
     void ArrangeBars();
     void OnBusyChanged(bool bBusy);
+    // The "Changes" pane and the compare commands follow the document's comparison.
+    void CreateCompareActions();
+    void OnComparisonChanged();
+    void ShowTitle();
     void UpdateIndicators();
 
     CTovalineDoc* m_pDoc = nullptr;
@@ -107,7 +112,6 @@ private:
     bool m_bCloseWhenIdle = false;
     class QShortcut* m_pStopShortcut = nullptr; // Escape during a scan: Stop, keeping what was read
     bool m_bHintBarWrapped = false;
-    PaneSizes m_lastSizes{0, 0, 0, 0};
 };
 
 // The lock states the status bar shows, where the platform can tell them.

@@ -150,6 +150,7 @@ bool CTovalineApp::InitInstance(const QStringList& args)
     connect(frame->m_actSave, &QAction::triggered, this, &CTovalineApp::OnFileSave);
     connect(frame->m_actSaveAs, &QAction::triggered, this, &CTovalineApp::OnFileSaveAs);
     connect(frame, &CMainFrame::recentFileTriggered, this, &CTovalineApp::OnOpenRecentFile);
+    connect(frame->m_actCompare, &QAction::triggered, this, &CTovalineApp::OnFileCompare);
 
     if (args.isEmpty()) {
         m_pDoc->SetPathName(QString());
@@ -213,6 +214,22 @@ void CTovalineApp::OnFileOpen()
     }
     if (!path.isEmpty())
         OpenDocumentFile(path);
+}
+
+void CTovalineApp::OnFileCompare()
+{
+    if (!m_pDoc || m_pDoc->IsBusy())
+        return;
+    QString path;
+    if (m_options.compareFileName) {
+        path = m_options.compareFileName(m_pFrame.get());
+    } else {
+        path = QFileDialog::getOpenFileName(m_pFrame.get(), QStringLiteral("Compare with report"), QString(),
+                                            QString::fromLatin1(kReportFilter) + QStringLiteral(";;All files (*)"));
+    }
+    // The document tells the user when the file cannot be read.
+    if (!path.isEmpty())
+        m_pDoc->CompareWith(path);
 }
 
 bool CTovalineApp::OpenDocumentFile(const QString& path)

@@ -62,6 +62,8 @@ public:
         std::function<bool(CTovalineDoc&)> newDocument;
         // Replace the file dialogs of Open and Save as; an empty result cancels.
         std::function<QString(QWidget*)> openFileName;
+        // Replaces the file dialog of "Compare with report..."; an empty result cancels.
+        std::function<QString(QWidget*)> compareFileName;
         std::function<QString(QWidget*, const QString&)> saveFileName;
     };
 
@@ -88,6 +90,9 @@ public:
     bool OnFileSave();
     bool OnFileSaveAs();
     void OnOpenRecentFile(const QString& path);
+    // File > "Compare with report...": picks a baseline report file and compares the
+    // report on screen with it.
+    void OnFileCompare();
 
 private:
     void ShowMessage(const QString& caption, const QString& text);

@@ -1,82 +1,43 @@
 #include "CliCommands.h"
 
+#include "DiffCommand.h"
+
 #include "DriveMap.h"
 #include "FileSystem.h"
 #include "Interrupt.h"
 #include "MessagePump.h"
+#include "OutputStream.h"
+#include "ReportCsv.h"
 #include "ReportDocument.h"
+#include "ReportFile.h"
 #include "ReportText.h"
 #include "TerminalProgress.h"
 
-#include <charconv>
+#include <CLI/CLI.hpp>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <iostream>
-#include <optional>
+#include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tvl::cli {
 
+const std::vector<CommandEntry>& Commands()
+{
+    static const std::vector<CommandEntry> commands = {
+        {"drives", "list the drive letters, their directories and availability", DeclareDrivesCommand},
+        {"scan", "create a report of the given drives and print it (or write it with -o)", DeclareScanCommand},
+        {"show", "read a report file and print it as text, JSON or CSV", DeclareShowCommand},
+        {"diff", "compare two report files: what grew, what is new, what went away", DeclareDiffCommand},
+    };
+    return commands;
+}
+
 namespace {
-
-const char* const kHelp = R"HELP(Usage:
-  tovaline-cli drives [-d L=DIR]...
-  tovaline-cli scan [-r N | --no-ranking] [-f] [--threads N] [--skip-hidden] [--count-links]
-                   [--disc-usage] [--exclude PATTERN]... [-d L=DIR]... [-o FILE] LETTER...
-  tovaline-cli show [--json] FILE
-  tovaline-cli --help
-
-Tovaline measures how the space of drives is used, folder by folder.
-
-Drives are the letters C to Z, each standing for a directory. The map comes from
-  -d L=DIR            map drive letter L to directory DIR (repeatable; when given,
-                      only these letters are mapped);
-  TOVALINE_DRIVES     otherwise this environment variable, e.g. "C=/srv;D=/home/me";
-  automatic           otherwise C is "/", and D, E, ... are the other mounted
-                      block-device file systems in mount-point order.
-A drive is available when its directory exists and is a directory.
-
-Commands:
-  drives              list the letters, their directories and availability.
-  scan LETTER...      create a report of the given drives (letters with or without a
-                      colon, any case; scanned once each in ascending order) and print
-                      it: each drive's folders in path order, indented by level, with
-                      "Space (with subs)", "% of parent folder", "% of disc" and
-                      "Space (w/o subs)", then the rankings of the largest files.
-    -r N              rank the N largest files (1 to 1000, default 100)
-    --no-ranking      make no ranking
-    -f                store the file names of every folder in the report
-    --skip-hidden     leave out folders whose names begin with "." (with everything
-                      below them); by default they are scanned like any other
-    --count-links     count every name of a file with several hard links; by default
-                      such a file counts once, under the first name the walk meets
-                      (later names are listed with their size but add nothing)
-    --disc-usage      count each file with the space allocated to it on disc
-                      (st_blocks x 512) instead of its length
-    --exclude PATTERN leave out folders matching the shell pattern PATTERN, with
-                      everything below them (repeatable); a pattern with '/' is
-                      matched against the folder's path relative to the drive's
-                      directory ("var/cache"), otherwise against its name ("*.tmp")
-    --threads N       read directories with N threads (1 to 256; default one per
-                      core; 1 walks the tree sequentially)
-    -o FILE           write the report to FILE (a .tvl report) instead of printing it;
-                      an existing FILE is replaced only once the new one is complete
-  show FILE           read the report file FILE and print it as scan does
-    --json            print it as JSON instead: {version, ranking, totalFolders,
-                      drives: [{drive, storeFileNames, folders: [{path, level,
-                      spaceWithoutSubs, spaceWithSubs, percentOfParent, percentOfDisc,
-                      files: [{name, size}]}], ranking: [{name, location, size}]}],
-                      rankingAll}; names as UTF-8, invalid bytes as U+FFFD, -1 for a
-                      share without value
-
-Symbolic links are never followed and count with their own size; directories on
-another file system than their drive's are recorded but not entered.
-
-Progress is shown on stderr when it is a terminal; messages go to stderr as
-"CAPTION: TEXT". Ctrl+C during a scan stops it: no report is printed or written
-(an existing -o FILE stays as it was) and the exit status is 130. Exit status:
-0 success, 1 a report could not be created, written or read, 2 usage error,
-130 interrupted.
-)HELP";
 
 class StreamMessageSink final : public IMessageSink {
 public:
@@ -91,166 +52,100 @@ private:
     std::ostream& m_err;
 };
 
-int Usage(std::ostream& err, const std::string& problem)
-{
-    err << "tovaline-cli: " << problem << "\n"
-        << "Try 'tovaline-cli --help' for more information.\n";
-    return kUsage;
-}
+// --- drives ---
 
-struct DriveOptions {
-    std::optional<DriveMap> explicitMap;
-};
-
-// Handles -d L=DIR at args[i]; returns false (after the usage message) on a bad one.
-bool TakeDriveOption(const std::vector<std::string>& args, std::size_t& i, DriveOptions& d, std::ostream& err,
-                     int& exitCode)
+int Drives(const std::vector<std::string>& assignments, CommandIo& io)
 {
-    if (i + 1 >= args.size()) {
-        exitCode = Usage(err, "option -d needs an argument L=DIR");
-        return false;
-    }
-    std::string error;
-    auto one = DriveMap::FromAssignments(args[++i], &error);
-    if (!one || one->MappedLetters().size() != 1) {
-        exitCode = Usage(err, error.empty() ? "bad drive assignment '" + args[i] + "'" : error);
-        return false;
-    }
-    if (!d.explicitMap)
-        d.explicitMap = DriveMap();
-    const char letter = one->MappedLetters().front();
-    d.explicitMap->Set(letter, one->Directory(letter));
-    return true;
-}
-
-DriveMap ResolveDriveMap(const DriveOptions& d, std::ostream& err)
-{
-    if (d.explicitMap)
-        return *d.explicitMap;
-    std::string error;
-    DriveMap map = DriveMap::FromEnvironment(&error);
-    if (!error.empty())
-        err << "tovaline-cli: TOVALINE_DRIVES: " << error << "; using the mounted file systems\n";
-    return map;
-}
-
-int Drives(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
-{
-    DriveOptions d;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        int code = kOk;
-        if (args[i] == "-d") {
-            if (!TakeDriveOption(args, i, d, err, code))
-                return code;
-        } else {
-            return Usage(err, "unexpected argument '" + args[i] + "' for drives");
-        }
-    }
-    DriveMap map = ResolveDriveMap(d, err);
+    DriveMap map = ResolveDriveMap(assignments, io.err);
     for (char l : map.MappedLetters())
-        out << l << ":  " << map.Directory(l) << "  " << (map.IsAvailable(l) ? "available" : "not available")
-            << "\n";
+        io.out << l << ":  " << map.Directory(l) << "  " << (map.IsAvailable(l) ? "available" : "not available")
+               << "\n";
     return kOk;
 }
 
-std::optional<int> ParseCount(const std::string& s)
-{
-    int v = 0;
-    auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
-    if (ec != std::errc() || p != s.data() + s.size())
-        return std::nullopt;
-    return v;
-}
+// --- scan ---
 
-int Scan(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal)
-{
-    DriveOptions d;
-    NewReportOptions options;
-    std::string outputFile;
+struct ScanOptions {
+    std::vector<std::string> drives;
+    int ranking = 100;
+    CLI::Option* rankingOption = nullptr;
+    bool noRanking = false;
+    bool storeFileNames = false;
     int threads = 0; // one per core
-    bool rankingGiven = false, noRanking = false;
+    std::string outputFile;
+    CLI::Option* outputOption = nullptr;
     std::vector<std::string> letters;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        int code = kOk;
-        if (a == "-d") {
-            if (!TakeDriveOption(args, i, d, err, code))
-                return code;
-        } else if (a == "-r") {
-            if (i + 1 >= args.size())
-                return Usage(err, "option -r needs a count from 1 to 1000");
-            auto n = ParseCount(args[++i]);
-            if (!n)
-                return Usage(err, "the ranking count '" + args[i] + "' is not a number");
-            if (*n < 1 || *n > 1000)
-                return Usage(err, "the ranking count must be from 1 to 1000, not " + args[i]);
-            options.nRankingSize = static_cast<unsigned>(*n);
-            rankingGiven = true;
-        } else if (a == "--no-ranking") {
-            noRanking = true;
-        } else if (a == "-f") {
-            options.bStoreFileNames = true;
-        } else if (a == "--skip-hidden") {
-            options.scan.bSkipHidden = true;
-        } else if (a == "--count-links") {
-            options.scan.bCountLinksOnce = false;
-        } else if (a == "--disc-usage") {
-            options.scan.bDiscUsage = true;
-        } else if (a == "--exclude") {
-            if (i + 1 >= args.size())
-                return Usage(err, "option --exclude needs a pattern");
-            if (std::string problem = CheckExcludePattern(args[++i]); !problem.empty())
-                return Usage(err, problem);
-            options.scan.excludes.push_back(NormalizeExcludePattern(args[i]));
-        } else if (a == "--threads") {
-            if (i + 1 >= args.size())
-                return Usage(err, "option --threads needs a count from 1 to 256");
-            auto n = ParseCount(args[++i]);
-            if (!n)
-                return Usage(err, "the thread count '" + args[i] + "' is not a number");
-            if (*n < 1 || *n > 256)
-                return Usage(err, "the thread count must be from 1 to 256, not " + args[i]);
-            threads = *n;
-        } else if (a == "-o") {
-            if (i + 1 >= args.size())
-                return Usage(err, "option -o needs a file name");
-            outputFile = args[++i];
-        } else if (!a.empty() && a[0] == '-') {
-            return Usage(err, "unknown option '" + a + "'");
-        } else {
-            letters.push_back(a);
-        }
-    }
-    if (rankingGiven && noRanking)
-        return Usage(err, "-r and --no-ranking exclude each other");
-    options.bRanking = !noRanking;
-    if (letters.empty())
-        return Usage(err, "scan needs at least one drive letter");
+    DisplayOptions display;
+    tvl::ScanOptions scan;             // --skip-hidden, --count-links, --disc-usage
+    std::vector<std::string> excludes; // --exclude, checked by ScanProblem
+};
 
-    DriveMap map = ResolveDriveMap(d, err);
+// The drive string of the letters (ascending, each once), or the usage problem.
+std::string MarkDrives(const std::vector<std::string>& letters, const DriveMap& map, std::string& drives)
+{
     bool marked[26] = {};
     for (const std::string& l : letters) {
         const bool shapeOk = l.size() == 1 || (l.size() == 2 && l[1] == ':');
         const char letter = shapeOk ? NormalizeDriveLetter(l[0]) : 0;
         if (!letter)
-            return Usage(err, "'" + l + "' is not a drive letter from C to Z");
+            return "'" + l + "' is not a drive letter from C to Z";
         if (!map.IsMapped(letter))
-            return Usage(err, std::string("drive ") + letter + ": is not mapped to a directory");
+            return std::string("drive ") + letter + ": is not mapped to a directory";
         if (!map.IsAvailable(letter))
-            return Usage(err, std::string("drive ") + letter + ": (" + map.Directory(letter) + ") is not available");
+            return std::string("drive ") + letter + ": (" + map.Directory(letter) + ") is not available";
         marked[letter - 'A'] = true;
     }
     for (char l = 'C'; l <= 'Z'; ++l)
         if (marked[l - 'A'])
-            options.strDrives += l;
+            drives += l;
+    return std::string();
+}
 
-    StreamMessageSink messages(err);
+// Usage problems of the scan's options that CLI11 does not see.
+std::string ScanProblem(ScanOptions& o)
+{
+    if (o.rankingOption->count() > 0 && o.noRanking)
+        return "-r and --no-ranking exclude each other";
+    if (o.outputOption->count() > 0) {
+        if (std::string p = CheckFileName("-o", o.outputFile); !p.empty())
+            return p;
+        if (o.display.AnyGiven())
+            return "the display options apply to the printed report, not to the file of -o";
+    }
+    if (std::string p = CheckDisplayOptions(o.display); !p.empty())
+        return p;
+    if (o.noRanking && o.display.rankingsOnly)
+        return "--rankings-only needs a ranking, not --no-ranking";
+    for (const std::string& pattern : o.excludes)
+        if (std::string p = CheckExcludePattern(pattern); !p.empty())
+            return p;
+    if (o.letters.empty())
+        return "scan needs at least one drive letter";
+    return std::string();
+}
+
+int Scan(ScanOptions& o, CommandIo& io)
+{
+    if (std::string p = ScanProblem(o); !p.empty())
+        return Usage(io.err, p, "scan");
+    NewReportOptions options;
+    options.nRankingSize = static_cast<unsigned>(o.ranking);
+    options.bRanking = !o.noRanking;
+    options.bStoreFileNames = o.storeFileNames;
+    options.scan = o.scan;
+    for (const std::string& pattern : o.excludes)
+        options.scan.excludes.push_back(NormalizeExcludePattern(pattern));
+    DriveMap map = ResolveDriveMap(o.drives, io.err);
+    if (std::string p = MarkDrives(o.letters, map, options.strDrives); !p.empty())
+        return Usage(io.err, p, "scan");
+
+    StreamMessageSink messages(io.err);
     NullStepProgress quiet;
     TerminalStepProgress terminal(stderr);
     MessagePump pump;
-    ScanEnvironment env{RealFileSystem(), map, errIsTerminal ? static_cast<IStepProgress&>(terminal) : quiet,
+    ScanEnvironment env{RealFileSystem(), map, io.errIsTerminal ? static_cast<IStepProgress&>(terminal) : quiet,
                         messages, pump};
-    env.nThreads = threads;
+    env.nThreads = o.threads;
     ReportDocument doc(env);
     {
         // Ctrl+C stops the scan at its next pump; nothing is written then.
@@ -258,79 +153,218 @@ int Scan(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
         pump.WatchStopFlag(InterruptGuard::Flag());
         const bool made = doc.CreateReports(options);
         if (interrupt.Interrupted()) {
-            err << "tovaline-cli: interrupted; nothing was written\n";
+            io.err << "tovaline-cli: interrupted; nothing was written\n";
             return kInterrupted;
         }
         if (!made)
             return kFailed;
-        if (!outputFile.empty())
-            return doc.OnSaveDocument(outputFile) ? kOk : kFailed;
+        if (o.outputOption->count() > 0)
+            return doc.OnSaveDocument(o.outputFile) ? kOk : kFailed;
     }
-    PrintReportText(out, doc);
+    PrintReportText(io.out, doc, o.display.text);
     return kOk;
 }
 
-int Show(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
-{
+// --- show ---
+
+struct ShowOptions {
     bool json = false;
     std::string file;
-    bool haveFile = false;
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--json") {
-            json = true;
-        } else if (haveFile) {
-            return Usage(err, "show takes one report file");
-        } else if (!a.empty() && a[0] == '-' && a != "-") {
-            return Usage(err, "unknown option '" + a + "'");
-        } else {
-            file = a == "-" ? "/dev/stdin" : a;
-            haveFile = true;
-        }
-    }
-    if (!haveFile)
-        return Usage(err, "show needs a report file");
+    std::string csv, csvFiles;
+    CLI::Option* csvOption = nullptr;
+    CLI::Option* csvFilesOption = nullptr;
+    DisplayOptions display;
+};
 
-    StreamMessageSink messages(err);
+std::string ShowProblem(ShowOptions& o)
+{
+    const bool csv = o.csvOption->count() > 0, csvFiles = o.csvFilesOption->count() > 0;
+    if (csv)
+        if (std::string p = CheckFileName("--csv", o.csv); !p.empty())
+            return p;
+    if (csvFiles)
+        if (std::string p = CheckFileName("--csv-files", o.csvFiles); !p.empty())
+            return p;
+    if (csv && csvFiles && o.csv == o.csvFiles)
+        return "--csv and --csv-files need two different files";
+    if (o.json && (csv || csvFiles))
+        return "--json prints the report; it cannot be combined with --csv or --csv-files";
+    if (o.display.AnyGiven() && (o.json || csv || csvFiles))
+        return "the display options apply to the printed text, not to --json, --csv or --csv-files";
+    if (std::string p = CheckDisplayOptions(o.display); !p.empty())
+        return p;
+    if (o.file.empty())
+        return "show needs a report file";
+    return std::string();
+}
+
+// True when the file name begins with the report magic (a mistyped CSV name must not
+// cost a report, least of all the one being shown).
+bool IsReportFile(const std::string& name)
+{
+    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    char head[kReportMagic.size()];
+    const ssize_t n = ::read(fd, head, sizeof head);
+    ::close(fd);
+    return n == static_cast<ssize_t>(sizeof head) && std::string_view(head, sizeof head) == kReportMagic;
+}
+
+// Writes one CSV table to name ("-": the standard output). Returns false after a
+// message when it could not be written; a regular file written in part is removed
+// (never a device or whatever else the name has come to stand for meanwhile).
+bool WriteCsv(const std::string& name, CommandIo& io, void (*print)(std::ostream&, const ReportDocument&),
+              const ReportDocument& doc)
+{
+    if (name == "-") {
+        print(io.out, doc);
+        return true;
+    }
+    if (IsReportFile(name)) {
+        io.err << "tovaline-cli: " << name << " is a report file; the CSV is not written over it\n";
+        return false;
+    }
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        io.err << "tovaline-cli: cannot create " << name << ": " << std::strerror(errno) << "\n";
+        return false;
+    }
+    struct stat written {};
+    const bool regular = ::fstat(fd, &written) == 0 && S_ISREG(written.st_mode);
+    FdOutputBuf buf(fd, true);
+    {
+        std::ostream out(&buf);
+        print(out, doc);
+    }
+    if (buf.Close())
+        return true;
+    io.err << "tovaline-cli: cannot write " << name << ": " << std::strerror(buf.Errno()) << "\n";
+    struct stat now {};
+    if (regular && ::lstat(name.c_str(), &now) == 0 && now.st_dev == written.st_dev && now.st_ino == written.st_ino)
+        ::unlink(name.c_str());
+    return false;
+}
+
+int Show(ShowOptions& o, CommandIo& io)
+{
+    if (std::string p = ShowProblem(o); !p.empty())
+        return Usage(io.err, p, "show");
+    StreamMessageSink messages(io.err);
     NullStepProgress quiet;
     MessagePump pump;
     DriveMap noDrives;
     ScanEnvironment env{RealFileSystem(), noDrives, quiet, messages, pump};
     ReportDocument doc(env);
-    if (!doc.OnOpenDocument(file))
+    if (!doc.OnOpenDocument(o.file == "-" ? "/dev/stdin" : o.file))
         return kFailed;
-    if (json)
-        PrintReportJson(out, doc);
+    const bool csv = o.csvOption->count() > 0, csvFiles = o.csvFilesOption->count() > 0;
+    if (csvFiles && !HasStoredFileNames(doc)) {
+        io.err << "tovaline-cli: the report holds no file names (they are kept by 'scan -f')\n";
+        return kFailed;
+    }
+    if (csv && !WriteCsv(o.csv, io, PrintFoldersCsv, doc))
+        return kFailed;
+    if (csvFiles && !WriteCsv(o.csvFiles, io, PrintFilesCsv, doc))
+        return kFailed;
+    if (csv || csvFiles)
+        return kOk;
+    if (o.json)
+        PrintReportJson(io.out, doc);
     else
-        PrintReportText(out, doc);
+        PrintReportText(io.out, doc, o.display.text);
     return kOk;
 }
 
 } // namespace
 
+CommandAction DeclareDrivesCommand(CLI::App& command)
+{
+    auto drives = std::make_shared<std::vector<std::string>>();
+    command.footer(DriveMapHelp());
+    AddDriveOption(command, *drives);
+    return [drives](CommandIo& io) { return Drives(*drives, io); };
+}
+
+CommandAction DeclareScanCommand(CLI::App& command)
+{
+    auto o = std::make_shared<ScanOptions>();
+    command.footer(
+        "The report is printed as text: each drive's folders in path order, indented by level,\n"
+        "with \"Space (with subs)\", \"% of parent folder\", \"% of disc\" and \"Space (w/o subs)\",\n"
+        "then the rankings of the largest files (\"All\" and one per drive). Letters are taken\n"
+        "with or without a colon, in any case; each drive is scanned once, in ascending order.\n"
+        "The display options change only what is printed, never the report.\n"
+        "A file with several hard links counts once, under the first name the walk meets;\n"
+        "its other names are listed with their size but add nothing (--count-links counts\n"
+        "them all). Ctrl+C stops the scan: nothing is printed or written (an existing -o\n"
+        "FILE stays as it was) and the exit status is 130.\n"
+        "Letters stand for directories: see 'tovaline-cli drives --help'.\n");
+    AddDriveOption(command, o->drives);
+    o->rankingOption = AddCountOption(command, "-r", o->ranking, "ranking count", 1, 1000,
+                                      "rank the N largest files (1 to 1000, default 100)");
+    command.add_flag("--no-ranking", o->noRanking, "make no ranking");
+    command.add_flag("-f", o->storeFileNames, "store the file names of every folder in the report");
+    AddCountOption(command, "--threads", o->threads, "thread count", 1, 256,
+                   "read directories with N threads (1 to 256; default: one per core)");
+    command.add_flag("--skip-hidden", o->scan.bSkipHidden,
+                     "leave out folders whose names begin with \".\" (with everything below them)");
+    command.add_flag_callback(
+        "--count-links", [o] { o->scan.bCountLinksOnce = false; },
+        "count every name of a file with several hard links (by default such a file counts once)");
+    command.add_flag("--disc-usage", o->scan.bDiscUsage,
+                     "count each file with the space allocated to it on disc instead of its length");
+    command.add_option("--exclude", o->excludes,
+                       "leave out folders matching the shell pattern (repeatable); with '/' it is "
+                       "matched against the path below the drive's directory, else against the name")
+        ->type_name("PATTERN")
+        ->allow_extra_args(false);
+    o->outputOption = command
+                          .add_option("-o", o->outputFile,
+                                      "write the report to the .tvl file FILE instead of printing it")
+                          ->type_name("FILE");
+    AddDisplayOptions(command, o->display);
+    command.add_option("LETTER", o->letters, "drives to scan (C to Z)");
+    return [o](CommandIo& io) { return Scan(*o, io); };
+}
+
+CommandAction DeclareShowCommand(CLI::App& command)
+{
+    auto o = std::make_shared<ShowOptions>();
+    command.footer(
+        "--json prints {version, ranking, totalFolders, drives: [{drive, storeFileNames,\n"
+        "folders: [{path, level, spaceWithoutSubs, spaceWithSubs, percentOfParent,\n"
+        "percentOfDisc, files: [{name, size}]}], ranking: [{name, location, size}]}],\n"
+        "rankingAll}; names as UTF-8, invalid bytes as U+FFFD, -1 for a share without value.\n"
+        "--csv writes the columns path, level, spaceWithoutSubs, spaceWithSubs,\n"
+        "percentOfParent, percentOfDisc (empty for a share without value); --csv-files the\n"
+        "columns folder, name, size. CSV follows RFC 4180 (UTF-8, CR LF line ends).\n");
+    command.add_flag("--json", o->json, "print the report as JSON instead of text");
+    o->csvOption =
+        command.add_option("--csv", o->csv, "write one CSV row per folder to FILE ('-': stdout)")
+            ->type_name("FILE");
+    o->csvFilesOption = command
+                            .add_option("--csv-files", o->csvFiles,
+                                        "write one CSV row per stored file to FILE")
+                            ->type_name("FILE");
+    AddDisplayOptions(command, o->display);
+    command.add_option("FILE", o->file, "the report file ('-': standard input)");
+    return [o](CommandIo& io) { return Show(*o, io); };
+}
+
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, bool errIsTerminal)
 {
-    if (args.empty())
-        return Usage(err, "a command is needed (drives, scan, show)");
-    const std::string& cmd = args[0];
-    if (cmd == "--help" || cmd == "-h" || cmd == "help") {
-        out << kHelp;
-        return kOk;
-    }
-    if (cmd == "drives")
-        return Drives(args, out, err);
-    if (cmd == "scan")
-        return Scan(args, out, err, errIsTerminal);
-    if (cmd == "show")
-        return Show(args, out, err);
-    return Usage(err, "unknown command '" + cmd + "'");
+    CommandIo io{out, err, errIsTerminal};
+    return RunCommandLine(args, io);
 }
 
 int Run(int argc, char** argv)
 {
     std::ios::sync_with_stdio(false);
+    FdOutputBuf stdoutBuf(STDOUT_FILENO);
+    std::ostream out(&stdoutBuf);
     std::vector<std::string> args(argv + 1, argv + argc);
-    return Run(args, std::cout, std::cerr, ::isatty(STDERR_FILENO) != 0);
+    return Run(args, out, std::cerr, ::isatty(STDERR_FILENO) != 0);
 }
 
 } // namespace tvl::cli

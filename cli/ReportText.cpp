@@ -1,12 +1,16 @@
 #include "ReportText.h"
 
 #include "GroupThousands.h"
+#include "HumanSize.h"
 #include "PathNames.h"
 
 #include <algorithm>
 #include <charconv>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <iomanip>
 
 namespace tvl {
@@ -37,58 +41,226 @@ std::string Share(double d)
     return d < 0 ? std::string() : FormatPercent(d);
 }
 
-void PrintRanking(std::ostream& out, const std::string& title, const std::vector<RankEntry>& ranking)
+std::string SizeText(std::int64_t n, const TextOptions& o)
+{
+    return o.bHuman ? FormatHumanSize(n) : FormatSize(n);
+}
+
+// Width of the size columns: grouped counts need up to 25 characters ("9.223.372..."),
+// which setw lets run over; human sizes at most 11 ("-1023.9 KiB").
+int SizeWidth(const TextOptions& o)
+{
+    return o.bHuman ? 11 : 20;
+}
+
+std::int64_t SaturatingAdd(std::int64_t a, std::int64_t b)
+{
+    std::int64_t sum;
+    if (__builtin_add_overflow(a, b, &sum))
+        return b > 0 ? INT64_MAX : INT64_MIN;
+    return sum;
+}
+
+void PrintRanking(std::ostream& out, const std::string& title, const std::vector<RankEntry>& ranking,
+                  const TextOptions& o)
 {
     out << "\nRanking " << title << "\n";
-    out << std::setw(6) << "Rank" << "  " << std::setw(20) << "Size" << "  " << "File" << "  " << "Location"
-        << "\n";
+    out << std::setw(6) << "Rank" << "  " << std::setw(SizeWidth(o)) << "Size" << "  " << "File" << "  "
+        << "Location" << "\n";
     int k = 0;
     for (const RankEntry& e : ranking) {
-        out << std::setw(6) << ++k << "  " << std::setw(20) << FormatSize(e.nSize) << "  " << Printable(e.strName)
-            << "  " << Printable(e.strLocation) << "\n";
+        out << std::setw(6) << ++k << "  " << std::setw(SizeWidth(o)) << SizeText(e.nSize, o) << "  "
+            << Printable(e.strName) << "  " << Printable(e.strLocation) << "\n";
     }
+}
+
+// One line of a drive's folder listing: a folder (its position in the folder list), or
+// the summary of the sub-folders of `folder` that --top leaves out.
+struct Row {
+    std::size_t folder;
+    bool bMore = false;
+    std::size_t nMore = 0;   // sub-folders left out
+    std::int64_t nBytes = 0; // their "Space (with subs)", added up
+};
+
+// The folder tree of a list in tree order, as positions: children[offsets[i] ..
+// offsets[i + 1]) are the sub-folders of folder i, and roots those without a parent
+// before them, all in list order.
+struct FolderTree {
+    std::vector<std::size_t> roots, offsets, children;
+};
+
+FolderTree BuildTree(const std::vector<FolderRecord*>& list)
+{
+    const std::size_t n = list.size();
+    std::vector<std::size_t> parent(n, SIZE_MAX), open; // open: the chain of ancestors
+    for (std::size_t i = 0; i < n; ++i) {
+        while (!open.empty() && list[open.back()] != list[i]->pParent)
+            open.pop_back();
+        if (!open.empty())
+            parent[i] = open.back();
+        open.push_back(i);
+    }
+    FolderTree t;
+    t.offsets.assign(n + 1, 0);
+    for (std::size_t i = 0; i < n; ++i)
+        if (parent[i] != SIZE_MAX)
+            ++t.offsets[parent[i] + 1];
+    for (std::size_t i = 0; i < n; ++i)
+        t.offsets[i + 1] += t.offsets[i];
+    t.children.resize(t.offsets[n]);
+    std::vector<std::size_t> fill(t.offsets.begin(), t.offsets.end() - 1);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (parent[i] == SIZE_MAX)
+            t.roots.push_back(i);
+        else
+            t.children[fill[parent[i]]++] = i;
+    }
+    return t;
+}
+
+// The sub-folders of one folder as shown: ordered, cut to --top, and the summary of
+// the rest. `kids` comes in list order and is reordered in place.
+std::vector<Row> ShownChildren(std::vector<std::size_t> kids, const std::vector<FolderRecord*>& list,
+                               const TextOptions& o)
+{
+    const auto bySize = [&](std::size_t a, std::size_t b) {
+        return list[a]->nSpaceWithSubs > list[b]->nSpaceWithSubs;
+    };
+    Row more{0, true};
+    if (o.nTop > 0 && kids.size() > static_cast<std::size_t>(o.nTop)) {
+        std::stable_sort(kids.begin(), kids.end(), bySize);
+        for (std::size_t k = static_cast<std::size_t>(o.nTop); k < kids.size(); ++k)
+            more.nBytes = SaturatingAdd(more.nBytes, list[kids[k]]->nSpaceWithSubs);
+        more.nMore = kids.size() - static_cast<std::size_t>(o.nTop);
+        kids.resize(static_cast<std::size_t>(o.nTop));
+        if (o.order == TextOptions::Order::Path)
+            std::sort(kids.begin(), kids.end());
+    } else if (o.order == TextOptions::Order::Size) {
+        std::stable_sort(kids.begin(), kids.end(), bySize);
+    }
+    std::vector<Row> rows;
+    rows.reserve(kids.size() + 1);
+    for (std::size_t k : kids)
+        rows.push_back(Row{k});
+    if (more.nMore)
+        rows.push_back(more);
+    return rows;
+}
+
+// Calls visit for each line of a drive's listing in print order (a depth-first walk
+// with its own stack). The full listing in list order needs no tree.
+void VisitShownRows(const std::vector<FolderRecord*>& list, const TextOptions& o,
+                    const std::function<void(const Row&)>& visit)
+{
+    if (o.nDepth < 0 && o.nTop <= 0 && o.order == TextOptions::Order::Path) {
+        for (std::size_t i = 0; i < list.size(); ++i)
+            visit(Row{i});
+        return;
+    }
+    const FolderTree tree = BuildTree(list);
+    struct Pending {
+        Row row;
+        int depth;
+    };
+    std::vector<Pending> stack;
+    for (auto it = tree.roots.rbegin(); it != tree.roots.rend(); ++it)
+        stack.push_back({Row{*it}, 0});
+    while (!stack.empty()) {
+        const Pending p = stack.back();
+        stack.pop_back();
+        visit(p.row);
+        if (p.row.bMore || (o.nDepth >= 0 && p.depth >= o.nDepth))
+            continue;
+        const std::size_t f = p.row.folder;
+        std::vector<std::size_t> kids(tree.children.begin() + static_cast<std::ptrdiff_t>(tree.offsets[f]),
+                                      tree.children.begin() + static_cast<std::ptrdiff_t>(tree.offsets[f + 1]));
+        std::vector<Row> shown = ShownChildren(std::move(kids), list, o);
+        for (auto it = shown.rbegin(); it != shown.rend(); ++it) {
+            if (it->bMore)
+                it->folder = f;
+            stack.push_back({*it, p.depth + 1});
+        }
+    }
+}
+
+std::string Indent(std::int32_t nLevel)
+{
+    return std::string(2 * static_cast<std::size_t>(std::clamp(nLevel, 0, 10000)), ' ');
+}
+
+std::string MoreText(const Row& r, const TextOptions& o)
+{
+    return "(" + std::to_string(r.nMore) + (r.nMore == 1 ? " more folder, " : " more folders, ") +
+           (o.bHuman ? FormatHumanSize(r.nBytes) : FormatSize(r.nBytes) + " bytes") + ")";
+}
+
+void PrintDriveFolders(std::ostream& out, const DriveReport& drive, const TextOptions& o)
+{
+    const auto& list = drive.Folders();
+    // The folder column is as wide as its widest entry, within reason.
+    std::size_t nameWidth = std::string("Folder").size();
+    VisitShownRows(list, o, [&](const Row& r) {
+        if (!r.bMore)
+            nameWidth = std::max(nameWidth, Indent(list[r.folder]->nLevel).size() +
+                                                FolderDisplayName(list[r.folder]->strPath).size());
+    });
+    nameWidth = std::min<std::size_t>(nameWidth, 60);
+    const int w = static_cast<int>(nameWidth), sw = std::max(SizeWidth(o), 17);
+
+    out << "Drive " << DriveLetterText(drive.cDrive) << ": (" << drive.nFolders << " folders)\n";
+    out << std::left << std::setw(w) << "Folder" << std::right << "  " << std::setw(sw) << "Space (with subs)"
+        << "  " << std::setw(18) << "% of parent folder" << "  " << std::setw(9) << "% of disc" << "  "
+        << std::setw(sw) << "Space (w/o subs)" << "\n";
+    VisitShownRows(list, o, [&](const Row& r) {
+        const FolderRecord* f = list[r.folder];
+        if (r.bMore) {
+            out << Indent(f->nLevel) << "  " << MoreText(r, o) << "\n";
+            return;
+        }
+        out << std::left << std::setw(w) << Indent(f->nLevel) + Printable(FolderDisplayName(f->strPath))
+            << std::right << "  " << std::setw(sw) << SizeText(f->nSpaceWithSubs, o) << "  " << std::setw(18)
+            << Share(f->dPercentOfParent) << "  " << std::setw(9) << Share(f->dPercentOfDisc) << "  "
+            << std::setw(sw) << SizeText(f->nSpaceWithoutSubs, o) << "\n";
+        if (drive.bStoreFileNames)
+            for (const FileEntry& e : f->files)
+                out << Indent(f->nLevel) << "    " << Printable(e.strName) << "  " << SizeText(e.nSize, o) << "\n";
+    });
+    out << "\n";
+}
+
+bool SameRanking(const std::vector<RankEntry>& a, const std::vector<RankEntry>& b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const RankEntry& x, const RankEntry& y) {
+        return x.nSize == y.nSize && x.strName == y.strName && x.strLocation == y.strLocation;
+    });
 }
 
 } // namespace
 
-void PrintReportText(std::ostream& out, const ReportDocument& doc)
+std::string DriveLetterText(char cDrive)
 {
-    constexpr int kNumberWidth = 20;
-    for (const auto& drive : doc.m_pDriveReports) {
-        if (!drive)
-            continue;
-        // The folder column is as wide as its widest entry, within reason.
-        std::size_t nameWidth = std::string("Folder").size();
-        for (const FolderRecord* f : drive->Folders())
-            nameWidth = std::max(nameWidth, 2 * static_cast<std::size_t>(std::max(f->nLevel, 0)) +
-                                                FolderDisplayName(f->strPath).size());
-        nameWidth = std::min<std::size_t>(nameWidth, 60);
+    return cDrive >= 'C' && cDrive <= 'Z' ? std::string(1, cDrive) : std::string("?");
+}
 
-        out << "Drive " << drive->cDrive << ": (" << drive->nFolders << " folders)\n";
-        out << std::left << std::setw(static_cast<int>(nameWidth)) << "Folder" << std::right << "  "
-            << std::setw(kNumberWidth) << "Space (with subs)" << "  " << std::setw(18) << "% of parent folder"
-            << "  " << std::setw(9) << "% of disc" << "  " << std::setw(kNumberWidth) << "Space (w/o subs)"
-            << "\n";
-        for (const FolderRecord* f : drive->Folders()) {
-            std::string name(2 * static_cast<std::size_t>(std::clamp(f->nLevel, 0, 10000)), ' ');
-            name += Printable(FolderDisplayName(f->strPath));
-            out << std::left << std::setw(static_cast<int>(nameWidth)) << name << std::right << "  "
-                << std::setw(kNumberWidth) << FormatSize(f->nSpaceWithSubs) << "  " << std::setw(18)
-                << Share(f->dPercentOfParent) << "  " << std::setw(9) << Share(f->dPercentOfDisc) << "  "
-                << std::setw(kNumberWidth) << FormatSize(f->nSpaceWithoutSubs) << "\n";
-            if (drive->bStoreFileNames)
-                for (const FileEntry& e : f->files)
-                    out << std::string(2 * static_cast<std::size_t>(std::clamp(f->nLevel, 0, 10000)) + 4, ' ')
-                        << Printable(e.strName) << "  " << FormatSize(e.nSize) << "\n";
-        }
-        out << "\n";
-    }
-    if (doc.m_bRanking) {
-        PrintRanking(out, "All", doc.m_rankingAll);
+void PrintReportText(std::ostream& out, const ReportDocument& doc, const TextOptions& options)
+{
+    if (options.bFolders)
         for (const auto& drive : doc.m_pDriveReports)
             if (drive)
-                PrintRanking(out, std::string(1, drive->cDrive) + ":", drive->ranking);
-    }
+                PrintDriveFolders(out, *drive, options);
+    if (!doc.m_bRanking || !options.bRankings)
+        return;
+    PrintRanking(out, "All", doc.m_rankingAll, options);
+    std::vector<const DriveReport*> drives;
+    for (const auto& drive : doc.m_pDriveReports)
+        if (drive)
+            drives.push_back(drive.get());
+    // The ranking of a report's only drive is the combined one: it is not printed twice.
+    if (drives.size() == 1 && SameRanking(drives[0]->ranking, doc.m_rankingAll))
+        return;
+    for (const DriveReport* drive : drives)
+        PrintRanking(out, DriveLetterText(drive->cDrive) + ":", drive->ranking, options);
 }
 
 namespace {
@@ -127,15 +299,6 @@ std::size_t Utf8SequenceLength(const std::string& s, std::size_t i)
     return n;
 }
 
-std::string JsonNumber(double d)
-{
-    if (!std::isfinite(d))
-        return "null";
-    char buf[64];
-    auto [p, ec] = std::to_chars(buf, buf + sizeof buf, d);
-    return ec == std::errc() ? std::string(buf, p) : std::string("null");
-}
-
 void PrintRankingJson(std::ostream& out, const std::vector<RankEntry>& ranking)
 {
     out << "[";
@@ -149,6 +312,32 @@ void PrintRankingJson(std::ostream& out, const std::vector<RankEntry>& ranking)
 }
 
 } // namespace
+
+std::string JsonNumber(double d)
+{
+    if (!std::isfinite(d))
+        return "null";
+    char buf[64];
+    auto [p, ec] = std::to_chars(buf, buf + sizeof buf, d);
+    return ec == std::errc() ? std::string(buf, p) : std::string("null");
+}
+
+std::string ValidUtf8(const std::string& bytes)
+{
+    std::string out;
+    out.reserve(bytes.size());
+    for (std::size_t i = 0; i < bytes.size();) {
+        const std::size_t n = Utf8SequenceLength(bytes, i);
+        if (n == 0) {
+            out += "\xEF\xBF\xBD"; // U+FFFD
+            ++i;
+        } else {
+            out.append(bytes, i, n);
+            i += n;
+        }
+    }
+    return out;
+}
 
 std::string JsonString(const std::string& bytes)
 {
@@ -192,7 +381,8 @@ void PrintReportJson(std::ostream& out, const ReportDocument& doc)
     for (const auto& d : doc.m_pDriveReports) {
         if (!d)
             continue;
-        out << (firstDrive ? "" : ",") << "\n{\"drive\":" << JsonString(std::string(1, d->cDrive))
+        out << (firstDrive ? "" : ",") << "\n{\"drive\":"
+            << JsonString(d->cDrive >= 'C' && d->cDrive <= 'Z' ? std::string(1, d->cDrive) : "\xEF\xBF\xBD")
             << ",\"storeFileNames\":" << (d->bStoreFileNames ? "true" : "false") << ",\"folders\":[";
         firstDrive = false;
         bool firstFolder = true;

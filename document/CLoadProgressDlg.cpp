@@ -3,21 +3,23 @@
 #include "ProgressWindow.h"
 #include "QtPlatform.h"
 
-#include <QCloseEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QProgressBar>
 #include <QVBoxLayout>
 
-CLoadProgressDlg::CLoadProgressDlg(QWidget* parent) : QDialog(parent)
+CLoadProgressDlg::CLoadProgressDlg(QWidget* parent) : ProgressWindow(parent)
 {
-    tvl::progress_window::MakeToolWindow(*this);
-
     auto* group = new QGroupBox(this);
     auto* box = new QVBoxLayout(group);
+    m_fontBold = font();
+    m_fontBold.setBold(true);
     m_wndStep = new QLabel(group);
-    m_wndPath = new QLabel(group);
-    m_wndPath->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_wndStep->setFont(m_fontBold);
+    // Room for the longest step line in bold ("Loading report for drive X:").
+    m_wndStep->setMinimumWidth(QFontMetrics(m_fontBold).horizontalAdvance(QStringLiteral("Loading report for drive W:")) + 2);
+    m_wndPath = new ElidedLabel(group);
+    m_wndPath->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     m_wndProgress = new QProgressBar(group);
     m_wndProgress->setRange(0, 100);
     m_wndProgress->setValue(0);
@@ -25,78 +27,49 @@ CLoadProgressDlg::CLoadProgressDlg(QWidget* parent) : QDialog(parent)
     m_wndProgress->setFixedHeight(14);
     m_wndPercent = new QLabel(group);
     m_wndPercent->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    // One line high: the percent text ends in a line break.
+    m_wndPercent->setFixedHeight(fontMetrics().height());
     box->addWidget(m_wndStep);
     box->addWidget(m_wndPath);
     box->addWidget(m_wndProgress);
     box->addWidget(m_wndPercent);
+    AddThrottledText(m_path, m_wndPath);
 
-    auto* outer = new QVBoxLayout(this);
-    outer->addWidget(group);
+    SetContent(group);
     setMinimumWidth(320);
-
-    m_fontBold = font();
-    m_fontBold.setBold(true);
-    m_wndStep->setFont(m_fontBold);
-    m_pathTimer.start();
 }
 
 void CLoadProgressDlg::SetCaption(const std::string& text)
 {
-    setWindowTitle(ToQString(text));
+    SetCaptionText(text);
 }
 
 void CLoadProgressDlg::SetStepText(const std::string& text)
 {
-    m_wndStep->setText(ToQString(text));
+    SetTextNow(*m_wndStep, text);
 }
 
 void CLoadProgressDlg::SetPathText(const std::string& text)
 {
-    m_strPath = text;
-    m_bPathDirty = true;
-    if (m_pathTimer.elapsed() >= kPathIntervalMs)
-        FlushPath();
-}
-
-void CLoadProgressDlg::FlushPath()
-{
-    if (m_bPathDirty) {
-        m_wndPath->setText(ToQString(m_strPath));
-        m_bPathDirty = false;
-    }
-    m_pathTimer.restart();
+    SetThrottledText(m_path, text);
 }
 
 void CLoadProgressDlg::SetProgress(int nPos, int nTotal)
 {
-    tvl::progress_window::ShowPercent(*m_wndProgress, *m_wndPercent, nPos, nTotal, m_nLastBarPos, m_strLastPercent);
+    ShowPercent(*m_wndProgress, *m_wndPercent, nPos, nTotal);
 }
 
 void CLoadProgressDlg::Show()
 {
-    FlushPath();
-    show();
-    raise();
+    ShowWindowPainted();
 }
 
 void CLoadProgressDlg::Hide()
 {
-    FlushPath();
-    hide();
+    HideWindow();
 }
 
 void CLoadProgressDlg::Redraw()
 {
-    FlushPath();
-    if (isVisible())
-        repaint();
-}
-
-void CLoadProgressDlg::closeEvent(QCloseEvent* event)
-{
-    event->ignore();
-}
-
-void CLoadProgressDlg::reject()
-{
+    RedrawWindow();
 }

@@ -4,9 +4,8 @@
 #pragma once
 
 #include "Progress.h"
+#include "ProgressWindow.h"
 
-#include <QDialog>
-#include <QElapsedTimer>
 #include <QFont>
 
 #include <string>
@@ -14,15 +13,15 @@
 class QLabel;
 class QProgressBar;
 
-class CLoadProgressDlg : public QDialog, public tvl::ILoadProgress {
+class CLoadProgressDlg : public ProgressWindow, public tvl::ILoadProgress {
     Q_OBJECT
 public:
     explicit CLoadProgressDlg(QWidget* parent = nullptr);
 
     void SetCaption(const std::string& text) override;
     void SetStepText(const std::string& text) override;
-    // Called once per folder read: shown at most every kPathIntervalMs, and at once
-    // on Redraw and Hide.
+    // Called once per folder read: shown at most every kTextIntervalMs, and at once
+    // on Redraw and Hide. One line, elided in the middle.
     void SetPathText(const std::string& text) override;
     void SetProgress(int nPos, int nTotal) override;
     void Show() override;
@@ -31,22 +30,10 @@ public:
 
     QLabel* m_wndPercent = nullptr;
     QProgressBar* m_wndProgress = nullptr;
-    QLabel* m_wndPath = nullptr;
+    ElidedLabel* m_wndPath = nullptr;
     QLabel* m_wndStep = nullptr;
     QFont m_fontBold;
 
-    static constexpr qint64 kPathIntervalMs = 50;
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void reject() override;
-
 private:
-    void FlushPath();
-
-    std::string m_strPath;
-    bool m_bPathDirty = false;
-    QElapsedTimer m_pathTimer;
-    int m_nLastBarPos = -1;
-    std::string m_strLastPercent;
+    ThrottledText m_path;
 };

@@ -3,7 +3,6 @@
 #include "ProgressWindow.h"
 #include "QtPlatform.h"
 
-#include <QCloseEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -11,20 +10,32 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-CStepProgressDlg::CStepProgressDlg(QWidget* parent) : QDialog(parent)
-{
-    tvl::progress_window::MakeToolWindow(*this);
+#include <algorithm>
 
+const char* const CStepProgressDlg::kStepTexts[5] = {
+    "Step 1: Reading disc structure",          "Step 2: Retrieving disc space of folders",
+    "Step 3: Adding up sub folder spaces",     "Step 4: Calculation of space data",
+    "Step 5: Sorting",
+};
+const char* const CStepProgressDlg::kStep1WithRanking = "Step 1: Reading disc structure and creating ranking";
+
+CStepProgressDlg::CStepProgressDlg(QWidget* parent) : ProgressWindow(parent)
+{
     auto* group = new QGroupBox(this);
     auto* grid = new QGridLayout(group);
-    m_wndStep1 = new QLabel(QStringLiteral("Step 1: Reading disc structure"), group);
-    m_wndStep2 = new QLabel(QStringLiteral("Step 2: Retrieving disc space of folders"), group);
-    m_wndStep3 = new QLabel(QStringLiteral("Step 3: Adding up sub folder spaces"), group);
-    m_wndStep4 = new QLabel(QStringLiteral("Step 4: Calculation of space data"), group);
-    m_wndStep5 = new QLabel(QStringLiteral("Step 5: Sorting"), group);
-    QLabel* steps[] = {m_wndStep1, m_wndStep2, m_wndStep3, m_wndStep4, m_wndStep5};
-    for (int i = 0; i < 5; ++i)
-        grid->addWidget(steps[i], i, 0);
+    m_fontBold = font();
+    m_fontBold.setBold(true);
+    // Every step line is wide enough for the longest step text in bold.
+    const QFontMetrics bold(m_fontBold);
+    int widest = bold.horizontalAdvance(QString::fromLatin1(kStep1WithRanking));
+    for (const char* text : kStepTexts)
+        widest = std::max(widest, bold.horizontalAdvance(QString::fromLatin1(text)));
+    QLabel** lines[] = {&m_wndStep1, &m_wndStep2, &m_wndStep3, &m_wndStep4, &m_wndStep5};
+    for (int i = 0; i < 5; ++i) {
+        *lines[i] = new QLabel(QString::fromLatin1(kStepTexts[i]), group);
+        (*lines[i])->setMinimumWidth(widest + 2);
+        grid->addWidget(*lines[i], i, 0);
+    }
 
     m_wndProgress = new QProgressBar(group);
     m_wndProgress->setOrientation(Qt::Vertical);
@@ -36,21 +47,22 @@ CStepProgressDlg::CStepProgressDlg(QWidget* parent) : QDialog(parent)
 
     m_wndPercent = new QLabel(group);
     m_wndPercent->setAlignment(Qt::AlignRight | Qt::AlignTop);
-    m_wndPercent->setMinimumWidth(40);
+    m_wndPercent->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("100%")) + 4);
     // One line high: the trailing line break of the percent text must not push the
     // step lines apart.
     m_wndPercent->setFixedHeight(fontMetrics().height());
     grid->addWidget(m_wndPercent, 4, 1);
 
-    m_wndStatus = new QLabel(group);
+    m_wndStatus = new ElidedLabel(group);
+    m_wndStatus->setObjectName(QStringLiteral("status"));
     m_wndStatus->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    m_wndStatus->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_wndStatus->setWordWrap(true);
-    // Long paths must not widen the window.
+    m_wndStatus->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // Long paths must not widen the window; they elide instead.
     m_wndStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    m_wndStatus->setFixedHeight(2 * fontMetrics().height() + 8);
+    m_wndStatus->setFixedHeight(fontMetrics().height() + 8);
     grid->addWidget(m_wndStatus, 5, 0, 1, 3);
     grid->setColumnStretch(0, 1);
+    AddThrottledText(m_status, m_wndStatus);
 
     m_wndStop = new QPushButton(QStringLiteral("Stop"), group);
     m_wndStop->setAutoDefault(false);
@@ -58,13 +70,8 @@ CStepProgressDlg::CStepProgressDlg(QWidget* parent) : QDialog(parent)
     grid->addWidget(m_wndStop, 6, 0, 1, 3, Qt::AlignRight);
     connect(m_wndStop, &QPushButton::clicked, this, &CStepProgressDlg::stopRequested);
 
-    auto* outer = new QVBoxLayout(this);
-    outer->addWidget(group);
-    setMinimumWidth(440);
-
-    m_fontBold = font();
-    m_fontBold.setBold(true);
-    m_statusTimer.start();
+    SetContent(group);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 QLabel* CStepProgressDlg::StepLabel(int nStep) const
@@ -81,71 +88,48 @@ QLabel* CStepProgressDlg::StepLabel(int nStep) const
 
 void CStepProgressDlg::SetCaption(const std::string& text)
 {
-    setWindowTitle(ToQString(text));
+    SetCaptionText(text);
 }
 
 void CStepProgressDlg::SetStep1Text(const std::string& text)
 {
-    m_wndStep1->setText(ToQString(text));
+    SetTextNow(*m_wndStep1, text);
 }
 
 void CStepProgressDlg::SetStatus(const std::string& text)
 {
-    m_strStatus = text;
-    m_bStatusDirty = true;
-    if (m_statusTimer.elapsed() >= kStatusIntervalMs)
-        FlushStatus();
-}
-
-void CStepProgressDlg::FlushStatus()
-{
-    if (m_bStatusDirty) {
-        m_wndStatus->setText(ToQString(m_strStatus));
-        m_bStatusDirty = false;
-    }
-    m_statusTimer.restart();
+    SetThrottledText(m_status, text);
 }
 
 void CStepProgressDlg::SetStep(int nStep)
 {
-    FlushStatus();
     for (int i = 1; i <= 5; ++i)
         StepLabel(i)->setFont(i == nStep ? m_fontBold : font());
+    RedrawWindow();
 }
 
 void CStepProgressDlg::SetProgress(int nPos, int nTotal)
 {
-    tvl::progress_window::ShowPercent(*m_wndProgress, *m_wndPercent, nPos, nTotal, m_nLastBarPos, m_strLastPercent);
+    ShowPercent(*m_wndProgress, *m_wndPercent, nPos, nTotal);
 }
 
 void CStepProgressDlg::Show()
 {
-    FlushStatus();
-    show();
-    raise();
+    ShowWindowPainted();
 }
 
 void CStepProgressDlg::Hide()
 {
-    FlushStatus();
-    hide();
+    HideWindow();
 }
 
 void CStepProgressDlg::Redraw()
 {
-    FlushStatus();
-    if (isVisible())
-        repaint();
-}
-
-void CStepProgressDlg::closeEvent(QCloseEvent* event)
-{
-    event->ignore();
+    RedrawWindow();
 }
 
 void CStepProgressDlg::reject()
 {
-    // Escape does not close the window (its user hides it); it asks the scan to stop.
     if (isVisible())
         emit stopRequested();
 }

@@ -5,9 +5,8 @@
 #pragma once
 
 #include "Progress.h"
+#include "ProgressWindow.h"
 
-#include <QDialog>
-#include <QElapsedTimer>
 #include <QFont>
 
 #include <string>
@@ -16,7 +15,7 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 
-class CStepProgressDlg : public QDialog, public tvl::IStepProgress {
+class CStepProgressDlg : public ProgressWindow, public tvl::IStepProgress {
     Q_OBJECT
 public:
     explicit CStepProgressDlg(QWidget* parent = nullptr);
@@ -24,7 +23,8 @@ public:
     void SetCaption(const std::string& text) override;
     void SetStep1Text(const std::string& text) override;
     // Called once per folder: the text is remembered and put on the screen at most
-    // every kStatusIntervalMs, and at once on Redraw, SetStep and Hide.
+    // every kTextIntervalMs, and at once on Redraw, SetStep and Hide. One line,
+    // elided in the middle when the path is longer than the window is wide.
     void SetStatus(const std::string& text) override;
     void SetStep(int nStep) override;
     void SetProgress(int nPos, int nTotal) override;
@@ -32,14 +32,12 @@ public:
     void Hide() override;
     void Redraw() override;
 
-    static constexpr qint64 kStatusIntervalMs = 50;
-
     QLabel* m_wndStep5 = nullptr;
     QLabel* m_wndStep4 = nullptr;
     QLabel* m_wndStep3 = nullptr;
     QLabel* m_wndStep2 = nullptr;
     QLabel* m_wndStep1 = nullptr;
-    QLabel* m_wndStatus = nullptr;
+    ElidedLabel* m_wndStatus = nullptr;
     QProgressBar* m_wndProgress = nullptr;
     QLabel* m_wndPercent = nullptr;
     QFont m_fontBold;
@@ -53,16 +51,15 @@ signals:
     // "Stop" was clicked or Escape pressed while the window is shown.
     void stopRequested();
 
+public:
+    // The step texts; step 1 is longer while a ranking is made.
+    static const char* const kStepTexts[5];
+    static const char* const kStep1WithRanking;
+
 protected:
-    void closeEvent(QCloseEvent* event) override;
+    // Escape does not close the window (its user hides it); it asks the scan to stop.
     void reject() override;
 
 private:
-    void FlushStatus();
-
-    std::string m_strStatus;
-    bool m_bStatusDirty = false;
-    QElapsedTimer m_statusTimer;
-    int m_nLastBarPos = -1;
-    std::string m_strLastPercent;
+    ThrottledText m_status;
 };

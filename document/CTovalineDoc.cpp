@@ -1,6 +1,7 @@
 #include "CTovalineDoc.h"
 
 #include "CCreateReportDlg.h"
+#include "ReportCompare.h"
 #include "View.h"
 
 #include <QFile>
@@ -17,6 +18,7 @@ CTovalineDoc::CTovalineDoc(tvl::ScanEnvironment& env, tvl::ILoadProgress& loadPr
 
 CTovalineDoc::~CTovalineDoc()
 {
+    m_pComparison.reset();
     // Views may outlive the document; they must not call back into it.
     const std::vector<CView*> views = m_views;
     m_views.clear();
@@ -66,6 +68,13 @@ void CTovalineDoc::SetPathName(const QString& path)
     SetTitle(path.isEmpty() ? QStringLiteral("Report") : QFileInfo(path).fileName());
 }
 
+void CTovalineDoc::EmptyAfterFailure()
+{
+    FreeReports();
+    m_bRanking = false;
+    m_rankingAll.clear();
+}
+
 void CTovalineDoc::RequestStop()
 {
     m_bDiscardOnStop = true;
@@ -83,6 +92,7 @@ bool CTovalineDoc::OnNewDocument()
     if (IsBusy())
         return false;
 
+    StopComparing();
     CCreateReportDlg dlg(m_env.drives, m_pMainWnd.data());
     dlg.SetScanOptions(m_scanOptions);
     tvl::NewReportOptions options;
@@ -112,12 +122,12 @@ bool CTovalineDoc::OnNewDocument()
     emit busyChanged(true);
     bool ok = CreateReports(options);
     // A failed scan leaves no report behind: the views show an empty document rather
-    // than drives of a report the user was told could not be created. So does a scan
-    // stopped because the main window is closing.
+    // than drives or a combined ranking of a report the user was told could not be
+    // created. So does a scan stopped because the main window is closing.
     if (m_bDiscardOnStop)
         ok = false;
     if (!ok)
-        FreeReports();
+        EmptyAfterFailure();
     emit busyChanged(false);
     emit titleChanged(m_strTitle); // the incomplete mark may have changed
     SendInitialUpdate();
@@ -131,17 +141,22 @@ bool CTovalineDoc::OnOpenDocument(const QString& pathName)
     // The previous report goes first, and the views let go of it before anything can
     // repaint them (the message box of a failed read runs an event loop).
     const bool wasIncomplete = IsIncomplete();
+    StopComparing();
     FreeReports();
     m_rankingAll.clear();
     if (wasIncomplete)
         emit titleChanged(m_strTitle);
     SendInitialUpdate();
+    // Nor does the previous report's name stay on the empty document while the file is
+    // read and a failure is reported.
+    SetPathName(QString());
     const QByteArray path = QFile::encodeName(pathName);
     const bool ok = tvl::ReportDocument::OnOpenDocument(std::string(path.constData(), static_cast<std::size_t>(path.size())));
-    // A file that could not be read completely leaves an empty document, not a part
-    // of the report.
+    // A file that could not be read completely leaves an empty, unnamed document, not
+    // a part of the report and not the previous report's name: Save then asks for a
+    // name instead of writing the empty report over the file opened before.
     if (!ok)
-        FreeReports();
+        EmptyAfterFailure();
     else
         SetPathName(pathName);
     SendInitialUpdate();
@@ -167,4 +182,40 @@ bool CTovalineDoc::AskQuestion(const QString& caption, const QString& text)
         return m_askQuestion(caption, text);
     return QMessageBox::question(m_pMainWnd.data(), caption, text, QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::No) == QMessageBox::Yes;
+}
+
+bool CTovalineDoc::CompareWith(const QString& pathName)
+{
+    if (IsBusy())
+        return false;
+    // The baseline is read aside: a file that cannot be read changes nothing.
+    auto baseline = std::make_unique<tvl::ReportDocument>(m_env);
+    baseline->SetLoadProgress(&m_loadProgress);
+    const QByteArray path = QFile::encodeName(pathName);
+    if (!baseline->OnOpenDocument(std::string(path.constData(), static_cast<std::size_t>(path.size()))))
+        return false;
+    auto comparison = std::make_unique<tvl::ReportComparison>(tvl::CompareReports(
+        tvl::ReportSide{baseline->m_pDriveReports, baseline->m_bRanking, baseline->m_rankingAll},
+        tvl::ReportSide{m_pDriveReports, m_bRanking, m_rankingAll}));
+    // The views let go of the previous comparison before it goes.
+    StopComparing();
+    m_pBaseline = std::move(baseline);
+    m_pComparison = std::move(comparison);
+    m_strBaselinePath = pathName;
+    UpdateAllViews(nullptr, kHintComparison);
+    emit comparisonChanged();
+    return true;
+}
+
+void CTovalineDoc::StopComparing()
+{
+    if (!m_pComparison && !m_pBaseline)
+        return;
+    // The views are told while the comparison still exists, then it goes.
+    std::unique_ptr<tvl::ReportComparison> old = std::move(m_pComparison);
+    m_strBaselinePath.clear();
+    UpdateAllViews(nullptr, kHintComparison);
+    old.reset();
+    m_pBaseline.reset();
+    emit comparisonChanged();
 }

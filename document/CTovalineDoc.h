@@ -10,12 +10,14 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 class CView;
 
 namespace tvl {
 class ILoadProgress;
+struct ReportComparison;
 }
 
 class CTovalineDoc : public QObject, public tvl::ReportDocument {
@@ -38,11 +40,15 @@ public:
     // New: runs the "Create report" dialog, then scans the marked drives. Cancel gives
     // an empty document (and true). Refused (false, nothing changes) while a scan runs.
     // Gives the views their initial update itself, after success and failure alike.
+    // The document has no path name and the title "Report" afterwards; a failure
+    // leaves no drives, no combined ranking and m_bRanking cleared.
     virtual bool OnNewDocument();
     // Open and Save of a report file. Open releases the previous report first and
     // gives the views their initial update itself (as empty after a failure); on
-    // success it sets the path name and title to the file's. Save leaves the report
-    // as it is and, on success, takes the path name. Both are refused while a scan runs.
+    // success it sets the path name and title to the file's, on failure it leaves an
+    // empty document as a failed New does, without path name and titled "Report", so
+    // that Save asks for a name. Save leaves the report as it is and, on success,
+    // takes the path name. Both are refused while a scan runs.
     virtual bool OnOpenDocument(const QString& pathName);
     virtual bool OnSaveDocument(const QString& pathName);
 
@@ -73,15 +79,35 @@ public:
     QString GetPathName() const { return m_strPathName; }
     void SetPathName(const QString& path);
 
+    // Comparison with a baseline report file (File > "Compare with report..."). Reads
+    // the baseline and compares the report on screen with it; the views then show the
+    // changes (hint kHintComparison). A baseline that cannot be read shows the Open
+    // message and leaves the report and any running comparison as they were (false).
+    // Refused (false, nothing shown) while a scan runs. The comparison is never
+    // written into the report file.
+    bool CompareWith(const QString& pathName);
+    // Returns to the plain report. New and Open end the comparison themselves, before
+    // the report it points into is released.
+    void StopComparing();
+    // The running comparison, or null. Valid until the next StopComparing, CompareWith,
+    // New or Open.
+    const tvl::ReportComparison* Comparison() const { return m_pComparison.get(); }
+    // The baseline's file name (as chosen), empty when not comparing.
+    QString BaselinePathName() const { return m_strBaselinePath; }
+
 signals:
     // Emitted when a scan starts and ends, so that New, Open and Save can be disabled.
     void busyChanged(bool busy);
     // Also emitted when the incomplete mark changes.
     void titleChanged(const QString& title);
     void scanOptionsChosen(const tvl::ScanOptions& options);
+    // A comparison started, ended or was replaced.
+    void comparisonChanged();
 
 private:
     bool AskQuestion(const QString& caption, const QString& text);
+    // No drives, no combined ranking, no ranking flag: what a failed New or Open leaves.
+    void EmptyAfterFailure();
 
     tvl::ILoadProgress& m_loadProgress;
     std::vector<CView*> m_views;
@@ -90,6 +116,11 @@ private:
     QPointer<QWidget> m_pMainWnd;
     tvl::ScanOptions m_scanOptions;
     bool m_bDiscardOnStop = false;
+    // The baseline of the comparison and the comparison, which points into both it
+    // and this document's reports.
+    std::unique_ptr<tvl::ReportDocument> m_pBaseline;
+    std::unique_ptr<tvl::ReportComparison> m_pComparison;
+    QString m_strBaselinePath;
 };
 
 inline constexpr const char* kQuestionSaveIncomplete = "This report is incomplete. Save it anyway?";

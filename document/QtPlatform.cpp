@@ -17,6 +17,5 @@ void QtMessageSink::ShowMessage(const std::string& caption, const std::string& t
 
 void QtEventPump::ProcessPendingEvents()
 {
-    ++m_nCalls;
     QCoreApplication::processEvents();
 }

@@ -19,7 +19,6 @@ class QtMessageSink final : public tvl::IMessageSink {
 public:
     explicit QtMessageSink(QWidget* owner = nullptr) : m_owner(owner) {}
     void SetOwner(QWidget* owner) { m_owner = owner; }
-    QWidget* Owner() const { return m_owner; }
     void ShowMessage(const std::string& caption, const std::string& text, tvl::MessageIcon icon) override;
 
 private:
@@ -31,8 +30,4 @@ private:
 class QtEventPump final : public tvl::IEventPump {
 public:
     void ProcessPendingEvents() override;
-    int Calls() const { return m_nCalls; }
-
-private:
-    int m_nCalls = 0;
 };

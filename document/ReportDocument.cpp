@@ -2,16 +2,9 @@
 
 #include "ReportFile.h"
 
-#include <cerrno>
-#include <climits>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <new>
+#include "AtomicFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <new>
 
 namespace tvl {
 
@@ -88,39 +81,6 @@ void ReportDocument::KeepStoppedReport(std::size_t nBuilt, bool bIncomplete)
     m_bIncomplete = bIncomplete;
 }
 
-namespace {
-
-// The process's file creation mask, read without changing it.
-mode_t CurrentUmask()
-{
-    if (std::FILE* f = std::fopen("/proc/self/status", "re")) {
-        char line[256];
-        while (std::fgets(line, sizeof line, f))
-            if (std::strncmp(line, "Umask:", 6) == 0) {
-                std::fclose(f);
-                return static_cast<mode_t>(std::strtoul(line + 6, nullptr, 8));
-            }
-        std::fclose(f);
-    }
-    return 022;
-}
-
-std::string DirectoryOf(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string BaseNameOf(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-} // namespace
-
 bool ReportDocument::OnOpenDocument(const std::string& pathName)
 {
     if (m_bBusy)
@@ -152,66 +112,34 @@ bool ReportDocument::OnOpenDocument(const std::string& pathName)
     return true;
 }
 
+namespace {
+
+std::string SaveFailureMessage(const AtomicFile& file)
+{
+    if (file.FailedStage() == AtomicFile::Stage::Create)
+        return std::string(kMsgCannotCreateFile) + "\n\n" + file.Reason();
+    std::string text = "Cannot write file!\n\n" + file.Reason();
+    text += file.Existed() ? " The file on disc was left as it was." : " Nothing was saved.";
+    return text;
+}
+
+} // namespace
+
 bool ReportDocument::OnSaveDocument(const std::string& pathName)
 {
     if (m_bBusy)
         return false;
-    auto cannotCreate = [this] {
-        m_env.messages.ShowMessage(kCaptionSave, kMsgCannotCreateFile, MessageIcon::Error);
-        return false;
-    };
-    if (pathName.empty())
-        return cannotCreate();
-
-    // A link is followed, so that the file it names is replaced and the link kept.
-    std::string target = pathName;
-    struct stat st {};
-    if (::lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        if (char* real = ::realpath(target.c_str(), nullptr)) {
-            target = real;
-            std::free(real);
-        }
-    }
-    const bool exists = ::stat(target.c_str(), &st) == 0;
-    // A file that could not be opened for writing is not replaced behind the user's back.
-    if (exists && (!S_ISREG(st.st_mode) || ::access(target.c_str(), W_OK) != 0))
-        return cannotCreate();
-    const mode_t mode = exists ? (st.st_mode & 07777) : (0666 & ~CurrentUmask());
-
-    std::string temp = DirectoryOf(target) + "/." + BaseNameOf(target) + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0)
-        return cannotCreate();
-
-    int error = 0;
-    {
-        ReportWriter out(fd);
+    AtomicFile file;
+    if (file.Begin(pathName)) {
+        ReportWriter out(file.Fd());
         WriteReport(out, ReportContent{m_pDriveReports, m_nDrives, m_bRanking, m_rankingAll});
         if (!out.Flush())
-            error = out.Errno();
+            file.SetWriteError(out.Errno());
+        if (file.Commit())
+            return true;
     }
-    if (!error && ::fchmod(fd, mode) != 0 && exists)
-        error = errno; // a new file may keep mkstemp's mode; an old one must not lose its own
-    if (!error && ::fsync(fd) != 0)
-        error = errno;
-    if (::close(fd) != 0 && !error)
-        error = errno;
-    if (!error && ::rename(temp.c_str(), target.c_str()) != 0)
-        error = errno;
-    if (error) {
-        ::unlink(temp.c_str());
-        std::string text = std::string("Cannot write file!\n\n") + std::strerror(error) + ".";
-        text += exists ? " The file on disc was left as it was." : " Nothing was saved.";
-        m_env.messages.ShowMessage(kCaptionSave, text, MessageIcon::Error);
-        return false;
-    }
-    // Make the rename itself durable (best effort: some file systems refuse this).
-    const int dirFd = ::open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
-    return true;
+    m_env.messages.ShowMessage(kCaptionSave, SaveFailureMessage(file), MessageIcon::Error);
+    return false;
 }
 
 } // namespace tvl

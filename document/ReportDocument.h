@@ -64,11 +64,15 @@ public:
     // (false, nothing shown) while a scan runs.
     bool OnOpenDocument(const std::string& pathName);
 
-    // Save: writes the report to pathName. The file is written beside the target under
-    // a temporary name, flushed to disc and then renamed over the target, so an
-    // existing report is replaced only by a complete one and keeps its permissions.
-    // Returns false after telling the user (caption "Save"); the old file is then as it
-    // was and no temporary file is left. The document is not changed.
+    // Save: writes the report to pathName through AtomicFile: an existing report is
+    // replaced only by a complete one and keeps its owner, group and permissions; a
+    // symbolic link is written through only where the system lets this user open it
+    // for writing, and is itself kept; a dangling or looping link, a folder or any
+    // other non-regular file is refused. Returns false after telling the user (caption
+    // "Save"): "Cannot create file!" when nothing could be written, "Cannot write
+    // file!" when writing or the final rename failed, each followed by the system's
+    // reason after an empty line; the old file is then as it was and no temporary file
+    // is left. The document is not changed.
     bool OnSaveDocument(const std::string& pathName);
 
     // The display Open drives; null shows nothing. Not owned.

@@ -1,9 +1,12 @@
 // The base of the three views: a widget that belongs to the document and is told
 // when the document changed. Hint 0: everything changed (after New or Open);
-// hint 1: the selected folder changed.
+// hint 1: the selected folder changed; hint 2 (kHintComparison): a comparison with a
+// baseline report started, ended or was replaced (the document's Comparison()).
 #pragma once
 
 #include <QWidget>
+
+inline constexpr int kHintComparison = 2;
 
 class CTovalineDoc;
 

@@ -159,6 +159,17 @@ DriveMap DriveMap::FromSystem()
     return FromMountTable(text.str());
 }
 
+std::optional<std::pair<char, std::string>> DriveMap::ParseAssignment(const std::string& item, std::string* error)
+{
+    const char letter = item.size() >= 3 ? NormalizeDriveLetter(item[0]) : 0;
+    if (!letter || item[1] != '=') {
+        if (error)
+            *error = "bad drive assignment '" + item + "' (expected L=DIR with L from C to Z)";
+        return std::nullopt;
+    }
+    return std::make_pair(letter, item.substr(2));
+}
+
 std::optional<DriveMap> DriveMap::FromAssignments(const std::string& text, std::string* error)
 {
     DriveMap map;
@@ -171,14 +182,10 @@ std::optional<DriveMap> DriveMap::FromAssignments(const std::string& text, std::
         start = end + 1;
         if (item.empty())
             continue;
-        std::size_t eq = item.find('=');
-        char letter = item.size() >= 2 ? NormalizeDriveLetter(item[0]) : 0;
-        if (eq != 1 || !letter || item.size() == 2) {
-            if (error)
-                *error = "bad drive assignment '" + item + "' (expected L=DIR with L from C to Z)";
+        auto one = ParseAssignment(item, error);
+        if (!one)
             return std::nullopt;
-        }
-        map.Set(letter, item.substr(2));
+        map.Set(one->first, one->second);
     }
     return map;
 }

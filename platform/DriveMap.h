@@ -11,6 +11,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tvl {
@@ -27,6 +28,10 @@ public:
     static DriveMap FromMountTable(const std::string& mountsText);
     // The automatic map of this machine (reads /proc/self/mounts; C is "/" at least).
     static DriveMap FromSystem();
+    // Parses one assignment "L=DIR" (L from C to Z in either case, DIR not empty; DIR
+    // is taken whole, ';' and '=' included). Returns the upper-case letter and DIR, or
+    // nullopt after setting *error.
+    static std::optional<std::pair<char, std::string>> ParseAssignment(const std::string& item, std::string* error);
     // Parses "C=/srv;D=/home/me". Returns nullopt and sets *error on a bad entry.
     static std::optional<DriveMap> FromAssignments(const std::string& text, std::string* error);
     // The map the programs use: TOVALINE_DRIVES when set, else FromSystem().

@@ -1,12 +1,17 @@
 #include "CDiscReportView.h"
 
 #include "CFolderListCtrl.h"
+#include "ColumnFit.h"
 #include "CTovalineDoc.h"
 #include "FolderListModel.h"
+#include "NumberFormat.h"
+#include "ReportCompare.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QResizeEvent>
+
+#include <algorithm>
 
 CDiscReportView::CDiscReportView(QWidget* parent) : CView(parent)
 {
@@ -14,11 +19,17 @@ CDiscReportView::CDiscReportView(QWidget* parent) : CView(parent)
     m_list = new CFolderListCtrl(this);
     m_list->setObjectName(QStringLiteral("folderList"));
     m_model->SetDocumentSource([this]() -> const tvl::ReportDocument* { return GetDocument(); });
+    m_model->SetComparisonSource([this]() -> const tvl::ReportComparison* {
+        return GetDocument() ? GetDocument()->Comparison() : nullptr;
+    });
     m_list->setModel(m_model);
     m_list->setGeometry(0, 0, 1, 1);
 
     connect(m_list, &CFolderListCtrl::rowActivated, this, &CDiscReportView::OnItemActivate);
     connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { OnItemChanged(); });
+    // The columns follow the width the rows are shown in, which shrinks when the
+    // vertical scroll bar appears, whatever its width under the current style.
+    connect(m_list, &CFolderListCtrl::viewportResized, this, &CDiscReportView::LayoutColumns);
 }
 
 CDiscReportView::~CDiscReportView() = default;
@@ -31,14 +42,87 @@ void CDiscReportView::OnInitialUpdate()
 
 void CDiscReportView::OnUpdate(CView*, int lHint)
 {
+    if (lHint == 0 || lHint == kHintComparison) {
+        m_model->UpdateComparisonColumns();
+        LayoutColumns(m_list->viewport()->width());
+    }
     if (lHint == 0)
         FillList();
 }
 
 void CDiscReportView::FillList()
 {
+    MeasureNumbers();
     m_model->Fill();
+    LayoutColumns(m_list->viewport()->width());
     OnItemChanged();
+}
+
+void CDiscReportView::MeasureNumbers()
+{
+    // In a sound report no count exceeds its drive's root (a folder's sums are part of
+    // its parent's), so the roots hold the widest numbers; visiting every folder would
+    // cost a pass over millions of records. A damaged report's wider or negative
+    // numbers show the overflow mark instead of being cut.
+    std::int64_t lo = 0, hi = 0;
+    if (const CTovalineDoc* doc = GetDocument())
+        for (const auto& drive : doc->m_pDriveReports)
+            if (const tvl::FolderRecord* root = drive ? drive->GetFolder(0) : nullptr)
+                for (int c = 0; c < FolderListModel::ColCount; ++c)
+                    if (const auto bytes = FolderListModel::ColumnAt(c).bytes) {
+                        lo = std::min(lo, bytes(*root));
+                        hi = std::max(hi, bytes(*root));
+                    }
+    const QFontMetrics fm = m_list->fontMetrics();
+    m_nWidestSize = std::max(fm.horizontalAdvance(QString::fromStdString(tvl::FormatSize(lo))),
+                             fm.horizontalAdvance(QString::fromStdString(tvl::FormatSize(hi))));
+}
+
+std::vector<int> CDiscReportView::MinimumColumnWidths() const
+{
+    const QFontMetrics fm = m_list->fontMetrics();
+    std::vector<int> widths;
+    for (int c = 0; c < FolderListModel::ColCount; ++c)
+        switch (FolderListModel::ColumnAt(c).kind) {
+        case FolderListModel::Kind::Name:
+            widths.push_back(FolderRowDelegate::TextStart(1) + fm.horizontalAdvance(QStringLiteral("WWWWW")));
+            break;
+        case FolderListModel::Kind::Bytes:
+            widths.push_back(m_nWidestSize + FolderRowDelegate::kTextMargins + 2);
+            break;
+        case FolderListModel::Kind::Share:
+            widths.push_back(FolderRowDelegate::NumberRoom(fm) + FolderRowDelegate::kTextMargins + 16);
+            break;
+        }
+    return widths;
+}
+
+void CDiscReportView::LayoutColumns(int width)
+{
+    // While comparing, "Change" and "Change %" take their room first; the report's five
+    // columns share the rest, each still wide enough for its numbers (the list scrolls
+    // sideways rather than cut one).
+    int change = 0, percent = 0;
+    ChangeColumnWidths(change, percent);
+    const int rest = std::max(0, width - change - percent);
+    int proposed[5];
+    ColumnWidths(rest, proposed);
+    std::vector<int> widths =
+        tvl::FitColumns(std::vector<int>(proposed, proposed + 5), MinimumColumnWidths(), FolderListModel::ColFolder);
+    // The quarters are truncated; the pixels they leave go to "Folder", so the columns
+    // end exactly at the right edge and no sideways scrolling appears for them.
+    int sum = 0;
+    for (int w : widths)
+        sum += w;
+    if (sum < rest)
+        widths[FolderListModel::ColFolder] += rest - sum;
+    QHeaderView* header = m_list->horizontalHeader();
+    for (int i = 0; i < 5; ++i)
+        header->resizeSection(i, widths[static_cast<std::size_t>(i)]);
+    if (change > 0) {
+        header->resizeSection(FolderListModel::ColChange, change);
+        header->resizeSection(FolderListModel::ColChangePercent, percent);
+    }
 }
 
 void CDiscReportView::OnItemActivate(int row)
@@ -68,10 +152,10 @@ void CDiscReportView::OnItemChanged()
     doc->UpdateAllViews(nullptr, 1);
 }
 
-void CDiscReportView::ColumnWidths(int cx, int widths[5])
+void CDiscReportView::ColumnWidths(int width, int widths[5])
 {
-    const int w0 = (cx - 15) / 3;
-    const int r = cx - 15 - w0;
+    const int w0 = width / 3;
+    const int r = width - w0;
     widths[0] = w0;
     widths[1] = widths[2] = widths[3] = r / 4;
     widths[4] = r - (3 * r) / 4;
@@ -85,8 +169,63 @@ void CDiscReportView::resizeEvent(QResizeEvent* event)
     const int cx = event->size().width();
     const int cy = event->size().height();
     m_list->setGeometry(0, 0, cx, cy);
-    int widths[5];
-    ColumnWidths(cx, widths);
-    for (int i = 0; i < 5; ++i)
-        m_list->horizontalHeader()->resizeSection(i, widths[i]);
+    // The columns are laid out when the list's viewport takes its new size.
+}
+
+void CDiscReportView::ChangeColumnWidths(int& change, int& percent) const
+{
+    change = percent = 0;
+    const CTovalineDoc* doc = GetDocument();
+    const tvl::ReportComparison* rc = doc ? doc->Comparison() : nullptr;
+    if (!rc || m_model->columnCount() <= FolderListModel::ColChangePercent)
+        return;
+    // No change of a folder is larger than the larger total of its drive.
+    std::int64_t largest = 0;
+    for (const tvl::DriveComparison& d : rc->drives)
+        largest = std::max({largest, d.nOldTotal, d.nNewTotal});
+    const QFontMetrics fm = m_list->fontMetrics();
+    const QFontMetrics headerFm = m_list->horizontalHeader()->fontMetrics();
+    change = std::max(fm.horizontalAdvance(QString::fromStdString(tvl::FormatSizeChange(largest))),
+                      headerFm.horizontalAdvance(QStringLiteral("Change"))) + 14;
+    // A four-digit percentage and a short bar beside it.
+    percent = std::max(fm.horizontalAdvance(QStringLiteral("+1000.00")) + 6 + 30,
+                       headerFm.horizontalAdvance(QStringLiteral("Change %")) + 14);
+}
+
+bool CDiscReportView::ShowFolder(int nDrive, int nPos)
+{
+    const tvl::ReportDocument* doc = GetDocument();
+    if (!doc || nDrive < 0 || static_cast<std::size_t>(nDrive) >= doc->m_pDriveReports.size() ||
+        !doc->m_pDriveReports[static_cast<std::size_t>(nDrive)])
+        return false;
+    const tvl::DriveReport& drive = *doc->m_pDriveReports[static_cast<std::size_t>(nDrive)];
+    const tvl::FolderRecord* target = drive.GetFolder(nPos);
+    if (!target)
+        return false;
+    // The ancestors are the nearest earlier folders of each smaller level (path order).
+    std::vector<int> chain{nPos};
+    for (int p = nPos - 1, level = target->nLevel; p >= 0 && level > 0; --p) {
+        const int l = drive.GetFolder(p)->nLevel;
+        if (l < level) {
+            chain.push_back(p);
+            level = l;
+        }
+    }
+    // Open each ancestor from the top; each one is shown once its parent is open.
+    for (std::size_t k = chain.size(); k-- > 1;) {
+        const int row = m_model->RowOf({nDrive, chain[k]});
+        if (row < 0)
+            return false;
+        if (!drive.GetFolder(chain[k])->bExpanded)
+            OnItemActivate(row);
+    }
+    const int row = m_model->RowOf({nDrive, nPos});
+    if (row < 0)
+        return false;
+    const QModelIndex index = m_model->index(row, 0);
+    m_list->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_list->scrollTo(index, QAbstractItemView::PositionAtCenter);
+    // The selected row is drawn highlighted only while the list has the focus.
+    m_list->setFocus(Qt::OtherFocusReason);
+    return true;
 }

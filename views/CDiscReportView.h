@@ -5,6 +5,8 @@
 
 #include "View.h"
 
+#include <vector>
+
 class CFolderListCtrl;
 class FolderListModel;
 
@@ -29,9 +31,22 @@ public:
     // the document keeps its selection.
     void OnItemChanged();
 
-    // Column widths for a view width: "Folder" a third of what is left after 15
-    // pixels for the scroll bar, the four others a quarter each of the rest.
-    static void ColumnWidths(int cx, int widths[5]);
+    // Column widths for the width the list shows its rows in (the view less the
+    // vertical scroll bar while there is one): "Folder" a third, the four others a
+    // quarter each of the rest. A 615-pixel view with a 15-pixel scroll bar gives 200
+    // and four times 100.
+    static void ColumnWidths(int width, int widths[5]);
+    // The narrowest each column may start at: the byte-count columns hold the
+    // report's widest number, the share columns "100.00" and a short bar; "Folder"
+    // gives way first.
+    std::vector<int> MinimumColumnWidths() const;
+
+    // Opens the branches down to the folder at list position nPos of drive table entry
+    // nDrive, selects its row (the document hears of it as of any selection) and
+    // scrolls it into view. False when there is no such folder.
+    bool ShowFolder(int nDrive, int nPos);
+    // While comparing, "Folder" gives up room to the change columns down to this width.
+    static constexpr int kMinFolderWidth = 100;
 
     CFolderListCtrl* m_list = nullptr;
     FolderListModel* Model() const { return m_model; }
@@ -40,5 +55,14 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // Sets the column widths for the width the rows are shown in.
+    void LayoutColumns(int width);
+    // The widest text of a byte count in the current report, in pixels.
+    void MeasureNumbers();
+    // The widths of "Change" and "Change %" while comparing (0 otherwise): room for the
+    // largest possible change and for a percentage with a short bar.
+    void ChangeColumnWidths(int& change, int& percent) const;
+
     FolderListModel* m_model = nullptr;
+    int m_nWidestSize = 0;
 };

@@ -1,12 +1,14 @@
 #include "CFileListView.h"
 
 #include "CTovalineDoc.h"
-#include "GroupThousands.h"
+#include "ElidingHeaderView.h"
+#include "NumberFormat.h"
 
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QResizeEvent>
+#include <QStyle>
 #include <QTreeView>
 
 #include <algorithm>
@@ -74,6 +76,16 @@ void CFileListModel::SetFiles(std::vector<tvl::FileEntry> files)
     endResetModel();
 }
 
+std::pair<std::int64_t, std::int64_t> CFileListModel::SizeRange() const
+{
+    std::int64_t lo = 0, hi = 0;
+    for (const tvl::FileEntry& e : m_files) {
+        lo = std::min(lo, e.nSize);
+        hi = std::max(hi, e.nSize);
+    }
+    return {lo, hi};
+}
+
 void CFileListModel::Clear()
 {
     SetFiles({});
@@ -126,6 +138,7 @@ CFileListView::CFileListView(QWidget* parent)
     setBackgroundRole(QPalette::Window);
 
     m_list->setObjectName(QStringLiteral("fileList"));
+    m_list->setHeader(new ElidingHeaderView(m_list));
     m_list->setModel(m_model);
     m_list->setRootIsDecorated(false);
     m_list->setItemsExpandable(false);
@@ -136,13 +149,17 @@ CFileListView::CFileListView(QWidget* parent)
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setSortingEnabled(false); // the view sorts by its own rules
     QHeaderView* header = m_list->header();
-    header->setStretchLastSection(true); // "Size" takes what the scroll bar leaves
+    // The columns are fitted to the rows' area whenever it changes width (see
+    // LayoutColumns); a stretched last section could not shrink below its contents.
+    header->setStretchLastSection(false);
+    m_list->setTextElideMode(Qt::ElideMiddle); // a long name keeps its start and its end
     header->setSectionsClickable(true);
     header->setSectionsMovable(false);
     header->resizeSection(0, 100);
     header->resizeSection(1, 100);
     connect(header, &QHeaderView::sectionClicked, this, &CFileListView::OnColumnClick);
     m_list->setGeometry(0, 0, 1, 1);
+    m_list->viewport()->installEventFilter(this);
     m_list->hide();
 
     m_staticMessage->setObjectName(QStringLiteral("fileListMessage"));
@@ -222,6 +239,7 @@ void CFileListView::FillFileList()
     }
 
     m_model->SetFiles(std::move(files));
+    LayoutColumns();
     if (bShown)
         SortList();
     m_list->setVisible(bShown);
@@ -253,8 +271,44 @@ void CFileListView::resizeEvent(QResizeEvent* event)
     const int cy = event->size().height();
     m_staticMessage->setGeometry(5, 5, std::max(cx - 10, 0), std::max(cy - 10, 0));
     m_list->setGeometry(0, 0, cx, cy);
-    // The 15 pixels are left for the vertical scroll bar.
-    const int w = 3 * (cx - 15) / 5;
-    m_list->header()->resizeSection(0, std::max(w, 0));
-    // "Size" (cx - 15 - w) stretches over what the scroll bar leaves.
+    // The columns follow when the list's viewport takes its new size.
+}
+
+bool CFileListView::eventFilter(QObject* watched, QEvent* event)
+{
+    // The viewport also changes width when the vertical scroll bar comes or goes,
+    // whatever width the style gives it.
+    if (watched == m_list->viewport() && event->type() == QEvent::Resize)
+        LayoutColumns();
+    return CView::eventFilter(watched, event);
+}
+
+std::pair<int, int> CFileListView::ColumnWidths(int width, int sizeMinimum)
+{
+    width = std::max(width, 0);
+    int name = 3 * width / 5;
+    int size = width - name;
+    if (size < sizeMinimum) {
+        size = sizeMinimum;
+        name = std::max(width - size, 0);
+    }
+    return {name, size};
+}
+
+int CFileListView::SizeColumnMinimum() const
+{
+    const QFontMetrics fm = m_list->fontMetrics();
+    const auto [lo, hi] = m_model->SizeRange();
+    const int widest = std::max(fm.horizontalAdvance(QString::fromStdString(tvl::FormatSize(lo))),
+                                fm.horizontalAdvance(QString::fromStdString(tvl::FormatSize(hi))));
+    // The cell's text margins as the style draws them, on both sides.
+    const int margins = 2 * (m_list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_list) + 1);
+    return std::max(widest + margins + 2, m_list->header()->sectionSizeHint(1));
+}
+
+void CFileListView::LayoutColumns()
+{
+    const auto [name, size] = ColumnWidths(m_list->viewport()->width(), SizeColumnMinimum());
+    m_list->header()->resizeSection(0, name);
+    m_list->header()->resizeSection(1, size);
 }

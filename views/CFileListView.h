@@ -9,6 +9,7 @@
 #include "Report.h"
 
 #include <QAbstractTableModel>
+#include <utility>
 #include <vector>
 
 class QLabel;
@@ -39,6 +40,8 @@ public:
     void Sort(int nColumn, int nDirection);
 
     const std::vector<tvl::FileEntry>& Files() const { return m_files; }
+    // The largest and the smallest size listed (0 and 0 without files).
+    std::pair<std::int64_t, std::int64_t> SizeRange() const;
     // The entry shown in a row.
     const tvl::FileEntry& EntryAt(int nRow) const { return m_files[m_order[nRow]]; }
 
@@ -74,10 +77,22 @@ public:
     // Case-insensitive comparison of names, byte by byte with A..Z taken as a..z.
     static int CompareNames(const std::string& a, const std::string& b);
 
+    // Widths of "File" and "Size" for the width the rows are shown in (the list less
+    // its vertical scroll bar while there is one): three fifths and two fifths, but
+    // "Size" never narrower than sizeMinimum; "File" gives way and elides its names.
+    // With a 15-pixel scroll bar a 515-pixel view gives 300 and 200.
+    static std::pair<int, int> ColumnWidths(int width, int sizeMinimum);
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Sets the column widths for the width the rows are shown in.
+    void LayoutColumns();
+    // The narrowest "Size" may be: its heading and the widest size listed, whole.
+    int SizeColumnMinimum() const;
+
     // The live listing of the selected folder; false when the folder cannot be read.
     bool ReadFolder(const std::string& strPath, std::vector<tvl::FileEntry>& files) const;
 

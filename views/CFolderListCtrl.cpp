@@ -1,7 +1,9 @@
 #include "CFolderListCtrl.h"
 
+#include "ElidingHeaderView.h"
 #include "FolderImages.h"
 #include "FolderListModel.h"
+#include "ReportCompare.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -11,6 +13,15 @@
 
 #include <algorithm>
 #include <cmath>
+
+const QString FolderRowDelegate::kOverflowMark = QStringLiteral("###");
+
+QString FolderRowDelegate::FittedNumber(const QString& text, const QFontMetrics& fm, int width)
+{
+    if (fm.horizontalAdvance(text) <= width)
+        return text;
+    return fm.horizontalAdvance(kOverflowMark) <= width ? kOverflowMark : QString();
+}
 
 FolderRowDelegate::FolderRowDelegate(CFolderListCtrl* list) : QAbstractItemDelegate(list), m_list(list) {}
 
@@ -60,7 +71,7 @@ void FolderRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     // on the plain window background.
     QRect area = cell;
     const int x0 = cell.left() + TextStart(level);
-    if (column == FolderListModel::ColFolder)
+    if (FolderListModel::ColumnAt(column).kind == FolderListModel::Kind::Name)
         area.setLeft(x0 - 2);
     painter->fillRect(cell, pal.color(QPalette::Base));
     if (highlighted)
@@ -68,8 +79,12 @@ void FolderRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     painter->setPen(pal.color(highlighted ? QPalette::HighlightedText : QPalette::Text));
 
     const QString text = index.data(Qt::DisplayRole).toString();
-    switch (column) {
-    case FolderListModel::ColFolder: {
+    if (column >= FolderListModel::ColCount) {
+        PaintChangeCell(painter, option, index, text);
+        return;
+    }
+    switch (FolderListModel::ColumnAt(column).kind) {
+    case FolderListModel::Kind::Name: {
         const int image = index.data(FolderListModel::ImageRole).toInt();
         painter->drawPixmap(x0 - 17, cell.top() + (cell.height() - 16) / 2, FolderImage(image));
         const QRect textRect(x0, cell.top(), std::max(0, cell.right() + 1 - x0), cell.height());
@@ -79,22 +94,24 @@ void FolderRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
         painter->restore();
         break;
     }
-    case FolderListModel::ColSpaceWithSubs:
-    case FolderListModel::ColSpaceWithoutSubs: {
-        const QRect textRect(cell.left() + 2, cell.top(), cell.width() - 5, cell.height());
-        painter->drawText(textRect, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, text);
+    case FolderListModel::Kind::Bytes: {
+        const QRect textRect(cell.left() + 2, cell.top(), cell.width() - kTextMargins, cell.height());
+        painter->drawText(textRect, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine,
+                          FittedNumber(text, option.fontMetrics, textRect.width()));
         break;
     }
-    case FolderListModel::ColPercentOfParent:
-    case FolderListModel::ColPercentOfDisc: {
+    case FolderListModel::Kind::Share: {
         const QVariant value = index.data(FolderListModel::PercentRole);
         if (!value.isValid())
             break;
         const double v = value.toDouble();
         if (!(v >= 0))
             break; // no value (or not a number at all): neither number nor bar
-        const QRect textRect(cell.left() + 2, cell.top(), cell.width() - 5, cell.height());
-        painter->drawText(textRect, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, text);
+        const QRect textRect(cell.left() + 2, cell.top(), cell.width() - kTextMargins, cell.height());
+        const QString shown = FittedNumber(text, option.fontMetrics, textRect.width());
+        painter->drawText(textRect, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, shown);
+        if (shown != text)
+            break; // no room for the number: no room for its bar either
         // Bright bars on even levels, dark ones on odd levels; the grey rest is the
         // lighter the darker the bar.
         const int s = level % 2 == 0 ? 255 : 128;
@@ -114,13 +131,49 @@ void FolderRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
         painter->restore();
         break;
     }
-    default:
-        break;
     }
+}
+
+void FolderRowDelegate::PaintChangeCell(QPainter* painter, const QStyleOptionViewItem& option,
+                                        const QModelIndex& index, const QString& text) const
+{
+    const QRect cell = option.rect;
+    const QRect textRect(cell.left() + 2, cell.top(), cell.width() - 5, cell.height());
+    const QFontMetrics& fm = option.fontMetrics;
+    const QString shown = FittedNumber(text, fm, textRect.width());
+    painter->drawText(textRect, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, shown);
+    if (index.column() != FolderListModel::ColChangePercent)
+        return;
+    const auto state = static_cast<tvl::ChangeState>(index.data(FolderListModel::ChangeStateRole).toInt());
+    const QVariant percent = index.data(FolderListModel::ChangePercentRole);
+    double v = 0;
+    if (state == tvl::ChangeState::New)
+        v = 100;
+    else if (percent.isValid())
+        v = std::fabs(percent.toDouble());
+    else
+        return;
+    // The bar takes what the widest usual number leaves; it is left out when the cell
+    // is too narrow for both.
+    const int room = std::max(fm.horizontalAdvance(QStringLiteral("+1000.00")), fm.horizontalAdvance(shown)) + 6;
+    const Bar bar = BarGeometry(textRect, v, room);
+    if (bar.frame.isEmpty() || bar.frame.width() < 12)
+        return;
+    const bool grown = state == tvl::ChangeState::New || state == tvl::ChangeState::Grown;
+    painter->save();
+    painter->setPen(QColor(128, 128, 128));
+    painter->setBrush(Qt::NoBrush);
+    painter->drawRect(bar.frame.adjusted(0, 0, -1, -1));
+    if (!bar.rest.isEmpty())
+        painter->fillRect(bar.rest, QColor(235, 235, 235));
+    if (!bar.filled.isEmpty())
+        painter->fillRect(bar.filled, grown ? GrowthColour() : ShrinkColour());
+    painter->restore();
 }
 
 CFolderListCtrl::CFolderListCtrl(QWidget* parent) : QTableView(parent)
 {
+    setHorizontalHeader(new ElidingHeaderView(this));
     setItemDelegate(new FolderRowDelegate(this));
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -162,6 +215,14 @@ void CFolderListCtrl::paintEvent(QPaintEvent* event)
     opt.backgroundColor = palette().color(selectionModel()->isRowSelected(row, QModelIndex()) ? QPalette::Highlight
                                                                                                : QPalette::Base);
     style()->drawPrimitive(QStyle::PE_FrameFocusRect, &opt, &painter, this);
+}
+
+bool CFolderListCtrl::viewportEvent(QEvent* event)
+{
+    const bool result = QTableView::viewportEvent(event);
+    if (event->type() == QEvent::Resize)
+        emit viewportResized(viewport()->width());
+    return result;
 }
 
 void CFolderListCtrl::mouseDoubleClickEvent(QMouseEvent* event)

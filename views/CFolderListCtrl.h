@@ -20,6 +20,7 @@ public:
     static constexpr int kIconRight = 18;  // right edge of the image column of level 0
     static constexpr int kIndent = 16;     // per level
     static constexpr int kNumberRoom = 35; // kept free right of a bar for the number
+    static constexpr int kTextMargins = 5; // a number's cell: 2 pixels left, 3 right
     // The room actually kept: at least kNumberRoom, more when "100.00" is wider in the
     // list's font, so a full bar never covers its number.
     static int NumberRoom(const QFontMetrics& fm);
@@ -34,7 +35,22 @@ public:
     };
     static Bar BarGeometry(const QRect& textCell, double v, int numberRoom = kNumberRoom);
 
+    // The colours of the change bars: growth and shrinkage.
+    static QColor GrowthColour() { return QColor(230, 120, 0); }
+    static QColor ShrinkColour() { return QColor(0, 150, 60); }
+    // What a number's cell shows: the number when it fits the width, otherwise the
+    // overflow mark. A number is never drawn cut, since a number missing its leading
+    // digits reads as another number.
+    static QString FittedNumber(const QString& text, const QFontMetrics& fm, int width);
+    static const QString kOverflowMark;
+
 private:
+    // "Change" and "Change %" while a comparison runs: the signed number, and in
+    // "Change %" a bar of the change's size (up to 100 %) in the growth or shrinkage
+    // colour; a new folder gets a full growth bar.
+    void PaintChangeCell(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index,
+                         const QString& text) const;
+
     CFolderListCtrl* m_list;
 };
 
@@ -50,11 +66,15 @@ signals:
     // A row was double-clicked with the left button or Enter was pressed on the
     // current row. A single click never activates, whatever the desktop's style says.
     void rowActivated(int row);
+    // The area the rows are shown in changed its width (the list was resized, or the
+    // vertical scroll bar came or went).
+    void viewportResized(int width);
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     // The highlight of the selected row comes and goes with the focus.
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;

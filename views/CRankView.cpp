@@ -1,26 +1,132 @@
 #include "CRankView.h"
 
 #include "CTovalineDoc.h"
-#include "GroupThousands.h"
+#include "ElidingHeaderView.h"
+#include "NumberFormat.h"
+#include "ReportCompare.h"
 
 #include <QFile>
 #include <QHeaderView>
+#include <QKeyEvent>
+#include <QStyleOptionFocusRect>
+#include <QStyleOptionTab>
+#include <QStylePainter>
 #include <QResizeEvent>
+#include <QStyle>
 #include <QTabBar>
 #include <QTreeWidget>
 
 #include <algorithm>
 
+DriveTabBar::DriveTabBar(QWidget* parent) : QTabBar(parent)
+{
+    setFocusPolicy(Qt::TabFocus);
+    setElideMode(Qt::ElideNone);
+}
+
+QSize DriveTabBar::tabSizeHint(int index) const
+{
+    QSize hint = QTabBar::tabSizeHint(index);
+    if (m_nMaxTabLength > 0) {
+        // Never shorter than the caption itself and a little air (the compact tabs
+        // draw their captions themselves, without the style's wide padding).
+        const int least = fontMetrics().horizontalAdvance(tabText(index)) + kCompactPadding;
+        hint.setHeight(std::max(least, std::min(hint.height(), m_nMaxTabLength)));
+    }
+    return hint;
+}
+
+int DriveTabBar::NaturalLength() const
+{
+    int length = 0;
+    for (int i = 0; i < count(); ++i)
+        length += tabSizeHint(i).height();
+    return length;
+}
+
+void DriveTabBar::FitInto(int length)
+{
+    // Start from the natural length in the view's own font, then shorten the tabs,
+    // then step the font down; the first that fits is kept.
+    m_nMaxTabLength = 0;
+    QFont f = parentWidget() ? parentWidget()->font() : font();
+    setFont(f);
+    if (count() > 0 && length > 0 && NaturalLength() > length) {
+        m_nMaxTabLength = length / count();
+        const qreal smallest = std::min<qreal>(6.0, f.pointSizeF());
+        while (NaturalLength() > length && f.pointSizeF() - 1 >= smallest && f.pointSizeF() > 0) {
+            f.setPointSizeF(f.pointSizeF() - 1);
+            setFont(f);
+        }
+    }
+    setElideMode(Qt::ElideNone); // lays the tabs out again for the new sizes
+}
+
+bool DriveTabBar::AllTabsShown() const
+{
+    for (int i = 0; i < count(); ++i)
+        if (tabRect(i).bottom() >= height())
+            return false;
+    return true;
+}
+
+void DriveTabBar::paintEvent(QPaintEvent* event)
+{
+    if (m_nMaxTabLength == 0)
+        return QTabBar::paintEvent(event);
+    // Shortened tabs: the style draws the tab shapes; the captions are drawn here,
+    // running upwards like the style's own, centred in the whole tab so that the
+    // style's padding cannot cut them.
+    QStylePainter painter(this);
+    for (int i = 0; i < count(); ++i) {
+        QStyleOptionTab tab;
+        initStyleOption(&tab, i);
+        painter.drawControl(QStyle::CE_TabBarTabShape, tab);
+        const QRect r = tab.rect;
+        painter.save();
+        painter.translate(r.center().x() + 1, r.center().y() + 1);
+        painter.rotate(-90);
+        const QRect text(-r.height() / 2, -r.width() / 2, r.height(), r.width());
+        painter.setPen(palette().color(QPalette::WindowText));
+        painter.drawText(text, Qt::AlignCenter | Qt::TextSingleLine, tabText(i));
+        if (i == currentIndex() && hasFocus()) {
+            QStyleOptionFocusRect focus;
+            focus.initFrom(this);
+            focus.rect = text.adjusted(2, 2, -2, -2);
+            painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+        }
+        painter.restore();
+    }
+}
+
+void DriveTabBar::keyPressEvent(QKeyEvent* event)
+{
+    int next = -1;
+    switch (event->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Left: next = currentIndex() - 1; break;
+    case Qt::Key_Down:
+    case Qt::Key_Right: next = currentIndex() + 1; break;
+    case Qt::Key_Home: next = 0; break;
+    case Qt::Key_End: next = count() - 1; break;
+    default: QTabBar::keyPressEvent(event); return;
+    }
+    if (next >= 0 && next < count())
+        setCurrentIndex(next);
+    event->accept();
+}
+
 CRankView::CRankView(QWidget* parent)
     : CView(parent)
     , m_wndRankList(new QTreeWidget(this))
-    , m_wndDriveTabs(new QTabBar(this))
+    , m_wndDriveTabs(new DriveTabBar(this))
 {
     setObjectName(QStringLiteral("CRankView"));
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Window);
 
     m_wndRankList->setObjectName(QStringLiteral("rankList"));
+    m_wndRankList->setHeader(new ElidingHeaderView(m_wndRankList));
     m_wndRankList->setGeometry(0, 0, 1, 1);
     m_wndRankList->setRootIsDecorated(false);
     m_wndRankList->setItemsExpandable(false);
@@ -54,6 +160,10 @@ CRankView::CRankView(QWidget* parent)
 
 void CRankView::OnUpdate(CView*, int lHint)
 {
+    if (lHint == kHintComparison) {
+        FillRankList();
+        return;
+    }
     if (lHint != 0)
         return;
     FillDriveTabs();
@@ -115,6 +225,52 @@ void CRankView::FillRankList()
     }
     while (m_wndRankList->topLevelItemCount() > nEntries)
         delete m_wndRankList->takeTopLevelItem(m_wndRankList->topLevelItemCount() - 1);
+    MarkNewEntries(s);
+    MeasureSizes(*pRanking);
+}
+
+void CRankView::MarkNewEntries(int nTab)
+{
+    const CTovalineDoc* pDoc = GetDocument();
+    const tvl::ReportComparison* rc = pDoc ? pDoc->Comparison() : nullptr;
+    const std::vector<tvl::RankChange>* changes = nullptr;
+    if (rc && rc->bRankingCompared) {
+        if (nTab <= 0)
+            changes = &rc->rankingAll;
+        else if (const tvl::DriveComparison* d = rc->DriveOfIndex(nTab - 1); d && d->bRankingCompared)
+            changes = &d->ranking;
+    }
+    // A light tint of the growth colour, and bold text for those who do not see it.
+    const QColor mark(255, 226, 190);
+    for (int k = 0; k < m_wndRankList->topLevelItemCount(); ++k) {
+        QTreeWidgetItem* item = m_wndRankList->topLevelItem(k);
+        const bool isNew = changes && static_cast<std::size_t>(k) < changes->size() &&
+                           (*changes)[static_cast<std::size_t>(k)].state == tvl::ChangeState::New;
+        QFont font = m_wndRankList->font();
+        font.setBold(isNew);
+        for (int c = 0; c < 4; ++c) {
+            item->setFont(c, font);
+            item->setBackground(c, isNew ? QBrush(mark) : QBrush());
+            item->setToolTip(c, isNew ? NewEntryTip() : QString());
+        }
+    }
+}
+
+void CRankView::MeasureSizes(const std::vector<tvl::RankEntry>& ranking)
+{
+    // Measured in bold: entries new since a comparison's baseline are drawn bold.
+    QFont bold = m_wndRankList->font();
+    bold.setBold(true);
+    const QFontMetrics fm(bold);
+    int widest = 0;
+    for (const tvl::RankEntry& e : ranking)
+        widest = std::max(widest, fm.horizontalAdvance(QString::fromStdString(tvl::FormatSize(e.nSize))));
+    const int margins = 2 * (m_wndRankList->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_wndRankList) + 1);
+    const int needed = widest > 0 ? widest + margins + 2 : 0;
+    if (needed != m_nWidestSize) {
+        m_nWidestSize = needed;
+        LayoutControls(width(), height());
+    }
 }
 
 void CRankView::OnTabChanged(int)
@@ -132,6 +288,7 @@ void CRankView::resizeEvent(QResizeEvent* event)
 void CRankView::LayoutControls(int cx, int cy)
 {
     const int h = std::max(cy - kTabTop, 0);
+    m_wndDriveTabs->FitInto(h);
     m_wndDriveTabs->setGeometry(0, kTabTop, 10, h);
     // The strip is as wide as its widest tab reaches, and never narrower than 10.
     int w = 10;
@@ -144,7 +301,8 @@ void CRankView::LayoutControls(int cx, int cy)
     const int wText = std::max((cx - w - 166) / 2, 0);
     header->resizeSection(0, 50);
     header->resizeSection(1, wText);
-    header->resizeSection(2, 100);
+    // "Size" is 100 pixels, or as wide as the largest size shown, which is never cut.
+    header->resizeSection(2, std::max(100, m_nWidestSize));
     // "Location" would get wText as well; it stretches over what is left instead.
     m_wndDriveTabs->setGeometry(0, kTabTop, w, h);
 }

@@ -1,11 +1,12 @@
 #include "FolderListModel.h"
 
-#include "GroupThousands.h"
+#include "NumberFormat.h"
 #include "PathNames.h"
+#include "ReportCompare.h"
 #include "ReportDocument.h"
 
 #include <algorithm>
-#include <cstdlib>
+#include <iterator>
 
 using tvl::DriveReport;
 using tvl::FolderRecord;
@@ -17,15 +18,24 @@ QString ToQString(const std::string& s)
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-// The share as the row prints it; the bar is drawn from this value, so bar and
-// number always agree.
-double PrintedPercent(double d)
-{
-    const std::string text = tvl::FormatPercent(d);
-    return std::strtod(text.c_str(), nullptr);
-}
+const FolderListModel::ColumnInfo kColumns[] = {
+    {"Folder", FolderListModel::Kind::Name, nullptr, nullptr},
+    {"Space (with subs)", FolderListModel::Kind::Bytes, [](const FolderRecord& f) { return f.nSpaceWithSubs; },
+     nullptr},
+    {"% of parent folder", FolderListModel::Kind::Share, nullptr,
+     [](const FolderRecord& f) { return f.dPercentOfParent; }},
+    {"% of disc", FolderListModel::Kind::Share, nullptr, [](const FolderRecord& f) { return f.dPercentOfDisc; }},
+    {"Space (w/o subs)", FolderListModel::Kind::Bytes, [](const FolderRecord& f) { return f.nSpaceWithoutSubs; },
+     nullptr},
+};
+static_assert(std::size(kColumns) == FolderListModel::ColCount);
 
 } // namespace
+
+const FolderListModel::ColumnInfo& FolderListModel::ColumnAt(int column)
+{
+    return kColumns[static_cast<std::size_t>(std::clamp(column, 0, ColCount - 1))];
+}
 
 FolderListModel::FolderListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
@@ -45,7 +55,7 @@ int FolderListModel::rowCount(const QModelIndex& parent) const
 
 int FolderListModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : ColCount;
+    return parent.isValid() ? 0 : m_nReportedColumns;
 }
 
 FolderRecord* FolderListModel::FolderAt(int row) const
@@ -68,20 +78,21 @@ QVariant FolderListModel::data(const QModelIndex& index, int role) const
     if (!f)
         return {};
     const int col = index.column();
+    if (col >= ColCount || role == ChangeStateRole || role == ChangePercentRole)
+        return ComparisonData(index.row(), col, role);
+    const ColumnInfo& column = ColumnAt(col);
     switch (role) {
     case Qt::DisplayRole:
-        switch (col) {
-        case ColFolder: return ToQString(FolderName(f->strPath));
-        case ColSpaceWithSubs: return QString::fromStdString(tvl::FormatSize(f->nSpaceWithSubs));
-        case ColPercentOfParent: return QString::fromStdString(tvl::FormatPercent(f->dPercentOfParent));
-        case ColPercentOfDisc: return QString::fromStdString(tvl::FormatPercent(f->dPercentOfDisc));
-        case ColSpaceWithoutSubs: return QString::fromStdString(tvl::FormatSize(f->nSpaceWithoutSubs));
-        default: return {};
+        switch (column.kind) {
+        case Kind::Name: return ToQString(FolderName(f->strPath));
+        case Kind::Bytes: return QString::fromStdString(tvl::FormatSize(column.bytes(*f)));
+        case Kind::Share: return QString::fromStdString(tvl::FormatPercent(column.share(*f)));
         }
+        return {};
     case Qt::TextAlignmentRole:
-        return col == ColFolder ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignRight | Qt::AlignVCenter);
+        return column.kind == Kind::Name ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignRight | Qt::AlignVCenter);
     case Qt::ToolTipRole:
-        return col == ColFolder ? ToQString(f->strPath) : QVariant();
+        return column.kind == Kind::Name ? ToQString(f->strPath) : QVariant();
     case LevelRole:
         return f->nLevel;
     case ImageRole: {
@@ -91,10 +102,8 @@ QVariant FolderListModel::data(const QModelIndex& index, int role) const
         return f->bHasSubFolders ? 1 + (f->bExpanded ? 1 : 0) : 3;
     }
     case PercentRole:
-        if (col == ColPercentOfParent)
-            return PrintedPercent(f->dPercentOfParent);
-        if (col == ColPercentOfDisc)
-            return PrintedPercent(f->dPercentOfDisc);
+        if (column.kind == Kind::Share)
+            return tvl::PrintedPercent(column.share(*f));
         return {};
     default:
         return {};
@@ -103,19 +112,16 @@ QVariant FolderListModel::data(const QModelIndex& index, int role) const
 
 QVariant FolderListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal)
+    if (orientation != Qt::Horizontal || section < 0 || section >= ColCountComparing)
         return {};
     if (role == Qt::TextAlignmentRole)
         return section == ColFolder ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignRight | Qt::AlignVCenter);
     if (role != Qt::DisplayRole)
         return {};
     switch (section) {
-    case ColFolder: return QStringLiteral("Folder");
-    case ColSpaceWithSubs: return QStringLiteral("Space (with subs)");
-    case ColPercentOfParent: return QStringLiteral("% of parent folder");
-    case ColPercentOfDisc: return QStringLiteral("% of disc");
-    case ColSpaceWithoutSubs: return QStringLiteral("Space (w/o subs)");
-    default: return {};
+    case ColChange: return QStringLiteral("Change");
+    case ColChangePercent: return QStringLiteral("Change %");
+    default: return QString::fromLatin1(ColumnAt(section).heading);
     }
 }
 
@@ -232,10 +238,87 @@ void FolderListModel::ApplyRows(std::vector<RowKey>&& newRows, int firstChanged)
     }
     const int lastCommon = std::min(oldCount, newCount) - 1;
     if (firstChanged <= lastCommon)
-        emit dataChanged(index(firstChanged, 0), index(lastCommon, ColCount - 1));
+        emit dataChanged(index(firstChanged, 0), index(lastCommon, m_nReportedColumns - 1));
     if (newCount > oldCount) {
         beginInsertRows(QModelIndex(), oldCount, newCount - 1);
         m_nReportedRows = newCount;
         endInsertRows();
     }
+}
+
+const tvl::FolderChange* FolderListModel::ChangeAt(int row) const
+{
+    const tvl::ReportComparison* rc = Comparison();
+    if (!rc || row < 0 || static_cast<std::size_t>(row) >= m_rows.size())
+        return nullptr;
+    const RowKey key = m_rows[static_cast<std::size_t>(row)];
+    return rc->ChangeOf(key.nDrive, key.nPos);
+}
+
+QVariant FolderListModel::ComparisonData(int row, int col, int role) const
+{
+    const tvl::FolderChange* c = ChangeAt(row);
+    if (!c)
+        return {};
+    // An unchanged folder shows its 0 bytes of change but no percentage and no bar, so
+    // that the changed rows stand out.
+    const std::optional<double> percent =
+        c->state == tvl::ChangeState::Unchanged ? std::nullopt : c->Percent();
+    auto percentText = [&]() -> QString {
+        if (c->state == tvl::ChangeState::New)
+            return QStringLiteral("new");
+        return percent ? QString::fromStdString(tvl::FormatPercentChange(*percent)) : QString();
+    };
+    switch (role) {
+    case Qt::DisplayRole:
+        if (col == ColChange)
+            return QString::fromStdString(tvl::FormatSizeChange(c->Change()));
+        if (col == ColChangePercent)
+            return percentText();
+        return {};
+    case Qt::ToolTipRole:
+        // The whole story of the folder, also when a number does not fit its cell.
+        if (col != ColChange && col != ColChangePercent)
+            return {};
+        return QStringLiteral("Before: %1\nNow: %2\nChange: %3 %4")
+            .arg(QString::fromStdString(tvl::FormatSize(c->OldWithSubs())),
+                 QString::fromStdString(tvl::FormatSize(c->NewWithSubs())),
+                 QString::fromStdString(tvl::FormatSizeChange(c->Change())), percentText());
+    case Qt::TextAlignmentRole:
+        return int(Qt::AlignRight | Qt::AlignVCenter);
+    case ChangeStateRole:
+        return static_cast<int>(c->state);
+    case ChangePercentRole:
+        // As printed, so that bar and number agree.
+        if (!percent)
+            return {};
+        return tvl::PrintedPercent(*percent);
+    default:
+        return {};
+    }
+}
+
+void FolderListModel::UpdateComparisonColumns()
+{
+    const int want = Comparison() ? static_cast<int>(ColCountComparing) : static_cast<int>(ColCount);
+    if (want > m_nReportedColumns) {
+        beginInsertColumns(QModelIndex(), m_nReportedColumns, want - 1);
+        m_nReportedColumns = want;
+        endInsertColumns();
+    } else if (want < m_nReportedColumns) {
+        beginRemoveColumns(QModelIndex(), want, m_nReportedColumns - 1);
+        m_nReportedColumns = want;
+        endRemoveColumns();
+    }
+    if (m_nReportedRows > 0)
+        emit dataChanged(index(0, 0), index(m_nReportedRows - 1, m_nReportedColumns - 1));
+}
+
+int FolderListModel::RowOf(const RowKey& key) const
+{
+    const auto it = std::lower_bound(m_rows.begin(), m_rows.end(), key);
+    if (it == m_rows.end() || !(*it == key))
+        return -1;
+    const int row = static_cast<int>(it - m_rows.begin());
+    return row < m_nReportedRows ? row : -1;
 }

@@ -8,12 +8,15 @@
 
 #include <QAbstractTableModel>
 
+#include <cstdint>
 #include <functional>
 #include <vector>
 
 namespace tvl {
 class ReportDocument;
 struct FolderRecord;
+struct FolderChange;
+struct ReportComparison;
 }
 
 class FolderListModel : public QAbstractTableModel {
@@ -24,7 +27,11 @@ public:
         LevelRole = Qt::UserRole + 1, // int: nLevel
         ImageRole,                    // int: 0 drive, 1 closed, 2 open, 3 no sub-folders
         PercentRole,                  // double: the share as printed with two decimals
+        ChangeStateRole,              // int: tvl::ChangeState of the row's folder (comparing only)
+        ChangePercentRole,            // double: the change in percent as printed; none without value
     };
+    // While a comparison runs, two more columns follow the others.
+    enum ComparisonColumn { ColChange = ColCount, ColChangePercent, ColCountComparing };
 
     // Which folder a row shows: the drive report's index in the document's table and
     // the folder's position in that drive's list.
@@ -38,12 +45,37 @@ public:
         friend bool operator==(const RowKey& a, const RowKey& b) = default;
     };
 
+    // What a column shows. The view and its delegate go by the kind, not by the
+    // position, so a column is added by adding a line to the table.
+    enum class Kind { Name, Bytes, Share };
+    struct ColumnInfo {
+        const char* heading;
+        Kind kind;
+        // The value of a Bytes or a Share column (null for the name).
+        std::int64_t (*bytes)(const tvl::FolderRecord&);
+        double (*share)(const tvl::FolderRecord&);
+    };
+    // The column table, ColCount entries in column order.
+    static const ColumnInfo& ColumnAt(int column);
+
     explicit FolderListModel(QObject* parent = nullptr);
 
     // Where the document whose reports are shown is found (it may return null:
     // nothing). Asked on every access, so a document that goes away is never used.
     // Does not refill.
     void SetDocumentSource(std::function<const tvl::ReportDocument*()> source) { m_docSource = std::move(source); }
+    // Where the running comparison of that document is found (null: none). Asked on
+    // every access, like the document.
+    void SetComparisonSource(std::function<const tvl::ReportComparison*()> source)
+    {
+        m_comparisonSource = std::move(source);
+    }
+    // Shows or drops the "Change" and "Change %" columns as the comparison source now
+    // says, and repaints the rows. Call when a comparison starts or ends.
+    void UpdateComparisonColumns();
+
+    // The row that shows a folder, or -1 when it is not shown. O(log rows).
+    int RowOf(const RowKey& key) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -63,12 +95,18 @@ public:
 
     // The folder a row shows, or null (no such row, or its report was released).
     tvl::FolderRecord* FolderAt(int row) const;
-    RowKey KeyAt(int row) const { return m_rows[static_cast<std::size_t>(row)]; }
 
     // "Folder" text: the last component of a folder path ("C:\" gives "C:").
     static std::string FolderName(const std::string& strPath);
 
 private:
+    const tvl::ReportComparison* Comparison() const { return m_comparisonSource ? m_comparisonSource() : nullptr; }
+    const tvl::FolderChange* ChangeAt(int row) const;
+    QVariant ComparisonData(int row, int col, int role) const;
+
+    std::function<const tvl::ReportComparison*()> m_comparisonSource;
+    int m_nReportedColumns = ColCount;
+
     // Replaces the rows by newRows; rows before firstChanged are known to be unchanged.
     void ApplyRows(std::vector<RowKey>&& newRows, int firstChanged);
     void ComputeSubtreeEnds();

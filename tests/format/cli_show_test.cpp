@@ -73,7 +73,7 @@ TEST(CliShow, FailuresPrintTheMessageAndExitOne)
     std::filesystem::create_directories(dir.Abs("tree"));
     CliRun unwritable = RunCli({"scan", "-d", "C=" + dir.Abs("tree"), "-o", dir.Abs("no/dir/r.tvl"), "C"});
     EXPECT_EQ(unwritable.code, 1);
-    EXPECT_EQ(unwritable.err, "Save: Cannot create file!\n");
+    EXPECT_EQ(unwritable.err, "Save: Cannot create file!\n\nNo such file or directory.\n");
 }
 
 TEST(CliShow, JsonStringsAreValidUtf8)

@@ -1,10 +1,13 @@
 // Open and Save of the document on real files: messages, the progress display,
 // and that a failed Save never destroys the report already on disc.
+#include "AsUser.h"
 #include "format_support.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -86,10 +89,10 @@ TEST(OpenSave, SaveThatCannotCreateTheFileSaysSo)
     DocFixture f;
     MakeSmallReport(f.doc);
     EXPECT_FALSE(f.doc.OnSaveDocument(dir.Abs("no/such/dir/r.tvl")));
-    EXPECT_EQ(f.Message(), "Save|Cannot create file!");
+    EXPECT_EQ(f.Message(), "Save|Cannot create file!\n\nNo such file or directory.");
     f.messages.messages.clear();
     EXPECT_FALSE(f.doc.OnSaveDocument(dir.path()));
-    EXPECT_EQ(f.Message(), "Save|Cannot create file!");
+    EXPECT_EQ(f.Message(), "Save|Cannot create file!\n\nIs a directory.");
     EXPECT_TRUE(dir.Entries().empty());
 }
 
@@ -144,6 +147,128 @@ TEST(OpenSave, FailedWriteKeepsTheOldReportAndLeavesNoTemporaryFile)
     EXPECT_NE(f.messages.messages[0].text.find("left as it was"), std::string::npos);
     EXPECT_EQ(ReadWholeFile(dir.Abs("r.tvl")), old);
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"r.tvl"});
+}
+
+// Every refusal names the system's reason, and the report on disc stays byte for byte.
+TEST(OpenSave, RefusedSaveGivesTheReasonAndKeepsTheOldReport)
+{
+    TempDir dir;
+    ::chmod(dir.path().c_str(), 0755);
+    DocFixture f;
+    MakeSmallReport(f.doc);
+    const std::string old = "the report saved before";
+    WriteWholeFile(dir.Abs("r.tvl"), old);
+    ASSERT_EQ(::symlink("gone/r.tvl", dir.Abs("dangling.tvl").c_str()), 0);
+
+    EXPECT_FALSE(f.doc.OnSaveDocument(dir.Abs("dangling.tvl")));
+    EXPECT_EQ(f.Message(), "Save|Cannot create file!\n\nThe name is a symbolic link to a file that does not "
+                           "exist; the link was left as it is.");
+    struct stat st {};
+    ASSERT_EQ(::lstat(dir.Abs("dangling.tvl").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"dangling.tvl", "r.tvl"}));
+
+    if (!CanActAsOtherUsers())
+        GTEST_SKIP() << "needs root to save as an unprivileged user";
+    f.messages.messages.clear();
+    const std::string message =
+        RunAsUser(kNobody, kNobody, [&] { return f.doc.OnSaveDocument(dir.Abs("r.tvl")) ? "saved" : f.Message(); });
+    EXPECT_EQ(message, "Save|Cannot create file!\n\nPermission denied.");
+    EXPECT_EQ(ReadWholeFile(dir.Abs("r.tvl")), old);
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"dangling.tvl", "r.tvl"}));
+}
+
+// Root saving over a report of another user leaves it theirs, with its mode.
+TEST(OpenSave, SaveOverAnotherUsersReportKeepsOwnerGroupAndMode)
+{
+    if (!CanActAsOtherUsers())
+        GTEST_SKIP() << "needs root to own files as another user";
+    TempDir dir;
+    DocFixture f;
+    MakeSmallReport(f.doc);
+    WriteWholeFile(dir.Abs("theirs.tvl"), "old");
+    ASSERT_EQ(::chown(dir.Abs("theirs.tvl").c_str(), kNobody, kNobody), 0);
+    ASSERT_EQ(::chmod(dir.Abs("theirs.tvl").c_str(), 0620), 0);
+
+    ASSERT_TRUE(f.doc.OnSaveDocument(dir.Abs("theirs.tvl"))) << f.Message();
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.Abs("theirs.tvl").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, kNobody);
+    EXPECT_EQ(st.st_gid, kNobody);
+    EXPECT_EQ(st.st_mode & 07777, 0620u);
+    EXPECT_EQ(ReadWholeFile(dir.Abs("theirs.tvl")), Serialize(f.doc));
+}
+
+// Another user's link in a world-writable sticky folder, pointing at a file only root
+// may write: Save writes through it only when the system lets root open the link for
+// writing (fs.protected_symlinks off), and the link itself stays in every case.
+TEST(OpenSave, SaveThroughAnotherUsersLinkInAStickyFolderObeysTheSystem)
+{
+    if (!CanActAsOtherUsers())
+        GTEST_SKIP() << "needs root to plant a link as another user";
+    const int protectedLinks = ProtectedSymlinks();
+    if (protectedLinks < 0)
+        GTEST_SKIP() << "fs.protected_symlinks cannot be read";
+    TempDir dir;
+    ::chmod(dir.path().c_str(), 0755);
+    dir.MakeDirs("root-only");
+    dir.MakeDirs("shared");
+    ::chmod(dir.Abs("shared").c_str(), 01777);
+    const std::string secret = dir.Abs("root-only/secret.conf");
+    WriteWholeFile(secret, "root's settings");
+    ::chmod(secret.c_str(), 0600);
+    const std::string link = dir.Abs("shared/report.tvl");
+    ASSERT_EQ(RunAsUser(kNobody, kNobody,
+                        [&] { return std::string(::symlink(secret.c_str(), link.c_str()) == 0 ? "" : "failed"); }),
+              "");
+
+    DocFixture f;
+    MakeSmallReport(f.doc);
+    const bool saved = f.doc.OnSaveDocument(link);
+    if (protectedLinks == 1) {
+        EXPECT_FALSE(saved);
+        EXPECT_EQ(f.Message(), "Save|Cannot create file!\n\nPermission denied. The name is a symbolic link; it "
+                               "was left as it is.");
+        EXPECT_EQ(ReadWholeFile(secret), "root's settings");
+    } else {
+        EXPECT_TRUE(saved) << f.Message();
+        EXPECT_EQ(ReadWholeFile(secret), Serialize(f.doc));
+    }
+    struct stat st {};
+    ASSERT_EQ(::lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(st.st_uid, kNobody);
+}
+
+// A report on a file system mounted read-only (in a mount namespace of the test's
+// own): the reason is named, and the report stays as it was.
+TEST(OpenSave, SaveOnAReadOnlyFileSystemSaysSo)
+{
+    TempDir dir;
+    dir.MakeDirs("mnt");
+    const std::string mnt = dir.Abs("mnt");
+    DocFixture f;
+    MakeSmallReport(f.doc);
+    const std::string result = RunInChild([&]() -> std::string {
+        if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("tvl-test", mnt.c_str(), "tmpfs", 0, "size=1m") != 0)
+            return "skip";
+        WriteWholeFile(mnt + "/r.tvl", "old report");
+        if (::mount(nullptr, mnt.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) != 0)
+            return "skip";
+        std::string out;
+        for (const char* name : {"/r.tvl", "/new.tvl"}) {
+            f.messages.messages.clear();
+            out += f.doc.OnSaveDocument(mnt + name) ? "saved" : f.Message();
+            out += "\n";
+        }
+        return out + ReadWholeFile(mnt + "/r.tvl");
+    });
+    if (result == "skip")
+        GTEST_SKIP() << "cannot mount a read-only file system here";
+    EXPECT_EQ(result, "Save|Cannot create file!\n\nRead-only file system.\n"
+                      "Save|Cannot create file!\n\nRead-only file system.\n"
+                      "old report");
 }
 
 } // namespace

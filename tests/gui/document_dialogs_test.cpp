@@ -26,6 +26,27 @@ void Record(CCreateReportDlg& dlg, std::vector<Message>& out)
     dlg.m_showMessage = [&out](const QString& c, const QString& t, QMessageBox::Icon i) { out.push_back({c, t, i}); };
 }
 
+// The real file system, noting whether the step window had been painted when the
+// scan opened the drive's root folder.
+class PaintCheckingFileSystem final : public tvl::IFileSystem {
+public:
+    explicit PaintCheckingFileSystem(const ProgressWindow& window) : m_window(window) {}
+    int nPaintsAtFirstOpen = -1;
+    Handle OpenDir(const std::string& realPath) override
+    {
+        if (nPaintsAtFirstOpen < 0)
+            nPaintsAtFirstOpen = m_window.PaintsSinceShown();
+        return m_fs.OpenDir(realPath);
+    }
+    Handle OpenChild(Handle parent, const std::string& name) override { return m_fs.OpenChild(parent, name); }
+    bool ReadAll(Handle dir, std::vector<tvl::DirEntry>& out) override { return m_fs.ReadAll(dir, out); }
+    void Close(Handle dir) override { m_fs.Close(dir); }
+
+private:
+    const ProgressWindow& m_window;
+    tvl::PosixFileSystem m_fs;
+};
+
 } // namespace
 
 class DocumentDialogsTest : public QObject {
@@ -304,6 +325,10 @@ private slots:
         dlg.Show();
         QVERIFY(dlg.isVisible());
         QCOMPARE(dlg.windowTitle(), QStringLiteral("Creating report for drive C: ..."));
+        // No frame of the window manager (whose buttons could not be honoured); the
+        // window's own caption line shows the title.
+        QVERIFY(dlg.windowFlags() & Qt::FramelessWindowHint);
+        QCOMPARE(dlg.Caption()->text(), dlg.windowTitle());
         dlg.close(); // the user cannot close it
         QVERIFY(dlg.isVisible());
         // Many status texts in a row: the last one is on screen after the repaint.
@@ -315,6 +340,60 @@ private slots:
         QVERIFY(!dlg.isVisible());
     }
 
+    // The scan lets events through only about once a second; the window must be on the
+    // screen before the walk starts, not only at the first pump.
+    void stepWindowIsPaintedBeforeTheFirstFolderIsRead()
+    {
+        CStepProgressDlg dlg;
+        PaintCheckingFileSystem fs(dlg);
+        tvl::RecordingMessageSink messages;
+        SteppingClock clock(0); // the pump never fires
+        CallbackPump hook;
+        tvl::MessagePump pump(clock, &hook);
+        tvl::ScanEnvironment env{fs, m_drives, dlg, messages, pump};
+        env.nThreads = 1;
+        tvl::DriveReport drive;
+        QVERIFY(drive.CreateReport('C', false, 10, env));
+        QVERIFY(fs.nPaintsAtFirstOpen > 0);
+        QCOMPARE(hook.nCalls, 0);
+        QVERIFY(!dlg.isVisible());
+    }
+
+    // Every step line holds the longest step text in bold; the status line is one
+    // line that elides a long path in the middle.
+    void stepWindowFitsItsTexts()
+    {
+        CStepProgressDlg dlg;
+        dlg.SetStep1Text(CStepProgressDlg::kStep1WithRanking);
+        dlg.SetStep(1);
+        dlg.Show();
+        QVERIFY(dlg.PaintsSinceShown() > 0);
+        // The first folder after showing is on the screen at once, not a moment later.
+        dlg.SetStatus("C:\\first\\");
+        QCOMPARE(dlg.m_wndStatus->text(), QStringLiteral("C:\\first\\"));
+        const QFontMetrics bold(dlg.m_fontBold);
+        for (int i = 1; i <= 5; ++i)
+            QVERIFY(dlg.StepLabel(i)->contentsRect().width() >= bold.horizontalAdvance(dlg.m_wndStep1->text()));
+        std::string deep = "C:\\tmp";
+        for (int i = 0; i < 40; ++i)
+            deep += "\\level" + std::to_string(i);
+        deep += "\\deep\\d\\";
+        dlg.SetStatus(deep);
+        dlg.Redraw();
+        const QString shown = dlg.m_wndStatus->ShownText();
+        QVERIFY(shown.startsWith(QStringLiteral("C:\\tmp")));
+        QVERIFY(shown.endsWith(QStringLiteral("\\d\\")));
+        QVERIFY(shown.contains(QChar(0x2026)));
+        QVERIFY(dlg.m_wndStatus->height() < 2 * dlg.fontMetrics().height());
+        QCOMPARE(dlg.m_wndStatus->text(), QString::fromStdString(deep));
+        // Hidden and shown again, it waits for its new expose.
+        dlg.Hide();
+        QCOMPARE(dlg.PaintsSinceShown(), 0);
+        dlg.Show();
+        QVERIFY(dlg.PaintsSinceShown() > 0);
+        dlg.Hide();
+    }
+
     void loadWindowShowsBoldStepAndPath()
     {
         CLoadProgressDlg dlg;
@@ -324,9 +403,17 @@ private slots:
         dlg.SetPathText("C:\\a\\");
         dlg.SetProgress(6, 7);
         dlg.Show();
+        QVERIFY(dlg.PaintsSinceShown() > 0); // painted before the reading goes on
         dlg.Redraw();
         QCOMPARE(dlg.m_wndStep->text(), QStringLiteral("Loading report for drive C:"));
         QCOMPARE(dlg.m_wndPath->text(), QStringLiteral("C:\\a\\"));
+        // The path is drawn, in one line.
+        const QImage path = dlg.m_wndPath->grab().toImage();
+        int ink = 0;
+        for (int y = 0; y < path.height(); ++y)
+            for (int x = 0; x < path.width(); ++x)
+                ink += qGray(path.pixel(x, y)) < 100 ? 1 : 0;
+        QVERIFY2(ink > 5, qPrintable(QStringLiteral("%1x%2").arg(path.width()).arg(path.height())));
         QCOMPARE(dlg.m_wndPercent->text(), QStringLiteral("85%\n"));
         QCOMPARE(dlg.m_wndProgress->value(), 85);
         dlg.close();

@@ -4,13 +4,18 @@
 
 #include "CDiscReportView.h"
 #include "CFolderListCtrl.h"
+#include "ElidingHeaderView.h"
 #include "FolderListModel.h"
-#include "GroupThousands.h"
+#include "NumberFormat.h"
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
 #include <QImage>
+#include <QPainter>
 #include <QProxyStyle>
+#include <QScrollBar>
+#include <QStyleOptionHeader>
+#include <QTableView>
 #include <QtTest>
 
 #include <cmath>
@@ -52,6 +57,19 @@ int RowOf(const FolderListModel& m, const QString& name)
             return r;
     return -1;
 }
+
+// Shows what the header hands the style for a section.
+class HeaderProbe : public ElidingHeaderView {
+public:
+    using ElidingHeaderView::ElidingHeaderView;
+    QString DrawnText(int section) const
+    {
+        QStyleOptionHeader opt;
+        initStyleOption(&opt);
+        initStyleOptionForIndex(&opt, section);
+        return opt.text;
+    }
+};
 
 } // namespace
 
@@ -260,19 +278,128 @@ private slots:
         QCOMPARE(f.spy.Count(1), 2);
     }
 
-    void sizeRuleLeavesRoomForScrollBar()
+    void sizeRuleSharesTheRowArea()
     {
         int w[5];
-        CDiscReportView::ColumnWidths(615, w);
+        CDiscReportView::ColumnWidths(600, w); // a 615-pixel view with a 15-pixel scroll bar
         QCOMPARE(std::vector<int>(w, w + 5), std::vector<int>({200, 100, 100, 100, 100}));
-        CDiscReportView::ColumnWidths(10, w);
+        CDiscReportView::ColumnWidths(-5, w);
         for (int x : w)
             QVERIFY(x >= 0);
-        Fixture f(Drives());
-        f.view.show();
-        f.view.resize(615, 200);
-        QCOMPARE(f.view.m_list->horizontalHeader()->sectionSize(0), 200);
-        QCOMPARE(f.view.m_list->horizontalHeader()->sectionSize(4), 100);
+    }
+
+    // A report of many rows with large numbers: the columns fill exactly the area the
+    // rows are shown in, beside a scroll bar of whatever width the style gives it,
+    // and the byte-count columns hold the widest number whole.
+    void columnsFitTheViewportAndTheWidestNumber()
+    {
+        DocEnv e;
+        auto drive = std::make_unique<tvl::DriveReport>();
+        drive->cDrive = 'C';
+        tvl::FolderRecord& root = drive->AppendFolder("C:\\", nullptr, 0);
+        root.nSpaceWithSubs = 4889508115;
+        root.nSpaceWithoutSubs = 123;
+        root.dPercentOfParent = root.dPercentOfDisc = -1.0;
+        root.bVisible = root.bHasSubFolders = true;
+        for (int i = 0; i < 60; ++i) {
+            tvl::FolderRecord& c = drive->AppendFolder("C:\\lib" + std::to_string(i) + "\\", &root, 1);
+            c.nSpaceWithSubs = c.nSpaceWithoutSubs = 81491801 + i;
+            c.dPercentOfParent = c.dPercentOfDisc = 1.67;
+            c.bVisible = true;
+        }
+        e.doc.m_pDriveReports.push_back(std::move(drive));
+        e.doc.m_nDrives = 1;
+
+        CDiscReportView view;
+        view.SetDocument(&e.doc);
+        view.resize(615, 300);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.OnInitialUpdate();
+        CFolderListCtrl* list = view.m_list;
+        QHeaderView* header = list->horizontalHeader();
+        const QFontMetrics fm = list->fontMetrics();
+        const int widest = fm.horizontalAdvance(QStringLiteral("4.889.508.115"));
+        for (const int cx : {615, 480, 360, 900}) {
+            view.resize(cx, 300);
+            QTRY_VERIFY(list->verticalScrollBar()->isVisible());
+            QTRY_COMPARE(list->viewport()->width(), cx - list->verticalScrollBar()->width());
+            int sum = 0;
+            for (int c = 0; c < FolderListModel::ColCount; ++c)
+                sum += header->sectionSize(c);
+            if (cx >= 480) {
+                QCOMPARE(sum, list->viewport()->width());
+                QTRY_VERIFY(!list->horizontalScrollBar()->isVisible());
+            }
+            for (int c : {FolderListModel::ColSpaceWithSubs, FolderListModel::ColSpaceWithoutSubs})
+                QVERIFY2(header->sectionSize(c) - FolderRowDelegate::kTextMargins >= widest,
+                         qPrintable(QStringLiteral("width %1, column %2").arg(cx).arg(c)));
+        }
+    }
+
+    // A heading wider than its column keeps its start and ends in an ellipsis.
+    void headingsElideAtTheirEnd()
+    {
+        FolderListModel model;
+        QTableView table;
+        auto* header = new HeaderProbe(&table);
+        table.setHorizontalHeader(header);
+        table.setModel(&model);
+        header->resizeSection(FolderListModel::ColSpaceWithSubs, 400);
+        QCOMPARE(header->DrawnText(FolderListModel::ColSpaceWithSubs), QStringLiteral("Space (with subs)"));
+        header->resizeSection(FolderListModel::ColSpaceWithSubs, 70);
+        const QString shown = header->DrawnText(FolderListModel::ColSpaceWithSubs);
+        QVERIFY2(shown.startsWith(QStringLiteral("Sp")) && shown.endsWith(QChar(0x2026)), qPrintable(shown));
+    }
+
+    // A number wider than its cell shows the overflow mark, never its last digits.
+    void numberWiderThanItsColumnIsNotCut()
+    {
+        const QFontMetrics fm(QApplication::font());
+        const QString n = QStringLiteral("4.889.508.115");
+        const int w = fm.horizontalAdvance(n);
+        QCOMPARE(FolderRowDelegate::FittedNumber(n, fm, w), n);
+        QCOMPARE(FolderRowDelegate::FittedNumber(n, fm, w - 1), FolderRowDelegate::kOverflowMark);
+        QCOMPARE(FolderRowDelegate::FittedNumber(n, fm, 1), QString());
+
+        // Drawn: a column too narrow for the number shows the mark, and nothing of the
+        // number's digits reaches the neighbouring column.
+        DocEnv e;
+        auto drive = std::make_unique<tvl::DriveReport>();
+        drive->cDrive = 'C';
+        tvl::FolderRecord& root = drive->AppendFolder("C:\\", nullptr, 0);
+        root.nSpaceWithSubs = root.nSpaceWithoutSubs = 4889508115;
+        root.dPercentOfParent = root.dPercentOfDisc = -1.0;
+        root.bVisible = true;
+        e.doc.m_pDriveReports.push_back(std::move(drive));
+        e.doc.m_nDrives = 1;
+        CDiscReportView view;
+        view.SetDocument(&e.doc);
+        view.resize(615, 100);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.OnInitialUpdate();
+        CFolderListCtrl* list = view.m_list;
+        list->horizontalHeader()->resizeSection(FolderListModel::ColSpaceWithSubs, w / 2);
+        const QRect cell = list->visualRect(view.Model()->index(0, FolderListModel::ColSpaceWithSubs));
+        QImage shown(cell.size(), QImage::Format_ARGB32);
+        {
+            QPainter p(&shown);
+            QStyleOptionViewItem opt;
+            opt.initFrom(list);
+            opt.rect = QRect(QPoint(0, 0), cell.size());
+            list->itemDelegate()->paint(&p, opt, view.Model()->index(0, FolderListModel::ColSpaceWithSubs));
+        }
+        QImage mark(cell.size(), QImage::Format_ARGB32);
+        {
+            QPainter p(&mark);
+            p.fillRect(mark.rect(), list->palette().color(QPalette::Base));
+            p.setPen(list->palette().color(QPalette::Text));
+            p.setFont(list->font());
+            p.drawText(QRect(2, 0, cell.width() - FolderRowDelegate::kTextMargins, cell.height()),
+                       Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, FolderRowDelegate::kOverflowMark);
+        }
+        QCOMPARE(shown, mark);
     }
 
     // Rows with shares 100, 50, 0 and none, grabbed and measured; and the shares of a
@@ -306,7 +433,9 @@ private slots:
         const QImage img = list->viewport()->grab().toImage();
         // Text cell 95 wide (2 in from both sides of the 100 column), less the room
         // for the number: the frame. (frame width - 3) * v / 100 pixels are coloured.
-        const int frameWidth = 95 - FolderRowDelegate::NumberRoom(list->fontMetrics());
+        const int columnWidth = list->horizontalHeader()->sectionSize(FolderListModel::ColPercentOfParent);
+        const int frameWidth =
+            columnWidth - FolderRowDelegate::kTextMargins - FolderRowDelegate::NumberRoom(list->fontMetrics());
         QVERIFY(frameWidth > 40);
         const int inner = frameWidth - 3;
         const int expected[] = {inner, inner / 2, 0, -1, inner, -1};
@@ -374,28 +503,6 @@ private slots:
         view.resize(400, 200);
         view.grab();
         view.OnItemActivate(0);
-    }
-
-    void groupThousands_data()
-    {
-        QTest::addColumn<QString>("in");
-        QTest::addColumn<QString>("out");
-        QTest::newRow("empty") << "" << "";
-        QTest::newRow("0") << "0" << "0";
-        QTest::newRow("999") << "999" << "999";
-        QTest::newRow("1000") << "1000" << "1.000";
-        QTest::newRow("123456") << "123456" << "123.456";
-        QTest::newRow("1234567") << "1234567" << "1.234.567";
-        QTest::newRow("1234567890") << "1234567890" << "1.234.567.890";
-        QTest::newRow("int64 max") << "9223372036854775807" << "9.223.372.036.854.775.807";
-    }
-    void groupThousands()
-    {
-        QFETCH(QString, in);
-        QFETCH(QString, out);
-        std::string s = in.toStdString();
-        tvl::GroupThousands(s);
-        QCOMPARE(QString::fromStdString(s), out);
     }
 };
 

@@ -4,6 +4,7 @@
 
 #include <QHeaderView>
 #include <QLabel>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <QtTest>
@@ -179,12 +180,50 @@ private slots:
         QVERIFY(CFileListView::CompareNames("_x", "ax") < 0); // '_' (0x5F) before 'a'
     }
 
-    void columnWidthsLeaveRoomForTheScrollBar()
+    void columnWidthRule()
     {
+        // 515 less a 15-pixel scroll bar: three fifths and two fifths.
+        QCOMPARE(CFileListView::ColumnWidths(500, 0), std::make_pair(300, 200));
+        // "Size" keeps its minimum; "File" gives way, never below 0.
+        QCOMPARE(CFileListView::ColumnWidths(200, 120), std::make_pair(80, 120));
+        QCOMPARE(CFileListView::ColumnWidths(100, 120), std::make_pair(0, 120));
+        QCOMPARE(CFileListView::ColumnWidths(-3, 0), std::make_pair(0, 0));
+    }
+
+    // A folder long enough for a vertical scroll bar: the columns end exactly at the
+    // scroll bar, no horizontal scroll bar appears, and every size is shown whole,
+    // down to a narrow pane; the names elide instead.
+    void columnsFitBesideTheScrollBarAndSizesStayWhole()
+    {
+        GuiFixture f;
+        tvl::DriveReport& d = f.AddDrive('D', true);
+        tvl::FolderRecord* root = d.GetFolder(0);
+        for (int i = 0; i < 80; ++i)
+            root->files.push_back({"a-rather-long-file-name-number-" + std::to_string(i) + ".bin", 7 + i});
+        root->files.push_back({"huge.img", 98765432109LL});
+        f.Select(root);
         CFileListView view;
-        view.resize(515, 200);
+        view.SetDocument(&f.doc);
+        view.resize(515, 300);
         view.show();
-        QTRY_COMPARE(view.List()->header()->sectionSize(0), 300);
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.OnUpdate(nullptr, 1);
+        QTreeView* list = view.List();
+        const QFontMetrics fm = list->fontMetrics();
+        const int widest = fm.horizontalAdvance(QStringLiteral("98.765.432.109"));
+        for (const int cx : {515, 300, 180}) {
+            view.resize(cx, 300);
+            QTRY_VERIFY(list->verticalScrollBar()->isVisible());
+            QTRY_COMPARE(list->viewport()->width(), cx - list->verticalScrollBar()->width() - 2 * list->frameWidth());
+            const int name = list->header()->sectionSize(0);
+            const int size = list->header()->sectionSize(1);
+            QCOMPARE(name + size, list->viewport()->width());
+            QTRY_VERIFY(!list->horizontalScrollBar()->isVisible());
+            QVERIFY2(size >= widest + 2, qPrintable(QStringLiteral("width %1: Size %2").arg(cx).arg(size)));
+            // What the list draws for the size is the whole number.
+            const QModelIndex huge = view.Model().index(0, 1);
+            QVERIFY(list->visualRect(huge).width() >= widest);
+        }
     }
 };
 

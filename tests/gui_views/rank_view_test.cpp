@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QTabBar>
 #include <QTreeWidget>
+#include <QToolButton>
 #include <QtTest>
 
 namespace {
@@ -117,6 +118,40 @@ private slots:
         QCOMPARE(header->sectionSize(0), 50);
         QCOMPARE(header->sectionSize(1), (800 - w - 166) / 2);
         QCOMPARE(header->sectionSize(2), 100);
+    }
+
+    // Six drives in a pane of the height the main window gives it at its default
+    // size: every tab is shown without scroll arrows, and the keyboard reaches them.
+    void sixDriveTabsFitWithoutScrollArrows()
+    {
+        GuiFixture f;
+        for (char c : std::string("CDEFGH"))
+            f.AddDrive(c, false);
+        f.doc.m_bRanking = true;
+        f.doc.m_rankingAll = {{"big.img", "C:\\", 9223372036854775807LL}};
+        CRankView view;
+        view.SetDocument(&f.doc);
+        view.resize(900, 160);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.OnInitialUpdate();
+        DriveTabBar* tabs = view.Tabs();
+        QCOMPARE(tabs->count(), 7);
+        QTRY_VERIFY(tabs->AllTabsShown());
+        for (QToolButton* arrow : tabs->findChildren<QToolButton*>())
+            QVERIFY(!arrow->isVisible());
+        // Keyboard: Down and End move along the tabs, and the list follows.
+        tabs->setFocus();
+        QTest::keyClick(tabs, Qt::Key_Down);
+        QCOMPARE(tabs->currentIndex(), 1);
+        QTest::keyClick(tabs, Qt::Key_End);
+        QCOMPARE(tabs->currentIndex(), 6);
+        QTest::keyClick(tabs, Qt::Key_Home);
+        QCOMPARE(tabs->currentIndex(), 0);
+        // The largest size there is stays whole in "Size".
+        const QString size = QStringLiteral("9.223.372.036.854.775.807");
+        QCOMPARE(view.List()->topLevelItem(0)->text(2), size);
+        QVERIFY(view.List()->header()->sectionSize(2) >= view.List()->fontMetrics().horizontalAdvance(size));
     }
 };
 

@@ -143,6 +143,60 @@ private slots:
         QCOMPARE(app2.RecentFiles().Files().value(0), saved);
     }
 
+    // After a failed Open the document is a new, unnamed one: Save asks for a name
+    // instead of writing the empty document over the report opened before, and no
+    // combined ranking of the broken file stays behind.
+    void failedOpenLeavesAnUnnamedEmptyReportThatSaveAsksANameFor()
+    {
+        const QString good = m_tmp.filePath("mine.tvl");
+        const QString bad = m_tmp.filePath("broken.tvl");
+        {
+            GuiFixture f;
+            f.drives.Set('C', m_tmp.filePath("drive").toStdString());
+            f.drives.Set('D', m_tmp.filePath("drive").toStdString());
+            tvl::NewReportOptions o;
+            o.strDrives = "CD";
+            QVERIFY(f.doc.CreateReports(o));
+            QVERIFY(f.doc.OnSaveDocument(good));
+        }
+        const QByteArray goodBytes = ReadAll(good);
+        // Cut inside the combined ranking, after both drives were read in full.
+        QFile cut(bad);
+        QVERIFY(cut.open(QIODevice::WriteOnly));
+        cut.write(goodBytes.left(goodBytes.size() - 3));
+        cut.close();
+
+        QString toOpen = bad;
+        QStringList asked;
+        CTovalineApp::Options o = Options();
+        o.openFileName = [&](QWidget*) { return toOpen; };
+        o.saveFileName = [&](QWidget*, const QString& proposed) {
+            asked << proposed;
+            return QString(); // the user cancels the file dialog
+        };
+        CTovalineApp app(o);
+        QVERIFY(app.InitInstance({good}));
+        QCOMPARE(app.MainFrame()->windowTitle(), QString("mine.tvl - Tovaline"));
+        QCOMPARE(app.Document()->m_rankingAll.size(), std::size_t(2));
+
+        app.MainFrame()->m_actOpen->trigger();
+        QCOMPARE(m_messages.messages.size(), std::size_t(1));
+        QCOMPARE(QString::fromStdString(m_messages.messages[0].text),
+                 QString("This is not a valid disc space report!"));
+        CTovalineDoc& doc = *app.Document();
+        QCOMPARE(doc.GetPathName(), QString());
+        QCOMPARE(doc.GetTitle(), QString("Report"));
+        QCOMPARE(app.MainFrame()->windowTitle(), QString("Report - Tovaline"));
+        QCOMPARE(doc.m_nDrives, 0);
+        QVERIFY(doc.m_rankingAll.empty());
+        QVERIFY(!doc.m_bRanking);
+
+        app.MainFrame()->m_actSave->trigger();
+        QCOMPARE(asked, QStringList({"Report.tvl"}));
+        QCOMPARE(ReadAll(good), goodBytes);
+        QCOMPARE(m_messages.messages.size(), std::size_t(1));
+    }
+
     void recentFileThatCannotBeOpenedLeavesTheList()
     {
         const QString gone = m_tmp.filePath("gone.tvl");
