@@ -10,6 +10,7 @@
 #include "CStepProgressDlg.h"
 #include "CTovalineApp.h"
 #include "CTovalineDoc.h"
+#include "CTreemapView.h"
 #include "Pictures.h"
 
 #include <QAction>
@@ -138,9 +139,14 @@ void CMainFrame::CreateActions()
     m_menuFile->addSeparator();
     m_menuFile->addAction(m_actExit);
 
+    m_actTreemap = MakeAction(this, QStringLiteral("T&reemap"), QStringLiteral("Shows or hides the treemap."),
+                              QStringLiteral("Toggle treemap"));
+    m_actTreemap->setCheckable(true);
+
     QMenu* view = menuBar()->addMenu(QStringLiteral("View"));
     view->addAction(m_actToolBar);
     view->addAction(m_actStatusBar);
+    view->addAction(m_actTreemap);
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(m_actAbout);
 }
@@ -245,6 +251,17 @@ void CMainFrame::CreateClient()
         s->setStretchFactor(0, 1);
         s->setStretchFactor(1, 0);
     }
+    m_pTreemapView = new CTreemapView(m_wndSplitter);
+    m_pTreemapView->hide();
+    m_wndSplitter->insertWidget(1, m_pTreemapView);
+    m_wndSplitter->setStretchFactor(1, 1);
+    connect(m_actTreemap, &QAction::toggled, this, [this](bool bVisible) {
+        m_pTreemapView->setVisible(bVisible);
+        // Once the splitter has taken the pane (and its handle) in or out.
+        QTimer::singleShot(0, this, &CMainFrame::ApplyPaneSizes);
+    });
+    connect(m_pTreemapView, &CTreemapView::folderClicked, this,
+            [this](tvl::FolderRecord* pFolder) { m_pDiscView->SelectFolder(pFolder); });
     setCentralWidget(m_wndSplitter);
     // The folder list has the keyboard when the window opens: arrows and Enter browse
     // the report at once.
@@ -265,6 +282,7 @@ void CMainFrame::SetDocument(CTovalineDoc* pDoc)
     m_pFileView->SetDocument(pDoc);
     m_pRankView->SetDocument(pDoc);
     m_pChangesView->SetDocument(pDoc);
+    m_pTreemapView->SetDocument(pDoc);
     if (!pDoc)
         return;
     connect(pDoc, &CTovalineDoc::titleChanged, this, &CMainFrame::ShowTitle);
@@ -377,10 +395,14 @@ void CMainFrame::ApplyPaneSizes()
     const QSize client = ClientSize();
     const PaneSizes sizes = ComputePaneSizes(client.width(), client.height());
     // As in a static splitter the first row and column get their share of the whole
-    // client area, the last ones whatever is left.
-    const int outer = std::max(m_wndSplitter->height() - m_wndSplitter->handleWidth(), 0);
+    // client area, the last ones whatever is left. A shown treemap takes a little more
+    // than half of the upper row's share, below the folder and file lists.
+    const int handle = m_wndSplitter->handleWidth();
+    const bool bMap = !m_pTreemapView->isHidden();
+    const int outer = std::max(m_wndSplitter->height() - handle * (bMap ? 2 : 1), 0);
     const int row0 = std::min(sizes.nRow0, outer);
-    m_wndSplitter->setSizes({row0, outer - row0});
+    const int map = bMap ? (row0 * 11) / 20 : 0;
+    m_wndSplitter->setSizes({row0 - map, map, outer - row0});
     const int inner = std::max(m_wndSplitterTop->width() - m_wndSplitterTop->handleWidth(), 0);
     const int col0 = std::min(sizes.nCol0, inner);
     m_wndSplitterTop->setSizes({col0, inner - col0});

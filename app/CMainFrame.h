@@ -22,6 +22,7 @@ class CFileListView;
 class CLoadProgressDlg;
 class CRankView;
 class CStepProgressDlg;
+class CTreemapView;
 class CTovalineDoc;
 
 class CMainFrame : public QMainWindow {
@@ -61,6 +62,7 @@ public:
     QAction* m_actToolBar;
     QAction* m_actStatusBar;
     QAction* m_actAbout;
+    QAction* m_actTreemap; // View > Treemap; off until the application sets it
     QAction* m_actLastFile; // the grayed place holder of the recent files
     QAction* m_actCompare = nullptr;     // "Compare with report..."
     QAction* m_actStopCompare = nullptr; // "Stop comparing"
@@ -79,6 +81,10 @@ public:
     CRankView* m_pRankView;
     QSplitter* m_wndSplitterBottom = nullptr; // the ranking, and the changes while comparing
     CChangesView* m_pChangesView = nullptr;
+    // The treemap pane, across the window between the upper row and the ranking (a
+    // middle row of m_wndSplitter); while it is hidden the client area is laid out as
+    // without it.
+    CTreemapView* m_pTreemapView = nullptr;
 
 signals:
     void recentFileTriggered(const QString& path);

@@ -143,6 +143,15 @@ bool CTovalineApp::InitInstance(const QStringList& args)
         WriteScanOptions(*settings, options);
     });
     m_pFrame->SetDocument(m_pDoc.get());
+    {
+        // The treemap is shown unless the user hid it last time.
+        auto settings = OpenSettings();
+        m_pFrame->m_actTreemap->setChecked(settings->value(QStringLiteral("View/Treemap"), true).toBool());
+    }
+    connect(m_pFrame->m_actTreemap, &QAction::toggled, this, [this](bool bOn) {
+        auto settings = OpenSettings();
+        settings->setValue(QStringLiteral("View/Treemap"), bOn);
+    });
 
     CMainFrame* frame = m_pFrame.get();
     connect(frame->m_actNew, &QAction::triggered, this, &CTovalineApp::OnFileNew);

@@ -4,7 +4,7 @@
 #
 #   bash bench/bench-file.sh [TREE] [RUNS]
 #
-# TREE defaults to /work/bench-trees/tree-100k (made by bench/make-tree.sh with its
+# TREE defaults to tree-100k in $BENCH_TREES (default ${XDG_CACHE_HOME:-$HOME/.cache}/tovaline-bench; made by bench/make-tree.sh with its
 # defaults when missing: 100,000 folders, 1,000,000 files); RUNS to 5. Builds
 # tovaline-cli and tvl-bench-file (Release, no Qt) into build-bench/, scans the tree
 # once with `tovaline-cli scan -f -o`, then RUNS times: cat the file, open it, open
@@ -16,7 +16,7 @@
 # scripts/install-deps.sh: install it yourself when missing).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-tree=${1:-/work/bench-trees/tree-100k}
+tree=${1:-${BENCH_TREES:-${XDG_CACHE_HOME:-$HOME/.cache}/tovaline-bench}/tree-100k}
 runs=${2:-5}
 if [ ! -x /usr/bin/time ]; then
   echo "bench-file: /usr/bin/time missing (apt-get install time)" >&2

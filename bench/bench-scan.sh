@@ -13,7 +13,7 @@
 # RUNS defaults to 5. TOVALINE_CLI defaults to build/cli/tovaline-cli (a Release or
 # RelWithDebInfo build). When bench-desktop-scan was built beside it (build/bench/, with
 # the desktop program), the desktop scan (progress window, Qt event pump; offscreen) is
-# timed too. Trees go to $BENCH_TREES (default /work/bench-trees); they are
+# timed too. Trees go to $BENCH_TREES (default ${XDG_CACHE_HOME:-$HOME/.cache}/tovaline-bench); they are
 # made once (a few minutes) and reused.
 #
 # Needs: GNU time as /usr/bin/time (Debian package "time"), gcc, and the peers du
@@ -32,7 +32,7 @@ while getopts "n:c:" o; do
 done
 shift $((OPTIND - 1))
 which=${1:-all}
-trees=${BENCH_TREES:-/work/bench-trees}
+trees=${BENCH_TREES:-${XDG_CACHE_HOME:-$HOME/.cache}/tovaline-bench}
 
 if [ ! -x /usr/bin/time ]; then
   echo "bench-scan: GNU time is missing (apt-get install time)" >&2

@@ -22,6 +22,7 @@
 #include "CTovalineDoc.h"
 #include "FolderListModel.h"
 #include "QtPlatform.h"
+#include "ReportBuilder.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -51,24 +52,26 @@ void WriteReport(const QString& path)
     tvl::ReportDocument doc(env);
     auto drive = std::make_unique<tvl::DriveReport>();
     drive->cDrive = 'C';
-    tvl::FolderRecord& root = drive->AppendFolder("C:\\", nullptr, 0);
+    tvl::ReportBuilder builder(*drive, tvl::ReportBuilder::Origin::File);
+    tvl::FolderRecord& root = builder.EnterFolder("C:\\", 0);
     root.nSpaceWithSubs = std::int64_t(kChildren) * kGrandChildren * 1000;
     root.dPercentOfParent = root.dPercentOfDisc = -1.0;
     root.bHasSubFolders = true;
     char name[32];
     for (int i = 0; i < kChildren; ++i) {
         std::snprintf(name, sizeof name, "C:\\d%06d\\", i);
-        tvl::FolderRecord& c = drive->AppendFolder(name, &root, 1);
+        tvl::FolderRecord& c = builder.EnterFolder(name, 1);
         c.nSpaceWithSubs = kGrandChildren * 1000;
         c.dPercentOfParent = c.dPercentOfDisc = 100.0 / kChildren;
         c.bHasSubFolders = true;
         for (int j = 0; j < kGrandChildren; ++j) {
-            tvl::FolderRecord& g = drive->AppendFolder(c.strPath + "e" + std::to_string(j) + "\\", &c, 2);
+            tvl::FolderRecord& g = builder.EnterFolder(c.strPath + "e" + std::to_string(j) + "\\", 2);
             g.nSpaceWithoutSubs = g.nSpaceWithSubs = 1000;
             g.dPercentOfParent = 100.0 / kGrandChildren;
             g.dPercentOfDisc = 100.0 / kChildren / kGrandChildren;
         }
     }
+    builder.Finish();
     doc.m_pDriveReports.push_back(std::move(drive));
     doc.m_nDrives = 1;
     doc.m_bRanking = false;

@@ -7,7 +7,8 @@
 # disc space).  Without LEVELS the folders spread at several depths with a
 # realistic fan-out and a few dot-folders; with LEVELS every folder sits on
 # one of LEVELS levels and all hold the same number of files (deep tree).
-# Put the tree outside the repository (/tmp or /work/bench-trees).
+# Put the tree outside the repository (bench-scan.sh uses
+# ${XDG_CACHE_HOME:-$HOME/.cache}/tovaline-bench).
 #
 # When the tree is complete, DIR.complete is written beside it holding the
 # arguments; a later call with the same arguments returns at once.  A tree

@@ -12,6 +12,7 @@
 #include "ReportFile.h"
 #include "ReportText.h"
 #include "TerminalProgress.h"
+#include "TreemapCommand.h"
 
 #include <CLI/CLI.hpp>
 
@@ -21,6 +22,8 @@
 #include <fcntl.h>
 #include <iostream>
 #include <memory>
+#include <new>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -33,6 +36,7 @@ const std::vector<CommandEntry>& Commands()
         {"scan", "create a report of the given drives and print it (or write it with -o)", DeclareScanCommand},
         {"show", "read a report file and print it as text, JSON or CSV", DeclareShowCommand},
         {"diff", "compare two report files: what grew, what is new, what went away", DeclareDiffCommand},
+        {"treemap", "draw the treemap of a report file as a PNG picture", DeclareTreemapCommand},
     };
     return commands;
 }
@@ -361,10 +365,18 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
 int Run(int argc, char** argv)
 {
     std::ios::sync_with_stdio(false);
-    FdOutputBuf stdoutBuf(STDOUT_FILENO);
-    std::ostream out(&stdoutBuf);
-    std::vector<std::string> args(argv + 1, argv + argc);
-    return Run(args, out, std::cerr, ::isatty(STDERR_FILENO) != 0);
+    // Whatever escapes (memory, threads) ends the program with a message, not an abort.
+    try {
+        FdOutputBuf stdoutBuf(STDOUT_FILENO);
+        std::ostream out(&stdoutBuf);
+        std::vector<std::string> args(argv + 1, argv + argc);
+        return Run(args, out, std::cerr, ::isatty(STDERR_FILENO) != 0);
+    } catch (const std::bad_alloc&) {
+        std::cerr << "tovaline-cli: out of memory\n";
+    } catch (const std::exception& e) {
+        std::cerr << "tovaline-cli: " << e.what() << "\n";
+    }
+    return kFailed;
 }
 
 } // namespace tvl::cli

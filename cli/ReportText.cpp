@@ -2,7 +2,6 @@
 
 #include "GroupThousands.h"
 #include "HumanSize.h"
-#include "PathNames.h"
 
 #include <algorithm>
 #include <charconv>
@@ -14,15 +13,6 @@
 #include <iomanip>
 
 namespace tvl {
-
-std::string FolderDisplayName(const std::string& strPath)
-{
-    if (strPath.empty())
-        return std::string();
-    std::string s = strPath.substr(0, strPath.size() - 1);
-    const std::size_t slash = s.rfind('\\');
-    return slash == std::string::npos ? s : PathStepToName(s.substr(slash + 1));
-}
 
 namespace {
 

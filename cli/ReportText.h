@@ -23,9 +23,6 @@ struct TextOptions {
     bool bRankings = true;     // print the rankings (when the report has them)
 };
 
-// The name a folder row shows: the last name of its path ("C:" for the root).
-std::string FolderDisplayName(const std::string& strPath);
-
 // Prints the document (every folder, whatever its display flags, within the limits of
 // the options). Shown folders keep their tree order: a folder comes directly before
 // its shown sub-folders; a "more" line follows the shown sub-folders it stands beside.

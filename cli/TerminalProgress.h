@@ -4,6 +4,7 @@
 
 #include "Clock.h"
 #include "Progress.h"
+#include "Scan.h"
 
 #include <cstdio>
 #include <string>
@@ -29,9 +30,7 @@ private:
     std::FILE* m_out;
     IClock& m_clock;
     std::string m_caption;
-    std::string m_steps[5] = {"Step 1: Reading disc structure", "Step 2: Retrieving disc space of folders",
-                              "Step 3: Adding up sub folder spaces", "Step 4: Calculation of space data",
-                              "Step 5: Sorting"};
+    std::string m_steps[5] = {kStepTexts[0], kStepTexts[1], kStepTexts[2], kStepTexts[3], kStepTexts[4]};
     int m_step = 0;
     std::string m_percent;
     long long m_statusCount = 0; // folders seen in step 1

@@ -2,6 +2,7 @@
 
 #include "ProgressWindow.h"
 #include "QtPlatform.h"
+#include "Scan.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -12,13 +13,6 @@
 
 #include <algorithm>
 
-const char* const CStepProgressDlg::kStepTexts[5] = {
-    "Step 1: Reading disc structure",          "Step 2: Retrieving disc space of folders",
-    "Step 3: Adding up sub folder spaces",     "Step 4: Calculation of space data",
-    "Step 5: Sorting",
-};
-const char* const CStepProgressDlg::kStep1WithRanking = "Step 1: Reading disc structure and creating ranking";
-
 CStepProgressDlg::CStepProgressDlg(QWidget* parent) : ProgressWindow(parent)
 {
     auto* group = new QGroupBox(this);
@@ -27,12 +21,12 @@ CStepProgressDlg::CStepProgressDlg(QWidget* parent) : ProgressWindow(parent)
     m_fontBold.setBold(true);
     // Every step line is wide enough for the longest step text in bold.
     const QFontMetrics bold(m_fontBold);
-    int widest = bold.horizontalAdvance(QString::fromLatin1(kStep1WithRanking));
-    for (const char* text : kStepTexts)
+    int widest = bold.horizontalAdvance(QString::fromLatin1(tvl::kStepTexts[0]) + QString::fromLatin1(tvl::kStep1Ranking));
+    for (const char* text : tvl::kStepTexts)
         widest = std::max(widest, bold.horizontalAdvance(QString::fromLatin1(text)));
     QLabel** lines[] = {&m_wndStep1, &m_wndStep2, &m_wndStep3, &m_wndStep4, &m_wndStep5};
     for (int i = 0; i < 5; ++i) {
-        *lines[i] = new QLabel(QString::fromLatin1(kStepTexts[i]), group);
+        *lines[i] = new QLabel(QString::fromLatin1(tvl::kStepTexts[i]), group);
         (*lines[i])->setMinimumWidth(widest + 2);
         grid->addWidget(*lines[i], i, 0);
     }

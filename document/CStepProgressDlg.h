@@ -51,11 +51,6 @@ signals:
     // "Stop" was clicked or Escape pressed while the window is shown.
     void stopRequested();
 
-public:
-    // The step texts; step 1 is longer while a ranking is made.
-    static const char* const kStepTexts[5];
-    static const char* const kStep1WithRanking;
-
 protected:
     // Escape does not close the window (its user hides it); it asks the scan to stop.
     void reject() override;

@@ -91,22 +91,31 @@ bool ReportDocument::OnOpenDocument(const std::string& pathName)
 
     NullLoadProgress none;
     ILoadProgress& progress = m_pLoadProgress ? *m_pLoadProgress : none;
-    ReportReader in(pathName);
-    if (!in.IsOpen()) {
-        progress.Hide();
-        m_env.messages.ShowMessage(kCaptionOpen, kMsgCannotOpen, MessageIcon::Error);
-        return false;
+    LoadedReport loaded;
+    try {
+        ReportReader in(pathName);
+        if (!in.IsOpen()) {
+            progress.Hide();
+            m_env.messages.ShowMessage(kCaptionOpen, kMsgCannotOpen, MessageIcon::Error);
+            return false;
+        }
+        progress.SetCaption(kLoadingCaption);
+        progress.SetStepText("");
+        progress.SetPathText("");
+        progress.Show();
+        progress.Redraw();
+        loaded = ReadReport(in, progress);
+    } catch (const std::bad_alloc&) {
+        loaded.result = LoadResult::Fail(kCaptionOpen, kMsgOutOfMemory);
     }
-    progress.SetCaption(kLoadingCaption);
-    progress.SetStepText("");
-    progress.SetPathText("");
-    progress.Show();
-    progress.Redraw();
-
-    LoadResult result = ReadReport(in, ReportContent{m_pDriveReports, m_nDrives, m_bRanking, m_rankingAll}, progress);
     progress.Hide();
-    if (!result.bOk) {
-        m_env.messages.ShowMessage(result.caption, result.message, MessageIcon::Error);
+    // What was read stays in the document, also after a failure.
+    m_pDriveReports = std::move(loaded.drives);
+    m_nDrives = loaded.nDrives;
+    m_bRanking = loaded.bRanking;
+    m_rankingAll = std::move(loaded.rankingAll);
+    if (!loaded.result.bOk) {
+        m_env.messages.ShowMessage(loaded.result.caption, loaded.result.message, MessageIcon::Error);
         return false;
     }
     return true;

@@ -6,6 +6,7 @@
 
 #include "Report.h"
 #include "Scan.h"
+#include "ScanEnvironment.h"
 
 #include <memory>
 #include <string>
@@ -78,7 +79,7 @@ public:
     // The display Open drives; null shows nothing. Not owned.
     void SetLoadProgress(ILoadProgress* p) { m_pLoadProgress = p; }
 
-    // The drive report and record of a report path's drive, or null.
+    // The report of drive cDrive (as DriveOfPath gives it), or null.
     DriveReport* DriveOf(char cDrive) const;
 
     // True while CreateReports runs: New, Open and Save must not start then.

@@ -1,5 +1,6 @@
 #include "ReportFile.h"
 
+#include "ReportBuilder.h"
 #include "Scan.h"
 
 #include <algorithm>
@@ -61,23 +62,32 @@ LoadResult NotValid()
     return LoadResult::Fail(kCaptionOpen, kMsgNotValidReport);
 }
 
+// Reads a counted list: the int32 count (believed only when that many entries of at
+// least minBytes fit in the bytes left), then each entry with readOne. False when the
+// input is short; the entries read in full stay in `out`.
+template <class T, class ReadOne>
+bool ReadList(ReportReader& in, std::uint64_t minBytes, std::vector<T>& out, ReadOne&& readOne)
+{
+    std::int32_t count = 0;
+    if (!in.ReadInt32(count) || !in.CanHold(count, minBytes))
+        return false;
+    out.reserve(out.size() + in.ReserveFor(count));
+    for (std::int32_t i = 0; i < count; ++i) {
+        if (!readOne(out.emplace_back())) {
+            out.pop_back();
+            return false;
+        }
+    }
+    return true;
+}
+
 // Reads a ranking section into `ranking` (emptied first).
 bool ReadRanking(ReportReader& in, std::vector<RankEntry>& ranking)
 {
     ranking.clear();
-    std::int32_t count = 0;
-    if (!in.ReadInt32(count) || !in.CanHold(count, kMinRankEntry))
-        return false;
-    if (count <= 0)
-        return true;
-    ranking.reserve(static_cast<std::size_t>(count));
-    for (std::int32_t i = 0; i < count; ++i) {
-        RankEntry e;
-        if (!in.ReadString(e.strName) || !in.ReadString(e.strLocation) || !in.ReadInt64(e.nSize))
-            return false;
-        ranking.push_back(std::move(e));
-    }
-    return true;
+    return ReadList(in, kMinRankEntry, ranking, [&](RankEntry& e) {
+        return in.ReadString(e.strName) && in.ReadString(e.strLocation) && in.ReadInt64(e.nSize);
+    });
 }
 
 void WriteRanking(ReportWriter& out, const std::vector<RankEntry>& ranking)
@@ -126,30 +136,17 @@ ReportReader::ReportReader(const std::string& pathName)
         ::close(fd);
         return;
     }
-    if (!S_ISREG(st.st_mode)) {
-        // A pipe or device has no size to check counts against: take it in whole.
-        std::string all;
-        unsigned char chunk[kBufferSize];
-        for (;;) {
-            const ssize_t n = ::read(fd, chunk, sizeof chunk);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            all.append(reinterpret_cast<const char*>(chunk), static_cast<std::size_t>(n));
-        }
+    try {
+        m_buffer.reset(new unsigned char[kBufferSize]);
+    } catch (...) {
         ::close(fd);
-        m_buffer.reset(new unsigned char[all.size() + 1]);
-        std::memcpy(m_buffer.get(), all.data(), all.size());
-        m_memory = true;
-        m_pos = m_buffer.get();
-        m_end = m_pos + all.size();
-        m_left = all.size();
-        return;
+        throw;
     }
     m_fd = fd;
-    m_left = static_cast<std::uint64_t>(st.st_size);
-    m_buffer.reset(new unsigned char[kBufferSize]);
+    // A pipe or device has no size to check counts against: it is read as a stream,
+    // and its header is checked before more than a buffer of it is taken in.
+    m_stream = !S_ISREG(st.st_mode);
+    m_left = m_stream ? 0 : static_cast<std::uint64_t>(st.st_size);
     m_pos = m_end = m_buffer.get();
 }
 
@@ -161,21 +158,30 @@ ReportReader::~ReportReader()
 
 bool ReportReader::Refill()
 {
-    if (m_memory || m_fd < 0 || m_left == 0)
+    if (m_memory || m_fd < 0 || (!m_stream && m_left == 0))
         return false;
-    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kBufferSize, m_left));
+    const std::size_t want =
+        m_stream ? kBufferSize : static_cast<std::size_t>(std::min<std::uint64_t>(kBufferSize, m_left));
     ssize_t n;
     do {
         n = ::read(m_fd, m_buffer.get(), want);
     } while (n < 0 && errno == EINTR);
     if (n <= 0) {
-        m_left = 0; // the file shrank or cannot be read: it ends here
+        m_left = 0; // the input shrank, ended or cannot be read: it ends here
         m_pos = m_end = m_buffer.get();
         return false;
     }
     m_pos = m_buffer.get();
     m_end = m_pos + n;
+    if (m_stream)
+        m_left = static_cast<std::uint64_t>(n);
     return true;
+}
+
+void ReportReader::Consume(std::size_t n)
+{
+    m_pos += n;
+    m_left -= n;
 }
 
 bool ReportReader::ReadBytes(void* out, std::size_t n)
@@ -186,8 +192,7 @@ bool ReportReader::ReadBytes(void* out, std::size_t n)
             return false;
         const std::size_t k = std::min<std::size_t>(n, static_cast<std::size_t>(m_end - m_pos));
         std::memcpy(dst, m_pos, k);
-        m_pos += k;
-        m_left -= k;
+        Consume(k);
         dst += k;
         n -= k;
     }
@@ -198,8 +203,7 @@ const unsigned char* ReportReader::Take(std::size_t n, unsigned char* scratch)
 {
     if (static_cast<std::size_t>(m_end - m_pos) >= n) { // the usual case: all in the buffer
         const unsigned char* p = m_pos;
-        m_pos += n;
-        m_left -= n;
+        Consume(n);
         return p;
     }
     return ReadBytes(scratch, n) ? scratch : nullptr;
@@ -240,8 +244,7 @@ bool ReportReader::ReadString(std::string& s)
         if (const void* zero = std::memchr(m_pos, 0, static_cast<std::size_t>(m_end - m_pos))) {
             const std::size_t k = static_cast<std::size_t>(static_cast<const unsigned char*>(zero) - m_pos);
             s.assign(reinterpret_cast<const char*>(m_pos), k);
-            m_pos += k + 1;
-            m_left -= k + 1;
+            Consume(k + 1);
             return true;
         }
     }
@@ -252,11 +255,9 @@ bool ReportReader::ReadString(std::string& s)
         const void* zero = std::memchr(m_pos, 0, avail);
         const std::size_t k = zero ? static_cast<std::size_t>(static_cast<const unsigned char*>(zero) - m_pos) : avail;
         s.append(reinterpret_cast<const char*>(m_pos), k);
-        m_pos += k;
-        m_left -= k;
+        Consume(k);
         if (zero) {
-            ++m_pos; // the terminator
-            --m_left;
+            Consume(1); // the terminator
             return true;
         }
     }
@@ -264,9 +265,16 @@ bool ReportReader::ReadString(std::string& s)
 
 bool ReportReader::CanHold(std::int64_t count, std::uint64_t minBytes) const
 {
-    if (count <= 0)
+    if (count <= 0 || m_stream)
         return true;
     return static_cast<std::uint64_t>(count) <= m_left / minBytes;
+}
+
+std::size_t ReportReader::ReserveFor(std::int32_t count) const
+{
+    if (count <= 0)
+        return 0;
+    return m_stream ? std::min<std::size_t>(static_cast<std::size_t>(count), 1024) : static_cast<std::size_t>(count);
 }
 
 // ---------------------------------------------------------------------------------
@@ -363,6 +371,9 @@ bool ReportWriter::Flush()
 // ---------------------------------------------------------------------------------
 // Drive sections
 
+namespace {
+
+// Writes one drive section; the ranking section only when bRanking.
 void SaveToFile(const DriveReport& drive, ReportWriter& out, bool bRanking)
 {
     out.WriteBytes(&drive.cDrive, 1);
@@ -387,6 +398,37 @@ void SaveToFile(const DriveReport& drive, ReportWriter& out, bool bRanking)
         WriteRanking(out, drive.ranking);
 }
 
+// Reads one folder record and enters it into the builder. False when the input is
+// short; the record is then left out.
+bool ReadFolderRecord(ReportReader& in, bool bStoreFileNames, ReportBuilder& builder, ILoadProgress& progress)
+{
+    std::string path;
+    std::int64_t withoutSubs = 0, withSubs = 0;
+    double ofParent = 0, ofDisc = 0;
+    std::int32_t level = 0;
+    if (!in.ReadString(path))
+        return false;
+    progress.SetPathText(path);
+    if (!in.ReadInt64(withoutSubs) || !in.ReadInt64(withSubs) || !in.ReadDouble(ofParent) ||
+        !in.ReadDouble(ofDisc) || !in.ReadInt32(level))
+        return false;
+    std::vector<FileEntry> files;
+    if (bStoreFileNames && !ReadList(in, kMinFileEntry, files, [&](FileEntry& e) {
+            return in.ReadString(e.strName) && in.ReadInt64(e.nSize);
+        }))
+        return false;
+    FolderRecord& rec = builder.EnterFolder(std::move(path), level);
+    builder.SetFiles(std::move(files));
+    rec.nSpaceWithoutSubs = withoutSubs;
+    rec.nSpaceWithSubs = withSubs;
+    rec.dPercentOfParent = ofParent;
+    rec.dPercentOfDisc = ofDisc;
+    return true;
+}
+
+// Reads one drive section into an empty DriveReport: its folders go into a
+// ReportBuilder (Origin::File) with their levels. nFoldersBefore and nFoldersTotal only
+// feed the progress display. On failure the records read so far stay in the report.
 LoadResult LoadFromFile(DriveReport& drive, ReportReader& in, bool bRanking, std::int64_t nFoldersBefore,
                         std::int32_t nFoldersTotal, ILoadProgress& progress)
 {
@@ -400,63 +442,29 @@ LoadResult LoadFromFile(DriveReport& drive, ReportReader& in, bool bRanking, std
     if (!in.CanHold(nFolders, minRecord))
         return NotValid();
 
-    // The records whose levels rise strictly from the bottom: for each new record the
-    // nearest earlier one with a smaller level is found by dropping those with a level
-    // not smaller than its own, which no later record can take as parent either.
-    std::vector<FolderRecord*> ancestors;
+    ReportBuilder builder(drive, ReportBuilder::Origin::File);
     for (std::int32_t i = 0; i < nFolders; ++i) {
         progress.SetProgress(ClampToInt(nFoldersBefore + i), nFoldersTotal);
-        std::string path;
-        std::int64_t withoutSubs = 0, withSubs = 0;
-        double ofParent = 0, ofDisc = 0;
-        std::int32_t level = 0;
-        if (!in.ReadString(path))
-            return NotValid();
-        progress.SetPathText(path);
-        if (!in.ReadInt64(withoutSubs) || !in.ReadInt64(withSubs) || !in.ReadDouble(ofParent) ||
-            !in.ReadDouble(ofDisc) || !in.ReadInt32(level))
-            return NotValid();
-        std::vector<FileEntry> files;
-        if (drive.bStoreFileNames) {
-            std::int32_t count = 0;
-            if (!in.ReadInt32(count) || !in.CanHold(count, kMinFileEntry))
-                return NotValid();
-            if (count > 0)
-                files.reserve(static_cast<std::size_t>(count));
-            for (std::int32_t k = 0; k < count; ++k) {
-                FileEntry& e = files.emplace_back();
-                if (!in.ReadString(e.strName) || !in.ReadInt64(e.nSize))
-                    return NotValid();
-            }
-        }
-
-        while (!ancestors.empty() && ancestors.back()->nLevel >= level)
-            ancestors.pop_back();
-        FolderRecord* parent = ancestors.empty() ? nullptr : ancestors.back();
-        FolderRecord* rec = nullptr;
+        bool ok = false;
         try {
-            ancestors.reserve(ancestors.size() + 1);
-            rec = &drive.AppendFolder(std::move(path), parent, level);
+            ok = ReadFolderRecord(in, drive.bStoreFileNames, builder, progress);
         } catch (const std::bad_alloc&) {
+            builder.Finish();
             return LoadResult::Fail(kCaptionCreateReport, kMsgOutOfMemory);
         }
-        rec->files = std::move(files);
-        rec->nSpaceWithoutSubs = withoutSubs;
-        rec->nSpaceWithSubs = withSubs;
-        rec->dPercentOfParent = ofParent;
-        rec->dPercentOfDisc = ofDisc;
-        rec->bVisible = i == 0;
-        rec->bExpanded = false;
-        rec->bHasSubFolders = false;
-        if (parent)
-            parent->bHasSubFolders = true;
-        ancestors.push_back(rec);
+        if (!ok) {
+            builder.Finish();
+            return NotValid();
+        }
     }
+    builder.Finish();
 
     if (bRanking && !ReadRanking(in, drive.ranking))
         return NotValid();
     return LoadResult::Ok();
 }
+
+} // namespace
 
 void WriteReport(ReportWriter& out, const ReportContent& report)
 {
@@ -481,7 +489,7 @@ void WriteReport(ReportWriter& out, const ReportContent& report)
 
 namespace {
 
-LoadResult ReadReportSections(ReportReader& in, const ReportContent& report, ILoadProgress& progress)
+LoadResult ReadReportSections(ReportReader& in, LoadedReport& report, ILoadProgress& progress)
 {
     char magic[17];
     std::int32_t version = 0;
@@ -504,11 +512,9 @@ LoadResult ReadReportSections(ReportReader& in, const ReportContent& report, ILo
     nDrives = std::max<std::int32_t>(nDrives, 0);
 
     try {
-        report.drives.clear();
         report.drives.resize(static_cast<std::size_t>(nDrives));
     } catch (const std::bad_alloc&) {
         report.drives.clear();
-        report.nDrives = 0;
         return LoadResult::Fail(kCaptionOpen, kMsgOutOfMemory);
     }
     report.nDrives = nDrives;
@@ -533,15 +539,18 @@ LoadResult ReadReportSections(ReportReader& in, const ReportContent& report, ILo
 
 } // namespace
 
-LoadResult ReadReport(ReportReader& in, const ReportContent& report, ILoadProgress& progress)
+LoadedReport ReadReport(ReportReader& in, ILoadProgress& progress)
 {
+    LoadedReport report;
     try {
-        return ReadReportSections(in, report, progress);
+        report.result = ReadReportSections(in, report, progress);
     } catch (const std::bad_alloc&) {
         // A string or list that does not fit in memory (every count was checked
-        // against the file's size, so this takes a file larger than memory).
-        return LoadResult::Fail(kCaptionOpen, kMsgOutOfMemory);
+        // against the file's size, so this takes a file larger than memory, or a
+        // stream without end).
+        report.result = LoadResult::Fail(kCaptionOpen, kMsgOutOfMemory);
     }
+    return report;
 }
 
 } // namespace tvl

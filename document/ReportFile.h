@@ -44,13 +44,14 @@ std::string InvalidVersionMessage(std::int32_t nVersion);
 // "Loading report for drive C:"
 std::string LoadingDriveText(char cDrive);
 
-// Buffered input over a file descriptor or a block of memory, with the number of
-// bytes left known at every point (the file's size when it was opened).
+// Buffered input over a file descriptor or a block of memory. For a regular file or a
+// block of memory the number of bytes left is known at every point, and counts are
+// checked against it; a pipe or device is read as a stream, a buffer at a time.
 class ReportReader {
 public:
     // Reads the given memory, which must outlive the reader.
     ReportReader(const void* data, std::size_t size);
-    // Opens a file for reading; IsOpen() tells whether that worked.
+    // Opens a file for reading; IsOpen() tells whether that worked. Throws std::bad_alloc.
     explicit ReportReader(const std::string& pathName);
     ~ReportReader();
     ReportReader(const ReportReader&) = delete;
@@ -66,19 +67,24 @@ public:
     // Reads a string up to its zero byte (not kept); false when the input ends first.
     bool ReadString(std::string& s);
 
-    // Bytes between the current position and the end of the input.
-    std::uint64_t BytesLeft() const { return m_left; }
-    // True when `count` entries of at least `minBytes` bytes each can still follow.
+    // True when `count` entries of at least `minBytes` bytes each can still follow
+    // (always for a stream, whose length is not known).
     bool CanHold(std::int64_t count, std::uint64_t minBytes) const;
+    // How many of `count` entries a list may reserve room for before they are read:
+    // all for a checked count, a modest number for a stream (the list grows as
+    // entries really arrive).
+    std::size_t ReserveFor(std::int32_t count) const;
 
 private:
     bool Refill();
     // The next n bytes: in place in the buffer, or copied into scratch when they cross
     // its end. Null when the input ends first.
     const unsigned char* Take(std::size_t n, unsigned char* scratch);
+    void Consume(std::size_t n);
 
     int m_fd = -1;
     bool m_memory = false;
+    bool m_stream = false; // a pipe or device: m_left is not known
     std::unique_ptr<unsigned char[]> m_buffer;
     const unsigned char* m_pos = nullptr; // next unread byte of the buffer
     const unsigned char* m_end = nullptr; // end of the buffered bytes
@@ -116,16 +122,13 @@ private:
     int m_errno = 0;
 };
 
-// What a whole report consists of, as the document holds it.
+// What a whole report consists of, as the document holds it (for writing).
 struct ReportContent {
     std::vector<std::unique_ptr<DriveReport>>& drives;
     int& nDrives;
     bool& bRanking;
     std::vector<RankEntry>& rankingAll;
 };
-
-// Writes one drive section; the ranking section only when bRanking.
-void SaveToFile(const DriveReport& drive, ReportWriter& out, bool bRanking);
 
 // The outcome of reading; on failure the message to show and its caption.
 struct LoadResult {
@@ -139,22 +142,22 @@ struct LoadResult {
     }
 };
 
-// Reads one drive section into an empty DriveReport: builds its folders through
-// AppendFolder with the parent of each record found from the levels (the nearest
-// earlier record of smaller level), marks parents as having sub-folders, shows only
-// the first record, expands nothing. nFoldersBefore and nFoldersTotal only feed the
-// progress display. On failure the records read so far stay in the report.
-LoadResult LoadFromFile(DriveReport& drive, ReportReader& in, bool bRanking, std::int64_t nFoldersBefore,
-                        std::int32_t nFoldersTotal, ILoadProgress& progress);
-
 // Writes a whole report (header, drive sections, combined ranking). Null entries of
 // the drive table are left out and not counted.
 void WriteReport(ReportWriter& out, const ReportContent& report);
 
-// Reads a whole report into `report`, which the caller has emptied. Does not show
-// or hide the progress display; sets its step line, path line and position. On
-// failure whatever was read stays in `report` (m_nDrives entries, those not reached
-// null) and the result carries the message.
-LoadResult ReadReport(ReportReader& in, const ReportContent& report, ILoadProgress& progress);
+// A report as read from a file, for the document to adopt.
+struct LoadedReport {
+    LoadResult result;      // on failure the message to show; what was read is kept below
+    std::vector<std::unique_ptr<DriveReport>> drives; // nDrives entries; those not reached are null
+    int nDrives = 0;
+    bool bRanking = false;
+    std::vector<RankEntry> rankingAll;
+};
+
+// Reads a whole report. Does not show or hide the progress display; sets its step
+// line, path line and position. Never throws: a report that does not fit in memory
+// fails with the out-of-memory message.
+LoadedReport ReadReport(ReportReader& in, ILoadProgress& progress);
 
 } // namespace tvl

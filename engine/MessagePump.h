@@ -22,8 +22,6 @@ public:
     explicit MessagePump(IClock& clock = SystemClock(), IEventPump* hook = nullptr)
         : m_clock(clock), m_hook(hook) {}
 
-    void SetHook(IEventPump* hook) { m_hook = hook; }
-
     // Processes pending events if kIntervalMs have passed since the last time
     // (unsigned 32-bit difference, so the wrap of the counter does no harm).
     void PumpMessages();

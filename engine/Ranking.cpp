@@ -22,7 +22,7 @@ std::vector<RankEntry>::iterator FirstSmaller(std::vector<RankEntry>& r, std::in
 
 } // namespace
 
-void DriveReport::InsertRankEntry(const std::string& strName, const std::string& strLocation, std::int64_t nSize)
+void DriveReport::InsertRankEntry(std::string_view strName, const std::string& strLocation, std::int64_t nSize)
 {
     if (nRankingSize <= 0)
         return;
@@ -33,15 +33,15 @@ void DriveReport::InsertRankEntry(const std::string& strName, const std::string&
     auto pos = FirstSmaller(ranking, nSize);
     if (pos == ranking.end()) {
         if (ranking.size() < bound)
-            ranking.push_back(RankEntry{strName, strLocation, nSize});
+            ranking.push_back(RankEntry{std::string(strName), strLocation, nSize});
         return;
     }
     if (ranking.size() >= bound) {
         // Full: the last entry leaves, the others move one place down.
         std::move_backward(pos, ranking.end() - 1, ranking.end());
-        *pos = RankEntry{strName, strLocation, nSize};
+        *pos = RankEntry{std::string(strName), strLocation, nSize};
     } else {
-        ranking.insert(pos, RankEntry{strName, strLocation, nSize});
+        ranking.insert(pos, RankEntry{std::string(strName), strLocation, nSize});
     }
 }
 

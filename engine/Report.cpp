@@ -41,62 +41,33 @@ void DriveReport::SortFolders()
     // Path order compares paths name by name, so it is the pre-order of the folder tree
     // with the children of every folder sorted by their names. Sorting each folder's
     // children and walking the tree gives the same list as sorting whole paths, but
-    // compares only names: deep trees no longer cost the length of their paths.
+    // compares only names: deep trees no longer cost the length of their paths. The
+    // children of the folder at p are found by jumping over subtrees (nDescendants).
     const std::size_t n = m_list.size();
     if (n < 2)
         return;
-    // Children of each folder in list order (CSR layout); the list is in walk order,
-    // so every parent stands before its children and is on the ancestor stack.
-    std::vector<std::uint32_t> parent(n, 0), childCount(n + 1, 0);
-    std::vector<std::uint32_t> stack;
-    stack.push_back(0);
-    for (std::size_t i = 1; i < n; ++i) {
-        while (stack.size() > 1 && m_list[stack.back()] != m_list[i]->pParent)
-            stack.pop_back();
-        parent[i] = stack.back();
-        ++childCount[parent[i] + 1];
-        stack.push_back(static_cast<std::uint32_t>(i));
-    }
-    for (std::size_t i = 1; i <= n; ++i)
-        childCount[i] += childCount[i - 1];
-    std::vector<std::uint32_t> children(n > 0 ? n - 1 : 0);
-    std::vector<std::uint32_t> fill(childCount.begin(), childCount.end() - 1);
-    for (std::size_t i = 1; i < n; ++i)
-        children[fill[parent[i]]++] = static_cast<std::uint32_t>(i);
-
-    for (std::size_t p = 0; p < n; ++p) {
-        auto first = children.begin() + childCount[p], last = children.begin() + childCount[p + 1];
-        if (last - first < 2)
-            continue;
-        const std::size_t prefix = m_list[p]->strPath.size();
-        std::sort(first, last, [&](std::uint32_t a, std::uint32_t b) {
-            const std::string& pa = m_list[a]->strPath;
-            const std::string& pb = m_list[b]->strPath;
-            return CompareFolderPaths(std::string_view(pa).substr(prefix), std::string_view(pb).substr(prefix)) < 0;
-        });
-    }
-
     std::vector<FolderRecord*> sorted;
     sorted.reserve(n);
-    stack.assign(1, 0);
+    std::vector<std::size_t> children;
+    std::vector<std::size_t> stack{0}; // positions in m_list still to be put out
     while (!stack.empty()) {
-        const std::uint32_t i = stack.back();
+        const std::size_t p = stack.back();
         stack.pop_back();
-        sorted.push_back(m_list[i]);
-        for (std::uint32_t k = childCount[i + 1]; k > childCount[i]; --k)
-            stack.push_back(children[k - 1]);
+        FolderRecord* parent = m_list[p];
+        sorted.push_back(parent);
+        children.clear();
+        const std::size_t end = p + 1 + static_cast<std::size_t>(parent->nDescendants);
+        for (std::size_t c = p + 1; c < end; c += 1 + static_cast<std::size_t>(m_list[c]->nDescendants))
+            children.push_back(c);
+        const std::size_t prefix = parent->strPath.size();
+        std::sort(children.begin(), children.end(), [&](std::size_t a, std::size_t b) {
+            return CompareFolderPaths(std::string_view(m_list[a]->strPath).substr(prefix),
+                                      std::string_view(m_list[b]->strPath).substr(prefix)) < 0;
+        });
+        stack.insert(stack.end(), children.rbegin(), children.rend());
     }
     m_list.swap(sorted);
 }
-
-namespace {
-
-inline unsigned char Fold(unsigned char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
-}
-
-} // namespace
 
 int CompareFolderPaths(std::string_view a, std::string_view b)
 {
@@ -111,8 +82,8 @@ int CompareFolderPaths(std::string_view a, std::string_view b)
         const std::size_t la = ea - i, lb = eb - i;
         const std::size_t n = std::min(la, lb);
         for (std::size_t k = 0; k < n; ++k) {
-            const unsigned char ca = Fold(static_cast<unsigned char>(a[i + k]));
-            const unsigned char cb = Fold(static_cast<unsigned char>(b[i + k]));
+            const unsigned char ca = FoldCase(static_cast<unsigned char>(a[i + k]));
+            const unsigned char cb = FoldCase(static_cast<unsigned char>(b[i + k]));
             if (ca != cb)
                 return ca < cb ? -1 : 1;
         }

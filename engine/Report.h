@@ -3,7 +3,8 @@
 // the drive's ranking of its largest files.
 //
 // Two producers fill a report, the drive scan and the report file reader; both go
-// through AppendFolder, so list order, positions and parents are kept in one place.
+// through ReportBuilder, so list order, positions, parents and display flags are set
+// in one place.
 #pragma once
 
 #include "StableVector.h"
@@ -33,12 +34,12 @@ struct RankEntry {
     std::int64_t nSize = 0;  // bytes ("Size")
 };
 
-// One folder of a drive. 104 bytes (no padding: the three flags share the last word),
-// plus the heap block of strPath (paths longer than 15 bytes; length + 1 rounded up to
-// 16, + 8 bytes of malloc header), plus 8 bytes for its pointer in the folder list.
-// On the 100,000-folder benchmark tree (paths of 155 bytes on average) that is about
-// 104 + 172 + 8 = 284 B per folder, 28 MB in all. strPath stays a std::string because
-// the views and the report file code read it as one.
+// One folder of a drive. 112 bytes (the subtree extent and the three flags share the
+// last two words), plus the heap block of strPath (paths longer than 15 bytes; length
+// + 1 rounded up to 16, + 8 bytes of malloc header), plus 8 bytes for its pointer in
+// the folder list. On the 100,000-folder benchmark tree (paths of 155 bytes on
+// average) that is about 112 + 172 + 8 = 292 B per folder, 29 MB in all. strPath
+// stays a std::string because the views and the report file code read it as one.
 struct FolderRecord {
     std::string strPath;          // "C:\" for the root, else parent's path + name + "\"
     std::vector<FileEntry> files; // the folder's own files, only when the drive stores them
@@ -48,6 +49,10 @@ struct FolderRecord {
     double dPercentOfDisc = 0.0;        // share of the root's nSpaceWithSubs; -1.0: no value
     FolderRecord* pParent = nullptr;    // null for the root; not owning
     std::int32_t nLevel = 0;            // 0 for the root, parent's level + 1 otherwise
+    // Folders below this one at any depth. The subtree stays together in every list
+    // order a report has, so it is positions pos + 1 .. pos + nDescendants: the views
+    // skip or count a branch without walking it.
+    std::int32_t nDescendants = 0;
     // Display state of the folder view; never stored in report files.
     bool bHasSubFolders = false; // can be expanded
     bool bVisible = false;       // its row is shown
@@ -68,12 +73,14 @@ public:
     int nFolders = 0;             // records in the folder list
     int nRankingSize = 0;         // bound of the ranking for the scan; 0: no ranking
 
-    // The five-step scan of drive cDrive. Returns true when the report was made; false
-    // when the root folder could not be recorded (the report is then left without
-    // folders and the user was told, unless a stop came first). When the environment's
-    // pump is asked to stop during the walk, the walk ends at its next pump and the
-    // report keeps the folders read so far, with sums, shares and order computed over
-    // them (WasCancelled(): the report is incomplete). Called once per fresh report.
+    // The five-step scan of drive cDrive (Scan.cpp) with the environment's scan options.
+    // Returns true when the report was made; false when it cannot be (a folder record or
+    // a listing that does not fit in memory, no file descriptors to be had: the report
+    // is then left without folders and the user was told). When the environment's pump
+    // is asked to stop during the walk, the walk ends at its next pump and the report
+    // keeps the folders read so far, with sums, shares and order computed over them
+    // (WasCancelled(): the report is incomplete; nothing is shown; false when not even
+    // the root was recorded). Called once per fresh report.
     bool CreateReport(char cDrive, bool bStoreFileNames, int nRankingSize, ScanEnvironment& env);
     bool WasCancelled() const { return m_bCancelled; }
 
@@ -89,32 +96,31 @@ public:
     const std::vector<FolderRecord*>& Folders() const { return m_list; }
     FolderRecord* FirstFolder() const { return m_list.empty() ? nullptr : m_list.front(); }
 
-    // Offers a file to the ranking (see Ranking.cpp for the tie rules).
-    void InsertRankEntry(const std::string& strName, const std::string& strLocation, std::int64_t nSize);
-
-    // Appends a new record at the end of the folder list and counts it in nFolders.
-    // The caller sets the sizes, shares and flags. Throws std::bad_alloc.
-    FolderRecord& AppendFolder(std::string strPath, FolderRecord* pParent, std::int32_t nLevel);
+    // Offers a file to the ranking (see Ranking.cpp for the tie rules). The strings
+    // are made only when the file enters.
+    void InsertRankEntry(std::string_view strName, const std::string& strLocation, std::int64_t nSize);
 
     // Puts the folder list in path order (CompareFolderPaths). The list must be in walk
     // order (every folder directly followed by its subtree), as the scan leaves it.
     void SortFolders();
 
-    // Walks the folder tree below the root path (step 1 of the scan): records every
-    // folder in depth-first pre-order, offers each file to the ranking and keeps the
-    // file names when asked to. Returns false when the root record cannot be created.
-    bool ReadFolder(const std::string& strPath, FolderRecord* pParent, int nLevel, ScanEnvironment& env);
-
-    // Adds one folder met by a walk: appends it, shows its path in the status line and
-    // sets its starting display flags. Null (after the out-of-memory message) when the
-    // record cannot be created. Both walks record folders through this.
-    FolderRecord* RecordScannedFolder(std::string strPath, FolderRecord* pParent, int nLevel, ScanEnvironment& env);
-
 private:
+    friend class ReportBuilder;
+    // Appends a new record at the end of the folder list and counts it in nFolders.
+    // Throws std::bad_alloc; nothing changes then.
+    FolderRecord& AppendFolder(std::string strPath, FolderRecord* pParent, std::int32_t nLevel);
+
     StableVector<FolderRecord> m_records; // owning, in creation order, addresses stable
     std::vector<FolderRecord*> m_list;    // list order
     bool m_bCancelled = false;
 };
+
+// Letters 'A'..'Z' as 'a'..'z', every other byte as it is: the one case-fold of path
+// comparisons (report paths are raw bytes in no particular encoding).
+inline unsigned char FoldCase(unsigned char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
+}
 
 // Path order of folders: paths are compared name by name (each name with its trailing
 // backslash), case-insensitively byte by byte with 'A'..'Z' taken as 'a'..'z' and the

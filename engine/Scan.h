@@ -1,33 +1,24 @@
-// What a scan needs from its surroundings: the file system, the drive map, the
-// five-step progress display, the message boxes and the message pump.
+// The drive scan: DriveReport::CreateReport (Scan.cpp) runs five steps, each shown in
+// the step progress display; step 1 is the walk over the drive (Walk.h). This header
+// holds the scan's texts, the one table of the five step texts among them, which the
+// progress window and the terminal progress line show as well.
 #pragma once
 
-#include "DriveMap.h"
-#include "FileSystem.h"
-#include "MessagePump.h"
-#include "Messages.h"
-#include "Progress.h"
-#include "ScanOptions.h"
+#include "ScanEnvironment.h"
 
 namespace tvl {
 
-struct ScanEnvironment {
-    IFileSystem& fs;
-    const DriveMap& drives;
-    IStepProgress& progress;
-    IMessageSink& messages;
-    MessagePump& pump;
-    // Walker threads of step 1: 0 one per core, 1 the sequential walk, N that many.
-    int nThreads = 0;
-    // What the walk leaves out and how it counts files.
-    ScanOptions options = {};
-};
-
-// Texts of the scan.
 inline constexpr const char* kCaptionCreateReport = "Create report";
 inline constexpr const char* kMsgOutOfMemory = "ERROR: Out of memory!";
 inline constexpr const char* kMsgCannotSort = "Cannot sort the list. Out of memory!";
-inline constexpr const char* kStep1 = "Step 1: Reading disc structure";
+inline constexpr const char* kMsgTooManyOpenFiles =
+    "ERROR: Too many open files! The disc could not be read completely.";
+
+// The five steps, as the progress displays show them; step 1 gets kStep1Ranking
+// appended when a ranking is made.
+inline constexpr const char* kStepTexts[5] = {
+    "Step 1: Reading disc structure", "Step 2: Retrieving disc space of folders",
+    "Step 3: Adding up sub folder spaces", "Step 4: Calculation of space data", "Step 5: Sorting"};
 inline constexpr const char* kStep1Ranking = " and creating ranking";
 
 } // namespace tvl

@@ -29,11 +29,6 @@ public:
         return *p;
     }
 
-    T& operator[](std::size_t i) { return *ptr(i); }
-    const T& operator[](std::size_t i) const { return *ptr(i); }
-    std::size_t size() const { return m_size; }
-    bool empty() const { return m_size == 0; }
-
     void clear()
     {
         for (std::size_t i = m_size; i > 0; --i)

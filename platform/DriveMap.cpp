@@ -1,10 +1,12 @@
 #include "DriveMap.h"
+#include "PathNames.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <string_view>
 #include <sys/stat.h>
 
 namespace tvl {
@@ -14,6 +16,22 @@ char NormalizeDriveLetter(char letter)
     if (letter >= 'a' && letter <= 'z')
         letter = static_cast<char>(letter - 'a' + 'A');
     return (letter >= DriveMap::kFirst && letter <= DriveMap::kLast) ? letter : 0;
+}
+
+char DriveOfPath(const std::string& reportPath)
+{
+    return reportPath.empty() ? 0 : reportPath[0];
+}
+
+std::string FolderDisplayName(const std::string& reportPath)
+{
+    if (reportPath.empty())
+        return std::string();
+    const std::string_view trimmed(reportPath.data(), reportPath.size() - 1);
+    const std::size_t slash = trimmed.rfind('\\');
+    if (slash == std::string_view::npos)
+        return std::string(trimmed);
+    return PathStepToName(trimmed.substr(slash + 1)); // a '/' in the step is the name's backslash
 }
 
 bool DriveMap::Set(char letter, const std::string& dir)
@@ -72,9 +90,9 @@ std::optional<std::string> DriveMap::RealPath(const std::string& reportPath) con
 {
     if (reportPath.size() < 3 || reportPath[1] != ':' || reportPath[2] != '\\')
         return std::nullopt;
-    if (!IsMapped(reportPath[0]))
+    if (!IsMapped(DriveOfPath(reportPath)))
         return std::nullopt;
-    std::string real = Directory(reportPath[0]);
+    std::string real = Directory(DriveOfPath(reportPath));
     std::string rest = reportPath.substr(3);
     if (!rest.empty() && rest.back() == '\\')
         rest.pop_back();

@@ -66,4 +66,13 @@ private:
 // Upper-cases a letter and checks that it lies in C..Z; returns 0 otherwise.
 char NormalizeDriveLetter(char letter);
 
+// The drive letter a report path begins with ("C:\usr\" gives 'C'), as written
+// there; 0 for an empty path.
+char DriveOfPath(const std::string& reportPath);
+
+// The name a folder is shown with: the last component of its report path without the
+// trailing backslash ("C:\usr\share\" gives "share", the root "C:\" gives "C:"), with
+// a '/' in it shown as the backslash of the folder's own name ("C:\q/r\" gives "q\r").
+std::string FolderDisplayName(const std::string& reportPath);
+
 } // namespace tvl

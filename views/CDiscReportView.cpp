@@ -12,6 +12,7 @@
 #include <QResizeEvent>
 
 #include <algorithm>
+#include <vector>
 
 CDiscReportView::CDiscReportView(QWidget* parent) : CView(parent)
 {
@@ -150,6 +151,29 @@ void CDiscReportView::OnItemChanged()
     doc->m_pSelectedFolder = folder;
     doc->m_strSelectedPath = folder->strPath;
     doc->UpdateAllViews(nullptr, 1);
+}
+
+bool CDiscReportView::SelectFolder(const tvl::FolderRecord* pFolder)
+{
+    std::vector<const tvl::FolderRecord*> chain;
+    for (const tvl::FolderRecord* f = pFolder; f; f = f->pParent)
+        chain.push_back(f);
+    std::reverse(chain.begin(), chain.end());
+    // Each folder's row follows its parent's, so every search starts there.
+    int row = 0;
+    for (std::size_t i = 0; i < chain.size(); ++i) {
+        while (row < m_model->rowCount() && m_model->FolderAt(row) != chain[i])
+            ++row;
+        if (row >= m_model->rowCount())
+            return false;
+        if (i + 1 < chain.size() && !chain[i]->bExpanded)
+            m_model->Activate(row);
+    }
+    const QModelIndex index = m_model->index(row, 0);
+    m_list->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    m_list->scrollTo(index);
+    OnItemChanged();
+    return true;
 }
 
 void CDiscReportView::ColumnWidths(int width, int widths[5])

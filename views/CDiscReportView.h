@@ -8,6 +8,9 @@
 #include <vector>
 
 class CFolderListCtrl;
+namespace tvl {
+struct FolderRecord;
+}
 class FolderListModel;
 
 class CDiscReportView : public CView {
@@ -47,6 +50,11 @@ public:
     bool ShowFolder(int nDrive, int nPos);
     // While comparing, "Folder" gives up room to the change columns down to this width.
     static constexpr int kMinFolderWidth = 100;
+    // Selects the row of a folder, opening every closed branch above it first; the
+    // document hears of the selection as after a click. False (nothing selected) when
+    // the folder is not in the list.
+    bool SelectFolder(const tvl::FolderRecord* pFolder);
+
 
     CFolderListCtrl* m_list = nullptr;
     FolderListModel* Model() const { return m_model; }

@@ -115,12 +115,8 @@ int CFileListView::CompareNames(const std::string& a, const std::string& b)
 {
     const std::size_t n = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < n; ++i) {
-        unsigned char ca = static_cast<unsigned char>(a[i]);
-        unsigned char cb = static_cast<unsigned char>(b[i]);
-        if (ca >= 'A' && ca <= 'Z')
-            ca = static_cast<unsigned char>(ca - 'A' + 'a');
-        if (cb >= 'A' && cb <= 'Z')
-            cb = static_cast<unsigned char>(cb - 'A' + 'a');
+        const unsigned char ca = tvl::FoldCase(static_cast<unsigned char>(a[i]));
+        const unsigned char cb = tvl::FoldCase(static_cast<unsigned char>(b[i]));
         if (ca != cb)
             return ca < cb ? -1 : 1;
     }
@@ -180,14 +176,14 @@ bool CFileListView::ReadFolder(const std::string& strPath, std::vector<tvl::File
     const std::optional<std::string> real = env.drives.RealPath(strPath);
     if (!real)
         return false;
-    std::vector<tvl::DirEntry> entries;
+    tvl::DirListing entries;
     if (!tvl::ListDirectory(env.fs, *real, entries))
         return false;
-    files.reserve(entries.size());
-    for (tvl::DirEntry& e : entries) {
+    files.reserve(entries.items.size());
+    for (const tvl::DirListing::Item& e : entries.items) {
         if (e.isDir)
             continue;
-        files.push_back({std::move(e.name), static_cast<std::int64_t>(e.size)});
+        files.push_back({std::string(entries.Name(e)), static_cast<std::int64_t>(e.size)});
     }
     return true;
 }
@@ -200,16 +196,7 @@ void CFileListView::FillFileList()
     const std::string strPath = pDoc->m_strSelectedPath;
     QString strMessage;
 
-    tvl::DriveReport* pDrive = nullptr;
-    if (!strPath.empty()) {
-        for (int i = 0; i < pDoc->m_nDrives && i < static_cast<int>(pDoc->m_pDriveReports.size()); ++i) {
-            tvl::DriveReport* d = pDoc->m_pDriveReports[i].get();
-            if (d && d->cDrive == strPath[0]) {
-                pDrive = d;
-                break;
-            }
-        }
-    }
+    tvl::DriveReport* pDrive = pDoc->DriveOf(tvl::DriveOfPath(strPath));
     if (!pDrive) {
         // No folder selected: only the background shows; the rows stay hidden.
         m_list->hide();

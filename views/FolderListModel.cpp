@@ -1,7 +1,6 @@
 #include "FolderListModel.h"
 
 #include "NumberFormat.h"
-#include "PathNames.h"
 #include "ReportCompare.h"
 #include "ReportDocument.h"
 
@@ -39,15 +38,6 @@ const FolderListModel::ColumnInfo& FolderListModel::ColumnAt(int column)
 
 FolderListModel::FolderListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-std::string FolderListModel::FolderName(const std::string& strPath)
-{
-    if (strPath.empty())
-        return {};
-    const std::string trimmed = strPath.substr(0, strPath.size() - 1);
-    const std::size_t slash = trimmed.rfind('\\');
-    return slash == std::string::npos ? trimmed : tvl::PathStepToName(trimmed.substr(slash + 1));
-}
-
 int FolderListModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : m_nReportedRows;
@@ -84,7 +74,7 @@ QVariant FolderListModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         switch (column.kind) {
-        case Kind::Name: return ToQString(FolderName(f->strPath));
+        case Kind::Name: return ToQString(tvl::FolderDisplayName(f->strPath));
         case Kind::Bytes: return QString::fromStdString(tvl::FormatSize(column.bytes(*f)));
         case Kind::Share: return QString::fromStdString(tvl::FormatPercent(column.share(*f)));
         }
@@ -125,36 +115,8 @@ QVariant FolderListModel::headerData(int section, Qt::Orientation orientation, i
     }
 }
 
-void FolderListModel::ComputeSubtreeEnds()
-{
-    m_subtreeEnd.clear();
-    const tvl::ReportDocument* doc = Doc();
-    if (!doc)
-        return;
-    m_subtreeEnd.resize(doc->m_pDriveReports.size());
-    std::vector<int> open; // positions whose subtree is still running
-    for (std::size_t d = 0; d < doc->m_pDriveReports.size(); ++d) {
-        const DriveReport* drive = doc->m_pDriveReports[d].get();
-        if (!drive)
-            continue;
-        const auto& folders = drive->Folders();
-        std::vector<int>& end = m_subtreeEnd[d];
-        end.assign(folders.size(), static_cast<int>(folders.size()));
-        open.clear();
-        for (std::size_t i = 0; i < folders.size(); ++i) {
-            const int level = folders[i]->nLevel;
-            while (!open.empty() && folders[static_cast<std::size_t>(open.back())]->nLevel >= level) {
-                end[static_cast<std::size_t>(open.back())] = static_cast<int>(i);
-                open.pop_back();
-            }
-            open.push_back(static_cast<int>(i));
-        }
-    }
-}
-
 void FolderListModel::Fill()
 {
-    ComputeSubtreeEnds();
     std::vector<RowKey> rows;
     if (const tvl::ReportDocument* doc = Doc()) {
         std::size_t shown = 0;
@@ -184,11 +146,9 @@ bool FolderListModel::Activate(int row)
     const RowKey key = m_rows[static_cast<std::size_t>(row)];
     const DriveReport* drive = Doc()->m_pDriveReports[static_cast<std::size_t>(key.nDrive)].get();
     const auto& folders = drive->Folders();
-    if (static_cast<std::size_t>(key.nDrive) >= m_subtreeEnd.size() ||
-        m_subtreeEnd[static_cast<std::size_t>(key.nDrive)].size() != folders.size())
-        ComputeSubtreeEnds();
-    const std::vector<int>& subtreeEnd = m_subtreeEnd[static_cast<std::size_t>(key.nDrive)];
-    const int end = subtreeEnd[static_cast<std::size_t>(key.nPos)];
+    // The position just after a folder's subtree.
+    auto subtreeEnd = [&](int q) { return q + 1 + folders[static_cast<std::size_t>(q)]->nDescendants; };
+    const int end = subtreeEnd(key.nPos);
 
     const bool wasExpanded = f->bExpanded;
     f->bExpanded = !wasExpanded;
@@ -211,7 +171,7 @@ bool FolderListModel::Activate(int row)
                 branch.push_back({key.nDrive, q});
                 ++q;
             } else {
-                q = subtreeEnd[static_cast<std::size_t>(q)];
+                q = subtreeEnd(q);
             }
         }
     }

@@ -96,9 +96,6 @@ public:
     // The folder a row shows, or null (no such row, or its report was released).
     tvl::FolderRecord* FolderAt(int row) const;
 
-    // "Folder" text: the last component of a folder path ("C:\" gives "C:").
-    static std::string FolderName(const std::string& strPath);
-
 private:
     const tvl::ReportComparison* Comparison() const { return m_comparisonSource ? m_comparisonSource() : nullptr; }
     const tvl::FolderChange* ChangeAt(int row) const;
@@ -109,14 +106,10 @@ private:
 
     // Replaces the rows by newRows; rows before firstChanged are known to be unchanged.
     void ApplyRows(std::vector<RowKey>&& newRows, int firstChanged);
-    void ComputeSubtreeEnds();
 
     const tvl::ReportDocument* Doc() const { return m_docSource ? m_docSource() : nullptr; }
 
     std::function<const tvl::ReportDocument*()> m_docSource;
     std::vector<RowKey> m_rows;
     int m_nReportedRows = 0; // what rowCount says while a change is announced
-    // Per drive and list position: the position just after the folder's subtree.
-    // Computed on each full fill.
-    std::vector<std::vector<int>> m_subtreeEnd;
 };

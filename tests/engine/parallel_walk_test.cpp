@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <new>
 #include <sstream>
 #include <thread>
 #include <unistd.h>
@@ -80,11 +81,11 @@ public:
     explicit SlowFileSystem(IFileSystem& inner) : m_inner(inner) {}
     Handle OpenDir(const std::string& p) override { return m_inner.OpenDir(p); }
     Handle OpenChild(Handle h, const std::string& n) override { return m_inner.OpenChild(h, n); }
-    bool ReadAll(Handle h, std::vector<DirEntry>& out) override
+    ListStatus ReadListing(Handle h, DirListing& out) override
     {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
         ++reads;
-        return m_inner.ReadAll(h, out);
+        return m_inner.ReadListing(h, out);
     }
     void Close(Handle h) override { m_inner.Close(h); }
     std::atomic<int> reads{0};
@@ -258,4 +259,97 @@ TEST(ParallelWalk, TheThreadCountOfTheCliIsChecked)
     EXPECT_EQ(cli::Run({"scan", "-d", map, "--threads", "5", "-f", "C"}, outN, err, false), cli::kOk);
     EXPECT_EQ(out1.str(), outN.str());
     EXPECT_NE(out1.str().find("C:\\a\\"), std::string::npos);
+}
+
+namespace {
+
+// Runs out of descriptors, or of memory, on the calls the test picks.
+class ScarceFileSystem final : public IFileSystem {
+public:
+    explicit ScarceFileSystem(IFileSystem& inner) : m_inner(inner) {}
+    Handle OpenDir(const std::string& p) override { return m_inner.OpenDir(p); }
+    Handle OpenChild(Handle h, const std::string& n) override
+    {
+        const int k = ++opens;
+        if ((k > failOpensFrom && k <= failOpensTo) || (k > failOpensFrom && failOpensTo < 0))
+            return kExhausted;
+        return m_inner.OpenChild(h, n);
+    }
+    ListStatus ReadListing(Handle h, DirListing& out) override
+    {
+        const int k = ++listings;
+        if (k == exhaustListing)
+            return ListStatus::Exhausted;
+        if (k == throwListing)
+            throw std::bad_alloc();
+        return m_inner.ReadListing(h, out);
+    }
+    void Close(Handle h) override { m_inner.Close(h); }
+
+    std::atomic<int> opens{0}, listings{0};
+    int failOpensFrom = 1 << 30, failOpensTo = -1; // opens in (from, to] fail; to < 0: all after from
+    int exhaustListing = -1, throwListing = -1;
+
+private:
+    IFileSystem& m_inner;
+};
+
+void BuildFakeTree(FakeFileSystem& fs)
+{
+    for (int i = 0; i < 30; ++i)
+        for (int j = 0; j < 4; ++j)
+            fs.File("d" + std::to_string(i) + "/e" + std::to_string(j) + "/f", static_cast<std::uint64_t>(i * j));
+}
+
+class WalkScarcity : public ::testing::TestWithParam<int> {};
+INSTANTIATE_TEST_SUITE_P(, WalkScarcity, ::testing::Values(1, 4),
+                         [](const ::testing::TestParamInfo<int>& info) { return std::to_string(info.param) + "Threads"; });
+
+} // namespace
+
+TEST_P(WalkScarcity, DescriptorsThatComeBackGiveTheFullReport)
+{
+    FakeFileSystem fs;
+    BuildFakeTree(fs);
+    const std::string full = ScanDump(fs, fs.RootPath(), 1, true, 10);
+    ScarceFileSystem scarce(fs);
+    scarce.failOpensFrom = 20;
+    scarce.failOpensTo = 60; // forty opens find no descriptor, then they are back
+    EXPECT_EQ(ScanDump(scarce, fs.RootPath(), GetParam(), true, 10), full);
+    EXPECT_EQ(fs.openHandles, 0);
+}
+
+TEST_P(WalkScarcity, DescriptorsThatNeverComeBackFailTheScan)
+{
+    FakeFileSystem fs;
+    BuildFakeTree(fs);
+    ScarceFileSystem scarce(fs);
+    scarce.failOpensFrom = 20;
+    ScanFixture fx(scarce, fs.RootPath(), GetParam());
+    auto r = fx.Scan(true, 10);
+    EXPECT_FALSE(r->WasCancelled());
+    EXPECT_EQ(r->nFolders, 0); // no short report
+    EXPECT_TRUE(r->ranking.empty());
+    ASSERT_EQ(fx.messages.messages.size(), 1u);
+    EXPECT_EQ(fx.messages.messages[0].caption, "Create report");
+    EXPECT_EQ(fx.messages.messages[0].text, "ERROR: Too many open files! The disc could not be read completely.");
+    EXPECT_EQ(fs.openHandles, 0);
+    EXPECT_EQ(fx.progress.log.back(), "redraw"); // the window was hidden
+}
+
+TEST_P(WalkScarcity, AListingWithoutMemoryFailsTheScan)
+{
+    for (bool throws : {false, true}) {
+        SCOPED_TRACE(throws ? "bad_alloc" : "kernel out of memory");
+        FakeFileSystem fs;
+        BuildFakeTree(fs);
+        ScarceFileSystem scarce(fs);
+        (throws ? scarce.throwListing : scarce.exhaustListing) = 17;
+        ScanFixture fx(scarce, fs.RootPath(), GetParam());
+        auto r = fx.Scan(true, 10);
+        EXPECT_EQ(r->nFolders, 0);
+        ASSERT_EQ(fx.messages.messages.size(), 1u);
+        EXPECT_EQ(fx.messages.messages[0].text, "ERROR: Out of memory!");
+        EXPECT_EQ(fs.openHandles, 0);
+    }
 }

@@ -3,6 +3,7 @@
 // that are not in path order; the same report against itself.
 #include "GroupThousands.h"
 #include "ReportCompare.h"
+#include "ReportBuilder.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -234,10 +235,10 @@ std::unique_ptr<DriveReport> HandMade(char letter, const std::vector<std::tuple<
 {
     auto d = std::make_unique<DriveReport>();
     d->cDrive = letter;
-    for (const auto& [path, level, size] : fs) {
-        FolderRecord& r = d->AppendFolder(path, nullptr, level);
-        r.nSpaceWithSubs = size;
-    }
+    ReportBuilder builder(*d, ReportBuilder::Origin::File);
+    for (const auto& [path, level, size] : fs)
+        builder.EnterFolder(path, level).nSpaceWithSubs = size;
+    builder.Finish();
     return d;
 }
 

@@ -2,7 +2,6 @@
 // exclusions, backslashes in names, and a stop part-way (engine and tovaline-cli).
 #include "CliCommands.h"
 #include "PathNames.h"
-#include "ReportText.h"
 #include "ScanOptions.h"
 #include "test_support.h"
 
@@ -274,10 +273,10 @@ TEST(ScanOptions, ABackslashInAFolderNameKeepsItsReportPathApart)
     EXPECT_EQ(map.RealPath("C:\\q\\r\\"), t.path() + "/q/r");
     // The live file listing of each folder shows its own files.
     for (const auto& [path, file] : {std::pair{"C:\\q/r\\", "in-backslash-folder"}, {"C:\\q\\r\\", "in-nested-folder"}}) {
-        std::vector<DirEntry> entries;
-        ASSERT_TRUE(ListDirectory(RealFileSystem(), *map.RealPath(path), entries));
-        ASSERT_EQ(entries.size(), 1u);
-        EXPECT_EQ(entries[0].name, file);
+        DirListing listing;
+        ASSERT_TRUE(ListDirectory(RealFileSystem(), *map.RealPath(path), listing));
+        ASSERT_EQ(listing.items.size(), 1u);
+        EXPECT_EQ(listing.Name(listing.items[0]), file);
     }
     std::string built = "C:\\";
     AppendPathStep(built, "a\\b");

@@ -10,16 +10,26 @@ using namespace tvl::test;
 
 namespace {
 
+// Every scan runs with the calling thread alone and with four reading threads.
+class Scan : public ::testing::TestWithParam<int> {};
+class RealScan : public ::testing::TestWithParam<int> {};
+std::string ThreadsName(const ::testing::TestParamInfo<int>& info)
+{
+    return std::to_string(info.param) + "Threads";
+}
+INSTANTIATE_TEST_SUITE_P(, Scan, ::testing::Values(1, 4), ThreadsName);
+INSTANTIATE_TEST_SUITE_P(, RealScan, ::testing::Values(1, 4), ThreadsName);
+
 // Drive C: 100 bytes in its root, A with 300 bytes and a sub-folder B with 600 bytes,
 // and an empty Z that the listing delivers before A.
-TEST(Scan, WorkedExampleGivesBothSumsSharesFlagsAndPathOrder)
+TEST_P(Scan, WorkedExampleGivesBothSumsSharesFlagsAndPathOrder)
 {
     FakeFileSystem fs;
     fs.File("root.txt", 100);
     fs.Dir("Z");
     fs.File("A/a.txt", 300);
     fs.File("A/B/b.txt", 600);
-    ScanFixture fx(fs, fs.RootPath());
+    ScanFixture fx(fs, fs.RootPath(), GetParam());
     auto r = fx.Scan();
 
     ASSERT_EQ(r->nFolders, 4);
@@ -57,12 +67,12 @@ TEST(Scan, WorkedExampleGivesBothSumsSharesFlagsAndPathOrder)
     EXPECT_EQ(fs.openHandles, 0);
 }
 
-TEST(Scan, DrivesTheFiveStepsInOrder)
+TEST_P(Scan, DrivesTheFiveStepsInOrder)
 {
     FakeFileSystem fs;
     fs.File("A/a", 1);
     fs.Dir("B");
-    ScanFixture fx(fs, fs.RootPath());
+    ScanFixture fx(fs, fs.RootPath(), GetParam());
     fx.Scan(false, 10);
 
     const std::vector<std::string> expected = {
@@ -83,16 +93,16 @@ TEST(Scan, DrivesTheFiveStepsInOrder)
     EXPECT_EQ(fx.progress.progress, positions);
     EXPECT_EQ(fx.progress.statusTexts, 3 + 3 * 3);
 
-    ScanFixture noRanking(fs, fs.RootPath());
+    ScanFixture noRanking(fs, fs.RootPath(), GetParam());
     noRanking.Scan(false, 0);
     EXPECT_EQ(noRanking.progress.log[3], "step1:Step 1: Reading disc structure");
 }
 
-TEST(Scan, EmptyAndUnreadableDrivesGiveTheirRootRecord)
+TEST_P(Scan, EmptyAndUnreadableDrivesGiveTheirRootRecord)
 {
     FakeFileSystem empty;
     empty.Dir("x/y");
-    ScanFixture fx(empty, empty.RootPath());
+    ScanFixture fx(empty, empty.RootPath(), GetParam());
     auto r = fx.Scan();
     ASSERT_EQ(r->nFolders, 3);
     EXPECT_EQ(r->GetFolder(0)->nSpaceWithSubs, 0);
@@ -106,7 +116,7 @@ TEST(Scan, EmptyAndUnreadableDrivesGiveTheirRootRecord)
     FakeFileSystem locked;
     locked.File("f", 10);
     locked.Root().openable = false;
-    ScanFixture fx2(locked, locked.RootPath());
+    ScanFixture fx2(locked, locked.RootPath(), GetParam());
     auto root = fx2.Scan();
     ASSERT_TRUE(root);
     ASSERT_EQ(root->nFolders, 1);
@@ -121,7 +131,7 @@ TEST(Scan, EmptyAndUnreadableDrivesGiveTheirRootRecord)
     EXPECT_DOUBLE_EQ(f.dPercentOfDisc, -1.0);
 }
 
-TEST(Scan, SkipsDotFoldersOnRequestAndDoesNotEnterOtherFileSystemsOrUnreadableFolders)
+TEST_P(Scan, SkipsDotFoldersOnRequestAndDoesNotEnterOtherFileSystemsOrUnreadableFolders)
 {
     FakeFileSystem fs;
     fs.File(".hidden-file", 7); // dot-files count
@@ -130,32 +140,28 @@ TEST(Scan, SkipsDotFoldersOnRequestAndDoesNotEnterOtherFileSystemsOrUnreadableFo
     fs.Dir("mnt").otherDevice = true;
     fs.File("locked/secret", 40);
     fs.Dir("locked").openable = false;
-    for (int threads : {1, 4}) {
-        SCOPED_TRACE(threads);
-        ScanFixture fx(fs, fs.RootPath());
-        fx.env.nThreads = threads;
-        fx.env.options.bSkipHidden = true;
-        auto r = fx.Scan(true, 10);
+    ScanFixture fx(fs, fs.RootPath(), GetParam());
+    fx.env.options.bSkipHidden = true;
+    auto r = fx.Scan(true, 10);
 
-        EXPECT_EQ(Paths(*r), (std::vector<std::string>{"C:\\", "C:\\locked\\", "C:\\mnt\\"}));
-        EXPECT_EQ(r->GetFolder(0)->nSpaceWithSubs, 7);
-        EXPECT_TRUE(Find(*r, "C:\\mnt\\")->files.empty());
-        EXPECT_EQ(Find(*r, "C:\\locked\\")->nSpaceWithoutSubs, 0);
-        ASSERT_EQ(r->ranking.size(), 1u);
-        EXPECT_EQ(r->ranking[0].strName, ".hidden-file");
-        EXPECT_EQ(fs.openHandles, 0);
+    EXPECT_EQ(Paths(*r), (std::vector<std::string>{"C:\\", "C:\\locked\\", "C:\\mnt\\"}));
+    EXPECT_EQ(r->GetFolder(0)->nSpaceWithSubs, 7);
+    EXPECT_TRUE(Find(*r, "C:\\mnt\\")->files.empty());
+    EXPECT_EQ(Find(*r, "C:\\locked\\")->nSpaceWithoutSubs, 0);
+    ASSERT_EQ(r->ranking.size(), 1u);
+    EXPECT_EQ(r->ranking[0].strName, ".hidden-file");
+    EXPECT_EQ(fs.openHandles, 0);
 
-        // By default hidden folders are scanned like any other.
-        fx.env.options.bSkipHidden = false;
-        auto all = fx.Scan(true, 10);
-        EXPECT_EQ(Paths(*all), (std::vector<std::string>{"C:\\", "C:\\.git\\", "C:\\.git\\objects\\",
-                                                         "C:\\locked\\", "C:\\mnt\\"}));
-        EXPECT_EQ(all->GetFolder(0)->nSpaceWithSubs, 1007);
-        EXPECT_EQ(all->ranking[0].strName, "pack");
-    }
+    // By default hidden folders are scanned like any other.
+    fx.env.options.bSkipHidden = false;
+    auto all = fx.Scan(true, 10);
+    EXPECT_EQ(Paths(*all), (std::vector<std::string>{"C:\\", "C:\\.git\\", "C:\\.git\\objects\\",
+                                                     "C:\\locked\\", "C:\\mnt\\"}));
+    EXPECT_EQ(all->GetFolder(0)->nSpaceWithSubs, 1007);
+    EXPECT_EQ(all->ranking[0].strName, "pack");
 }
 
-TEST(Scan, RanksAndStoresFilesInWalkOrder)
+TEST_P(Scan, RanksAndStoresFilesInWalkOrder)
 {
     // The walk enters "sub" as soon as the listing delivers it, before "z.bin".
     FakeFileSystem fs;
@@ -164,7 +170,7 @@ TEST(Scan, RanksAndStoresFilesInWalkOrder)
     fs.File("z.bin", 5);
     fs.File("sub/deeper/small", 1);
     fs.Dir("nofiles");
-    ScanFixture fx(fs, fs.RootPath());
+    ScanFixture fx(fs, fs.RootPath(), GetParam());
     auto r = fx.Scan(true, 3);
     ASSERT_EQ(r->ranking.size(), 3u);
     EXPECT_EQ(r->ranking[0].strName, "a.bin");
@@ -183,7 +189,7 @@ TEST(Scan, RanksAndStoresFilesInWalkOrder)
         EXPECT_TRUE(f->files.empty());
 }
 
-TEST(Scan, DeepTreesNeedNoRecursionAndFewHandles)
+TEST_P(Scan, DeepTreesNeedNoRecursionAndFewHandles)
 {
     FakeFileSystem fs;
     FakeFileSystem::Node* cur = &fs.Root();
@@ -196,7 +202,7 @@ TEST(Scan, DeepTreesNeedNoRecursionAndFewHandles)
     cur->children.push_back(std::make_unique<FakeFileSystem::Node>());
     cur->children.back()->name = "bottom";
     cur->children.back()->size = 42;
-    ScanFixture fx(fs, fs.RootPath());
+    ScanFixture fx(fs, fs.RootPath(), GetParam());
     auto r = fx.Scan();
     ASSERT_EQ(r->nFolders, 10001);
     EXPECT_EQ(r->GetFolder(0)->nSpaceWithSubs, 42);
@@ -207,12 +213,12 @@ TEST(Scan, DeepTreesNeedNoRecursionAndFewHandles)
     EXPECT_EQ(fs.openHandles, 0);
 }
 
-TEST(Scan, AStopRequestEndsTheWalkAndKeepsWhatWasRead)
+TEST_P(Scan, AStopRequestEndsTheWalkAndKeepsWhatWasRead)
 {
     FakeFileSystem fs;
     for (int i = 0; i < 50; ++i)
         fs.File("d" + std::to_string(i) + "/f", 1);
-    ScanFixture fx(fs, fs.RootPath());
+    ScanFixture fx(fs, fs.RootPath(), GetParam());
     fx.clock.step = 600; // every second reading passes a pump
     fx.hook.onPump = [&] { fx.pump.RequestStop(); };
     auto r = fx.Scan();
@@ -225,12 +231,12 @@ TEST(Scan, AStopRequestEndsTheWalkAndKeepsWhatWasRead)
 
 // ---- Real directory trees ---------------------------------------------------------
 
-struct RealScan {
-    explicit RealScan(const std::string& root) : fx(RealFileSystem(), root) {}
+struct RealTree {
+    RealTree(const std::string& root, int nThreads) : fx(RealFileSystem(), root, nThreads) {}
     ScanFixture fx;
 };
 
-TEST(RealScan, SumsFullSizesAndNeverFollowsLinks)
+TEST_P(RealScan, SumsFullSizesAndNeverFollowsLinks)
 {
     TempDir t;
     t.MakeFile("big/sparse.img", 5LL << 30); // 5 GiB, sparse
@@ -241,7 +247,7 @@ TEST(RealScan, SumsFullSizesAndNeverFollowsLinks)
     ASSERT_EQ(::symlink("..", t.Abs("loops/up").c_str()), 0);
     ASSERT_EQ(::symlink("/nonexistent/target", t.Abs("dangling").c_str()), 0);
 
-    RealScan s(t.path());
+    RealTree s(t.path(), GetParam());
     auto r = s.fx.Scan(true, 2);
     EXPECT_EQ(Paths(*r), (std::vector<std::string>{"C:\\", "C:\\big\\", "C:\\empty\\", "C:\\loops\\"}));
     const std::int64_t linkSizes = 1 + 2 + 19; // a link's own size is its target's length
@@ -253,13 +259,13 @@ TEST(RealScan, SumsFullSizesAndNeverFollowsLinks)
     EXPECT_EQ(CheckReportInvariants(*r), "");
 }
 
-TEST(RealScan, NamesDifferingOnlyInCaseKeepTheirSubtreesApart)
+TEST_P(RealScan, NamesDifferingOnlyInCaseKeepTheirSubtreesApart)
 {
     TempDir t;
     t.MakeFile("fonts/cMap/a/1", 1);
     t.MakeFile("fonts/cmap/a/2", 2);
     t.MakeFile("fonts/CMAP/3", 4);
-    RealScan s(t.path());
+    RealTree s(t.path(), GetParam());
     auto r = s.fx.Scan();
     EXPECT_EQ(CheckReportInvariants(*r), "");
     EXPECT_EQ(Find(*r, "C:\\fonts\\cmap\\")->nSpaceWithSubs, 2);
@@ -267,14 +273,14 @@ TEST(RealScan, NamesDifferingOnlyInCaseKeepTheirSubtreesApart)
     EXPECT_EQ(Find(*r, "C:\\fonts\\")->nSpaceWithSubs, 7);
 }
 
-TEST(RealScan, AwkwardNamesDoNotBreakTheReport)
+TEST_P(RealScan, AwkwardNamesDoNotBreakTheReport)
 {
     TempDir t;
     t.MakeFile("back\\slash/f", 1);
     t.MakeFile("new\nline/f", 2);
     t.MakeFile("bad\xff\xfeutf8/f", 4);
     t.MakeFile("gr\xc3\xbc\xc3\x9f" "e/f", 8);
-    RealScan s(t.path());
+    RealTree s(t.path(), GetParam());
     auto r = s.fx.Scan(true);
     EXPECT_EQ(r->nFolders, 5);
     EXPECT_EQ(r->GetFolder(0)->nSpaceWithSubs, 15);
@@ -317,13 +323,13 @@ void RemoveChain(const std::string& base, const std::string& name, int depth)
     ::close(fds[0]);
 }
 
-TEST(RealScan, ThousandsOfLevelsAndPathsBeyondPathMax)
+TEST_P(RealScan, ThousandsOfLevelsAndPathsBeyondPathMax)
 {
     TempDir t;
     MakeChain(t.path(), "d", 3000, 77);            // paths of 6,000 bytes (the fake tree goes deeper)
     t.MakeDirs("wide");
     MakeChain(t.Abs("wide"), std::string(200, 'n'), 40, 5); // 8,000-byte path
-    RealScan s(t.path());
+    RealTree s(t.path(), GetParam());
     auto r = s.fx.Scan(true);
     EXPECT_EQ(r->nFolders, 1 + 3000 + 1 + 40);
     EXPECT_EQ(r->GetFolder(0)->nSpaceWithSubs, 82);

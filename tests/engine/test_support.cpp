@@ -82,16 +82,15 @@ IFileSystem::Handle FakeFileSystem::OpenChild(Handle parent, const std::string& 
     return h;
 }
 
-bool FakeFileSystem::ReadAll(Handle dir, std::vector<DirEntry>& out)
+ListStatus FakeFileSystem::ReadListing(Handle dir, DirListing& out)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     auto it = m_open.find(dir);
     if (it == m_open.end())
-        return false;
+        return ListStatus::Broken;
     for (auto& c : it->second->children)
-        out.push_back(DirEntry{c->name, c->isDir ? 0 : c->size, c->isDir, c->otherDevice, c->allocated,
-                               c->inode ? 1u : 0u, c->inode});
-    return true;
+        out.Add(c->name, c->isDir ? 0 : c->size, c->isDir, c->otherDevice, c->allocated, c->inode ? 1u : 0u, c->inode);
+    return ListStatus::Complete;
 }
 
 void FakeFileSystem::Close(Handle dir)
@@ -101,8 +100,8 @@ void FakeFileSystem::Close(Handle dir)
         --openHandles;
 }
 
-ScanFixture::ScanFixture(IFileSystem& fs, const std::string& root)
-    : env{fs, drives, progress, messages, pump}
+ScanFixture::ScanFixture(IFileSystem& fs, const std::string& root, int nThreads)
+    : env{fs, drives, progress, messages, pump, nThreads}
 {
     drives.Set('C', root);
 }

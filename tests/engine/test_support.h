@@ -45,7 +45,7 @@ public:
 
     Handle OpenDir(const std::string& realPath) override;
     Handle OpenChild(Handle parent, const std::string& name) override;
-    bool ReadAll(Handle dir, std::vector<DirEntry>& out) override;
+    ListStatus ReadListing(Handle dir, DirListing& out) override;
     void Close(Handle dir) override;
 
     int openHandles = 0; // handles currently open
@@ -110,7 +110,8 @@ public:
 
 // Everything a scan needs, with drive C mapped to `root` of `fs`.
 struct ScanFixture {
-    explicit ScanFixture(IFileSystem& fs, const std::string& root);
+    // nThreads as ScanEnvironment::nThreads.
+    ScanFixture(IFileSystem& fs, const std::string& root, int nThreads = 1);
     DriveMap drives;
     RecordingStepProgress progress;
     RecordingMessageSink messages;

@@ -1,5 +1,7 @@
 #include "format_support.h"
 
+#include "ReportBuilder.h"
+
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
@@ -45,18 +47,16 @@ DriveReport& AddDrive(ReportDocument& doc, char letter, bool storeFiles, const s
     auto drive = std::make_unique<DriveReport>();
     drive->cDrive = letter;
     drive->bStoreFileNames = storeFiles;
-    std::vector<FolderRecord*> stack;
+    ReportBuilder builder(*drive, ReportBuilder::Origin::File);
     for (const FolderSpec& f : folders) {
-        while (!stack.empty() && stack.back()->nLevel >= f.level)
-            stack.pop_back();
-        FolderRecord& r = drive->AppendFolder(f.path, stack.empty() ? nullptr : stack.back(), f.level);
+        FolderRecord& r = builder.EnterFolder(f.path, f.level);
         r.nSpaceWithoutSubs = f.withoutSubs;
         r.nSpaceWithSubs = f.withSubs;
         r.dPercentOfParent = f.ofParent;
         r.dPercentOfDisc = f.ofDisc;
         r.files = f.files;
-        stack.push_back(&r);
     }
+    builder.Finish();
     drive->ranking = std::move(ranking);
     doc.m_pDriveReports.push_back(std::move(drive));
     doc.m_nDrives = static_cast<int>(doc.m_pDriveReports.size());

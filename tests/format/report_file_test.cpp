@@ -15,9 +15,12 @@ struct Loaded {
     explicit Loaded(const std::string& bytes)
     {
         ReportReader in(bytes.data(), bytes.size());
-        result = ReadReport(in, ReportContent{f.doc.m_pDriveReports, f.doc.m_nDrives, f.doc.m_bRanking,
-                                              f.doc.m_rankingAll},
-                            progress);
+        LoadedReport r = ReadReport(in, progress);
+        result = r.result;
+        f.doc.m_pDriveReports = std::move(r.drives);
+        f.doc.m_nDrives = r.nDrives;
+        f.doc.m_bRanking = r.bRanking;
+        f.doc.m_rankingAll = std::move(r.rankingAll);
     }
     const DriveReport& Drive(int i) const { return *f.doc.m_pDriveReports.at(static_cast<std::size_t>(i)); }
 };
@@ -100,6 +103,31 @@ TEST(ReportFile, ParentsAndDisplayFlagsComeFromTheLevels)
         EXPECT_EQ(rec(i)->bVisible, i == 0) << i;
         EXPECT_FALSE(rec(i)->bExpanded) << i;
     }
+    // The subtree extents the views rely on: each branch is the records that follow it.
+    const int descendants[] = {3, 1, 0, 0, 2, 0, 0};
+    for (int i = 0; i < 7; ++i)
+        EXPECT_EQ(rec(i)->nDescendants, descendants[i]) << i;
+}
+
+TEST(ReportFile, TwoHundredThousandNestedFoldersOpen)
+{
+    // Every record one level below the one before: the ancestor chain grows to the full
+    // depth and must not be copied as it grows.
+    constexpr int kDepth = 200000;
+    std::string bytes = Header(2, 0, kDepth, 1) + "C" + Le32(0) + Le32(kDepth);
+    bytes.reserve(bytes.size() + std::size_t(kDepth) * 39);
+    const std::string numbers = Le64(1) + Le64(0) + LeDouble(0.0) + LeDouble(0.0);
+    for (int i = 0; i < kDepth; ++i)
+        bytes += Str("x") + numbers + Le32(i);
+    Loaded l(bytes);
+    ASSERT_TRUE(l.result.bOk) << l.result.message;
+    const DriveReport& d = l.Drive(0);
+    ASSERT_EQ(d.nFolders, kDepth);
+    EXPECT_EQ(d.GetFolder(kDepth - 1)->pParent, d.GetFolder(kDepth - 2));
+    EXPECT_EQ(d.GetFolder(kDepth - 1)->nLevel, kDepth - 1);
+    EXPECT_EQ(d.GetFolder(0)->nDescendants, kDepth - 1);
+    EXPECT_TRUE(d.GetFolder(kDepth - 2)->bHasSubFolders);
+    EXPECT_FALSE(d.GetFolder(kDepth - 1)->bHasSubFolders);
 }
 
 TEST(ReportFile, EmptyAndNegativeCountsMeanNoEntries)

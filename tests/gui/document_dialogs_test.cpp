@@ -4,6 +4,7 @@
 
 #include "CLoadProgressDlg.h"
 #include "CStepProgressDlg.h"
+#include "Scan.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -39,7 +40,8 @@ public:
         return m_fs.OpenDir(realPath);
     }
     Handle OpenChild(Handle parent, const std::string& name) override { return m_fs.OpenChild(parent, name); }
-    bool ReadAll(Handle dir, std::vector<tvl::DirEntry>& out) override { return m_fs.ReadAll(dir, out); }
+    tvl::ListStatus ReadListing(Handle dir, tvl::DirListing& out) override { return m_fs.ReadListing(dir, out); }
+    int HandleBudget() override { return m_fs.HandleBudget(); }
     void Close(Handle dir) override { m_fs.Close(dir); }
 
 private:
@@ -364,7 +366,7 @@ private slots:
     void stepWindowFitsItsTexts()
     {
         CStepProgressDlg dlg;
-        dlg.SetStep1Text(CStepProgressDlg::kStep1WithRanking);
+        dlg.SetStep1Text(std::string(tvl::kStepTexts[0]) + tvl::kStep1Ranking);
         dlg.SetStep(1);
         dlg.Show();
         QVERIFY(dlg.PaintsSinceShown() > 0);

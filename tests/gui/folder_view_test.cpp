@@ -7,6 +7,7 @@
 #include "ElidingHeaderView.h"
 #include "FolderListModel.h"
 #include "NumberFormat.h"
+#include "ReportBuilder.h"
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
@@ -222,17 +223,18 @@ private slots:
         DocEnv e;
         auto drive = std::make_unique<tvl::DriveReport>();
         drive->cDrive = 'C';
-        tvl::FolderRecord& root = drive->AppendFolder("C:\\", nullptr, 0);
+        tvl::ReportBuilder builder(*drive, tvl::ReportBuilder::Origin::File);
+        tvl::FolderRecord& root = builder.EnterFolder("C:\\", 0);
         root.bVisible = root.bHasSubFolders = root.bExpanded = true;
         tvl::FolderRecord* last = nullptr;
         for (int i = 0; i < kFolders; ++i) {
             char name[32];
             std::snprintf(name, sizeof name, "C:\\d%06d\\", i);
-            last = &drive->AppendFolder(name, &root, 1);
+            last = &builder.EnterFolder(name, 1);
             last->bVisible = true;
         }
-        last->bHasSubFolders = true;
-        drive->AppendFolder("C:\\d069999\\sub\\", last, 2);
+        builder.EnterFolder("C:\\d069999\\sub\\", 2);
+        builder.Finish();
         e.doc.m_pDriveReports.push_back(std::move(drive));
         e.doc.m_nDrives = 1;
 
@@ -296,17 +298,19 @@ private slots:
         DocEnv e;
         auto drive = std::make_unique<tvl::DriveReport>();
         drive->cDrive = 'C';
-        tvl::FolderRecord& root = drive->AppendFolder("C:\\", nullptr, 0);
+        tvl::ReportBuilder builder(*drive, tvl::ReportBuilder::Origin::File);
+        tvl::FolderRecord& root = builder.EnterFolder("C:\\", 0);
         root.nSpaceWithSubs = 4889508115;
         root.nSpaceWithoutSubs = 123;
         root.dPercentOfParent = root.dPercentOfDisc = -1.0;
         root.bVisible = root.bHasSubFolders = true;
         for (int i = 0; i < 60; ++i) {
-            tvl::FolderRecord& c = drive->AppendFolder("C:\\lib" + std::to_string(i) + "\\", &root, 1);
+            tvl::FolderRecord& c = builder.EnterFolder("C:\\lib" + std::to_string(i) + "\\", 1);
             c.nSpaceWithSubs = c.nSpaceWithoutSubs = 81491801 + i;
             c.dPercentOfParent = c.dPercentOfDisc = 1.67;
             c.bVisible = true;
         }
+        builder.Finish();
         e.doc.m_pDriveReports.push_back(std::move(drive));
         e.doc.m_nDrives = 1;
 
@@ -367,10 +371,12 @@ private slots:
         DocEnv e;
         auto drive = std::make_unique<tvl::DriveReport>();
         drive->cDrive = 'C';
-        tvl::FolderRecord& root = drive->AppendFolder("C:\\", nullptr, 0);
+        tvl::ReportBuilder builder(*drive, tvl::ReportBuilder::Origin::File);
+        tvl::FolderRecord& root = builder.EnterFolder("C:\\", 0);
         root.nSpaceWithSubs = root.nSpaceWithoutSubs = 4889508115;
         root.dPercentOfParent = root.dPercentOfDisc = -1.0;
         root.bVisible = true;
+        builder.Finish();
         e.doc.m_pDriveReports.push_back(std::move(drive));
         e.doc.m_nDrives = 1;
         CDiscReportView view;
@@ -409,17 +415,19 @@ private slots:
         DocEnv e;
         auto drive = std::make_unique<tvl::DriveReport>();
         drive->cDrive = 'C';
-        tvl::FolderRecord& root = drive->AppendFolder("C:\\", nullptr, 0);
+        tvl::ReportBuilder builder(*drive, tvl::ReportBuilder::Origin::File);
+        tvl::FolderRecord& root = builder.EnterFolder("C:\\", 0);
         root.dPercentOfParent = root.dPercentOfDisc = -1.0;
         root.bVisible = root.bHasSubFolders = true;
         const double shares[] = {100.0, 49.996, 0.0, -1.0, 250.0, std::nan("")};
         const char* names[] = {"full", "half", "zero", "none", "over", "nan"};
         constexpr int kRows = 6;
         for (int i = 0; i < kRows; ++i) {
-            tvl::FolderRecord& c = drive->AppendFolder(std::string("C:\\") + names[i] + "\\", &root, 1);
+            tvl::FolderRecord& c = builder.EnterFolder(std::string("C:\\") + names[i] + "\\", 1);
             c.dPercentOfParent = c.dPercentOfDisc = shares[i];
             c.bVisible = true;
         }
+        builder.Finish();
         e.doc.m_pDriveReports.push_back(std::move(drive));
         e.doc.m_nDrives = 1;
 

@@ -58,9 +58,9 @@ private slots:
         WriteFile(tmp.filePath("sub/A.dat"), 10);
         GuiFixture f;
         f.drives.Set('C', tmp.path().toStdString());
-        tvl::DriveReport& d = f.AddDrive('C', false);
-        tvl::FolderRecord& sub = d.AppendFolder("C:\\sub\\", d.GetFolder(0), 1);
-        tvl::FolderRecord& onlyDirs = d.AppendFolder("C:\\sub\\only-dirs\\", &sub, 2);
+        tvl::DriveReport& d = f.AddDrive('C', false, {{"C:\\sub\\", 1}, {"C:\\sub\\only-dirs\\", 2}});
+        tvl::FolderRecord& sub = *d.GetFolder(1);
+        tvl::FolderRecord& onlyDirs = *d.GetFolder(2);
         CFileListView view;
         view.SetDocument(&f.doc);
 
@@ -91,8 +91,8 @@ private slots:
         QDir(tmp.path()).mkpath("gone");
         GuiFixture f;
         f.drives.Set('C', tmp.path().toStdString());
-        tvl::DriveReport& d = f.AddDrive('C', false);
-        tvl::FolderRecord& gone = d.AppendFolder("C:\\gone\\", d.GetFolder(0), 1);
+        tvl::DriveReport& d = f.AddDrive('C', false, {{"C:\\gone\\", 1}});
+        tvl::FolderRecord& gone = *d.GetFolder(1);
         QDir(tmp.filePath("gone")).removeRecursively();
         CFileListView view;
         view.SetDocument(&f.doc);

@@ -9,6 +9,7 @@
 #include "Messages.h"
 #include "Progress.h"
 #include "Scan.h"
+#include "ReportBuilder.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,13 +26,19 @@ struct GuiFixture {
     tvl::ScanEnvironment env{tvl::RealFileSystem(), drives, progress, messages, pump};
     CTovalineDoc doc{env, loadProgress};
 
-    // Adds a drive report with a root folder; returns it.
-    tvl::DriveReport& AddDrive(char cDrive, bool bStoreFileNames)
+    // Adds a drive report with a root folder and the given folders (path, level) after
+    // it; returns it.
+    tvl::DriveReport& AddDrive(char cDrive, bool bStoreFileNames,
+                               const std::vector<std::pair<std::string, int>>& folders = {})
     {
         auto d = std::make_unique<tvl::DriveReport>();
         d->cDrive = cDrive;
         d->bStoreFileNames = bStoreFileNames;
-        d->AppendFolder(tvl::DriveMap::RootPath(cDrive), nullptr, 0);
+        tvl::ReportBuilder builder(*d, tvl::ReportBuilder::Origin::File);
+        builder.EnterFolder(tvl::DriveMap::RootPath(cDrive), 0);
+        for (const auto& [path, level] : folders)
+            builder.EnterFolder(path, level);
+        builder.Finish();
         doc.m_pDriveReports.push_back(std::move(d));
         doc.m_nDrives = static_cast<int>(doc.m_pDriveReports.size());
         return *doc.m_pDriveReports.back();
