@@ -4,6 +4,7 @@
 #include "../gui/gui_support.h"
 
 #include "CMainFrame.h"
+#include "CFileListView.h"
 #include "CLoadProgressDlg.h"
 #include "CStepProgressDlg.h"
 #include "ScanSettings.h"
@@ -207,6 +208,40 @@ private slots:
         QVERIFY(RunNew(e.doc, StartWith("C")));
         QVERIFY(e.doc.IsIncomplete());
         QVERIFY(e.doc.m_pDriveReports.at(0)->nFolders < 81);
+    }
+
+    // "q\r" (a folder whose name holds a backslash) beside "q/r": each is shown with its
+    // own name and its live file listing shows its own files.
+    void aBackslashInAFolderNameKeepsItsFilesApart()
+    {
+        QTemporaryDir dir;
+        MakeFile(dir.path() + QStringLiteral("/q\\r/in-backslash-folder"), 5);
+        MakeFile(dir.path() + QStringLiteral("/q/r/in-nested-folder"), 7);
+        DocEnv e;
+        e.drives.Set('C', dir.path().toStdString());
+        QVERIFY(RunNew(e.doc, StartWith("C")));
+        tvl::DriveReport& c = *e.doc.m_pDriveReports.at(0);
+        CFileListView view;
+        view.SetDocument(&e.doc);
+        const struct {
+            const char* path;
+            const char* shown;
+            const char* file;
+        } cases[] = {{"C:\\q/r\\", "q\\r", "in-backslash-folder"}, {"C:\\q\\r\\", "r", "in-nested-folder"}};
+        for (const auto& k : cases) {
+            tvl::FolderRecord* folder = nullptr;
+            for (tvl::FolderRecord* f : c.Folders())
+                if (f->strPath == k.path)
+                    folder = f;
+            QVERIFY2(folder, k.path);
+            QCOMPARE(tvl::FolderDisplayName(folder->strPath), std::string(k.shown));
+            e.doc.m_pSelectedFolder = folder;
+            e.doc.m_strSelectedPath = folder->strPath;
+            view.OnUpdate(nullptr, 1);
+            QVERIFY(view.Message()->isHidden());
+            QCOMPARE(view.Model().rowCount(), 1);
+            QCOMPARE(view.Model().data(view.Model().index(0, 0), Qt::DisplayRole).toString(), QString(k.file));
+        }
     }
 
     void escapeOnTheStepWindowAsksToStop()
