@@ -18,6 +18,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QShortcut>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
@@ -270,8 +271,12 @@ void CMainFrame::CreateClient()
 
 void CMainFrame::SetDocument(CTovalineDoc* pDoc)
 {
-    if (m_pDoc)
+    if (m_pDoc) {
         disconnect(m_pDoc, nullptr, this, nullptr);
+        disconnect(m_pStepProgress.get(), nullptr, m_pDoc, nullptr);
+        if (m_pStopShortcut)
+            disconnect(m_pStopShortcut, nullptr, m_pDoc, nullptr);
+    }
     m_pDoc = pDoc;
     m_pDiscView->SetDocument(pDoc);
     m_pFileView->SetDocument(pDoc);
@@ -282,6 +287,12 @@ void CMainFrame::SetDocument(CTovalineDoc* pDoc)
         return;
     connect(pDoc, &CTovalineDoc::titleChanged, this, &CMainFrame::ShowTitle);
     connect(pDoc, &CTovalineDoc::comparisonChanged, this, &CMainFrame::OnComparisonChanged);
+    // The step window's Stop ends the scan and keeps what was read; so does Escape in
+    // the main window while a scan runs.
+    connect(m_pStepProgress.get(), &CStepProgressDlg::stopRequested, pDoc, &CTovalineDoc::StopScan);
+    if (!m_pStopShortcut)
+        m_pStopShortcut = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(m_pStopShortcut, &QShortcut::activated, pDoc, &CTovalineDoc::StopScan);
     connect(pDoc, &CTovalineDoc::busyChanged, this, &CMainFrame::OnBusyChanged);
     connect(pDoc, &QObject::destroyed, this, [this] { m_pDoc = nullptr; });
     OnComparisonChanged();
@@ -326,7 +337,10 @@ void CMainFrame::ShowTitle()
     QString title = m_pDoc ? m_pDoc->GetTitle() : QString();
     if (m_pDoc && m_pDoc->Comparison())
         title += QStringLiteral(" compared with ") + QFileInfo(m_pDoc->BaselinePathName()).fileName();
-    setWindowTitle(title.isEmpty() ? QStringLiteral("Tovaline") : title + QStringLiteral(" - Tovaline"));
+    title = title.isEmpty() ? QStringLiteral("Tovaline") : title + QStringLiteral(" - Tovaline");
+    if (m_pDoc && m_pDoc->IsIncomplete())
+        title += QStringLiteral(" (incomplete)");
+    setWindowTitle(title);
 }
 
 void CMainFrame::OnBusyChanged(bool bBusy)
@@ -337,6 +351,8 @@ void CMainFrame::OnBusyChanged(bool bBusy)
     m_actStopCompare->setEnabled(!bBusy && m_pDoc && m_pDoc->Comparison());
     for (QAction* a : m_recentActions)
         a->setEnabled(!bBusy);
+    if (m_pStopShortcut)
+        m_pStopShortcut->setEnabled(bBusy);
     if (!bBusy && m_bCloseWhenIdle)
         QTimer::singleShot(0, this, &QWidget::close);
 }

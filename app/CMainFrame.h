@@ -116,6 +116,7 @@ private:
     std::unique_ptr<CStepProgressDlg> m_pStepProgress;
     bool m_bSplitterCreated = false;
     bool m_bCloseWhenIdle = false;
+    class QShortcut* m_pStopShortcut = nullptr; // Escape during a scan: Stop, keeping what was read
     bool m_bHintBarWrapped = false;
 };
 

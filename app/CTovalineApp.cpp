@@ -6,6 +6,7 @@
 #include "CStepProgressDlg.h"
 #include "CTovalineDoc.h"
 #include "QtPlatform.h"
+#include "ScanSettings.h"
 
 #include "DriveMap.h"
 #include "FileSystem.h"
@@ -133,6 +134,14 @@ bool CTovalineApp::InitInstance(const QStringList& args)
     m_pEnv.reset(new tvl::ScanEnvironment{tvl::RealFileSystem(), *m_pDrives, m_pFrame->StepProgress(), messages,
                                           *m_pPump});
     m_pDoc = std::make_unique<CTovalineDoc>(*m_pEnv, m_pFrame->LoadProgress());
+    {
+        auto settings = OpenSettings();
+        m_pDoc->SetScanOptions(ReadScanOptions(*settings));
+    }
+    connect(m_pDoc.get(), &CTovalineDoc::scanOptionsChosen, this, [this](const tvl::ScanOptions& options) {
+        auto settings = OpenSettings();
+        WriteScanOptions(*settings, options);
+    });
     m_pFrame->SetDocument(m_pDoc.get());
     {
         // The treemap is shown unless the user hid it last time.

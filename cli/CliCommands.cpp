@@ -4,6 +4,7 @@
 
 #include "DriveMap.h"
 #include "FileSystem.h"
+#include "Interrupt.h"
 #include "MessagePump.h"
 #include "OutputStream.h"
 #include "ReportCsv.h"
@@ -66,6 +67,8 @@ struct ScanOptions {
     CLI::Option* outputOption = nullptr;
     std::vector<std::string> letters;
     DisplayOptions display;
+    tvl::ScanOptions scan;             // --skip-hidden, --count-links, --disc-usage
+    std::vector<std::string> excludes; // --exclude, checked by ScanProblem
 };
 
 // The drive string of the letters (ascending, each once), or the usage problem.
@@ -104,6 +107,9 @@ std::string ScanProblem(ScanOptions& o)
         return p;
     if (o.noRanking && o.display.rankingsOnly)
         return "--rankings-only needs a ranking, not --no-ranking";
+    for (const std::string& pattern : o.excludes)
+        if (std::string p = CheckExcludePattern(pattern); !p.empty())
+            return p;
     if (o.letters.empty())
         return "scan needs at least one drive letter";
     return std::string();
@@ -117,6 +123,9 @@ int Scan(ScanOptions& o, CommandIo& io)
     options.nRankingSize = static_cast<unsigned>(o.ranking);
     options.bRanking = !o.noRanking;
     options.bStoreFileNames = o.storeFileNames;
+    options.scan = o.scan;
+    for (const std::string& pattern : o.excludes)
+        options.scan.excludes.push_back(NormalizeExcludePattern(pattern));
     DriveMap map = ResolveDriveMap(o.drives, io.err);
     if (std::string p = MarkDrives(o.letters, map, options.strDrives); !p.empty())
         return Usage(io.err, p, "scan");
@@ -129,10 +138,20 @@ int Scan(ScanOptions& o, CommandIo& io)
                         messages, pump};
     env.nThreads = o.threads;
     ReportDocument doc(env);
-    if (!doc.CreateReports(options))
-        return kFailed;
-    if (o.outputOption->count() > 0)
-        return doc.OnSaveDocument(o.outputFile) ? kOk : kFailed;
+    {
+        // Ctrl+C stops the scan at its next pump; nothing is written then.
+        InterruptGuard interrupt;
+        pump.WatchStopFlag(InterruptGuard::Flag());
+        const bool made = doc.CreateReports(options);
+        if (interrupt.Interrupted()) {
+            io.err << "tovaline-cli: interrupted; nothing was written\n";
+            return kInterrupted;
+        }
+        if (!made)
+            return kFailed;
+        if (o.outputOption->count() > 0)
+            return doc.OnSaveDocument(o.outputFile) ? kOk : kFailed;
+    }
     PrintReportText(io.out, doc, o.display.text);
     return kOk;
 }
@@ -267,6 +286,10 @@ CommandAction DeclareScanCommand(CLI::App& command)
         "then the rankings of the largest files (\"All\" and one per drive). Letters are taken\n"
         "with or without a colon, in any case; each drive is scanned once, in ascending order.\n"
         "The display options change only what is printed, never the report.\n"
+        "A file with several hard links counts once, under the first name the walk meets;\n"
+        "its other names are listed with their size but add nothing (--count-links counts\n"
+        "them all). Ctrl+C stops the scan: nothing is printed or written (an existing -o\n"
+        "FILE stays as it was) and the exit status is 130.\n"
         "Letters stand for directories: see 'tovaline-cli drives --help'.\n");
     AddDriveOption(command, o->drives);
     o->rankingOption = AddCountOption(command, "-r", o->ranking, "ranking count", 1, 1000,
@@ -275,6 +298,18 @@ CommandAction DeclareScanCommand(CLI::App& command)
     command.add_flag("-f", o->storeFileNames, "store the file names of every folder in the report");
     AddCountOption(command, "--threads", o->threads, "thread count", 1, 256,
                    "read directories with N threads (1 to 256; default: one per core)");
+    command.add_flag("--skip-hidden", o->scan.bSkipHidden,
+                     "leave out folders whose names begin with \".\" (with everything below them)");
+    command.add_flag_callback(
+        "--count-links", [o] { o->scan.bCountLinksOnce = false; },
+        "count every name of a file with several hard links (by default such a file counts once)");
+    command.add_flag("--disc-usage", o->scan.bDiscUsage,
+                     "count each file with the space allocated to it on disc instead of its length");
+    command.add_option("--exclude", o->excludes,
+                       "leave out folders matching the shell pattern (repeatable); with '/' it is "
+                       "matched against the path below the drive's directory, else against the name")
+        ->type_name("PATTERN")
+        ->allow_extra_args(false);
     o->outputOption = command
                           .add_option("-o", o->outputFile,
                                       "write the report to the .tvl file FILE instead of printing it")

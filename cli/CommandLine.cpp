@@ -16,13 +16,15 @@ namespace {
 
 const char* const kDescription = "Tovaline measures how the space of drives is used, folder by folder.";
 
-const char* const kFooter = R"FOOTER(Directory names beginning with "." are skipped with everything below them;
-symbolic links are never followed and count with their own size; directories on
-another file system than their drive's are recorded but not entered.
+const char* const kFooter = R"FOOTER(Hidden folders are scanned like any other (scan --skip-hidden leaves them out);
+a file with several hard links counts once; symbolic links are never followed
+and count with their own size; directories on another file system than their
+drive's are recorded but not entered.
 
 Progress is shown on stderr when it is a terminal; messages go to stderr as
-"CAPTION: TEXT". Exit status: 0 success, 1 a report could not be created,
-written or read, or the output could not be written, 2 usage error.
+"CAPTION: TEXT". Ctrl+C during a scan stops it without writing anything.
+Exit status: 0 success, 1 a report could not be created, written or read, or
+the output could not be written, 2 usage error, 130 interrupted.
 See 'tovaline-cli COMMAND --help' for the options of a command.
 )FOOTER";
 

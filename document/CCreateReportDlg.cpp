@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QVBoxLayout>
 
 CCreateReportDlg::CCreateReportDlg(const tvl::DriveMap& drives, QWidget* parent) : QDialog(parent)
@@ -39,6 +40,8 @@ CCreateReportDlg::CCreateReportDlg(const tvl::DriveMap& drives, QWidget* parent)
     grid->addLayout(rankingRow, 1, 1);
     m_wndStoreFileNames = new QCheckBox(QStringLiteral("Store filenames in database"), group);
     grid->addWidget(m_wndStoreFileNames, 2, 1);
+    grid->addLayout(MakeScanOptionControls(group), 3, 1);
+    grid->addLayout(MakeExcludeRow(group), 4, 0, 1, 2);
 
     auto* buttons = new QHBoxLayout;
     m_wndStart = new QPushButton(QStringLiteral("Start!"), group);
@@ -47,8 +50,8 @@ CCreateReportDlg::CCreateReportDlg(const tvl::DriveMap& drives, QWidget* parent)
     buttons->addWidget(m_wndStart);
     buttons->addSpacing(12);
     buttons->addWidget(m_wndCancel);
-    grid->addLayout(buttons, 3, 1, Qt::AlignBottom);
-    grid->setRowStretch(3, 1);
+    grid->addLayout(buttons, 5, 1, Qt::AlignBottom);
+    grid->setRowStretch(3, 1); // the options sit at the top, any extra height goes below them
 
     auto* outer = new QVBoxLayout(this);
     outer->addWidget(group);
@@ -57,6 +60,7 @@ CCreateReportDlg::CCreateReportDlg(const tvl::DriveMap& drives, QWidget* parent)
     m_wndRanking->setChecked(m_bRanking);
     m_wndStoreFileNames->setChecked(m_bStoreFileNames);
     m_wndRankingSize->setText(QString::number(m_nRankingSize));
+    SetScanOptions(m_scanOptions);
 
     // One unchecked item per available drive, C upwards; the letter is the item data.
     for (char letter : drives.AvailableLetters()) {
@@ -69,6 +73,76 @@ CCreateReportDlg::CCreateReportDlg(const tvl::DriveMap& drives, QWidget* parent)
     connect(m_wndRanking, &QCheckBox::clicked, this, &CCreateReportDlg::OnRankingClicked);
     connect(m_wndStart, &QPushButton::clicked, this, &CCreateReportDlg::OnOK);
     connect(m_wndCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+QLayout* CCreateReportDlg::MakeScanOptionControls(QWidget* group)
+{
+    auto* box = new QVBoxLayout;
+    box->setContentsMargins(0, 0, 0, 0);
+    m_wndSkipHidden = new QCheckBox(QStringLiteral("Skip hidden folders"), group);
+    m_wndSkipHidden->setToolTip(QStringLiteral("Leave out folders whose names begin with a dot, "
+                                               "with everything below them."));
+    m_wndLinksOnce = new QCheckBox(QStringLiteral("Count hard-linked files once"), group);
+    m_wndLinksOnce->setToolTip(QStringLiteral("A file with several names counts under the first name met; "
+                                              "its other names are listed but add nothing."));
+    box->addWidget(m_wndSkipHidden);
+    box->addWidget(m_wndLinksOnce);
+
+    auto* sizes = new QHBoxLayout;
+    sizes->addWidget(new QLabel(QStringLiteral("Sizes:"), group));
+    m_wndFileSize = new QRadioButton(QStringLiteral("file size"), group);
+    m_wndDiscUsage = new QRadioButton(QStringLiteral("space used on disc"), group);
+    sizes->addWidget(m_wndFileSize);
+    sizes->addWidget(m_wndDiscUsage);
+    sizes->addStretch(1);
+    box->addLayout(sizes);
+    box->addStretch(1);
+    return box;
+}
+
+QLayout* CCreateReportDlg::MakeExcludeRow(QWidget* group)
+{
+    auto* exclude = new QHBoxLayout;
+    auto* excludeLabel = new QLabel(QStringLiteral("Leave out folders matching"), group);
+    m_wndExclude = new QLineEdit(group);
+    m_wndExclude->setPlaceholderText(QStringLiteral("node_modules; var/cache"));
+    m_wndExclude->setToolTip(QStringLiteral("Shell patterns separated by ';'. A pattern with '/' is matched "
+                                            "against the folder's path below the drive, otherwise against "
+                                            "its name."));
+    m_wndExclude->setMinimumWidth(120);
+    excludeLabel->setBuddy(m_wndExclude);
+    exclude->addWidget(excludeLabel);
+    exclude->addWidget(m_wndExclude, 1);
+    return exclude;
+}
+
+void CCreateReportDlg::SetScanOptions(const tvl::ScanOptions& options)
+{
+    m_scanOptions = options;
+    m_wndSkipHidden->setChecked(options.bSkipHidden);
+    m_wndLinksOnce->setChecked(options.bCountLinksOnce);
+    m_wndFileSize->setChecked(!options.bDiscUsage);
+    m_wndDiscUsage->setChecked(options.bDiscUsage);
+    m_wndExclude->setText(QString::fromStdString(tvl::JoinExcludeList(options.excludes)));
+}
+
+bool CCreateReportDlg::TakeScanOptions(tvl::ScanOptions& out)
+{
+    const QByteArray text = m_wndExclude->text().toUtf8();
+    std::vector<std::string> patterns;
+    const std::string problem =
+        tvl::ParseExcludeList(std::string_view(text.constData(), static_cast<std::size_t>(text.size())), patterns);
+    if (!problem.empty()) {
+        ShowMessage(QString::fromLatin1(kCaptionCreateReportDlg), QString::fromStdString(problem),
+                    QMessageBox::Warning);
+        m_wndExclude->setFocus();
+        return false;
+    }
+    out.bSkipHidden = m_wndSkipHidden->isChecked();
+    out.bCountLinksOnce = m_wndLinksOnce->isChecked();
+    out.bDiscUsage = m_wndDiscUsage->isChecked();
+    out.excludes = std::move(patterns);
+    return true;
 }
 
 void CCreateReportDlg::OnRankingClicked()
@@ -116,8 +190,12 @@ void CCreateReportDlg::OnOK()
         m_wndRankingSize->selectAll();
         return;
     }
+    tvl::ScanOptions scan;
+    if (!TakeScanOptions(scan))
+        return;
     m_bRanking = m_wndRanking->isChecked();
     m_bStoreFileNames = m_wndStoreFileNames->isChecked();
     m_nRankingSize = static_cast<unsigned>(value);
+    m_scanOptions = std::move(scan);
     accept();
 }

@@ -2,6 +2,8 @@
 // and how many, whether to keep every folder's file names.
 #pragma once
 
+#include "ScanOptions.h"
+
 #include <QDialog>
 #include <QMessageBox>
 #include <QString>
@@ -13,6 +15,7 @@ class QCheckBox;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+class QRadioButton;
 
 namespace tvl {
 class DriveMap;
@@ -29,6 +32,12 @@ public:
     bool m_bRanking = true;         // "Create &ranking of"
     bool m_bStoreFileNames = false; // "Store filenames in database"
     unsigned m_nRankingSize = 100;  // 1..1000
+    // How the drives are counted: "Skip hidden folders", "Count hard-linked files
+    // once", "Sizes:" and "Leave out folders matching" (patterns separated by ';').
+    tvl::ScanOptions m_scanOptions;
+
+    // Shows the given choices in the scan option controls (the remembered ones).
+    void SetScanOptions(const tvl::ScanOptions& options);
 
     // How messages are shown: by default a message box owned by the dialog. Tests
     // replace it to record them.
@@ -39,6 +48,11 @@ public:
     QCheckBox* m_wndRanking = nullptr;
     QLineEdit* m_wndRankingSize = nullptr;
     QCheckBox* m_wndStoreFileNames = nullptr;
+    QCheckBox* m_wndSkipHidden = nullptr;
+    QCheckBox* m_wndLinksOnce = nullptr;
+    QRadioButton* m_wndFileSize = nullptr;
+    QRadioButton* m_wndDiscUsage = nullptr;
+    QLineEdit* m_wndExclude = nullptr;
     QPushButton* m_wndStart = nullptr;
     QPushButton* m_wndCancel = nullptr;
 
@@ -52,6 +66,11 @@ private slots:
 
 private:
     void ShowMessage(const QString& caption, const QString& text, QMessageBox::Icon icon);
+    QLayout* MakeScanOptionControls(QWidget* group);
+    QLayout* MakeExcludeRow(QWidget* group);
+    // Reads the scan option controls into `out`; false (after the message) when the
+    // exclusion patterns cannot be used.
+    bool TakeScanOptions(tvl::ScanOptions& out);
 };
 
 inline constexpr const char* kCaptionCreateReportDlg = "Create report";

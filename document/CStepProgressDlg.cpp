@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -56,6 +57,12 @@ CStepProgressDlg::CStepProgressDlg(QWidget* parent) : ProgressWindow(parent)
     grid->addWidget(m_wndStatus, 5, 0, 1, 3);
     grid->setColumnStretch(0, 1);
     AddThrottledText(m_status, m_wndStatus);
+
+    m_wndStop = new QPushButton(QStringLiteral("Stop"), group);
+    m_wndStop->setAutoDefault(false);
+    m_wndStop->setToolTip(QStringLiteral("Ends the scan and keeps the folders read so far."));
+    grid->addWidget(m_wndStop, 6, 0, 1, 3, Qt::AlignRight);
+    connect(m_wndStop, &QPushButton::clicked, this, &CStepProgressDlg::stopRequested);
 
     SetContent(group);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -113,4 +120,10 @@ void CStepProgressDlg::Hide()
 void CStepProgressDlg::Redraw()
 {
     RedrawWindow();
+}
+
+void CStepProgressDlg::reject()
+{
+    if (isVisible())
+        emit stopRequested();
 }

@@ -13,6 +13,7 @@
 
 class QLabel;
 class QProgressBar;
+class QPushButton;
 
 class CStepProgressDlg : public ProgressWindow, public tvl::IStepProgress {
     Q_OBJECT
@@ -41,8 +42,18 @@ public:
     QLabel* m_wndPercent = nullptr;
     QFont m_fontBold;
 
+    QPushButton* m_wndStop = nullptr; // "Stop": ends the scan, keeping what was read
+
     // The label of step 1..5, or null.
     QLabel* StepLabel(int nStep) const;
+
+signals:
+    // "Stop" was clicked or Escape pressed while the window is shown.
+    void stopRequested();
+
+protected:
+    // Escape does not close the window (its user hides it); it asks the scan to stop.
+    void reject() override;
 
 private:
     ThrottledText m_status;

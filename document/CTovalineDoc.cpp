@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QMessageBox>
 
 #include <algorithm>
 
@@ -76,7 +77,14 @@ void CTovalineDoc::EmptyAfterFailure()
 
 void CTovalineDoc::RequestStop()
 {
+    m_bDiscardOnStop = true;
     m_env.pump.RequestStop();
+}
+
+void CTovalineDoc::StopScan()
+{
+    if (IsBusy())
+        m_env.pump.RequestStop();
 }
 
 bool CTovalineDoc::OnNewDocument()
@@ -86,6 +94,7 @@ bool CTovalineDoc::OnNewDocument()
 
     StopComparing();
     CCreateReportDlg dlg(m_env.drives, m_pMainWnd.data());
+    dlg.SetScanOptions(m_scanOptions);
     tvl::NewReportOptions options;
     options.strDrives.clear();
     if (dlg.exec() == QDialog::Accepted) {
@@ -93,6 +102,9 @@ bool CTovalineDoc::OnNewDocument()
         options.bRanking = dlg.m_bRanking;
         options.nRankingSize = dlg.m_nRankingSize;
         options.bStoreFileNames = dlg.m_bStoreFileNames;
+        options.scan = dlg.m_scanOptions;
+        m_scanOptions = dlg.m_scanOptions;
+        emit scanOptionsChosen(m_scanOptions);
     }
     // Cancel (also after a refused "Start!") keeps the defaults and no drive: an
     // empty document.
@@ -106,14 +118,18 @@ bool CTovalineDoc::OnNewDocument()
     m_rankingAll.clear();
     SendInitialUpdate();
 
+    m_bDiscardOnStop = false;
     emit busyChanged(true);
-    const bool ok = CreateReports(options);
+    bool ok = CreateReports(options);
     // A failed scan leaves no report behind: the views show an empty document rather
     // than drives or a combined ranking of a report the user was told could not be
-    // created.
+    // created. So does a scan stopped because the main window is closing.
+    if (m_bDiscardOnStop)
+        ok = false;
     if (!ok)
         EmptyAfterFailure();
     emit busyChanged(false);
+    emit titleChanged(m_strTitle); // the incomplete mark may have changed
     SendInitialUpdate();
     return ok;
 }
@@ -124,9 +140,12 @@ bool CTovalineDoc::OnOpenDocument(const QString& pathName)
         return false;
     // The previous report goes first, and the views let go of it before anything can
     // repaint them (the message box of a failed read runs an event loop).
+    const bool wasIncomplete = IsIncomplete();
     StopComparing();
     FreeReports();
     m_rankingAll.clear();
+    if (wasIncomplete)
+        emit titleChanged(m_strTitle);
     SendInitialUpdate();
     // Nor does the previous report's name stay on the empty document while the file is
     // read and a failure is reported.
@@ -148,11 +167,21 @@ bool CTovalineDoc::OnSaveDocument(const QString& pathName)
 {
     if (IsBusy())
         return false;
+    if (IsIncomplete() && !AskQuestion(QStringLiteral("Save"), QString::fromLatin1(kQuestionSaveIncomplete)))
+        return false;
     const QByteArray path = QFile::encodeName(pathName);
     const bool ok = tvl::ReportDocument::OnSaveDocument(std::string(path.constData(), static_cast<std::size_t>(path.size())));
     if (ok)
         SetPathName(pathName);
     return ok;
+}
+
+bool CTovalineDoc::AskQuestion(const QString& caption, const QString& text)
+{
+    if (m_askQuestion)
+        return m_askQuestion(caption, text);
+    return QMessageBox::question(m_pMainWnd.data(), caption, text, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
 }
 
 bool CTovalineDoc::CompareWith(const QString& pathName)

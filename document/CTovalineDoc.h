@@ -8,6 +8,8 @@
 #include <QPointer>
 #include <QString>
 #include <QWidget>
+
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -56,9 +58,22 @@ public:
     // running OnNewDocument then returns false and leaves an empty document; busyChanged
     // (false) tells when it has returned.
     void RequestStop();
+    // Stops a running scan at its next pump and keeps what was read (the "Stop" button
+    // of the step window): OnNewDocument then returns true with the drives read so far;
+    // IsIncomplete() tells whether anything was left unread.
+    void StopScan();
+
+    // The scan options the "Create report" dialog starts with (the remembered ones);
+    // scanOptionsChosen tells the choices made with "Start!".
+    void SetScanOptions(const tvl::ScanOptions& options) { m_scanOptions = options; }
+    const tvl::ScanOptions& ScanOptions() const { return m_scanOptions; }
+
+    // Asks a yes/no question (the Save of an incomplete report); true for yes. By
+    // default a question box owned by the main window; tests replace it.
+    std::function<bool(const QString& caption, const QString& text)> m_askQuestion;
 
     // Title and path as the main window shows them ("Report" after New, the file's
-    // name after Open or Save as).
+    // name after Open or Save as). The window adds " (incomplete)" while IsIncomplete().
     QString GetTitle() const { return m_strTitle; }
     void SetTitle(const QString& title);
     QString GetPathName() const { return m_strPathName; }
@@ -83,11 +98,14 @@ public:
 signals:
     // Emitted when a scan starts and ends, so that New, Open and Save can be disabled.
     void busyChanged(bool busy);
+    // Also emitted when the incomplete mark changes.
     void titleChanged(const QString& title);
+    void scanOptionsChosen(const tvl::ScanOptions& options);
     // A comparison started, ended or was replaced.
     void comparisonChanged();
 
 private:
+    bool AskQuestion(const QString& caption, const QString& text);
     // No drives, no combined ranking, no ranking flag: what a failed New or Open leaves.
     void EmptyAfterFailure();
 
@@ -96,9 +114,13 @@ private:
     QString m_strTitle;
     QString m_strPathName;
     QPointer<QWidget> m_pMainWnd;
+    tvl::ScanOptions m_scanOptions;
+    bool m_bDiscardOnStop = false;
     // The baseline of the comparison and the comparison, which points into both it
     // and this document's reports.
     std::unique_ptr<tvl::ReportDocument> m_pBaseline;
     std::unique_ptr<tvl::ReportComparison> m_pComparison;
     QString m_strBaselinePath;
 };
+
+inline constexpr const char* kQuestionSaveIncomplete = "This report is incomplete. Save it anyway?";

@@ -12,6 +12,7 @@ void ReportDocument::FreeReports()
 {
     m_pDriveReports.clear();
     m_nDrives = 0;
+    m_bIncomplete = false;
     m_strSelectedPath.clear();
     m_pSelectedFolder = nullptr;
 }
@@ -37,6 +38,7 @@ bool ReportDocument::CreateReports(const NewReportOptions& options)
     const int n = options.bRanking ? static_cast<int>(options.nRankingSize) : 0;
     m_rankingAll.clear();
     m_env.pump.ClearStop();
+    m_env.options = options.scan;
 
     try {
         m_pDriveReports.resize(options.strDrives.size());
@@ -55,20 +57,28 @@ bool ReportDocument::CreateReports(const NewReportOptions& options)
             return false;
         }
         DriveReport& drive = *m_pDriveReports[i];
-        if (!drive.CreateReport(options.strDrives[i], options.bStoreFileNames, n, m_env)) {
-            if (drive.WasCancelled() || m_env.pump.StopRequested()) {
-                // Stopped by the user: no partial report stays in the document.
-                FreeReports();
-                m_rankingAll.clear();
-                return false;
-            }
+        const bool made = drive.CreateReport(options.strDrives[i], options.bStoreFileNames, n, m_env);
+        const bool stopped = drive.WasCancelled() || m_env.pump.StopRequested();
+        if (!made && !stopped) {
             m_env.messages.ShowMessage(kCaptionNewDocument, kMsgCouldNotCreate, MessageIcon::Error);
             return false;
         }
-        if (n > 0)
+        if (made && n > 0)
             MergeRanking(m_rankingAll, drive.ranking);
+        if (stopped) {
+            KeepStoppedReport(made ? i + 1 : i, drive.WasCancelled() || i + 1 < options.strDrives.size());
+            return true;
+        }
     }
     return true;
+}
+
+void ReportDocument::KeepStoppedReport(std::size_t nBuilt, bool bIncomplete)
+{
+    // The drives not scanned leave the table, so the report holds only what was read.
+    m_pDriveReports.resize(nBuilt);
+    m_nDrives = static_cast<int>(nBuilt);
+    m_bIncomplete = bIncomplete;
 }
 
 bool ReportDocument::OnOpenDocument(const std::string& pathName)

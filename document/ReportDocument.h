@@ -20,6 +20,7 @@ struct NewReportOptions {
     bool bRanking = true;         // make rankings
     unsigned nRankingSize = 100;  // 1..1000, used when bRanking
     bool bStoreFileNames = false; // keep every folder's file names
+    ScanOptions scan;             // hidden folders, hard links, sizes, exclusions
 };
 
 class ReportDocument {
@@ -38,16 +39,23 @@ public:
     std::string m_strSelectedPath;        // path of the selected folder, "" for none
     FolderRecord* m_pSelectedFolder = nullptr; // points into m_pDriveReports; not owned
 
-    // Deletes every drive report and resets the selection. m_bRanking and
-    // m_rankingAll are left alone.
+    // Deletes every drive report and resets the selection and the incomplete mark.
+    // m_bRanking and m_rankingAll are left alone.
     void FreeReports();
 
     // Builds a new report from the dialog's choices: releases the previous report,
-    // scans each drive in the order of the drive string and merges the rankings.
-    // Returns false after telling the user ("New document") when a drive report cannot
-    // be created; drives built so far stay. A stop requested through the pump ends it
-    // with false and no report (nothing is shown).
+    // scans each drive in the order of the drive string with the environment's scan
+    // options and merges the rankings. Returns false after telling the user ("New
+    // document") when a drive report cannot be created; drives built so far stay.
+    // A stop requested through the pump ends the scan at its next pump and returns
+    // true: the drives read so far stay (the one being walked with the folders read so
+    // far), the drives not reached leave the table, and IsIncomplete() tells whether
+    // anything was left unread. Nothing is shown.
     bool CreateReports(const NewReportOptions& options);
+
+    // True after a scan that was stopped before everything was read; false after a
+    // complete scan, an Open and FreeReports. Never stored in a report file.
+    bool IsIncomplete() const { return m_bIncomplete; }
 
     // Open: empties the document, then reads the report file pathName (a byte string
     // as the file system takes it) while the load progress display shows the drive and
@@ -79,9 +87,14 @@ public:
 
     ScanEnvironment& Environment() const { return m_env; }
 
+private:
+    // After a stop: keeps the first nBuilt drives and the incomplete mark.
+    void KeepStoppedReport(std::size_t nBuilt, bool bIncomplete);
+
 protected:
     ScanEnvironment& m_env;
     bool m_bBusy = false;
+    bool m_bIncomplete = false;
     ILoadProgress* m_pLoadProgress = nullptr;
 };
 

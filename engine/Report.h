@@ -73,11 +73,14 @@ public:
     int nFolders = 0;             // records in the folder list
     int nRankingSize = 0;         // bound of the ranking for the scan; 0: no ranking
 
-    // The five-step scan of drive cDrive (Scan.cpp). Returns true when the report is
-    // complete; false when it cannot be (a folder record or a listing that does not
-    // fit in memory, no file descriptors to be had: the report is then left without
-    // folders and the user was told) or when the environment's pump was asked to stop
-    // (WasCancelled(); nothing is shown). Called once per fresh report.
+    // The five-step scan of drive cDrive (Scan.cpp) with the environment's scan options.
+    // Returns true when the report was made; false when it cannot be (a folder record or
+    // a listing that does not fit in memory, no file descriptors to be had: the report
+    // is then left without folders and the user was told). When the environment's pump
+    // is asked to stop during the walk, the walk ends at its next pump and the report
+    // keeps the folders read so far, with sums, shares and order computed over them
+    // (WasCancelled(): the report is incomplete; nothing is shown; false when not even
+    // the root was recorded). Called once per fresh report.
     bool CreateReport(char cDrive, bool bStoreFileNames, int nRankingSize, ScanEnvironment& env);
     bool WasCancelled() const { return m_bCancelled; }
 

@@ -36,11 +36,12 @@ void ReportBuilder::ExpectFiles(std::size_t nFiles)
         rec->files.reserve(rec->files.size() + nFiles);
 }
 
-void ReportBuilder::AddFile(std::string_view strName, std::int64_t nSize)
+void ReportBuilder::AddFile(std::string_view strName, std::int64_t nSize, bool bCounts)
 {
     FolderRecord& rec = *Current();
-    rec.nSpaceWithoutSubs += nSize;
-    if (m_drive.nRankingSize > 0)
+    if (bCounts)
+        rec.nSpaceWithoutSubs += nSize;
+    if (bCounts && m_drive.nRankingSize > 0)
         m_drive.InsertRankEntry(strName, rec.strPath, nSize);
     if (m_drive.bStoreFileNames)
         rec.files.push_back(FileEntry{std::string(strName), nSize});

@@ -39,7 +39,10 @@ public:
     // A file of the innermost open folder (Origin::Scan): counts in its own space, is
     // offered to the drive's ranking and kept when the drive stores file names.
     // Throws std::bad_alloc.
-    void AddFile(std::string_view strName, std::int64_t nSize);
+    // With bCounts false (a later name of a hard-linked file already counted) the file
+    // is only kept in the stored names: it adds nothing to the own space and is not
+    // offered to the ranking.
+    void AddFile(std::string_view strName, std::int64_t nSize, bool bCounts = true);
     // The stored files of the innermost open folder as a file gave them (Origin::File).
     void SetFiles(std::vector<FileEntry>&& files) { Current()->files = std::move(files); }
     void LeaveFolder();

@@ -17,20 +17,18 @@ namespace tvl {
 namespace {
 
 // Steps 2 to 4 go through the folders in list order, each folder shown with its
-// position; `work` is done for each. Returns false when a stop was requested.
+// position; `work` is done for each. They only compute over what the walk read, so a
+// stop asked meanwhile lets them finish and the report stays consistent.
 template <class Work>
-bool ForEachFolder(const DriveReport& report, ScanEnvironment& env, Work&& work)
+void ForEachFolder(const DriveReport& report, ScanEnvironment& env, Work&& work)
 {
     const std::vector<FolderRecord*>& list = report.Folders();
     for (int i = 0; i < report.nFolders; ++i) {
         env.pump.PumpMessages();
         env.progress.SetProgress(i + 1, report.nFolders);
         env.progress.SetStatus(list[static_cast<std::size_t>(i)]->strPath);
-        if (env.pump.StopRequested())
-            return false;
         work(*list[static_cast<std::size_t>(i)]);
     }
-    return true;
 }
 
 // The share of `part` in `whole` in percent.
@@ -72,10 +70,6 @@ bool DriveReport::CreateReport(char cDriveIn, bool bStoreFileNamesIn, int nRanki
         progress.Redraw();
         return result;
     };
-    auto stopped = [&] {
-        m_bCancelled = true;
-        return finish(false);
-    };
     auto beginStep = [&](int step) {
         progress.SetStep(step);
         progress.SetStatus("");
@@ -92,7 +86,11 @@ bool DriveReport::CreateReport(char cDriveIn, bool bStoreFileNamesIn, int nRanki
     case WalkResult::Complete:
         break;
     case WalkResult::Stopped:
-        return stopped();
+        // The folders read so far stay; the steps below compute over them.
+        m_bCancelled = true;
+        if (nFolders == 0)
+            return finish(false);
+        break;
     case WalkResult::Failed:
         FreeFolders();
         ranking.clear();
@@ -102,15 +100,13 @@ bool DriveReport::CreateReport(char cDriveIn, bool bStoreFileNamesIn, int nRanki
 
     // Step 2: own space. The walk has already summed each folder's own files.
     beginStep(2);
-    if (!ForEachFolder(*this, env, [](FolderRecord&) {}))
-        return stopped();
+    ForEachFolder(*this, env, [](FolderRecord&) {});
 
     // Step 3: space with subs. Each folder's sum starts with its own space; then, in
     // reverse pre-order, every folder's finished sum is added to its parent's. The
     // result equals adding each folder's own space to all of its ancestors.
     beginStep(3);
-    if (!ForEachFolder(*this, env, [](FolderRecord& rec) { rec.nSpaceWithSubs = rec.nSpaceWithoutSubs; }))
-        return stopped();
+    ForEachFolder(*this, env, [](FolderRecord& rec) { rec.nSpaceWithSubs = rec.nSpaceWithoutSubs; });
     for (std::size_t i = m_list.size(); i-- > 1;)
         if (FolderRecord* parent = m_list[i]->pParent)
             parent->nSpaceWithSubs += m_list[i]->nSpaceWithSubs;
@@ -119,8 +115,7 @@ bool DriveReport::CreateReport(char cDriveIn, bool bStoreFileNamesIn, int nRanki
     beginStep(4);
     FolderRecord* rootRec = FirstFolder();
     const std::int64_t total = rootRec ? rootRec->nSpaceWithSubs : 0;
-    if (!ForEachFolder(*this, env, [total](FolderRecord& rec) { SetShares(rec, total); }))
-        return stopped();
+    ForEachFolder(*this, env, [total](FolderRecord& rec) { SetShares(rec, total); });
     if (rootRec)
         rootRec->dPercentOfParent = rootRec->dPercentOfDisc = -1.0;
 

@@ -7,6 +7,7 @@
 #include "MessagePump.h"
 #include "Messages.h"
 #include "Progress.h"
+#include "ScanOptions.h"
 
 namespace tvl {
 
@@ -19,6 +20,8 @@ struct ScanEnvironment {
     // Threads that read directories in step 1: 0 one per core, 1 the calling thread
     // alone, N that many beside the calling thread.
     int nThreads = 0;
+    // What the walk leaves out and how it counts files.
+    ScanOptions options = {};
 };
 
 } // namespace tvl

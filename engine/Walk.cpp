@@ -15,6 +15,7 @@
 // finds none free waits for handles to come back; when none do, the walk fails.
 #include "Walk.h"
 
+#include "PathNames.h"
 #include "ReportBuilder.h"
 #include "Scan.h"
 
@@ -54,7 +55,7 @@ enum class Failure : int { None, Memory, Descriptors };
 // 100,000 folders, on top of the folder records.
 struct WalkNode {
     WalkNode* parent = nullptr;
-    std::unique_ptr<WalkNode[]> kids; // the sub-folders (names without a leading '.'), listing order
+    std::unique_ptr<WalkNode[]> kids; // the sub-folders the filter lets in, listing order
     std::uint32_t nKids = 0;
     std::uint32_t nFiles = 0; // entries that are not directories
     std::int32_t level = 0;
@@ -68,14 +69,23 @@ struct WalkNode {
     std::atomic<bool> ready{false};    // read (or known unreadable); set last by the reader
 };
 
-bool IsSubFolder(const DirListing::Item& item, const DirListing& l)
+// The path of n relative to the drive's directory, '/'-separated, with a trailing '/'
+// ("" for the root). Needed only by exclusion patterns that hold a '/'.
+std::string RelativePath(const WalkNode& n)
 {
-    return item.isDir && item.nameLength > 0 && l.names[item.nameOffset] != '.';
+    std::vector<const WalkNode*> chain;
+    for (const WalkNode* p = &n; p->parent; p = p->parent)
+        chain.push_back(p);
+    std::string rel;
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it)
+        rel.append((*it)->name).push_back('/');
+    return rel;
 }
 
 class Walk {
 public:
-    Walk(IFileSystem& fs, std::string realRoot, int nWorkers) : m_fs(fs), m_realRoot(std::move(realRoot))
+    Walk(IFileSystem& fs, std::string realRoot, int nWorkers, const FolderFilter& filter)
+        : m_fs(fs), m_realRoot(std::move(realRoot)), m_filter(filter)
     {
         const int budget = fs.HandleBudget();
         // Readers first (at least the calling thread), then anchors with what is left.
@@ -256,9 +266,19 @@ private:
             Fail(Failure::Memory);
             return 0;
         }
+        // The sub-folders are the directories the filter does not leave out.
+        const std::string rel = m_filter.NeedsRelativePath() ? RelativePath(n) : std::string();
+        auto isSubFolder = [&](const DirListing::Item& item) {
+            if (!item.isDir)
+                return false;
+            const std::string_view name = listing->Name(item);
+            if (!m_filter.NeedsRelativePath())
+                return !m_filter.LeavesOut(name, std::string_view());
+            return !m_filter.LeavesOut(name, rel + std::string(name));
+        };
         std::uint32_t nKids = 0, waiting = 0;
         for (const DirListing::Item& item : listing->items) {
-            if (IsSubFolder(item, *listing))
+            if (isSubFolder(item))
                 ++nKids;
             else if (!item.isDir)
                 ++n.nFiles;
@@ -267,7 +287,7 @@ private:
             auto kids = std::make_unique<WalkNode[]>(nKids);
             std::uint32_t k = 0;
             for (const DirListing::Item& item : listing->items) {
-                if (!IsSubFolder(item, *listing))
+                if (k == nKids || !isSubFolder(item))
                     continue;
                 WalkNode& kid = kids[k++];
                 kid.parent = &n;
@@ -370,6 +390,7 @@ private:
 
     IFileSystem& m_fs;
     std::string m_realRoot;
+    const FolderFilter& m_filter; // which directories are left out
     WalkNode m_root;
     int m_hardAnchors = 0; // anchors the budget allows at most
     int m_softAnchors = 0; // anchors kept freely; beyond, only every kReanchorLevels levels
@@ -387,7 +408,8 @@ private:
 // The calling thread's side: records the folders in pre-order as their listings come.
 class Recorder {
 public:
-    Recorder(Walk& walk, ReportBuilder& builder, ScanEnvironment& env) : m_walk(walk), m_builder(builder), m_env(env)
+    Recorder(Walk& walk, ReportBuilder& builder, ScanEnvironment& env)
+        : m_walk(walk), m_builder(builder), m_env(env), m_counter(env.options)
     {
     }
     WalkResult Run(const std::string& strRootPath)
@@ -397,10 +419,9 @@ public:
                 Step(m_frames.back());
         if (m_walk.Failed() != Failure::None)
             return WalkResult::Failed;
-        if (m_stopped)
-            return WalkResult::Stopped;
+        // A stopped walk's report is finished too: what was read stays usable.
         m_builder.Finish();
-        return WalkResult::Complete;
+        return m_stopped ? WalkResult::Stopped : WalkResult::Complete;
     }
 
 private:
@@ -458,16 +479,21 @@ private:
         }
         const DirListing::Item& item = l->items[top.nextItem++];
         if (!item.isDir) {
-            m_builder.AddFile(l->Name(item), static_cast<std::int64_t>(item.size));
+            // Decided here, in walk order: the first name of a hard-linked file counts.
+            const bool counts = m_counter.Counts(item.device, item.inode);
+            m_builder.AddFile(l->Name(item), m_counter.ListedSize(item.size, item.allocated), counts);
             return;
         }
-        if (!IsSubFolder(item, *l))
-            return; // dot-folders are skipped with everything below them
+        // The reader kept the sub-folders the filter lets in, in listing order, and names
+        // within one directory are unique.
+        if (top.nextKid >= top.node->nKids || top.node->kids[top.nextKid].name != l->Name(item))
+            return; // left out with everything below it
         WalkNode& kid = top.node->kids[top.nextKid++];
         const std::string& parentPath = top.rec->strPath;
         std::string childPath;
         childPath.reserve(parentPath.size() + item.nameLength + 1);
-        childPath.append(parentPath).append(l->Name(item)).push_back('\\');
+        childPath.append(parentPath);
+        AppendPathStep(childPath, l->Name(item));
         Enter(kid, std::move(childPath), top.rec->nLevel + 1); // `top` may move
     }
     bool Stopped()
@@ -479,6 +505,7 @@ private:
     Walk& m_walk;
     ReportBuilder& m_builder;
     ScanEnvironment& m_env;
+    FileCounter m_counter;
     std::vector<Frame> m_frames;
     bool m_stopped = false;
 };
@@ -498,7 +525,8 @@ WalkResult WalkDrive(ReportBuilder& builder, const std::string& strRootPath, Sca
     const int nThreads = WalkerThreads(env);
     try {
         std::string real = env.drives.Directory(DriveOfPath(strRootPath));
-        Walk walk(env.fs, std::move(real), nThreads > 1 ? nThreads : 0);
+        const FolderFilter filter(env.options);
+        Walk walk(env.fs, std::move(real), nThreads > 1 ? nThreads : 0, filter);
         const WalkResult result = Recorder(walk, builder, env).Run(strRootPath);
         if (result == WalkResult::Failed)
             message = walk.Failed() == Failure::Descriptors ? kMsgTooManyOpenFiles : kMsgOutOfMemory;

@@ -9,8 +9,12 @@
 // and adds its files. So the report does not depend on the number of threads, and the
 // progress display, the messages and the stop request stay on the calling thread.
 //
-// Directories whose name begins with '.' are skipped with everything below them;
-// directories on another file system are recorded but not entered; one that cannot be
+// The environment's scan options decide which directories are left out with everything
+// below them (hidden ones on request, those matching exclusion patterns; "." and ".."
+// always), whether a later name of a hard-linked file adds to the sums and ranking, and
+// whether files count with their length or the space allocated to them. A backslash in
+// a folder's name is written as '/' in its report path (PathNames.h). Directories on
+// another file system are recorded but not entered; one that cannot be
 // opened or read stays in the report without content. Running out of descriptors or
 // memory is none of these: it fails the walk.
 #pragma once
@@ -27,7 +31,7 @@ int WalkerThreads(const ScanEnvironment& env);
 
 enum class WalkResult {
     Complete, // every folder is in the builder, which is finished
-    Stopped,  // the pump was asked to stop; the folders entered so far are there
+    Stopped,  // the pump was asked to stop; the folders entered so far are there, finished
     Failed,   // out of memory or file descriptors: the report is not whole
 };
 

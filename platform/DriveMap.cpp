@@ -1,4 +1,5 @@
 #include "DriveMap.h"
+#include "PathNames.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -28,7 +29,9 @@ std::string FolderDisplayName(const std::string& reportPath)
         return std::string();
     const std::string_view trimmed(reportPath.data(), reportPath.size() - 1);
     const std::size_t slash = trimmed.rfind('\\');
-    return std::string(slash == std::string_view::npos ? trimmed : trimmed.substr(slash + 1));
+    if (slash == std::string_view::npos)
+        return std::string(trimmed);
+    return PathStepToName(trimmed.substr(slash + 1)); // a '/' in the step is the name's backslash
 }
 
 bool DriveMap::Set(char letter, const std::string& dir)
@@ -95,7 +98,10 @@ std::optional<std::string> DriveMap::RealPath(const std::string& reportPath) con
         rest.pop_back();
     if (rest.empty())
         return real;
-    std::replace(rest.begin(), rest.end(), '\\', '/');
+    // Steps are separated by backslashes; a '/' inside a step stands for a backslash
+    // of the folder's own name (PathNames.h).
+    for (char& c : rest)
+        c = c == '\\' ? '/' : c == '/' ? '\\' : c;
     if (real.back() != '/')
         real += '/';
     return real + rest;

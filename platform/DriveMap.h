@@ -54,7 +54,8 @@ public:
 
     // The report path of a drive's root: "C:\".
     static std::string RootPath(char letter);
-    // Maps a report path ("C:\usr\share\") to the real directory ("/usr/share").
+    // Maps a report path ("C:\usr\share\") to the real directory ("/usr/share"). A '/'
+    // inside a step is a backslash of that folder's name ("C:\q/r\" is "/q\r").
     // nullopt when the letter is not mapped or the text is no report path.
     std::optional<std::string> RealPath(const std::string& reportPath) const;
 
@@ -70,7 +71,8 @@ char NormalizeDriveLetter(char letter);
 char DriveOfPath(const std::string& reportPath);
 
 // The name a folder is shown with: the last component of its report path without the
-// trailing backslash ("C:\usr\share\" gives "share", the root "C:\" gives "C:").
+// trailing backslash ("C:\usr\share\" gives "share", the root "C:\" gives "C:"), with
+// a '/' in it shown as the backslash of the folder's own name ("C:\q/r\" gives "q\r").
 std::string FolderDisplayName(const std::string& reportPath);
 
 } // namespace tvl

@@ -23,11 +23,12 @@ void DirListing::Reserve(std::size_t nItems, std::size_t nameBytes)
         names.reserve(std::max(names.size() + nameBytes, names.capacity() * 2));
 }
 
-void DirListing::Add(std::string_view name, std::uint64_t size, bool isDir, bool otherDevice)
+void DirListing::Add(std::string_view name, std::uint64_t size, bool isDir, bool otherDevice, std::uint64_t allocated,
+                     std::uint64_t device, std::uint64_t inode)
 {
     Reserve(1, name.size() + 1);
     items.push_back(Item{size, static_cast<std::uint32_t>(names.size()), static_cast<std::uint32_t>(name.size()),
-                         isDir, otherDevice});
+                         isDir, otherDevice, allocated, device, inode});
     names.append(name).push_back('\0');
 }
 
@@ -53,8 +54,8 @@ struct LinuxDirent64 {
 constexpr std::size_t kDirentBuffer = 32 * 1024; // on the heap: threads may have small stacks
 
 // Reads the directory open at `fd` from its start with getdents64 and stats every entry
-// relative to it (statx asking for the type and size only; the device numbers always
-// come with it). The descriptor's offset is the only state touched, so the caller keeps
+// relative to it (statx asking for the type, size, blocks, link count and inode; the
+// device numbers always come with it). The descriptor's offset is the only state touched, so the caller keeps
 // using `fd` to open children.
 ListStatus ReadEntries(int fd, DirListing& out)
 {
@@ -81,14 +82,22 @@ ListStatus ReadEntries(int fd, DirListing& out)
             if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
                 continue;
             struct statx st {};
-            if (::statx(fd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, STATX_TYPE | STATX_SIZE, &st) != 0) {
+            constexpr unsigned kMask = STATX_TYPE | STATX_SIZE | STATX_BLOCKS | STATX_NLINK | STATX_INO;
+            if (::statx(fd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, kMask, &st) != 0) {
                 if (errno == ENOMEM)
                     return ListStatus::Exhausted;
                 continue; // vanished since it was listed
             }
             const bool isDir = S_ISDIR(st.stx_mode);
-            const bool otherDevice = isDir && (st.stx_dev_major != selfMajor || st.stx_dev_minor != selfMinor);
-            out.Add(std::string_view(name), isDir ? 0 : static_cast<std::uint64_t>(st.stx_size), isDir, otherDevice);
+            if (isDir) {
+                const bool otherDevice = st.stx_dev_major != selfMajor || st.stx_dev_minor != selfMinor;
+                out.Add(std::string_view(name), 0, true, otherDevice);
+                continue;
+            }
+            const std::uint64_t allocated = (st.stx_mask & STATX_BLOCKS) ? st.stx_blocks * 512u : st.stx_size;
+            const bool linked = (st.stx_mask & STATX_NLINK) && (st.stx_mask & STATX_INO) && st.stx_nlink > 1;
+            out.Add(std::string_view(name), st.stx_size, false, false, allocated,
+                    linked ? makedev(st.stx_dev_major, st.stx_dev_minor) : 0, linked ? st.stx_ino : 0);
         }
     }
 }

@@ -21,8 +21,9 @@
 namespace tvl {
 
 // A directory listing in compact form: the names back to back in one buffer, one small
-// item per entry. Costs two heap blocks per directory instead of one per long name.
-// "." and ".." are never in it.
+// item per entry (48 bytes: the sizes, the name's place, the flags, and device and inode
+// for hard-linked files). Costs two heap blocks per directory instead of one per long
+// name. "." and ".." are never in it.
 struct DirListing {
     struct Item {
         std::uint64_t size = 0;       // full 64-bit size; for a symbolic link the link's own size
@@ -30,13 +31,19 @@ struct DirListing {
         std::uint32_t nameLength = 0;
         bool isDir = false;       // a real directory (a link to one is a file of its own size)
         bool otherDevice = false; // directory on another file system than its parent: recorded, not entered
+        std::uint64_t allocated = 0; // bytes allocated on disc (st_blocks x 512); 0 for a directory
+        // Device and inode of a file with more than one hard link, so that a scan can
+        // count it once; both 0 for every other entry.
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
     };
     std::vector<Item> items; // in the order the file system delivers them
     std::string names;       // every name followed by a NUL byte
 
     std::string_view Name(const Item& item) const { return {names.data() + item.nameOffset, item.nameLength}; }
     // Appends an entry. Both buffers grow geometrically. Throws std::bad_alloc.
-    void Add(std::string_view name, std::uint64_t size, bool isDir, bool otherDevice);
+    void Add(std::string_view name, std::uint64_t size, bool isDir, bool otherDevice, std::uint64_t allocated = 0,
+             std::uint64_t device = 0, std::uint64_t inode = 0);
     // Makes room for `items` more entries with `nameBytes` more name bytes, growing
     // at least geometrically so that a huge directory is not copied batch by batch.
     void Reserve(std::size_t items, std::size_t nameBytes);

@@ -131,7 +131,7 @@ TEST_P(Scan, EmptyAndUnreadableDrivesGiveTheirRootRecord)
     EXPECT_DOUBLE_EQ(f.dPercentOfDisc, -1.0);
 }
 
-TEST_P(Scan, SkipsDotFoldersAndDoesNotEnterOtherFileSystemsOrUnreadableFolders)
+TEST_P(Scan, SkipsDotFoldersOnRequestAndDoesNotEnterOtherFileSystemsOrUnreadableFolders)
 {
     FakeFileSystem fs;
     fs.File(".hidden-file", 7); // dot-files count
@@ -141,6 +141,7 @@ TEST_P(Scan, SkipsDotFoldersAndDoesNotEnterOtherFileSystemsOrUnreadableFolders)
     fs.File("locked/secret", 40);
     fs.Dir("locked").openable = false;
     ScanFixture fx(fs, fs.RootPath(), GetParam());
+    fx.env.options.bSkipHidden = true;
     auto r = fx.Scan(true, 10);
 
     EXPECT_EQ(Paths(*r), (std::vector<std::string>{"C:\\", "C:\\locked\\", "C:\\mnt\\"}));
@@ -150,6 +151,14 @@ TEST_P(Scan, SkipsDotFoldersAndDoesNotEnterOtherFileSystemsOrUnreadableFolders)
     ASSERT_EQ(r->ranking.size(), 1u);
     EXPECT_EQ(r->ranking[0].strName, ".hidden-file");
     EXPECT_EQ(fs.openHandles, 0);
+
+    // By default hidden folders are scanned like any other.
+    fx.env.options.bSkipHidden = false;
+    auto all = fx.Scan(true, 10);
+    EXPECT_EQ(Paths(*all), (std::vector<std::string>{"C:\\", "C:\\.git\\", "C:\\.git\\objects\\",
+                                                     "C:\\locked\\", "C:\\mnt\\"}));
+    EXPECT_EQ(all->GetFolder(0)->nSpaceWithSubs, 1007);
+    EXPECT_EQ(all->ranking[0].strName, "pack");
 }
 
 TEST_P(Scan, RanksAndStoresFilesInWalkOrder)
@@ -204,7 +213,7 @@ TEST_P(Scan, DeepTreesNeedNoRecursionAndFewHandles)
     EXPECT_EQ(fs.openHandles, 0);
 }
 
-TEST_P(Scan, AStopRequestEndsTheScanWithoutAReport)
+TEST_P(Scan, AStopRequestEndsTheWalkAndKeepsWhatWasRead)
 {
     FakeFileSystem fs;
     for (int i = 0; i < 50; ++i)
@@ -233,7 +242,6 @@ TEST_P(RealScan, SumsFullSizesAndNeverFollowsLinks)
     t.MakeFile("big/sparse.img", 5LL << 30); // 5 GiB, sparse
     t.MakeFile("big/small", 10);
     t.MakeDirs("empty");
-    t.MakeFile(".cache/skipped", 999);
     t.MakeFile("loops/plain", 3);
     ASSERT_EQ(::symlink(".", t.Abs("loops/self").c_str()), 0);
     ASSERT_EQ(::symlink("..", t.Abs("loops/up").c_str()), 0);

@@ -89,7 +89,7 @@ ListStatus FakeFileSystem::ReadListing(Handle dir, DirListing& out)
     if (it == m_open.end())
         return ListStatus::Broken;
     for (auto& c : it->second->children)
-        out.Add(c->name, c->isDir ? 0 : c->size, c->isDir, c->otherDevice);
+        out.Add(c->name, c->isDir ? 0 : c->size, c->isDir, c->otherDevice, c->allocated, c->inode ? 1u : 0u, c->inode);
     return ListStatus::Complete;
 }
 

@@ -31,6 +31,8 @@ public:
         std::uint64_t size = 0;
         bool openable = true;     // OpenDir/OpenChild succeed
         bool otherDevice = false; // lies on another file system
+        std::uint64_t allocated = 0; // space on disc
+        std::uint64_t inode = 0;     // a file with several hard links: its inode (device 1)
         std::vector<std::unique_ptr<Node>> children;
     };
 

@@ -217,6 +217,8 @@ private slots:
         const QString file = tmp.path() + QStringLiteral("/r.tvl");
         std::vector<bool> reentered;
         e.hook.onPump = [&] {
+            if (!reentered.empty())
+                return; // the steps after the walk still pump
             reentered.push_back(e.doc.OnNewDocument());
             reentered.push_back(e.doc.OnOpenDocument(file));
             reentered.push_back(e.doc.OnSaveDocument(file));
