@@ -1,7 +1,7 @@
 // The scan options in the desktop program: the "Create report" dialog's controls and
 // their settings, Stop on the step window with the incomplete report it leaves, and
 // the question before such a report is saved.
-#include "../gui/gui_support.h"
+#include "gui_support.h"
 
 #include "CMainFrame.h"
 #include "CFileListView.h"
