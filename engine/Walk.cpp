@@ -25,6 +25,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -390,9 +391,9 @@ public:
     Recorder(Walk& walk, ReportBuilder& builder, ScanEnvironment& env) : m_walk(walk), m_builder(builder), m_env(env)
     {
     }
-    WalkResult Run(const std::string& strRootPath)
+    WalkResult Run(const std::string& strRootPath, int nLevel)
     {
-        if (Enter(m_walk.Root(), strRootPath, 0))
+        if (Enter(m_walk.Root(), strRootPath, nLevel))
             while (!m_frames.empty() && !Stopped() && m_walk.Failed() == Failure::None)
                 Step(m_frames.back());
         if (m_walk.Failed() != Failure::None)
@@ -495,11 +496,23 @@ int WalkerThreads(const ScanEnvironment& env)
 WalkResult WalkDrive(ReportBuilder& builder, const std::string& strRootPath, ScanEnvironment& env,
                      std::string& message)
 {
+    return WalkFolder(builder, strRootPath, 0, env, message);
+}
+
+WalkResult WalkFolder(ReportBuilder& builder, const std::string& strFolderPath, int nLevel, ScanEnvironment& env,
+                      std::string& message)
+{
     const int nThreads = WalkerThreads(env);
     try {
-        std::string real = env.drives.Directory(DriveOfPath(strRootPath));
+        // A drive's root is its mapped directory as it is; a folder below it needs the mapping.
+        std::string real = nLevel == 0 ? env.drives.Directory(DriveOfPath(strFolderPath))
+                                       : env.drives.RealPath(strFolderPath).value_or(std::string());
+        if (nLevel > 0 && real.empty()) {
+            message = kMsgNotMapped;
+            return WalkResult::Failed;
+        }
         Walk walk(env.fs, std::move(real), nThreads > 1 ? nThreads : 0);
-        const WalkResult result = Recorder(walk, builder, env).Run(strRootPath);
+        const WalkResult result = Recorder(walk, builder, env).Run(strFolderPath, nLevel);
         if (result == WalkResult::Failed)
             message = walk.Failed() == Failure::Descriptors ? kMsgTooManyOpenFiles : kMsgOutOfMemory;
         return result;
