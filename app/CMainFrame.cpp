@@ -326,6 +326,9 @@ void CMainFrame::ShowTitle()
     QString title = m_pDoc ? m_pDoc->GetTitle() : QString();
     if (m_pDoc && m_pDoc->Comparison())
         title += QStringLiteral(" compared with ") + QFileInfo(m_pDoc->BaselinePathName()).fileName();
+    // A report changed since it was made, opened or saved: "Report * - Tovaline".
+    if (!title.isEmpty() && m_pDoc && m_pDoc->IsModified())
+        title += QStringLiteral(" *");
     setWindowTitle(title.isEmpty() ? QStringLiteral("Tovaline") : title + QStringLiteral(" - Tovaline"));
 }
 
@@ -421,6 +424,10 @@ void CMainFrame::resizeEvent(QResizeEvent* event)
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
+    if (m_queryClose && !(m_pDoc && m_pDoc->IsBusy()) && !m_queryClose()) {
+        event->ignore(); // the user cancelled the save question
+        return;
+    }
     if (m_pDoc && m_pDoc->IsBusy()) {
         // A scan is running inside the event pump: ask it to stop and close once it
         // has returned.

@@ -115,6 +115,7 @@ bool CTovalineDoc::OnNewDocument()
         EmptyAfterFailure();
     emit busyChanged(false);
     SendInitialUpdate();
+    emit titleChanged(m_strTitle); // a new report is not modified
     return ok;
 }
 
@@ -141,6 +142,7 @@ bool CTovalineDoc::OnOpenDocument(const QString& pathName)
     else
         SetPathName(pathName);
     SendInitialUpdate();
+    emit titleChanged(m_strTitle); // an opened report is not modified
     return ok;
 }
 
@@ -150,9 +152,18 @@ bool CTovalineDoc::OnSaveDocument(const QString& pathName)
         return false;
     const QByteArray path = QFile::encodeName(pathName);
     const bool ok = tvl::ReportDocument::OnSaveDocument(std::string(path.constData(), static_cast<std::size_t>(path.size())));
-    if (ok)
+    if (ok) {
         SetPathName(pathName);
+        emit titleChanged(m_strTitle);
+    }
     return ok;
+}
+
+void CTovalineDoc::ReportEdited()
+{
+    StopComparing();
+    emit titleChanged(m_strTitle);
+    UpdateAllViews(nullptr, 0);
 }
 
 bool CTovalineDoc::CompareWith(const QString& pathName)
