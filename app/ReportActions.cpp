@@ -38,6 +38,9 @@ namespace {
 
 const QString kCaptionTrash = QStringLiteral("Move to trash");
 const QString kCaptionRefresh = QStringLiteral("Refresh folder");
+const QString kIncompleteRanking =
+    QStringLiteral("Files were moved to the trash or folders read again: this ranking may miss files the report "
+                   "never saw. \"Refresh all\" makes it whole again.");
 
 int PosOf(const tvl::DriveReport& drive, const tvl::FolderRecord* rec)
 {
@@ -111,17 +114,18 @@ void CReportActions::AttachMenus()
     auto attach = [this](QAbstractItemView* list, Target (CReportActions::*targetOf)(int) const) {
         list->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(list, &QWidget::customContextMenuRequested, this, [this, list, targetOf](const QPoint& pos) {
-            QModelIndex index = list->indexAt(pos);
-            if (!index.isValid())
-                index = list->currentIndex();
+            // The menu key acts on the current row, a click on the row under the pointer.
+            const bool bKey = QGuiApplication::mouseButtons() == Qt::NoButton;
+            const QModelIndex index = bKey ? list->currentIndex() : list->indexAt(pos);
             if (!index.isValid())
                 return;
+            const QPoint at = bKey ? list->visualRect(index).center() : pos;
             const Target t = (this->*targetOf)(index.row());
             if (!t.IsValid())
                 return;
             QMenu* menu = BuildMenu(t, list);
             menu->setAttribute(Qt::WA_DeleteOnClose);
-            menu->popup(list->viewport()->mapToGlobal(list->visualRect(index).center()));
+            menu->popup(list->viewport()->mapToGlobal(at));
         });
     };
     attach(m_frame.m_pDiscView->m_list, &CReportActions::FolderTarget);
@@ -199,7 +203,10 @@ QMenu* CReportActions::BuildMenu(const Target& t, QWidget* parent)
     add(QStringLiteral("Open containing &folder"), &CReportActions::OpenContainingFolder);
     add(QStringLiteral("&Copy path"), &CReportActions::CopyPath);
     menu->addSeparator();
-    add(QStringLiteral("Move to &trash"), &CReportActions::MoveToTrash);
+    // The root of a drive is never offered.
+    const tvl::DriveReport* d = m_doc.DriveOf(t.cDrive);
+    const bool bRoot = !t.bFile && d && d->GetFolder(t.nPos) && !d->GetFolder(t.nPos)->pParent;
+    add(QStringLiteral("Move to &trash"), &CReportActions::MoveToTrash)->setEnabled(bReal && !bRoot);
     menu->addSeparator();
     QAction* refresh = add(QStringLiteral("&Refresh folder"), &CReportActions::Refresh);
     refresh->setShortcut(m_actRefresh->shortcut());
@@ -266,7 +273,9 @@ bool CReportActions::MoveToTrash(const Target& t)
     }
     const QString question = TrashQuestion(path, !t.bFile, t.nSize);
     const bool yes = m_hooks.confirm ? m_hooks.confirm(question)
-                                     : QMessageBox::question(&m_frame, kCaptionTrash, question) == QMessageBox::Yes;
+                                     : QMessageBox::question(&m_frame, kCaptionTrash, question,
+                                                             QMessageBox::Yes | QMessageBox::No,
+                                                             QMessageBox::No) == QMessageBox::Yes;
     if (!yes)
         return false;
     // The item on disc must still be the one the report shows: the user confirmed that.
@@ -329,6 +338,20 @@ void CReportActions::Edited()
 {
     m_doc.ReportEdited();
     m_frame.m_pDiscView->FillList();
+    // A ranking that may miss files says so on its tab and in the status bar.
+    QTabBar* tabs = m_frame.m_pRankView->Tabs();
+    QStringList incomplete;
+    for (std::size_t i = 0; i < m_doc.m_pDriveReports.size(); ++i) {
+        const tvl::DriveReport* d = m_doc.m_pDriveReports[i].get();
+        if (!d || !d->bRankingIncomplete || static_cast<int>(i) + 1 >= tabs->count())
+            continue;
+        incomplete << QStringLiteral("%1:").arg(QChar::fromLatin1(d->cDrive));
+        tabs->setTabToolTip(static_cast<int>(i) + 1, kIncompleteRanking);
+        tabs->setTabToolTip(0, kIncompleteRanking);
+    }
+    if (!incomplete.isEmpty())
+        Status(QStringLiteral("The ranking of %1 may be incomplete until \"Refresh all\".")
+                   .arg(incomplete.join(QStringLiteral(", "))));
 }
 
 void CReportActions::Tell(const QString& text, const QString& caption) const
@@ -409,6 +432,7 @@ std::size_t CFindDlg::Search()
         items.push_back(item);
     }
     m_results->addTopLevelItems(items);
+    m_results->resizeColumnToContents(0);
     m_results->resizeColumnToContents(1);
     m_count->setText(total > hits.size()
                          ? QStringLiteral("%1 found, the largest %2 shown").arg(total).arg(hits.size())
