@@ -338,7 +338,28 @@ bool MatchesName(const FindQuery& q, std::string_view name)
 std::vector<FindHit> FindNames(const std::vector<const DriveReport*>& drives, const FindQuery& query,
                                std::size_t nMaxHits, std::size_t* pTotal)
 {
-    std::vector<FindHit> hits;
+    // Only the best nMaxHits are kept, in a heap whose front is the worst of them: a
+    // pattern that matches every name costs no more memory than one that matches few.
+    struct Ranked {
+        FindHit hit;
+        std::size_t order; // report order, for equal sizes
+    };
+    auto better = [](const Ranked& a, const Ranked& b) {
+        return a.hit.nSize != b.hit.nSize ? a.hit.nSize > b.hit.nSize : a.order < b.order;
+    };
+    std::vector<Ranked> heap;
+    std::size_t total = 0;
+    auto offer = [&](const FindHit& h) {
+        const Ranked r{h, total++};
+        if (heap.size() < nMaxHits) {
+            heap.push_back(r);
+            std::push_heap(heap.begin(), heap.end(), better);
+        } else if (nMaxHits > 0 && better(r, heap.front())) {
+            std::pop_heap(heap.begin(), heap.end(), better);
+            heap.back() = r;
+            std::push_heap(heap.begin(), heap.end(), better);
+        }
+    };
     for (const DriveReport* d : drives) {
         if (!d)
             continue;
@@ -347,18 +368,19 @@ std::vector<FindHit> FindNames(const std::vector<const DriveReport*>& drives, co
             const FolderRecord& rec = *list[pos];
             const int p = static_cast<int>(pos);
             if (rec.pParent && MatchesName(query, LastName(rec.strPath)))
-                hits.push_back(FindHit{d->cDrive, p, -1, rec.nSpaceWithSubs});
+                offer(FindHit{d->cDrive, p, -1, rec.nSpaceWithSubs});
             for (std::size_t f = 0; f < rec.files.size(); ++f)
                 if (MatchesName(query, rec.files[f].strName))
-                    hits.push_back(FindHit{d->cDrive, p, static_cast<int>(f), rec.files[f].nSize});
+                    offer(FindHit{d->cDrive, p, static_cast<int>(f), rec.files[f].nSize});
         }
     }
     if (pTotal)
-        *pTotal = hits.size();
-    const std::size_t keep = std::min(nMaxHits, hits.size());
-    auto larger = [](const FindHit& a, const FindHit& b) { return a.nSize > b.nSize; };
-    std::stable_sort(hits.begin(), hits.end(), larger);
-    hits.resize(keep);
+        *pTotal = total;
+    std::sort_heap(heap.begin(), heap.end(), better);
+    std::vector<FindHit> hits;
+    hits.reserve(heap.size());
+    for (const Ranked& r : heap)
+        hits.push_back(r.hit);
     return hits;
 }
 
