@@ -34,6 +34,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QString kCaptionTrash = QStringLiteral("Move to trash");
@@ -309,6 +311,15 @@ bool CReportActions::Refresh(const Target& t)
     const QString path = RealPath(Target{t.cDrive, t.nPos, false, {}, 0}, &reason);
     if (path.isEmpty() || m_doc.IsBusy()) {
         Tell(reason.isEmpty() ? QStringLiteral("A report is being made.") : reason, kCaptionRefresh);
+        return false;
+    }
+    // A scan records a folder on another file system without entering it; so does a refresh.
+    struct stat here {}, above {};
+    const QByteArray raw = QFile::encodeName(path);
+    if (t.nPos > 0 && ::stat(raw.constData(), &here) == 0 &&
+        ::stat(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), &above) == 0 &&
+        here.st_dev != above.st_dev) {
+        Tell(QStringLiteral("%1 is on another file system; the report does not read it.").arg(path), kCaptionRefresh);
         return false;
     }
     std::string message;
