@@ -323,9 +323,13 @@ bool CReportActions::Refresh(const Target& t)
         return false;
     }
     std::string message;
+    Status(QStringLiteral("Reading %1 ...").arg(path));
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     emit m_doc.busyChanged(true);
     const tvl::WalkResult r = m_doc.RefreshFolder(t.cDrive, t.nPos, message);
     emit m_doc.busyChanged(false);
+    QGuiApplication::restoreOverrideCursor();
+    Status(QString());
     if (r == tvl::WalkResult::Failed)
         Tell(QString::fromStdString(message), kCaptionRefresh);
     if (r != tvl::WalkResult::Complete)

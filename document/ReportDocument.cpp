@@ -149,7 +149,7 @@ WalkResult ReportDocument::RefreshFolder(char cDrive, int nPos, std::string& mes
 {
     DriveReport* drive = DriveOf(cDrive);
     if (m_bBusy || !drive || !drive->GetFolder(nPos)) {
-        message = kMsgOutOfMemory;
+        message = m_bBusy ? "A report is being made." : kMsgNoSuchFolder;
         return WalkResult::Failed;
     }
     m_bBusy = true;

@@ -101,7 +101,7 @@ WalkResult ReportEditor::RefreshFolder(int nPos, const ReportScanOptions&, ScanE
 {
     FolderRecord* rec = m_drive.GetFolder(nPos);
     if (!rec) {
-        message = kMsgOutOfMemory;
+        message = kMsgNoSuchFolder;
         return WalkResult::Failed;
     }
     try {

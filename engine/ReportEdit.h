@@ -27,6 +27,8 @@ struct ScanEnvironment;
 struct ReportScanOptions {
 };
 
+inline constexpr const char* kMsgNoSuchFolder = "The folder is not in the report.";
+
 class ReportEditor {
 public:
     explicit ReportEditor(DriveReport& drive) : m_drive(drive) {}

@@ -120,6 +120,8 @@ TEST(RefreshFolder, AnUnmappedDriveFailsWithAReasonAndChangesNothing)
     std::string msg;
     EXPECT_EQ(ReportEditor(*r).RefreshFolder(1, {}, tr.fx.env, msg), WalkResult::Failed);
     EXPECT_EQ(msg, kMsgNotMapped);
+    EXPECT_EQ(ReportEditor(*r).RefreshFolder(5, {}, tr.fx.env, msg), WalkResult::Failed);
+    EXPECT_EQ(msg, kMsgNoSuchFolder);
     EXPECT_EQ(Dump(*r), before);
 }
 
