@@ -171,6 +171,12 @@ void ReportEditor::Splice(FolderRecord& rec, std::size_t pos, DriveReport& sub)
     list.swap(next);
     m_drive.nFolders = static_cast<int>(list.size());
     UpdateShares();
+    if (!rec.pParent && !m_drive.bStoreFileNames) {
+        // The whole drive was read again: its ranking is that of a fresh scan.
+        m_drive.ranking = std::move(sub.ranking);
+        m_drive.bRankingIncomplete = false;
+        return;
+    }
     UpdateRanking(gone, sub.ranking);
 }
 

@@ -205,6 +205,11 @@ TEST(RemoveItem, AFullRankingThatLosesAnEntryIsMarkedIncompleteUnlessNamesAreSto
         EXPECT_EQ(r->bRankingIncomplete, !store);
         ASSERT_EQ(r->ranking.size(), store ? 2u : 1u);
         EXPECT_EQ(r->ranking[0].nSize, 200);
+        // Reading the whole drive again makes the ranking whole.
+        std::string msg;
+        ASSERT_EQ(ReportEditor(*r).RefreshFolder(0, {}, tr.fx.env, msg), WalkResult::Complete);
+        EXPECT_FALSE(r->bRankingIncomplete);
+        EXPECT_EQ(Dump(*r), Dump(*tr.Fresh(store, 2)));
     }
     // A refresh that reads the same files again leaves the full ranking complete.
     auto r = tr.Fresh(false, 2);
