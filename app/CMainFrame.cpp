@@ -337,6 +337,10 @@ void CMainFrame::ShowTitle()
     QString title = m_pDoc ? m_pDoc->GetTitle() : QString();
     if (m_pDoc && m_pDoc->Comparison())
         title += QStringLiteral(" compared with ") + QFileInfo(m_pDoc->BaselinePathName()).fileName();
+    // A report changed since it was made, opened or saved: "Report * - Tovaline"; one
+    // whose scan was stopped ends in " (incomplete)".
+    if (!title.isEmpty() && m_pDoc && m_pDoc->IsModified())
+        title += QStringLiteral(" *");
     title = title.isEmpty() ? QStringLiteral("Tovaline") : title + QStringLiteral(" - Tovaline");
     if (m_pDoc && m_pDoc->IsIncomplete())
         title += QStringLiteral(" (incomplete)");
@@ -437,6 +441,10 @@ void CMainFrame::resizeEvent(QResizeEvent* event)
 
 void CMainFrame::closeEvent(QCloseEvent* event)
 {
+    if (m_queryClose && !(m_pDoc && m_pDoc->IsBusy()) && !m_queryClose()) {
+        event->ignore(); // the user cancelled the save question
+        return;
+    }
     if (m_pDoc && m_pDoc->IsBusy()) {
         // A scan is running inside the event pump: ask it to stop and close once it
         // has returned.

@@ -9,6 +9,7 @@
 #include <QMainWindow>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 class QAction;
@@ -85,6 +86,9 @@ public:
     // middle row of m_wndSplitter); while it is hidden the client area is laid out as
     // without it.
     CTreemapView* m_pTreemapView = nullptr;
+
+    // Asked before the window closes (the report may need saving); false keeps it open.
+    std::function<bool()> m_queryClose;
 
 signals:
     void recentFileTriggered(const QString& path);

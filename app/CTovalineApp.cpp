@@ -1,5 +1,7 @@
 #include "CTovalineApp.h"
 
+#include "ReportActions.h"
+
 #include "CLoadProgressDlg.h"
 #include "CMainFrame.h"
 #include "CSplashDlg.h"
@@ -14,6 +16,7 @@
 #include "Scan.h"
 
 #include <QFileDialog>
+#include <QMessageBox>
 #include <QFileInfo>
 #include <QSettings>
 
@@ -160,6 +163,8 @@ bool CTovalineApp::InitInstance(const QStringList& args)
     connect(frame->m_actSaveAs, &QAction::triggered, this, &CTovalineApp::OnFileSaveAs);
     connect(frame, &CMainFrame::recentFileTriggered, this, &CTovalineApp::OnOpenRecentFile);
     connect(frame->m_actCompare, &QAction::triggered, this, &CTovalineApp::OnFileCompare);
+    m_pActions = new CReportActions(*frame, *m_pDoc, m_options.actionHooks);
+    frame->m_queryClose = [this] { return SaveModified(); };
 
     if (args.isEmpty()) {
         m_pDoc->SetPathName(QString());
@@ -199,9 +204,24 @@ void CTovalineApp::RemoveFromRecentFileList(const QString& path)
     m_recent.Write(*settings);
 }
 
+bool CTovalineApp::SaveModified()
+{
+    if (!m_pDoc || !m_pDoc->IsModified())
+        return true;
+    const QString text = QStringLiteral("The report \"%1\" was changed. Save the changes?").arg(m_pDoc->GetTitle());
+    const int answer = m_options.saveQuestion
+                           ? m_options.saveQuestion(m_pFrame.get(), text)
+                           : QMessageBox::question(m_pFrame.get(), QStringLiteral("Tovaline"), text,
+                                                   QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+                                                   QMessageBox::Save);
+    if (answer == QMessageBox::Discard)
+        return true;
+    return answer == QMessageBox::Save && OnFileSave();
+}
+
 void CTovalineApp::OnFileNew()
 {
-    if (!m_pDoc || m_pDoc->IsBusy())
+    if (!m_pDoc || m_pDoc->IsBusy() || !SaveModified())
         return;
     if (m_options.newDocument)
         m_options.newDocument(*m_pDoc);
@@ -211,7 +231,7 @@ void CTovalineApp::OnFileNew()
 
 void CTovalineApp::OnFileOpen()
 {
-    if (!m_pDoc || m_pDoc->IsBusy())
+    if (!m_pDoc || m_pDoc->IsBusy() || !SaveModified())
         return;
     QString path;
     if (m_options.openFileName) {
@@ -254,6 +274,8 @@ bool CTovalineApp::OpenDocumentFile(const QString& path)
 
 void CTovalineApp::OnOpenRecentFile(const QString& path)
 {
+    if (!SaveModified())
+        return;
     // A recent file that cannot be opened any more leaves the list.
     if (!OpenDocumentFile(path) && m_pDoc && !m_pDoc->IsBusy())
         RemoveFromRecentFileList(path);

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "ReportActions.h"
+
 #include <functional>
 #include <memory>
 
@@ -65,6 +67,11 @@ public:
         // Replaces the file dialog of "Compare with report..."; an empty result cancels.
         std::function<QString(QWidget*)> compareFileName;
         std::function<QString(QWidget*, const QString&)> saveFileName;
+        // Replaces the question whether to save a changed report (before New, Open and
+        // closing); returns QMessageBox::Save, Discard or Cancel.
+        std::function<int(QWidget*, const QString&)> saveQuestion;
+        // Replace the trash confirmation and the desktop opener.
+        CReportActions::Hooks actionHooks;
     };
 
     CTovalineApp();
@@ -93,6 +100,10 @@ public:
     // File > "Compare with report...": picks a baseline report file and compares the
     // report on screen with it.
     void OnFileCompare();
+    // Asks whether to save a changed report, and saves it: false when the user
+    // cancelled or the save failed (the report stays as it is).
+    bool SaveModified();
+    CReportActions* Actions() const { return m_pActions; }
 
 private:
     void ShowMessage(const QString& caption, const QString& text);
@@ -109,4 +120,5 @@ private:
     std::unique_ptr<CMainFrame> m_pFrame;
     std::unique_ptr<tvl::ScanEnvironment> m_pEnv;
     std::unique_ptr<CTovalineDoc> m_pDoc;
+    CReportActions* m_pActions = nullptr; // owned by the frame
 };

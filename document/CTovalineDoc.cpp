@@ -131,6 +131,7 @@ bool CTovalineDoc::OnNewDocument()
     emit busyChanged(false);
     emit titleChanged(m_strTitle); // the incomplete mark may have changed
     SendInitialUpdate();
+    emit titleChanged(m_strTitle); // a new report is not modified
     return ok;
 }
 
@@ -160,6 +161,7 @@ bool CTovalineDoc::OnOpenDocument(const QString& pathName)
     else
         SetPathName(pathName);
     SendInitialUpdate();
+    emit titleChanged(m_strTitle); // an opened report is not modified
     return ok;
 }
 
@@ -171,8 +173,10 @@ bool CTovalineDoc::OnSaveDocument(const QString& pathName)
         return false;
     const QByteArray path = QFile::encodeName(pathName);
     const bool ok = tvl::ReportDocument::OnSaveDocument(std::string(path.constData(), static_cast<std::size_t>(path.size())));
-    if (ok)
+    if (ok) {
         SetPathName(pathName);
+        emit titleChanged(m_strTitle);
+    }
     return ok;
 }
 
@@ -182,6 +186,13 @@ bool CTovalineDoc::AskQuestion(const QString& caption, const QString& text)
         return m_askQuestion(caption, text);
     return QMessageBox::question(m_pMainWnd.data(), caption, text, QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::No) == QMessageBox::Yes;
+}
+
+void CTovalineDoc::ReportEdited()
+{
+    StopComparing();
+    emit titleChanged(m_strTitle);
+    UpdateAllViews(nullptr, 0);
 }
 
 bool CTovalineDoc::CompareWith(const QString& pathName)

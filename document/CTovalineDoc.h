@@ -95,6 +95,11 @@ public:
     // The baseline's file name (as chosen), empty when not comparing.
     QString BaselinePathName() const { return m_strBaselinePath; }
 
+    // The report was edited (an item moved to the trash, a folder read again): any
+    // comparison ends, the title shows the change and every view refills.
+    void ReportEdited();
+    bool IsModified() const { return m_bModified; }
+
 signals:
     // Emitted when a scan starts and ends, so that New, Open and Save can be disabled.
     void busyChanged(bool busy);

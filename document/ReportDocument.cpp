@@ -33,6 +33,7 @@ bool ReportDocument::CreateReports(const NewReportOptions& options)
         ~BusyGuard() { flag = false; }
     } busy(m_bBusy);
 
+    m_bModified = false;
     FreeReports();
     m_bRanking = options.bRanking;
     const int n = options.bRanking ? static_cast<int>(options.nRankingSize) : 0;
@@ -85,9 +86,13 @@ bool ReportDocument::OnOpenDocument(const std::string& pathName)
 {
     if (m_bBusy)
         return false;
+    m_bModified = false;
     FreeReports();
     m_bRanking = false;
     m_rankingAll.clear();
+    // A report file does not say which scan options made it; a refresh of an opened
+    // report reads with the defaults.
+    m_env.options = ScanOptions{};
 
     NullLoadProgress none;
     ILoadProgress& progress = m_pLoadProgress ? *m_pLoadProgress : none;
@@ -144,11 +149,73 @@ bool ReportDocument::OnSaveDocument(const std::string& pathName)
         WriteReport(out, ReportContent{m_pDriveReports, m_nDrives, m_bRanking, m_rankingAll});
         if (!out.Flush())
             file.SetWriteError(out.Errno());
-        if (file.Commit())
+        if (file.Commit()) {
+            m_bModified = false;
             return true;
+        }
     }
     m_env.messages.ShowMessage(kCaptionSave, SaveFailureMessage(file), MessageIcon::Error);
     return false;
+}
+
+WalkResult ReportDocument::RefreshFolder(char cDrive, int nPos, std::string& message)
+{
+    DriveReport* drive = DriveOf(cDrive);
+    if (m_bBusy || !drive || !drive->GetFolder(nPos)) {
+        message = m_bBusy ? "A report is being made." : kMsgNoSuchFolder;
+        return WalkResult::Failed;
+    }
+    m_bBusy = true;
+    m_env.pump.ClearStop();
+    const WalkResult result = ReportEditor(*drive).RefreshFolder(nPos, m_env, message);
+    m_bBusy = false;
+    if (result == WalkResult::Complete)
+        AfterEdit();
+    return result;
+}
+
+bool ReportDocument::RemoveFolder(char cDrive, int nPos)
+{
+    DriveReport* drive = DriveOf(cDrive);
+    if (m_bBusy || !drive || !ReportEditor(*drive).RemoveFolder(nPos))
+        return false;
+    AfterEdit();
+    return true;
+}
+
+bool ReportDocument::RemoveFile(char cDrive, int nPos, const std::string& strName, std::int64_t nSize)
+{
+    DriveReport* drive = DriveOf(cDrive);
+    if (m_bBusy || !drive || !ReportEditor(*drive).RemoveFile(nPos, strName, nSize))
+        return false;
+    AfterEdit();
+    return true;
+}
+
+void ReportDocument::AfterEdit()
+{
+    m_rankingAll.clear();
+    if (m_bRanking)
+        for (const auto& d : m_pDriveReports)
+            if (d)
+                MergeRanking(m_rankingAll, d->ranking);
+    // The selected folder, or its nearest ancestor still in the report.
+    m_pSelectedFolder = nullptr;
+    std::string path = m_strSelectedPath;
+    DriveReport* drive = path.empty() ? nullptr : DriveOf(DriveOfPath(path));
+    while (drive && !m_pSelectedFolder && path.size() >= 3) {
+        for (FolderRecord* f : drive->Folders())
+            if (f->strPath == path) {
+                m_pSelectedFolder = f;
+                break;
+            }
+        if (!m_pSelectedFolder) {
+            path.pop_back();
+            path.erase(path.rfind('\\') + 1);
+        }
+    }
+    m_strSelectedPath = m_pSelectedFolder ? m_pSelectedFolder->strPath : std::string();
+    m_bModified = true;
 }
 
 } // namespace tvl

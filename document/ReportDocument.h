@@ -5,6 +5,7 @@
 #pragma once
 
 #include "Report.h"
+#include "ReportEdit.h"
 #include "Scan.h"
 #include "ScanEnvironment.h"
 
@@ -76,6 +77,20 @@ public:
     // is left. The document is not changed.
     bool OnSaveDocument(const std::string& pathName);
 
+    // The report differs from its file (or, never saved, from its scan): set by the
+    // edits below, cleared by New, Open and a successful Save.
+    bool m_bModified = false;
+
+    // Edits of drive cDrive's report after the disc changed (ReportEdit.h). Each
+    // returns false when there is no such drive or folder or the edit is refused
+    // (nothing changes); on success it rebuilds the combined ranking, moves the
+    // selection to the nearest folder still in the report and sets m_bModified.
+    // RefreshFolder also fails (message says why) or stops as the walk does; the
+    // report is then as it was. Refused while busy.
+    WalkResult RefreshFolder(char cDrive, int nPos, std::string& message);
+    bool RemoveFolder(char cDrive, int nPos);
+    bool RemoveFile(char cDrive, int nPos, const std::string& strName, std::int64_t nSize);
+
     // The display Open drives; null shows nothing. Not owned.
     void SetLoadProgress(ILoadProgress* p) { m_pLoadProgress = p; }
 
@@ -92,6 +107,9 @@ private:
     void KeepStoppedReport(std::size_t nBuilt, bool bIncomplete);
 
 protected:
+    // What every successful edit does afterwards.
+    void AfterEdit();
+
     ScanEnvironment& m_env;
     bool m_bBusy = false;
     bool m_bIncomplete = false;

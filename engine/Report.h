@@ -72,6 +72,10 @@ public:
     std::vector<RankEntry> ranking; // largest first, at most nRankingSize entries after a scan
     int nFolders = 0;             // records in the folder list
     int nRankingSize = 0;         // bound of the ranking for the scan; 0: no ranking
+    // Set when an edit of the report (a refreshed folder, an item moved to the trash)
+    // may have left the ranking short of files it cannot know; a full scan clears it.
+    // Never stored in report files.
+    bool bRankingIncomplete = false;
 
     // The five-step scan of drive cDrive (Scan.cpp) with the environment's scan options.
     // Returns true when the report was made; false when it cannot be (a folder record or
@@ -106,6 +110,7 @@ public:
 
 private:
     friend class ReportBuilder;
+    friend class ReportEditor;
     // Appends a new record at the end of the folder list and counts it in nFolders.
     // Throws std::bad_alloc; nothing changes then.
     FolderRecord& AppendFolder(std::string strPath, FolderRecord* pParent, std::int32_t nLevel);
@@ -129,6 +134,11 @@ inline unsigned char FoldCase(unsigned char c)
 // folder's subtree stays contiguous even when names differ only in case.
 // Returns <0, 0, >0.
 int CompareFolderPaths(std::string_view a, std::string_view b);
+
+// Sets both shares of a folder from its space with subs, its parent's and the drive's
+// total: 100 for a record without parent, -1 (no value) below a parent of 0 bytes, 0
+// of a total of 0. The root's shares are set to -1 afterwards by its callers.
+void SetShares(FolderRecord& rec, std::int64_t total);
 
 // Adds a drive's ranking to the combined ranking: each entry, in order, goes before the
 // first entry that is strictly smaller, or to the end. Nothing is removed.

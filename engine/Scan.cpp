@@ -37,6 +37,8 @@ double Percent(std::int64_t part, std::int64_t whole)
     return static_cast<double>(part) / static_cast<double>(whole) * 100.0;
 }
 
+} // namespace
+
 void SetShares(FolderRecord& rec, std::int64_t total)
 {
     const FolderRecord* parent = rec.pParent;
@@ -48,8 +50,6 @@ void SetShares(FolderRecord& rec, std::int64_t total)
         rec.dPercentOfParent = Percent(rec.nSpaceWithSubs, parent->nSpaceWithSubs);
     rec.dPercentOfDisc = total == 0 ? 0.0 : Percent(rec.nSpaceWithSubs, total);
 }
-
-} // namespace
 
 bool DriveReport::CreateReport(char cDriveIn, bool bStoreFileNamesIn, int nRankingSizeIn, ScanEnvironment& env)
 {
@@ -63,6 +63,7 @@ bool DriveReport::CreateReport(char cDriveIn, bool bStoreFileNamesIn, int nRanki
     progress.SetStatus("");
     progress.Show();
     ranking.clear();
+    bRankingIncomplete = false;
     progress.SetStep1Text(std::string(kStepTexts[0]) + (nRankingSize > 0 ? kStep1Ranking : ""));
 
     auto finish = [&](bool result) {

@@ -26,6 +26,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -82,10 +83,22 @@ std::string RelativePath(const WalkNode& n)
     return rel;
 }
 
+// The path of the real folder `real` below the drive's directory `top`, '/'-separated
+// and ending in '/' ("" when it is not below it), as path patterns see it.
+std::string RelativeBase(const std::string& top, const std::string& real)
+{
+    std::string base = top;
+    if (base.empty() || base.back() != '/')
+        base += '/';
+    return real.compare(0, base.size(), base) == 0 ? real.substr(base.size()) + '/' : std::string();
+}
+
 class Walk {
 public:
-    Walk(IFileSystem& fs, std::string realRoot, int nWorkers, const FolderFilter& filter)
-        : m_fs(fs), m_realRoot(std::move(realRoot)), m_filter(filter)
+    // relBase: the path of realRoot below the drive's directory ("a/b/"; "" for the
+    // drive's root), so that path patterns match as in a scan of the whole drive.
+    Walk(IFileSystem& fs, std::string realRoot, int nWorkers, const FolderFilter& filter, std::string relBase = {})
+        : m_fs(fs), m_realRoot(std::move(realRoot)), m_filter(filter), m_relBase(std::move(relBase))
     {
         const int budget = fs.HandleBudget();
         // Readers first (at least the calling thread), then anchors with what is left.
@@ -267,7 +280,7 @@ private:
             return 0;
         }
         // The sub-folders are the directories the filter does not leave out.
-        const std::string rel = m_filter.NeedsRelativePath() ? RelativePath(n) : std::string();
+        const std::string rel = m_filter.NeedsRelativePath() ? m_relBase + RelativePath(n) : std::string();
         auto isSubFolder = [&](const DirListing::Item& item) {
             if (!item.isDir)
                 return false;
@@ -391,6 +404,7 @@ private:
     IFileSystem& m_fs;
     std::string m_realRoot;
     const FolderFilter& m_filter; // which directories are left out
+    const std::string m_relBase;   // the walk root's path below the drive's directory
     WalkNode m_root;
     int m_hardAnchors = 0; // anchors the budget allows at most
     int m_softAnchors = 0; // anchors kept freely; beyond, only every kReanchorLevels levels
@@ -412,9 +426,9 @@ public:
         : m_walk(walk), m_builder(builder), m_env(env), m_counter(env.options)
     {
     }
-    WalkResult Run(const std::string& strRootPath)
+    WalkResult Run(const std::string& strRootPath, int nLevel)
     {
-        if (Enter(m_walk.Root(), strRootPath, 0))
+        if (Enter(m_walk.Root(), strRootPath, nLevel))
             while (!m_frames.empty() && !Stopped() && m_walk.Failed() == Failure::None)
                 Step(m_frames.back());
         if (m_walk.Failed() != Failure::None)
@@ -522,12 +536,25 @@ int WalkerThreads(const ScanEnvironment& env)
 WalkResult WalkDrive(ReportBuilder& builder, const std::string& strRootPath, ScanEnvironment& env,
                      std::string& message)
 {
+    return WalkFolder(builder, strRootPath, 0, env, message);
+}
+
+WalkResult WalkFolder(ReportBuilder& builder, const std::string& strFolderPath, int nLevel, ScanEnvironment& env,
+                      std::string& message)
+{
     const int nThreads = WalkerThreads(env);
     try {
-        std::string real = env.drives.Directory(DriveOfPath(strRootPath));
+        // A drive's root is its mapped directory as it is; a folder below it needs the
+        // mapping, and path patterns see it from the drive's directory.
+        const std::string top = env.drives.Directory(DriveOfPath(strFolderPath));
+        std::string real = nLevel == 0 ? top : env.drives.RealPath(strFolderPath).value_or(std::string());
+        if (nLevel > 0 && real.empty()) {
+            message = kMsgNotMapped;
+            return WalkResult::Failed;
+        }
         const FolderFilter filter(env.options);
-        Walk walk(env.fs, std::move(real), nThreads > 1 ? nThreads : 0, filter);
-        const WalkResult result = Recorder(walk, builder, env).Run(strRootPath);
+        Walk walk(env.fs, real, nThreads > 1 ? nThreads : 0, filter, nLevel > 0 ? RelativeBase(top, real) : "");
+        const WalkResult result = Recorder(walk, builder, env).Run(strFolderPath, nLevel);
         if (result == WalkResult::Failed)
             message = walk.Failed() == Failure::Descriptors ? kMsgTooManyOpenFiles : kMsgOutOfMemory;
         return result;

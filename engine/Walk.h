@@ -40,4 +40,12 @@ enum class WalkResult {
 WalkResult WalkDrive(ReportBuilder& builder, const std::string& strRootPath, ScanEnvironment& env,
                      std::string& message);
 
+// The same walk from any folder: `strFolderPath` ("C:\usr\") is entered at level
+// nLevel and read with everything below it, as the drive walk would read it. Failed
+// with kMsgNotMapped when the path's drive is not mapped.
+WalkResult WalkFolder(ReportBuilder& builder, const std::string& strFolderPath, int nLevel, ScanEnvironment& env,
+                      std::string& message);
+
+inline constexpr const char* kMsgNotMapped = "The drive of this folder is not mapped on this computer.";
+
 } // namespace tvl

@@ -1,0 +1,116 @@
+// What the user can do about a folder or file of the report from inside the window:
+// "Open", "Open containing folder", "Copy path", "Move to trash", "Refresh folder"
+// (F5), "Refresh all" and "Find..." (Ctrl+F).
+//
+// The context menus of the folder view, the file list and the ranking (right button or
+// the menu key) offer the first five for the row under the pointer. They act on the
+// real item on disc, found through the drive map; when the report's drive is not
+// mapped or the item no longer exists, the entries are disabled and the status bar
+// says why. Move to trash only ever moves into the freedesktop trash, after a
+// confirmation that names the item and its size, and only when the item on disc is
+// still what the report says (a folder still a folder, a file still of its size).
+#pragma once
+
+#include <QDialog>
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QTreeWidget;
+class QTreeWidgetItem;
+class CMainFrame;
+class CTovalineDoc;
+
+class CReportActions : public QObject {
+    Q_OBJECT
+public:
+    // One folder or file of the report.
+    struct Target {
+        char cDrive = 0;
+        int nPos = -1;          // the folder, or the folder holding the file
+        bool bFile = false;
+        std::string strName;    // the file's name
+        std::int64_t nSize = 0; // the file's size as listed, or the folder's space with subs
+        bool IsValid() const { return cDrive != 0 && nPos >= 0; }
+    };
+    // What would block or reach outside a test can be replaced.
+    struct Hooks {
+        // The trash confirmation; true for "Yes". Default: a question box.
+        std::function<bool(const QString& text)> confirm;
+        // Hands a file or folder to the desktop's opener. Default: QDesktopServices.
+        std::function<bool(const QString& realPath)> open;
+    };
+
+    // Adds the commands to the frame (an "Actions" menu) and the context menus to its
+    // three lists. Not owning.
+    CReportActions(CMainFrame& frame, CTovalineDoc& doc, Hooks hooks = {});
+
+    // The targets of the views' rows (invalid for no row).
+    Target FolderTarget(int row) const;
+    Target FileTarget(int row) const;
+    Target RankTarget(int row) const;
+
+    // The real path of the target on disc, or "" after setting *reason.
+    QString RealPath(const Target& t, QString* reason) const;
+    // The context menu for a target; entries disabled (with the reason in the status
+    // bar) when it has no real path.
+    QMenu* BuildMenu(const Target& t, QWidget* parent);
+
+    bool Open(const Target& t);
+    bool OpenContainingFolder(const Target& t);
+    bool CopyPath(const Target& t);
+    // Asks, checks the item on disc, moves it to the trash and takes it out of the
+    // report. False, with the reason told and nothing changed, otherwise.
+    bool MoveToTrash(const Target& t);
+    // Reads the target's folder (a file's folder) again; F5 acts on the selected folder.
+    bool Refresh(const Target& t);
+    void RefreshAll();
+    void ShowFind();
+
+    QAction* m_actRefresh;
+    QAction* m_actRefreshAll;
+    QAction* m_actFind;
+    class CFindDlg* m_pFindDlg = nullptr;
+
+    static QString TrashQuestion(const QString& realPath, bool bFolder, std::int64_t nSize);
+
+private:
+    void Tell(const QString& text, const QString& caption = QStringLiteral("Move to trash")) const;
+    void Status(const QString& text) const;
+    void AttachMenus();
+    void Edited();
+
+    CMainFrame& m_frame;
+    CTovalineDoc& m_doc;
+    Hooks m_hooks;
+};
+
+// Find: a name, or a shell pattern with * ? [...], over the folder names and the
+// stored file names of the report, largest first. Choosing a result shows it in the
+// folder view (and a file in the file list).
+class CFindDlg : public QDialog {
+    Q_OBJECT
+public:
+    CFindDlg(CMainFrame& frame, CTovalineDoc& doc);
+    // Runs the search for the text in the box; returns the number of matches.
+    std::size_t Search();
+    // Shows the result of a row.
+    bool Choose(int row);
+
+    QLineEdit* m_edit;
+    QCheckBox* m_matchCase;
+    QLabel* m_count;
+    QTreeWidget* m_results;
+    static constexpr std::size_t kMaxShown = 1000;
+
+private:
+    CMainFrame& m_frame;
+    CTovalineDoc& m_doc;
+};

@@ -1,0 +1,393 @@
+#include "ReportEdit.h"
+
+#include "ReportBuilder.h"
+#include "Scan.h"
+#include "ScanEnvironment.h"
+
+#include <algorithm>
+#include <limits>
+#include <new>
+
+namespace tvl {
+
+namespace {
+
+bool StartsWith(std::string_view s, std::string_view prefix)
+{
+    return s.size() >= prefix.size() && s.compare(0, prefix.size(), prefix) == 0;
+}
+
+// The last name of a report path without its backslash ("C:\a\b\" gives "b").
+std::string_view LastName(std::string_view path)
+{
+    if (!path.empty() && path.back() == '\\')
+        path.remove_suffix(1);
+    const std::size_t slash = path.rfind('\\');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+// Sums each folder's space with subs from the own spaces (the list in pre-order).
+void SumSubtrees(const std::vector<FolderRecord*>& list)
+{
+    for (FolderRecord* rec : list)
+        rec->nSpaceWithSubs = rec->nSpaceWithoutSubs;
+    for (std::size_t i = list.size(); i-- > 1;)
+        if (FolderRecord* parent = list[i]->pParent)
+            parent->nSpaceWithSubs += list[i]->nSpaceWithSubs;
+}
+
+} // namespace
+
+void ReportEditor::AddToAncestors(FolderRecord& rec, std::int64_t nDelta, std::int32_t nDescDelta)
+{
+    for (FolderRecord* p = rec.pParent; p; p = p->pParent) {
+        p->nSpaceWithSubs += nDelta;
+        p->nDescendants += nDescDelta;
+    }
+}
+
+void ReportEditor::UpdateShares()
+{
+    FolderRecord* root = m_drive.FirstFolder();
+    if (!root)
+        return;
+    const std::int64_t total = root->nSpaceWithSubs;
+    for (FolderRecord* rec : m_drive.m_list)
+        SetShares(*rec, total);
+    root->dPercentOfParent = root->dPercentOfDisc = -1.0;
+}
+
+void ReportEditor::RemoveRankEntries(const std::string& strFolderPrefix, std::vector<RankEntry>& gone)
+{
+    auto& r = m_drive.ranking;
+    auto it = std::stable_partition(r.begin(), r.end(),
+                                    [&](const RankEntry& e) { return !StartsWith(e.strLocation, strFolderPrefix); });
+    gone.insert(gone.end(), std::make_move_iterator(it), std::make_move_iterator(r.end()));
+    r.erase(it, r.end());
+}
+
+void ReportEditor::UpdateRanking(const std::vector<RankEntry>& gone, const std::vector<RankEntry>& added)
+{
+    DriveReport& d = m_drive;
+    if (d.nRankingSize <= 0)
+        return;
+    if (d.bStoreFileNames) {
+        // Every file is known: the ranking is what a scan of the report's files gives.
+        d.ranking.clear();
+        for (const FolderRecord* rec : d.m_list)
+            for (const FileEntry& f : rec->files)
+                d.InsertRankEntry(f.strName, rec->strPath, f.nSize);
+        d.bRankingIncomplete = false;
+        return;
+    }
+    // Before the edit the ranking held the largest files of the drive. Files it did not
+    // hold were no larger than its last entry when it was full; after entries left, any
+    // of those may now belong in it, and the report does not know them.
+    const std::size_t bound = static_cast<std::size_t>(d.nRankingSize);
+    const std::size_t before = d.ranking.size() + gone.size();
+    std::int64_t lastBefore = std::numeric_limits<std::int64_t>::max();
+    for (const RankEntry& e : gone)
+        lastBefore = std::min(lastBefore, e.nSize);
+    if (!d.ranking.empty())
+        lastBefore = std::min(lastBefore, d.ranking.back().nSize);
+    for (const RankEntry& e : added)
+        d.InsertRankEntry(e.strName, e.strLocation, e.nSize);
+    const bool wasFull = before >= bound;
+    if (wasFull && !gone.empty() && (d.ranking.size() < bound || d.ranking.back().nSize < lastBefore))
+        d.bRankingIncomplete = true;
+}
+
+WalkResult ReportEditor::RefreshFolder(int nPos, ScanEnvironment& env, std::string& message)
+{
+    FolderRecord* rec = m_drive.GetFolder(nPos);
+    if (!rec) {
+        message = kMsgNoSuchFolder;
+        return WalkResult::Failed;
+    }
+    try {
+        // The subtree is read into a report of its own, then moved over.
+        DriveReport sub;
+        sub.cDrive = m_drive.cDrive;
+        sub.bStoreFileNames = m_drive.bStoreFileNames;
+        sub.nRankingSize = m_drive.nRankingSize;
+        ReportBuilder builder(sub, ReportBuilder::Origin::Scan);
+        const WalkResult result = WalkFolder(builder, rec->strPath, rec->nLevel, env, message);
+        if (result != WalkResult::Complete)
+            return result;
+        SumSubtrees(sub.m_list);
+        sub.SortFolders();
+        Splice(*rec, static_cast<std::size_t>(nPos), sub);
+        return WalkResult::Complete;
+    } catch (const std::bad_alloc&) {
+        message = kMsgOutOfMemory;
+        return WalkResult::Failed;
+    }
+}
+
+void ReportEditor::Splice(FolderRecord& rec, std::size_t pos, DriveReport& sub)
+{
+    std::vector<FolderRecord*>& list = m_drive.m_list;
+    const std::size_t oldEnd = pos + 1 + static_cast<std::size_t>(rec.nDescendants);
+    const FolderRecord& top = *sub.m_list.front();
+    // Everything that can fail comes first: the new list and the new records.
+    std::vector<FolderRecord*> next;
+    next.reserve(list.size() - (oldEnd - pos) + sub.m_list.size());
+    next.insert(next.end(), list.begin(), list.begin() + static_cast<std::ptrdiff_t>(pos) + 1);
+    std::vector<FolderRecord*> byLevel{&rec}; // the newest record of each level below rec
+    const bool childrenShown = rec.bVisible && rec.bExpanded;
+    for (std::size_t i = 1; i < sub.m_list.size(); ++i) {
+        FolderRecord& src = *sub.m_list[i];
+        const std::size_t depth = static_cast<std::size_t>(src.nLevel - rec.nLevel);
+        FolderRecord& copy = m_drive.m_records.emplace_back();
+        copy.strPath = std::move(src.strPath);
+        copy.files = std::move(src.files);
+        copy.nSpaceWithoutSubs = src.nSpaceWithoutSubs;
+        copy.nSpaceWithSubs = src.nSpaceWithSubs;
+        copy.nLevel = src.nLevel;
+        copy.nDescendants = src.nDescendants;
+        copy.bHasSubFolders = src.nDescendants > 0 || src.bHasSubFolders;
+        copy.bVisible = depth == 1 && childrenShown;
+        copy.pParent = byLevel[depth - 1];
+        byLevel.resize(depth);
+        byLevel.push_back(&copy);
+        next.push_back(&copy);
+    }
+    next.insert(next.end(), list.begin() + static_cast<std::ptrdiff_t>(oldEnd), list.end());
+
+    // Nothing below throws.
+    std::vector<RankEntry> gone;
+    if (m_drive.nRankingSize > 0 && !m_drive.bStoreFileNames)
+        RemoveRankEntries(rec.strPath, gone);
+    const std::int64_t delta = top.nSpaceWithSubs - rec.nSpaceWithSubs;
+    const std::int32_t descDelta = top.nDescendants - rec.nDescendants;
+    rec.files = std::move(sub.m_list.front()->files);
+    rec.nSpaceWithoutSubs = top.nSpaceWithoutSubs;
+    rec.nSpaceWithSubs = top.nSpaceWithSubs;
+    rec.nDescendants = top.nDescendants;
+    if (top.nDescendants == 0)
+        rec.bExpanded = false;
+    rec.bHasSubFolders = top.nDescendants > 0 || (rec.nLevel < 2 && rec.bHasSubFolders);
+    AddToAncestors(rec, delta, descDelta);
+    list.swap(next);
+    m_drive.nFolders = static_cast<int>(list.size());
+    UpdateShares();
+    if (!rec.pParent && !m_drive.bStoreFileNames) {
+        // The whole drive was read again: its ranking is that of a fresh scan.
+        m_drive.ranking = std::move(sub.ranking);
+        m_drive.bRankingIncomplete = false;
+        return;
+    }
+    UpdateRanking(gone, sub.ranking);
+}
+
+bool ReportEditor::RemoveFolder(int nPos)
+{
+    FolderRecord* rec = m_drive.GetFolder(nPos);
+    if (!rec || !rec->pParent)
+        return false;
+    std::vector<FolderRecord*>& list = m_drive.m_list;
+    const auto first = list.begin() + nPos;
+    const auto last = first + 1 + rec->nDescendants;
+    AddToAncestors(*rec, -rec->nSpaceWithSubs, -(rec->nDescendants + 1));
+    list.erase(first, last);
+    m_drive.nFolders = static_cast<int>(list.size());
+    FolderRecord* parent = rec->pParent;
+    if (parent->nDescendants == 0 && parent->nLevel >= 2) {
+        parent->bHasSubFolders = false;
+        parent->bExpanded = false;
+    }
+    std::vector<RankEntry> gone;
+    if (m_drive.nRankingSize > 0 && !m_drive.bStoreFileNames)
+        RemoveRankEntries(rec->strPath, gone);
+    UpdateShares();
+    UpdateRanking(gone, {});
+    return true;
+}
+
+bool ReportEditor::RemoveFile(int nPos, std::string_view strName, std::int64_t nSize)
+{
+    FolderRecord* rec = m_drive.GetFolder(nPos);
+    if (!rec || nSize < 0)
+        return false;
+    if (m_drive.bStoreFileNames) {
+        auto it = std::find_if(rec->files.begin(), rec->files.end(),
+                               [&](const FileEntry& f) { return f.strName == strName && f.nSize == nSize; });
+        if (it == rec->files.end())
+            return false;
+        rec->files.erase(it);
+    } else if (nSize > rec->nSpaceWithoutSubs) {
+        return false;
+    }
+    rec->nSpaceWithoutSubs -= nSize;
+    rec->nSpaceWithSubs -= nSize;
+    AddToAncestors(*rec, -nSize, 0);
+    std::vector<RankEntry> gone;
+    auto& r = m_drive.ranking;
+    auto it = std::find_if(r.begin(), r.end(), [&](const RankEntry& e) {
+        return e.strName == strName && e.strLocation == rec->strPath && e.nSize == nSize;
+    });
+    if (it != r.end()) {
+        gone.push_back(std::move(*it));
+        r.erase(it);
+    }
+    UpdateShares();
+    if (m_drive.bStoreFileNames || !gone.empty())
+        UpdateRanking(gone, {});
+    return true;
+}
+
+// Find ------------------------------------------------------------------------------
+
+FindQuery MakeFindQuery(std::string text, bool bMatchCase)
+{
+    FindQuery q;
+    q.bPattern = text.find_first_of("*?[") != std::string::npos;
+    q.bMatchCase = bMatchCase;
+    q.strPattern = std::move(text);
+    return q;
+}
+
+namespace {
+
+unsigned char Fold(unsigned char c, bool matchCase) { return matchCase ? c : FoldCase(c); }
+
+// A bracket expression at p[0] == '[': matches c? Sets `end` past the ']'. An
+// unclosed '[' is taken as a plain character.
+bool MatchBracket(std::string_view p, unsigned char c, bool mc, std::size_t& end)
+{
+    std::size_t i = 1;
+    const bool negate = i < p.size() && (p[i] == '!' || p[i] == '^');
+    if (negate)
+        ++i;
+    bool hit = false;
+    const std::size_t start = i;
+    for (; i < p.size() && (p[i] != ']' || i == start); ++i) {
+        unsigned char lo = Fold(static_cast<unsigned char>(p[i]), mc), hi = lo;
+        if (i + 2 < p.size() && p[i + 1] == '-' && p[i + 2] != ']') {
+            hi = Fold(static_cast<unsigned char>(p[i + 2]), mc);
+            i += 2;
+        }
+        hit = hit || (c >= lo && c <= hi);
+    }
+    if (i >= p.size()) {
+        end = 1;
+        return c == '[';
+    }
+    end = i + 1;
+    return hit != negate;
+}
+
+// Shell pattern match over the whole name, iterative with one star backtrack point.
+bool MatchPattern(std::string_view p, std::string_view s, bool mc)
+{
+    std::size_t pi = 0, si = 0, starP = std::string_view::npos, starS = 0;
+    while (si < s.size()) {
+        const unsigned char c = Fold(static_cast<unsigned char>(s[si]), mc);
+        if (pi < p.size() && p[pi] == '*') {
+            starP = ++pi;
+            starS = si;
+            continue;
+        }
+        std::size_t len = 1;
+        bool ok = false;
+        if (pi < p.size()) {
+            if (p[pi] == '?')
+                ok = true;
+            else if (p[pi] == '[')
+                ok = MatchBracket(p.substr(pi), c, mc, len);
+            else
+                ok = Fold(static_cast<unsigned char>(p[pi]), mc) == c;
+        }
+        if (ok) {
+            pi += len;
+            ++si;
+        } else if (starP != std::string_view::npos) {
+            pi = starP;
+            si = ++starS;
+        } else {
+            return false;
+        }
+    }
+    while (pi < p.size() && p[pi] == '*')
+        ++pi;
+    return pi == p.size();
+}
+
+bool ContainsFolded(std::string_view hay, std::string_view needle, bool mc)
+{
+    if (needle.empty())
+        return true;
+    if (mc)
+        return hay.find(needle) != std::string_view::npos;
+    const unsigned char first = FoldCase(static_cast<unsigned char>(needle[0]));
+    for (std::size_t i = 0; i + needle.size() <= hay.size(); ++i) {
+        if (FoldCase(static_cast<unsigned char>(hay[i])) != first)
+            continue;
+        std::size_t k = 1;
+        while (k < needle.size() && FoldCase(static_cast<unsigned char>(hay[i + k])) ==
+                                        FoldCase(static_cast<unsigned char>(needle[k])))
+            ++k;
+        if (k == needle.size())
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool MatchesName(const FindQuery& q, std::string_view name)
+{
+    return q.bPattern ? MatchPattern(q.strPattern, name, q.bMatchCase)
+                      : ContainsFolded(name, q.strPattern, q.bMatchCase);
+}
+
+std::vector<FindHit> FindNames(const std::vector<const DriveReport*>& drives, const FindQuery& query,
+                               std::size_t nMaxHits, std::size_t* pTotal)
+{
+    // Only the best nMaxHits are kept, in a heap whose front is the worst of them: a
+    // pattern that matches every name costs no more memory than one that matches few.
+    struct Ranked {
+        FindHit hit;
+        std::size_t order; // report order, for equal sizes
+    };
+    auto better = [](const Ranked& a, const Ranked& b) {
+        return a.hit.nSize != b.hit.nSize ? a.hit.nSize > b.hit.nSize : a.order < b.order;
+    };
+    std::vector<Ranked> heap;
+    std::size_t total = 0;
+    auto offer = [&](const FindHit& h) {
+        const Ranked r{h, total++};
+        if (heap.size() < nMaxHits) {
+            heap.push_back(r);
+            std::push_heap(heap.begin(), heap.end(), better);
+        } else if (nMaxHits > 0 && better(r, heap.front())) {
+            std::pop_heap(heap.begin(), heap.end(), better);
+            heap.back() = r;
+            std::push_heap(heap.begin(), heap.end(), better);
+        }
+    };
+    for (const DriveReport* d : drives) {
+        if (!d)
+            continue;
+        const auto& list = d->Folders();
+        for (std::size_t pos = 0; pos < list.size(); ++pos) {
+            const FolderRecord& rec = *list[pos];
+            const int p = static_cast<int>(pos);
+            if (rec.pParent && MatchesName(query, LastName(rec.strPath)))
+                offer(FindHit{d->cDrive, p, -1, rec.nSpaceWithSubs});
+            for (std::size_t f = 0; f < rec.files.size(); ++f)
+                if (MatchesName(query, rec.files[f].strName))
+                    offer(FindHit{d->cDrive, p, static_cast<int>(f), rec.files[f].nSize});
+        }
+    }
+    if (pTotal)
+        *pTotal = total;
+    std::sort_heap(heap.begin(), heap.end(), better);
+    std::vector<FindHit> hits;
+    hits.reserve(heap.size());
+    for (const Ranked& r : heap)
+        hits.push_back(r.hit);
+    return hits;
+}
+
+} // namespace tvl

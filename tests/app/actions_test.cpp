@@ -1,0 +1,287 @@
+// Acting on the report from the window: the context menu, Move to trash (into a trash
+// folder under a temporary XDG_DATA_HOME), refresh, the save question of a changed
+// report, and Find.
+#include "CDiscReportView.h"
+#include "CFileListView.h"
+#include "CMainFrame.h"
+#include "CRankView.h"
+#include "CTovalineApp.h"
+#include "ReportActions.h"
+#include "gui_fixture.h"
+
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTreeView>
+#include <QTreeWidget>
+#include <QtTest>
+
+namespace {
+
+int PosOf(const tvl::DriveReport& d, const std::string& path)
+{
+    for (int i = 0; i < d.nFolders; ++i)
+        if (d.GetFolder(i)->strPath == path)
+            return i;
+    return -1;
+}
+
+} // namespace
+
+class ActionsTest : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir m_tmp;
+    tvl::RecordingMessageSink m_messages;
+    QStringList m_questions;
+    bool m_answer = true;
+    int m_saveAnswer = QMessageBox::Cancel;
+    int m_newCalls = 0;
+    std::unique_ptr<CTovalineApp> m_app;
+
+    QString Drive(const QString& rel = {}) const { return m_tmp.filePath("drive/" + rel); }
+    QString Trash(const QString& rel) const { return m_tmp.filePath("data/Trash/" + rel); }
+    tvl::DriveReport& C() const { return *m_app->Document()->DriveOf('C'); }
+    CReportActions& Actions() const { return *m_app->Actions(); }
+    CReportActions::Target FolderOf(const std::string& path) const
+    {
+        return {'C', PosOf(C(), path), false, {}, C().GetFolder(PosOf(C(), path))->nSpaceWithSubs};
+    }
+
+    void Start(bool bStoreFileNames)
+    {
+        CTovalineApp::Options o;
+        o.bShowSplash = false;
+        o.strSettingsFile = m_tmp.filePath("settings.ini");
+        o.pMessages = &m_messages;
+        o.newDocument = [this, bStoreFileNames](CTovalineDoc& doc) {
+            ++m_newCalls;
+            tvl::NewReportOptions n;
+            n.strDrives = "C";
+            n.nRankingSize = 3;
+            n.bStoreFileNames = bStoreFileNames;
+            const bool ok = doc.CreateReports(n);
+            doc.SendInitialUpdate();
+            emit doc.titleChanged(doc.GetTitle());
+            return ok;
+        };
+        o.saveQuestion = [this](QWidget*, const QString& text) {
+            m_questions << text;
+            return m_saveAnswer;
+        };
+        o.saveFileName = [this](QWidget*, const QString&) { return m_tmp.filePath("saved.tvl"); };
+        o.actionHooks.confirm = [this](const QString& text) {
+            m_questions << text;
+            return m_answer;
+        };
+        o.actionHooks.open = [](const QString&) { return true; };
+        m_app = std::make_unique<CTovalineApp>(o);
+        QVERIFY(m_app->InitInstance({}));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_tmp.isValid());
+        // The trash goes under the temporary folder, on the same file system as the tree.
+        qputenv("HOME", m_tmp.path().toUtf8());
+        qputenv("XDG_DATA_HOME", m_tmp.filePath("data").toUtf8());
+    }
+
+    void init()
+    {
+        m_app.reset();
+        m_messages.messages.clear();
+        m_questions.clear();
+        m_answer = true;
+        m_saveAnswer = QMessageBox::Cancel;
+        m_newCalls = 0;
+        QDir(Drive()).removeRecursively();
+        QDir(m_tmp.filePath("data")).removeRecursively();
+        QDir().mkpath(m_tmp.filePath("data"));
+        QDir().mkpath(Drive("a/sub"));
+        QDir().mkpath(Drive("b"));
+        WriteFile(Drive("a/big"), 4000);
+        WriteFile(Drive("a/sub/s"), 1000);
+        WriteFile(Drive("b/x"), 500);
+        WriteFile(Drive("top"), 100);
+        qputenv("TOVALINE_DRIVES", ("C=" + Drive()).toUtf8());
+    }
+    void cleanup() { m_app.reset(); }
+
+    void trashAFileFromTheRankingAndAFolderFromTheFolderView_data()
+    {
+        QTest::addColumn<bool>("store");
+        QTest::newRow("stored names") << true;
+        QTest::newRow("live listing") << false;
+    }
+    void trashAFileFromTheRankingAndAFolderFromTheFolderView()
+    {
+        QFETCH(bool, store);
+        Start(store);
+        CMainFrame& frame = *m_app->MainFrame();
+        QCOMPARE(C().GetFolder(0)->nSpaceWithSubs, 5600);
+        QCOMPARE(frame.windowTitle(), QString("Report - Tovaline"));
+
+        // The ranking's first row is the largest file.
+        const CReportActions::Target big = Actions().RankTarget(0);
+        QCOMPARE(big.strName, std::string("big"));
+        QVERIFY(Actions().MoveToTrash(big));
+        QCOMPARE(m_questions.size(), 1);
+        QVERIFY(m_questions[0].contains(Drive("a/big")));
+        QVERIFY(m_questions[0].contains("4.000 bytes"));
+        QVERIFY(!QFileInfo::exists(Drive("a/big")));
+        QCOMPARE(QFileInfo(Trash("files/big")).size(), 4000);
+        QVERIFY(QFileInfo::exists(Trash("info/big.trashinfo")));
+        const tvl::FolderRecord* a = C().GetFolder(PosOf(C(), "C:\\a\\"));
+        QCOMPARE(a->nSpaceWithoutSubs, 0);
+        QCOMPARE(a->nSpaceWithSubs, 1000);
+        QCOMPARE(C().GetFolder(0)->nSpaceWithSubs, 1600);
+        QCOMPARE(a->dPercentOfDisc, 1000 * 100.0 / 1600);
+        QCOMPARE(C().ranking.front().strName, std::string("s"));
+        QCOMPARE(m_app->Document()->m_rankingAll.front().strName, std::string("s"));
+        QCOMPARE(frame.m_pRankView->List()->topLevelItem(0)->text(1), QString("s"));
+        QCOMPARE(frame.windowTitle(), QString("Report * - Tovaline"));
+
+        // A folder with everything below it.
+        QVERIFY(Actions().MoveToTrash(FolderOf("C:\\a\\sub\\")));
+        QVERIFY(QFileInfo(Trash("files/sub")).isDir());
+        QCOMPARE(QFileInfo(Trash("files/sub/s")).size(), 1000);
+        QCOMPARE(PosOf(C(), "C:\\a\\sub\\"), -1);
+        QCOMPARE(C().GetFolder(0)->nSpaceWithSubs, 600);
+        QCOMPARE(C().GetFolder(0)->nDescendants, 2);
+        QCOMPARE(C().ranking.front().strName, std::string("x"));
+        QVERIFY(m_messages.messages.empty());
+
+        // The root of the drive is never offered to the trash.
+        QVERIFY(!Actions().MoveToTrash(FolderOf("C:\\")));
+        QVERIFY(QFileInfo::exists(Drive("top")));
+    }
+
+    void anItemChangedOnDiscOrARefusedTrashChangesNothing()
+    {
+        Start(true);
+        WriteFile(Drive("a/big"), 4001); // grew since the scan
+        QVERIFY(!Actions().MoveToTrash(Actions().RankTarget(0)));
+        QCOMPARE(m_messages.messages.size(), size_t(1));
+        QVERIFY(QString::fromStdString(m_messages.messages[0].text).contains("has changed on disc"));
+        QVERIFY(QFileInfo::exists(Drive("a/big")));
+        QCOMPARE(C().GetFolder(0)->nSpaceWithSubs, 5600);
+        QVERIFY(!m_app->Document()->IsModified());
+
+        // A trash that cannot be made (a file where its folder should be).
+        WriteFile(m_tmp.filePath("data/Trash"), 1);
+        m_messages.messages.clear();
+        QVERIFY(!Actions().MoveToTrash(FolderOf("C:\\b\\")));
+        QCOMPARE(m_messages.messages.size(), size_t(1));
+        QVERIFY(QString::fromStdString(m_messages.messages[0].text).contains("could not be moved to the trash"));
+        QVERIFY(QFileInfo::exists(Drive("b/x")));
+        QVERIFY(PosOf(C(), "C:\\b\\") > 0);
+        QCOMPARE(C().GetFolder(0)->nSpaceWithSubs, 5600);
+        QVERIFY(!m_app->Document()->IsModified());
+
+        // "No" at the question.
+        QFile::remove(m_tmp.filePath("data/Trash"));
+        m_answer = false;
+        QVERIFY(!Actions().MoveToTrash(FolderOf("C:\\b\\")));
+        QVERIFY(QFileInfo::exists(Drive("b/x")));
+    }
+
+    void theMenuIsDisabledWithAReasonWhenTheDriveIsNotMapped()
+    {
+        Start(true);
+        QMenu* menu = Actions().BuildMenu(FolderOf("C:\\a\\"), nullptr);
+        QStringList texts;
+        for (QAction* a : menu->actions())
+            if (!a->isSeparator()) {
+                texts << a->text();
+                QVERIFY(a->isEnabled());
+            }
+        QCOMPARE(texts, QStringList({"&Open", "Open containing &folder", "&Copy path", "Move to &trash",
+                                     "&Refresh folder"}));
+        delete menu;
+        QVERIFY(QDir(Drive("a")).removeRecursively());
+        menu = Actions().BuildMenu(FolderOf("C:\\a\\"), nullptr);
+        for (QAction* a : menu->actions())
+            QVERIFY(a->isSeparator() || !a->isEnabled());
+        QVERIFY(m_app->MainFrame()->statusBar()->currentMessage().contains("no longer exists on disc"));
+        delete menu;
+        QVERIFY(!Actions().CopyPath(FolderOf("C:\\a\\")));
+    }
+
+    void refreshReadsTheFolderAgainAndMarksTheReport()
+    {
+        Start(false);
+        WriteFile(Drive("a/sub/new"), 3000);
+        QFile::remove(Drive("b/x"));
+        m_app->Document()->m_pSelectedFolder = C().GetFolder(PosOf(C(), "C:\\a\\"));
+        m_app->Document()->m_strSelectedPath = "C:\\a\\";
+        Actions().m_actRefresh->trigger();
+        QCOMPARE(C().GetFolder(PosOf(C(), "C:\\a\\sub\\"))->nSpaceWithSubs, 4000);
+        QCOMPARE(C().GetFolder(0)->nSpaceWithSubs, 8600); // b/x is outside: not read again
+        QVERIFY(m_app->Document()->IsModified());
+        Actions().m_actRefreshAll->trigger();
+        QCOMPARE(C().GetFolder(0)->nSpaceWithSubs, 8100);
+        QVERIFY(!C().bRankingIncomplete);
+    }
+
+    void aChangedReportAsksBeforeNewOpenAndClose()
+    {
+        Start(true);
+        QVERIFY(Actions().MoveToTrash(FolderOf("C:\\b\\")));
+        QCOMPARE(m_newCalls, 1);
+        m_questions.clear();
+
+        m_saveAnswer = QMessageBox::Cancel;
+        m_app->OnFileNew();
+        QCOMPARE(m_newCalls, 1);
+        QCOMPARE(m_questions.size(), 1);
+        QVERIFY(m_questions[0].contains("was changed"));
+        m_app->OnFileOpen(); // cancelled before any file dialog
+        QVERIFY(!m_app->MainFrame()->close());
+        QVERIFY(m_app->MainFrame()->isVisible());
+        QVERIFY(m_app->Document()->IsModified());
+
+        m_saveAnswer = QMessageBox::Save;
+        QVERIFY(m_app->MainFrame()->close());
+        QVERIFY(QFileInfo(m_tmp.filePath("saved.tvl")).size() > 0);
+        QVERIFY(!m_app->Document()->IsModified());
+        QCOMPARE(m_app->MainFrame()->windowTitle(), QString("saved.tvl - Tovaline"));
+
+        m_app->MainFrame()->show();
+        QVERIFY(Actions().MoveToTrash(FolderOf("C:\\a\\sub\\")));
+        m_saveAnswer = QMessageBox::Discard;
+        m_app->OnFileNew();
+        QCOMPARE(m_newCalls, 2);
+        QVERIFY(!m_app->Document()->IsModified());
+    }
+
+    void findBySubstringAndPatternAndShowAResult()
+    {
+        Start(true);
+        Actions().ShowFind();
+        CFindDlg& dlg = *Actions().m_pFindDlg;
+        dlg.m_edit->setText("S");
+        QCOMPARE(dlg.Search(), size_t(2)); // the folder "sub" and the file "s"
+        QCOMPARE(dlg.m_results->topLevelItem(0)->text(0), QString("sub\\"));
+        QCOMPARE(dlg.m_results->topLevelItem(0)->text(1), QString("1.000"));
+        QCOMPARE(dlg.m_results->topLevelItem(0)->text(2), QString("C:\\a\\"));
+        dlg.m_edit->setText("[bx]*");
+        QCOMPARE(dlg.Search(), size_t(3)); // b, big, x
+        QCOMPARE(dlg.m_results->topLevelItem(0)->text(0), QString("big"));
+        dlg.m_edit->setText("sub");
+        QCOMPARE(dlg.Search(), size_t(1));
+        QVERIFY(dlg.Choose(0));
+        QCOMPARE(m_app->Document()->m_strSelectedPath, std::string("C:\\a\\sub\\"));
+        dlg.m_edit->setText("big");
+        dlg.Search();
+        QVERIFY(dlg.Choose(0));
+        QCOMPARE(m_app->Document()->m_strSelectedPath, std::string("C:\\a\\"));
+        QVERIFY(m_app->MainFrame()->m_pFileView->List()->currentIndex().isValid());
+    }
+};
+
+QTEST_MAIN(ActionsTest)
+#include "actions_test.moc"
