@@ -91,6 +91,29 @@ TEST_P(Refresh, AfterAddingGrowingAndDeletingGivesTheNumbersOfAFreshScan)
     EXPECT_FALSE(r->bRankingIncomplete); // the ranking was never full
 }
 
+TEST_P(Refresh, ReadsWithTheReportsScanOptionsAndPathPatternsSeeTheDrive)
+{
+    Tree tr;
+    tr.t.MakeFile("a/keep/k", 30);
+    tr.t.MakeFile("a/cache/c", 40);  // left out by the path pattern "a/cache"
+    tr.t.MakeFile("a/.hidden/h", 50); // left out by skip-hidden
+    tr.t.MakeFile("b/cache/c", 60);   // not matched: the pattern names a/cache only
+    tr.fx.env.options.bSkipHidden = true;
+    tr.fx.env.options.excludes = {"a/cache"};
+    auto r = tr.Fresh(GetParam(), 100);
+    ASSERT_EQ(PosOf(*r, "C:\\a\\cache\\"), -1);
+
+    tr.t.MakeFile("a/cache/more", 500);
+    tr.t.MakeFile("a/keep/k2", 5);
+    std::string msg;
+    ASSERT_EQ(ReportEditor(*r).RefreshFolder(PosOf(*r, "C:\\a\\"), tr.fx.env, msg), WalkResult::Complete);
+    EXPECT_EQ(CheckExtents(*r), "");
+    EXPECT_EQ(Dump(*r), Dump(*tr.Fresh(GetParam(), 100)));
+    EXPECT_EQ(PosOf(*r, "C:\\a\\cache\\"), -1);
+    EXPECT_EQ(PosOf(*r, "C:\\a\\.hidden\\"), -1);
+    EXPECT_NE(PosOf(*r, "C:\\b\\cache\\"), -1);
+}
+
 TEST_P(Refresh, OfTheRootEqualsAFreshScanAndAStopLeavesTheReportAsItWas)
 {
     Tree tr;
