@@ -13,10 +13,19 @@
 // how many handles the walk may hold; each reader needs two at a time, the anchors
 // share the rest, so fewer workers run when descriptors are scarce. An open that still
 // finds none free waits for handles to come back; when none do, the walk fails.
+//
+// Readers in flight: with a fixed thread count the walk keeps to it. Otherwise it starts
+// one worker per core and adds one whenever a worker finds, in two sampled reads in a
+// row, that opening and listing a directory made it wait (a voluntary sleep: the
+// device, not the CPU, was the limit) while directories are waiting and no worker is
+// idle, up to kMaxReaders in all (and the handle budget). On a warm cache reads never
+// wait, so the pool stays at one per core; on a cold one it grows until the device has
+// enough requests in flight. Who reads a directory never changes what is recorded.
 #include "Walk.h"
 
 #include "ReportBuilder.h"
 #include "Scan.h"
+#include "ThreadWaits.h"
 
 #include <algorithm>
 #include <atomic>
@@ -42,6 +51,13 @@ constexpr int kHandlesPerReader = 2;
 constexpr int kMaxAhead = 4096;
 // How long a reader waits for a descriptor before the walk fails: about 3 s in all.
 constexpr int kOpenRetries = 300;
+// Readers (the calling thread included) an adaptive walk may grow to: enough to keep a
+// device with deep queues busy, few enough that their stacks and buffers stay small.
+constexpr int kMaxReaders = 32;
+// An adaptive worker samples every kSampleEvery-th read for waits (two system calls),
+// and asks for another worker after kWaitsToGrow sampled reads in a row waited.
+constexpr unsigned kSampleEvery = 4;
+constexpr unsigned kWaitsToGrow = 2;
 
 enum class Failure : int { None, Memory, Descriptors };
 
@@ -75,11 +91,16 @@ bool IsSubFolder(const DirListing::Item& item, const DirListing& l)
 
 class Walk {
 public:
-    Walk(IFileSystem& fs, std::string realRoot, int nWorkers) : m_fs(fs), m_realRoot(std::move(realRoot))
+    // Starts `nWorkers` workers; an adaptive walk (`maxWorkers` above `nWorkers`) may add
+    // more up to `maxWorkers`. The handle budget may lower both.
+    Walk(IFileSystem& fs, std::string realRoot, int nWorkers, int maxWorkers)
+        : m_fs(fs), m_realRoot(std::move(realRoot))
     {
         const int budget = fs.HandleBudget();
         // Readers first (at least the calling thread), then anchors with what is left.
-        const int readers = std::clamp(budget / (2 * kHandlesPerReader), 1, nWorkers + 1);
+        const int readers = std::clamp(budget / (2 * kHandlesPerReader), 1, std::max(nWorkers, maxWorkers) + 1);
+        m_maxWorkers = readers - 1;
+        m_canGrow.store(maxWorkers > nWorkers && m_maxWorkers > nWorkers, std::memory_order_relaxed);
         m_hardAnchors = std::max(0, budget - kHandlesPerReader * readers);
         m_softAnchors = std::min(kSoftAnchors, m_hardAnchors / 2);
         m_root.enterable = !m_realRoot.empty();
@@ -88,7 +109,7 @@ public:
         m_root.ready.store(!m_root.enterable || Failed() != Failure::None);
         if (!m_root.ready.load() && readers > 1) {
             m_stack.push_back(&m_root);
-            StartWorkers(readers - 1);
+            StartWorkers(std::min(nWorkers, m_maxWorkers));
         }
     }
     ~Walk()
@@ -98,7 +119,7 @@ public:
             m_stop = true;
         }
         m_cv.notify_all();
-        for (std::thread& t : m_threads)
+        for (std::thread& t : m_threads) // no worker is added once m_stop is set
             t.join();
         TearDown();
     }
@@ -133,7 +154,11 @@ public:
     {
         if (n.listing) {
             n.listing.reset();
-            m_ahead.fetch_sub(1, std::memory_order_relaxed);
+            if (m_ahead.fetch_sub(1, std::memory_order_relaxed) == kMaxAhead) {
+                // Workers may be waiting for room: the lock orders this after their check.
+                { std::lock_guard<std::mutex> lk(m_mutex); }
+                m_cv.notify_all();
+            }
         }
         if (m_hasWorkers.load(std::memory_order_relaxed))
             return;
@@ -146,37 +171,71 @@ public:
 private:
     void StartWorkers(int nWorkers)
     {
-        m_threads.reserve(static_cast<std::size_t>(nWorkers));
+        m_threads.reserve(static_cast<std::size_t>(m_maxWorkers));
         m_hasWorkers.store(true, std::memory_order_relaxed); // before any worker reads it
         for (int i = 0; i < nWorkers; ++i) {
-            try {
-                m_threads.emplace_back([this, i] { Work(); });
-            } catch (const std::system_error&) {
+            // Locked one at a time, so the first ones start working (and take their
+            // memory) while the next are made.
+            std::lock_guard<std::mutex> lk(m_mutex);
+            if (!AddWorker())
                 break; // no more threads to be had: the ones started (or the calling thread) do the work
-            }
         }
+        std::lock_guard<std::mutex> lk(m_mutex);
         m_hasWorkers.store(!m_threads.empty(), std::memory_order_relaxed);
+    }
+    // Starts one more worker (the mutex held). Returns false when none can be had; then
+    // the walk stops growing.
+    bool AddWorker()
+    {
+        try {
+            m_threads.emplace_back([this] { Work(); });
+            return true;
+        } catch (const std::system_error&) {
+        } catch (const std::bad_alloc&) {
+        }
+        m_canGrow.store(false, std::memory_order_relaxed);
+        return false;
     }
     void Work()
     {
-        while (WalkNode* n = Take())
-            Read(*n);
+        unsigned reads = 0, waitsInARow = 0;
+        while (WalkNode* n = Take()) {
+            const bool sample = m_canGrow.load(std::memory_order_relaxed) && ++reads % kSampleEvery == 0;
+            const bool waited = Read(*n, sample);
+            if (!sample)
+                continue;
+            waitsInARow = waited ? waitsInARow + 1 : 0;
+            if (waitsInARow >= kWaitsToGrow) {
+                waitsInARow = 0;
+                MaybeGrow();
+            }
+        }
+    }
+    // Adds a worker when directories wait, no worker is idle and the pool may grow.
+    void MaybeGrow()
+    {
+        std::lock_guard<std::mutex> lk(m_mutex);
+        if (m_stop || m_idle > 0 || m_stack.empty() || !m_canGrow.load(std::memory_order_relaxed))
+            return;
+        if (static_cast<int>(m_threads.size()) >= m_maxWorkers) {
+            m_canGrow.store(false, std::memory_order_relaxed);
+            return;
+        }
+        AddWorker();
     }
     // The next directory for a worker; null when the walk ends. Waits while the stack
-    // is empty or too many listings wait to be consumed.
+    // is empty or too many listings wait to be consumed (Done wakes it).
     WalkNode* Take()
     {
         std::unique_lock<std::mutex> lk(m_mutex);
         for (;;) {
-            m_cv.wait(lk, [&] { return m_stop || !m_stack.empty(); });
+            ++m_idle;
+            m_cv.wait(lk, [&] {
+                return m_stop || (!m_stack.empty() && m_ahead.load(std::memory_order_relaxed) < kMaxAhead);
+            });
+            --m_idle;
             if (m_stop)
                 return nullptr;
-            if (m_ahead.load(std::memory_order_relaxed) >= kMaxAhead) {
-                lk.unlock();
-                std::this_thread::sleep_for(std::chrono::microseconds(200));
-                lk.lock();
-                continue;
-            }
             WalkNode* n = m_stack.back();
             m_stack.pop_back();
             if (!n->taken) { // else the calling thread has read it already
@@ -227,13 +286,18 @@ private:
             std::this_thread::sleep_for(std::chrono::milliseconds(std::min(attempt + 1, 10)));
         }
     }
-    void Read(WalkNode& n)
+    // Reads n and hands its sub-folders on. When `sample`, returns whether opening and
+    // listing it made the thread wait; otherwise false.
+    bool Read(WalkNode& n, bool sample = false)
     {
+        const std::uint64_t waitsBefore = sample ? ThreadBlockingWaits() : 0;
+        bool waited = false;
         IFileSystem::Handle h = Failed() == Failure::None ? OpenPatiently(n) : IFileSystem::kInvalid;
         std::uint32_t waiting = 0;
         if (IFileSystem::IsOpen(h)) {
             try {
                 waiting = List(n, h);
+                waited = sample && ThreadBlockingWaits() != waitsBefore;
                 if (waiting > 0 && Failed() == Failure::None) {
                     Anchor(n, h, waiting);
                     Publish(n, waiting);
@@ -246,6 +310,7 @@ private:
             m_fs.Close(h);
         n.ready.store(true, std::memory_order_release);
         Release(n.anchor);
+        return waited;
     }
     // Lists n into a fresh listing and makes the nodes of its sub-folders. Returns how many
     // of them wait to be read. Throws std::bad_alloc.
@@ -312,16 +377,17 @@ private:
     {
         if (!m_hasWorkers.load(std::memory_order_relaxed))
             return;
+        std::uint32_t wake = 0;
         {
             std::lock_guard<std::mutex> lk(m_mutex);
             m_stack.reserve(m_stack.size() + waiting);
             for (std::uint32_t k = n.nKids; k > 0; --k)
                 if (n.kids[k - 1].enterable)
                     m_stack.push_back(&n.kids[k - 1]);
+            wake = std::min(waiting, static_cast<std::uint32_t>(m_idle));
         }
-        if (waiting > 1)
-            m_cv.notify_all();
-        else
+        // As many idle workers as there are new directories, not the whole pool.
+        for (std::uint32_t i = 0; i < wake; ++i)
             m_cv.notify_one();
     }
     bool TakeAnchorSlot(int limit)
@@ -372,13 +438,16 @@ private:
     std::string m_realRoot;
     WalkNode m_root;
     int m_hardAnchors = 0; // anchors the budget allows at most
+    int m_maxWorkers = 0;  // workers the walk may have at most
+    std::atomic<bool> m_canGrow{false}; // an adaptive walk below m_maxWorkers
     int m_softAnchors = 0; // anchors kept freely; beyond, only every kReanchorLevels levels
-    std::vector<std::thread> m_threads; // the calling thread's alone
+    std::vector<std::thread> m_threads; // guarded by the mutex; joined by the destructor
     std::atomic<bool> m_hasWorkers{false};
     std::mutex m_mutex;
     std::condition_variable m_cv;
     std::vector<WalkNode*> m_stack; // directories waiting to be read (only with workers)
     bool m_stop = false;
+    int m_idle = 0; // workers waiting in Take (guarded by the mutex)
     std::atomic<int> m_failure{0};
     std::atomic<int> m_held{0};  // handles kept by anchors
     std::atomic<int> m_ahead{0}; // listings read and not yet consumed
@@ -492,13 +561,20 @@ int WalkerThreads(const ScanEnvironment& env)
     return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
 
+static int MaxWalkerThreads(const ScanEnvironment& env)
+{
+    return env.nThreads > 0 ? env.nThreads : std::max(kMaxReaders - 1, WalkerThreads(env));
+}
+
 WalkResult WalkDrive(ReportBuilder& builder, const std::string& strRootPath, ScanEnvironment& env,
                      std::string& message)
 {
+    // A fixed count of 1 is the calling thread alone; any other count starts workers.
     const int nThreads = WalkerThreads(env);
+    const int nWorkers = env.nThreads == 1 ? 0 : nThreads;
     try {
         std::string real = env.drives.Directory(DriveOfPath(strRootPath));
-        Walk walk(env.fs, std::move(real), nThreads > 1 ? nThreads : 0);
+        Walk walk(env.fs, std::move(real), nWorkers, env.nThreads == 1 ? 0 : MaxWalkerThreads(env));
         const WalkResult result = Recorder(walk, builder, env).Run(strRootPath);
         if (result == WalkResult::Failed)
             message = walk.Failed() == Failure::Descriptors ? kMsgTooManyOpenFiles : kMsgOutOfMemory;
