@@ -69,7 +69,7 @@ if [ ! -x "$floor" ] || [ "$here/floor-walker.c" -nt "$floor" ]; then
 fi
 desktop=$(dirname "$cli")/../bench/bench-desktop-scan
 threads_opt=0
-"$cli" --help 2>/dev/null | grep -q -- '--threads' && threads_opt=1
+"$cli" scan --help 2>/dev/null | grep -q -- '--threads' && threads_opt=1
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 

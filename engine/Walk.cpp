@@ -1,9 +1,14 @@
 // The walk (see Walk.h).
 //
-// Work order: workers take directories from one shared stack and push the sub-folders
-// of each directory they read in reverse listing order, so they move through the tree
-// in about the pre-order in which the calling thread consumes it. Without workers
-// nothing is pushed: the calling thread reads each directory when it comes to it.
+// Work order: workers take directories from one shared heap, the earliest in pre-order
+// first, and put the sub-folders of each directory they read there, so the directories
+// in flight are the next ones the calling thread consumes, however many readers there
+// are, and the listings read ahead stay few. Each directory's place in pre-order is a
+// 64-bit key: the root spans all keys, and each folder's span is split evenly among
+// its sub-folders in listing order. In trees too deep or wide for 64 bits keys tie;
+// that changes only which of the tied directories is read first, never the report.
+// Without workers nothing is queued: the calling thread reads each directory when it
+// comes to it.
 //
 // Handles: a directory is opened relative to its "anchor", the nearest ancestor that
 // kept its handle (else from the drive's root path), one name at a time and never
@@ -64,9 +69,9 @@ enum class Failure : int { None, Memory, Descriptors };
 // One directory of the walk. Made by the reader of its parent; read by one reader;
 // consumed by the calling thread once `ready`. Its name and parent link serve to
 // reopen descendants; the listing is freed as soon as the calling thread has consumed
-// it. About 100 bytes per folder (96 of the node, plus names over 15 bytes). Without
+// it. About 120 bytes per folder (112 of the node, plus names over 15 bytes). Without
 // workers the sub-folders' nodes go once the folder's subtree is recorded; with them
-// they stay until the walk ends (a worker's stack may still point at them): 10 MB for
+// they stay until the walk ends (the work queue may still point at them): 12 MB for
 // 100,000 folders, on top of the folder records.
 struct WalkNode {
     WalkNode* parent = nullptr;
@@ -74,6 +79,8 @@ struct WalkNode {
     std::uint32_t nKids = 0;
     std::uint32_t nFiles = 0; // entries that are not directories
     std::int32_t level = 0;
+    std::uint64_t order = 0; // first key of its span in pre-order (see the work order)
+    std::uint64_t span = ~std::uint64_t(0);
     bool enterable = true;   // false: on another file system, recorded but not read
     bool taken = false;      // a reader has taken it (guarded by the mutex)
     std::string name;        // own name; empty for the root
@@ -83,6 +90,12 @@ struct WalkNode {
     std::atomic<std::int32_t> refs{0}; // waiting directories anchored here
     std::atomic<bool> ready{false};    // read (or known unreadable); set last by the reader
 };
+
+// The heap order of the work queue: the earliest in pre-order on top.
+bool LaterInPreOrder(const WalkNode* a, const WalkNode* b)
+{
+    return a->order > b->order;
+}
 
 bool IsSubFolder(const DirListing::Item& item, const DirListing& l)
 {
@@ -108,7 +121,7 @@ public:
             m_failure.store(static_cast<int>(Failure::Descriptors));
         m_root.ready.store(!m_root.enterable || Failed() != Failure::None);
         if (!m_root.ready.load() && readers > 1) {
-            m_stack.push_back(&m_root);
+            m_queue.push_back(&m_root);
             StartWorkers(std::min(nWorkers, m_maxWorkers));
         }
     }
@@ -143,13 +156,13 @@ public:
             std::lock_guard<std::mutex> lk(m_mutex);
             if (n.taken)
                 return false;
-            n.taken = true; // may stay on the stack; workers skip it
+            n.taken = true; // may stay in the queue; workers skip it
         }
         Read(n);
         return true;
     }
     // Called by the calling thread when n's whole subtree is recorded: frees its listing
-    // and, without workers (whose stack may still point at them), its sub-folders.
+    // and, without workers (whose queue may still point at them), its sub-folders.
     void Done(WalkNode& n)
     {
         if (n.listing) {
@@ -215,7 +228,7 @@ private:
     void MaybeGrow()
     {
         std::lock_guard<std::mutex> lk(m_mutex);
-        if (m_stop || m_idle > 0 || m_stack.empty() || !m_canGrow.load(std::memory_order_relaxed))
+        if (m_stop || m_idle > 0 || m_queue.empty() || !m_canGrow.load(std::memory_order_relaxed))
             return;
         if (static_cast<int>(m_threads.size()) >= m_maxWorkers) {
             m_canGrow.store(false, std::memory_order_relaxed);
@@ -223,7 +236,7 @@ private:
         }
         AddWorker();
     }
-    // The next directory for a worker; null when the walk ends. Waits while the stack
+    // The next directory for a worker; null when the walk ends. Waits while the queue
     // is empty or too many listings wait to be consumed (Done wakes it).
     WalkNode* Take()
     {
@@ -231,13 +244,14 @@ private:
         for (;;) {
             ++m_idle;
             m_cv.wait(lk, [&] {
-                return m_stop || (!m_stack.empty() && m_ahead.load(std::memory_order_relaxed) < kMaxAhead);
+                return m_stop || (!m_queue.empty() && m_ahead.load(std::memory_order_relaxed) < kMaxAhead);
             });
             --m_idle;
             if (m_stop)
                 return nullptr;
-            WalkNode* n = m_stack.back();
-            m_stack.pop_back();
+            std::pop_heap(m_queue.begin(), m_queue.end(), LaterInPreOrder);
+            WalkNode* n = m_queue.back();
+            m_queue.pop_back();
             if (!n->taken) { // else the calling thread has read it already
                 n->taken = true;
                 return n;
@@ -330,11 +344,14 @@ private:
         }
         if (nKids > 0) {
             auto kids = std::make_unique<WalkNode[]>(nKids);
+            const std::uint64_t kidSpan = n.span / nKids;
             std::uint32_t k = 0;
             for (const DirListing::Item& item : listing->items) {
                 if (!IsSubFolder(item, *listing))
                     continue;
-                WalkNode& kid = kids[k++];
+                WalkNode& kid = kids[k];
+                kid.order = n.order + kidSpan * k++;
+                kid.span = kidSpan;
                 kid.parent = &n;
                 kid.level = n.level + 1;
                 kid.name.assign(listing->Name(item));
@@ -380,10 +397,12 @@ private:
         std::uint32_t wake = 0;
         {
             std::lock_guard<std::mutex> lk(m_mutex);
-            m_stack.reserve(m_stack.size() + waiting);
-            for (std::uint32_t k = n.nKids; k > 0; --k)
-                if (n.kids[k - 1].enterable)
-                    m_stack.push_back(&n.kids[k - 1]);
+            m_queue.reserve(m_queue.size() + waiting);
+            for (std::uint32_t k = 0; k < n.nKids; ++k)
+                if (n.kids[k].enterable) {
+                    m_queue.push_back(&n.kids[k]);
+                    std::push_heap(m_queue.begin(), m_queue.end(), LaterInPreOrder);
+                }
             wake = std::min(waiting, static_cast<std::uint32_t>(m_idle));
         }
         // As many idle workers as there are new directories, not the whole pool.
@@ -445,7 +464,7 @@ private:
     std::atomic<bool> m_hasWorkers{false};
     std::mutex m_mutex;
     std::condition_variable m_cv;
-    std::vector<WalkNode*> m_stack; // directories waiting to be read (only with workers)
+    std::vector<WalkNode*> m_queue; // heap of directories waiting to be read (only with workers)
     bool m_stop = false;
     int m_idle = 0; // workers waiting in Take (guarded by the mutex)
     std::atomic<int> m_failure{0};
