@@ -23,7 +23,7 @@
 // one worker per core and adds one whenever a worker finds, in two sampled reads in a
 // row, that opening and listing a directory made it wait (a voluntary sleep: the
 // device, not the CPU, was the limit) while directories are waiting and no worker is
-// idle, up to kMaxReaders in all (and the handle budget). On a warm cache reads never
+// idle, up to kMaxWorkers (and the handle budget). On a warm cache reads never
 // wait, so the pool stays at one per core; on a cold one it grows until the device has
 // enough requests in flight. Who reads a directory never changes what is recorded.
 #include "Walk.h"
@@ -56,9 +56,10 @@ constexpr int kHandlesPerReader = 2;
 constexpr int kMaxAhead = 4096;
 // How long a reader waits for a descriptor before the walk fails: about 3 s in all.
 constexpr int kOpenRetries = 300;
-// Readers (the calling thread included) an adaptive walk may grow to: enough to keep a
-// device with deep queues busy, few enough that their stacks and buffers stay small.
-constexpr int kMaxReaders = 32;
+// Workers an adaptive walk may grow to (beside the calling thread): enough to keep a
+// device with deep queues busy, few enough that their stacks and buffers stay small and
+// that they do not crowd each other out on a busy machine.
+constexpr int kMaxWorkers = 16;
 // An adaptive worker samples every kSampleEvery-th read for waits (two system calls),
 // and asks for another worker after kWaitsToGrow sampled reads in a row waited.
 constexpr unsigned kSampleEvery = 4;
@@ -113,7 +114,7 @@ public:
         // Readers first (at least the calling thread), then anchors with what is left.
         const int readers = std::clamp(budget / (2 * kHandlesPerReader), 1, std::max(nWorkers, maxWorkers) + 1);
         m_maxWorkers = readers - 1;
-        m_canGrow.store(maxWorkers > nWorkers && m_maxWorkers > nWorkers, std::memory_order_relaxed);
+        const bool adaptive = maxWorkers > nWorkers && m_maxWorkers > nWorkers;
         m_hardAnchors = std::max(0, budget - kHandlesPerReader * readers);
         m_softAnchors = std::min(kSoftAnchors, m_hardAnchors / 2);
         m_root.enterable = !m_realRoot.empty();
@@ -122,7 +123,11 @@ public:
         m_root.ready.store(!m_root.enterable || Failed() != Failure::None);
         if (!m_root.ready.load() && readers > 1) {
             m_queue.push_back(&m_root);
-            StartWorkers(std::min(nWorkers, m_maxWorkers));
+            const int first = std::min(nWorkers, m_maxWorkers);
+            StartWorkers(first);
+            // Growth starts once the first ones run, and only when all of them could start.
+            std::lock_guard<std::mutex> lk(m_mutex);
+            m_canGrow.store(adaptive && static_cast<int>(m_threads.size()) == first, std::memory_order_relaxed);
         }
     }
     ~Walk()
@@ -182,22 +187,21 @@ public:
     }
 
 private:
+    // The first workers. No lock is held while they are made, so the first ones start
+    // working (and take their memory) while the next are made; nothing else adds
+    // workers yet (m_canGrow is still false).
     void StartWorkers(int nWorkers)
     {
         m_threads.reserve(static_cast<std::size_t>(m_maxWorkers));
         m_hasWorkers.store(true, std::memory_order_relaxed); // before any worker reads it
-        for (int i = 0; i < nWorkers; ++i) {
-            // Locked one at a time, so the first ones start working (and take their
-            // memory) while the next are made.
-            std::lock_guard<std::mutex> lk(m_mutex);
+        for (int i = 0; i < nWorkers; ++i)
             if (!AddWorker())
                 break; // no more threads to be had: the ones started (or the calling thread) do the work
-        }
         std::lock_guard<std::mutex> lk(m_mutex);
         m_hasWorkers.store(!m_threads.empty(), std::memory_order_relaxed);
     }
-    // Starts one more worker (the mutex held). Returns false when none can be had; then
-    // the walk stops growing.
+    // Starts one more worker (the mutex held, or before growth starts). Returns false
+    // when none can be had; then the walk stops growing.
     bool AddWorker()
     {
         try {
@@ -582,7 +586,7 @@ int WalkerThreads(const ScanEnvironment& env)
 
 static int MaxWalkerThreads(const ScanEnvironment& env)
 {
-    return env.nThreads > 0 ? env.nThreads : std::max(kMaxReaders - 1, WalkerThreads(env));
+    return env.nThreads > 0 ? env.nThreads : std::max(kMaxWorkers, WalkerThreads(env));
 }
 
 WalkResult WalkDrive(ReportBuilder& builder, const std::string& strRootPath, ScanEnvironment& env,
