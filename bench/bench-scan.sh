@@ -107,7 +107,8 @@ run_set() {
   printf "%-34s %9s %11s %9s %9s %11s\n" "program (median of $runs)" "wall s" "peak MiB" "/floor2" "/floor1" "/best floor"
   for i in "${!names[@]}"; do
     awk -v n="${names[$i]}" -v t="${med_t[$i]}" -v m="${med_m[$i]}" -v f2="$floor2" -v f1="$floor1" -v fb="$best" \
-      'BEGIN{printf "%-34s %9.2f %11.1f %9.2f %9.2f %11.2f\n", n, t, m/1024, (f2>0?t/f2:0), (f1>0?t/f1:0), (fb>0?t/fb:0)}'
+      'function r(a, b) { return b > 0 ? sprintf("%.2f", a / b) : "-" }
+       BEGIN{printf "%-34s %9.2f %11.1f %9s %9s %11s\n", n, t, m/1024, r(t, f2), r(t, f1), r(t, fb)}'
   done
   # Each tovaline row against each peer.
   for i in "${!names[@]}"; do
