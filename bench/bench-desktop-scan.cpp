@@ -2,7 +2,7 @@
 // after its dialog, with the real five-step progress window shown and Qt's event pump
 // running through the message pump, on one directory mapped as drive C.
 //
-//   bench-desktop-scan DIR [THREADS]      (THREADS 0 = one per core, the default)
+//   bench-desktop-scan DIR [THREADS]      (THREADS 0 = one per core and more while reads wait, the default)
 //
 // Prints "SECONDS FOLDERS". Run under Xvfb or with QT_QPA_PLATFORM=offscreen.
 #include "CStepProgressDlg.h"

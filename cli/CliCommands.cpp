@@ -62,7 +62,7 @@ struct ScanOptions {
     CLI::Option* rankingOption = nullptr;
     bool noRanking = false;
     bool storeFileNames = false;
-    int threads = 0; // one per core
+    int threads = 0; // one per core, more while the disc keeps them waiting
     std::string outputFile;
     CLI::Option* outputOption = nullptr;
     std::vector<std::string> letters;
@@ -297,7 +297,7 @@ CommandAction DeclareScanCommand(CLI::App& command)
     command.add_flag("--no-ranking", o->noRanking, "make no ranking");
     command.add_flag("-f", o->storeFileNames, "store the file names of every folder in the report");
     AddCountOption(command, "--threads", o->threads, "thread count", 1, 256,
-                   "read directories with N threads (1 to 256; default: one per core)");
+                   "read directories with N threads (1 to 256; default: one per core, more while the disc keeps them waiting)");
     command.add_flag("--skip-hidden", o->scan.bSkipHidden,
                      "leave out folders whose names begin with \".\" (with everything below them)");
     command.add_flag_callback(

@@ -17,8 +17,9 @@ struct ScanEnvironment {
     IStepProgress& progress;
     IMessageSink& messages;
     MessagePump& pump;
-    // Threads that read directories in step 1: 0 one per core, 1 the calling thread
-    // alone, N that many beside the calling thread.
+    // Threads that read directories in step 1: 0 one per core and more while the reads
+    // wait for the device, 1 the calling thread alone, N that many beside the calling
+    // thread.
     int nThreads = 0;
     // What the walk leaves out and how it counts files.
     ScanOptions options = {};

@@ -1,9 +1,14 @@
 // The walk (see Walk.h).
 //
-// Work order: workers take directories from one shared stack and push the sub-folders
-// of each directory they read in reverse listing order, so they move through the tree
-// in about the pre-order in which the calling thread consumes it. Without workers
-// nothing is pushed: the calling thread reads each directory when it comes to it.
+// Work order: workers take directories from one shared heap, the earliest in pre-order
+// first, and put the sub-folders of each directory they read there, so the directories
+// in flight are the next ones the calling thread consumes, however many readers there
+// are, and the listings read ahead stay few. Each directory's place in pre-order is a
+// 64-bit key: the root spans all keys, and each folder's span is split evenly among
+// its sub-folders in listing order. In trees too deep or wide for 64 bits keys tie;
+// that changes only which of the tied directories is read first, never the report.
+// Without workers nothing is queued: the calling thread reads each directory when it
+// comes to it.
 //
 // Handles: a directory is opened relative to its "anchor", the nearest ancestor that
 // kept its handle (else from the drive's root path), one name at a time and never
@@ -13,11 +18,20 @@
 // how many handles the walk may hold; each reader needs two at a time, the anchors
 // share the rest, so fewer workers run when descriptors are scarce. An open that still
 // finds none free waits for handles to come back; when none do, the walk fails.
+//
+// Readers in flight: with a fixed thread count the walk keeps to it. Otherwise it starts
+// one worker per core and adds one whenever a worker finds, in two sampled reads in a
+// row, that opening and listing a directory made it wait (a voluntary sleep: the
+// device, not the CPU, was the limit) while directories are waiting and no worker is
+// idle, up to kMaxWorkers (and the handle budget). On a warm cache reads never
+// wait, so the pool stays at one per core; on a cold one it grows until the device has
+// enough requests in flight. Who reads a directory never changes what is recorded.
 #include "Walk.h"
 
 #include "PathNames.h"
 #include "ReportBuilder.h"
 #include "Scan.h"
+#include "ThreadWaits.h"
 
 #include <algorithm>
 #include <atomic>
@@ -44,15 +58,23 @@ constexpr int kHandlesPerReader = 2;
 constexpr int kMaxAhead = 4096;
 // How long a reader waits for a descriptor before the walk fails: about 3 s in all.
 constexpr int kOpenRetries = 300;
+// Workers an adaptive walk may grow to (beside the calling thread): enough to keep a
+// device with deep queues busy, few enough that their stacks and buffers stay small and
+// that they do not crowd each other out on a busy machine.
+constexpr int kMaxWorkers = 16;
+// An adaptive worker samples every kSampleEvery-th read for waits (two system calls),
+// and asks for another worker after kWaitsToGrow sampled reads in a row waited.
+constexpr unsigned kSampleEvery = 4;
+constexpr unsigned kWaitsToGrow = 2;
 
 enum class Failure : int { None, Memory, Descriptors };
 
 // One directory of the walk. Made by the reader of its parent; read by one reader;
 // consumed by the calling thread once `ready`. Its name and parent link serve to
 // reopen descendants; the listing is freed as soon as the calling thread has consumed
-// it. About 100 bytes per folder (96 of the node, plus names over 15 bytes). Without
+// it. About 120 bytes per folder (112 of the node, plus names over 15 bytes). Without
 // workers the sub-folders' nodes go once the folder's subtree is recorded; with them
-// they stay until the walk ends (a worker's stack may still point at them): 10 MB for
+// they stay until the walk ends (the work queue may still point at them): 12 MB for
 // 100,000 folders, on top of the folder records.
 struct WalkNode {
     WalkNode* parent = nullptr;
@@ -60,6 +82,8 @@ struct WalkNode {
     std::uint32_t nKids = 0;
     std::uint32_t nFiles = 0; // entries that are not directories
     std::int32_t level = 0;
+    std::uint64_t order = 0; // first key of its span in pre-order (see the work order)
+    std::uint64_t span = ~std::uint64_t(0);
     bool enterable = true;   // false: on another file system, recorded but not read
     bool taken = false;      // a reader has taken it (guarded by the mutex)
     std::string name;        // own name; empty for the root
@@ -69,6 +93,12 @@ struct WalkNode {
     std::atomic<std::int32_t> refs{0}; // waiting directories anchored here
     std::atomic<bool> ready{false};    // read (or known unreadable); set last by the reader
 };
+
+// The heap order of the work queue: the earliest in pre-order on top.
+bool LaterInPreOrder(const WalkNode* a, const WalkNode* b)
+{
+    return a->order > b->order;
+}
 
 // The path of n relative to the drive's directory, '/'-separated, with a trailing '/'
 // ("" for the root). Needed only by exclusion patterns that hold a '/'.
@@ -95,14 +125,19 @@ std::string RelativeBase(const std::string& top, const std::string& real)
 
 class Walk {
 public:
-    // relBase: the path of realRoot below the drive's directory ("a/b/"; "" for the
-    // drive's root), so that path patterns match as in a scan of the whole drive.
-    Walk(IFileSystem& fs, std::string realRoot, int nWorkers, const FolderFilter& filter, std::string relBase = {})
+    // Starts `nWorkers` workers; an adaptive walk (`maxWorkers` above `nWorkers`) may add
+    // more up to `maxWorkers`. The handle budget may lower both. relBase: the path of
+    // realRoot below the drive's directory ("a/b/"; "" for the drive's root), so that
+    // path patterns match as in a scan of the whole drive.
+    Walk(IFileSystem& fs, std::string realRoot, int nWorkers, int maxWorkers, const FolderFilter& filter,
+         std::string relBase = {})
         : m_fs(fs), m_realRoot(std::move(realRoot)), m_filter(filter), m_relBase(std::move(relBase))
     {
         const int budget = fs.HandleBudget();
         // Readers first (at least the calling thread), then anchors with what is left.
-        const int readers = std::clamp(budget / (2 * kHandlesPerReader), 1, nWorkers + 1);
+        const int readers = std::clamp(budget / (2 * kHandlesPerReader), 1, std::max(nWorkers, maxWorkers) + 1);
+        m_maxWorkers = readers - 1;
+        const bool adaptive = maxWorkers > nWorkers && m_maxWorkers > nWorkers;
         m_hardAnchors = std::max(0, budget - kHandlesPerReader * readers);
         m_softAnchors = std::min(kSoftAnchors, m_hardAnchors / 2);
         m_root.enterable = !m_realRoot.empty();
@@ -110,8 +145,12 @@ public:
             m_failure.store(static_cast<int>(Failure::Descriptors));
         m_root.ready.store(!m_root.enterable || Failed() != Failure::None);
         if (!m_root.ready.load() && readers > 1) {
-            m_stack.push_back(&m_root);
-            StartWorkers(readers - 1);
+            m_queue.push_back(&m_root);
+            const int first = std::min(nWorkers, m_maxWorkers);
+            StartWorkers(first);
+            // Growth starts once the first ones run, and only when all of them could start.
+            std::lock_guard<std::mutex> lk(m_mutex);
+            m_canGrow.store(adaptive && static_cast<int>(m_threads.size()) == first, std::memory_order_relaxed);
         }
     }
     ~Walk()
@@ -121,7 +160,7 @@ public:
             m_stop = true;
         }
         m_cv.notify_all();
-        for (std::thread& t : m_threads)
+        for (std::thread& t : m_threads) // no worker is added once m_stop is set
             t.join();
         TearDown();
     }
@@ -145,18 +184,22 @@ public:
             std::lock_guard<std::mutex> lk(m_mutex);
             if (n.taken)
                 return false;
-            n.taken = true; // may stay on the stack; workers skip it
+            n.taken = true; // may stay in the queue; workers skip it
         }
         Read(n);
         return true;
     }
     // Called by the calling thread when n's whole subtree is recorded: frees its listing
-    // and, without workers (whose stack may still point at them), its sub-folders.
+    // and, without workers (whose queue may still point at them), its sub-folders.
     void Done(WalkNode& n)
     {
         if (n.listing) {
             n.listing.reset();
-            m_ahead.fetch_sub(1, std::memory_order_relaxed);
+            if (m_ahead.fetch_sub(1, std::memory_order_relaxed) == kMaxAhead) {
+                // Workers may be waiting for room: the lock orders this after their check.
+                { std::lock_guard<std::mutex> lk(m_mutex); }
+                m_cv.notify_all();
+            }
         }
         if (m_hasWorkers.load(std::memory_order_relaxed))
             return;
@@ -167,41 +210,75 @@ public:
     }
 
 private:
+    // The first workers. No lock is held while they are made, so the first ones start
+    // working (and take their memory) while the next are made; nothing else adds
+    // workers yet (m_canGrow is still false).
     void StartWorkers(int nWorkers)
     {
-        m_threads.reserve(static_cast<std::size_t>(nWorkers));
+        m_threads.reserve(static_cast<std::size_t>(m_maxWorkers));
         m_hasWorkers.store(true, std::memory_order_relaxed); // before any worker reads it
-        for (int i = 0; i < nWorkers; ++i) {
-            try {
-                m_threads.emplace_back([this, i] { Work(); });
-            } catch (const std::system_error&) {
+        for (int i = 0; i < nWorkers; ++i)
+            if (!AddWorker())
                 break; // no more threads to be had: the ones started (or the calling thread) do the work
-            }
-        }
+        std::lock_guard<std::mutex> lk(m_mutex);
         m_hasWorkers.store(!m_threads.empty(), std::memory_order_relaxed);
+    }
+    // Starts one more worker (the mutex held, or before growth starts). Returns false
+    // when none can be had; then the walk stops growing.
+    bool AddWorker()
+    {
+        try {
+            m_threads.emplace_back([this] { Work(); });
+            return true;
+        } catch (const std::system_error&) {
+        } catch (const std::bad_alloc&) {
+        }
+        m_canGrow.store(false, std::memory_order_relaxed);
+        return false;
     }
     void Work()
     {
-        while (WalkNode* n = Take())
-            Read(*n);
+        unsigned reads = 0, waitsInARow = 0;
+        while (WalkNode* n = Take()) {
+            const bool sample = m_canGrow.load(std::memory_order_relaxed) && ++reads % kSampleEvery == 0;
+            const bool waited = Read(*n, sample);
+            if (!sample)
+                continue;
+            waitsInARow = waited ? waitsInARow + 1 : 0;
+            if (waitsInARow >= kWaitsToGrow) {
+                waitsInARow = 0;
+                MaybeGrow();
+            }
+        }
     }
-    // The next directory for a worker; null when the walk ends. Waits while the stack
-    // is empty or too many listings wait to be consumed.
+    // Adds a worker when directories wait, no worker is idle and the pool may grow.
+    void MaybeGrow()
+    {
+        std::lock_guard<std::mutex> lk(m_mutex);
+        if (m_stop || m_idle > 0 || m_queue.empty() || !m_canGrow.load(std::memory_order_relaxed))
+            return;
+        if (static_cast<int>(m_threads.size()) >= m_maxWorkers) {
+            m_canGrow.store(false, std::memory_order_relaxed);
+            return;
+        }
+        AddWorker();
+    }
+    // The next directory for a worker; null when the walk ends. Waits while the queue
+    // is empty or too many listings wait to be consumed (Done wakes it).
     WalkNode* Take()
     {
         std::unique_lock<std::mutex> lk(m_mutex);
         for (;;) {
-            m_cv.wait(lk, [&] { return m_stop || !m_stack.empty(); });
+            ++m_idle;
+            m_cv.wait(lk, [&] {
+                return m_stop || (!m_queue.empty() && m_ahead.load(std::memory_order_relaxed) < kMaxAhead);
+            });
+            --m_idle;
             if (m_stop)
                 return nullptr;
-            if (m_ahead.load(std::memory_order_relaxed) >= kMaxAhead) {
-                lk.unlock();
-                std::this_thread::sleep_for(std::chrono::microseconds(200));
-                lk.lock();
-                continue;
-            }
-            WalkNode* n = m_stack.back();
-            m_stack.pop_back();
+            std::pop_heap(m_queue.begin(), m_queue.end(), LaterInPreOrder);
+            WalkNode* n = m_queue.back();
+            m_queue.pop_back();
             if (!n->taken) { // else the calling thread has read it already
                 n->taken = true;
                 return n;
@@ -250,13 +327,18 @@ private:
             std::this_thread::sleep_for(std::chrono::milliseconds(std::min(attempt + 1, 10)));
         }
     }
-    void Read(WalkNode& n)
+    // Reads n and hands its sub-folders on. When `sample`, returns whether opening and
+    // listing it made the thread wait; otherwise false.
+    bool Read(WalkNode& n, bool sample = false)
     {
+        const std::uint64_t waitsBefore = sample ? ThreadBlockingWaits() : 0;
+        bool waited = false;
         IFileSystem::Handle h = Failed() == Failure::None ? OpenPatiently(n) : IFileSystem::kInvalid;
         std::uint32_t waiting = 0;
         if (IFileSystem::IsOpen(h)) {
             try {
                 waiting = List(n, h);
+                waited = sample && ThreadBlockingWaits() != waitsBefore;
                 if (waiting > 0 && Failed() == Failure::None) {
                     Anchor(n, h, waiting);
                     Publish(n, waiting);
@@ -269,6 +351,7 @@ private:
             m_fs.Close(h);
         n.ready.store(true, std::memory_order_release);
         Release(n.anchor);
+        return waited;
     }
     // Lists n into a fresh listing and makes the nodes of its sub-folders. Returns how many
     // of them wait to be read. Throws std::bad_alloc.
@@ -298,11 +381,14 @@ private:
         }
         if (nKids > 0) {
             auto kids = std::make_unique<WalkNode[]>(nKids);
+            const std::uint64_t kidSpan = n.span / nKids;
             std::uint32_t k = 0;
             for (const DirListing::Item& item : listing->items) {
                 if (k == nKids || !isSubFolder(item))
                     continue;
-                WalkNode& kid = kids[k++];
+                WalkNode& kid = kids[k];
+                kid.order = n.order + kidSpan * k++;
+                kid.span = kidSpan;
                 kid.parent = &n;
                 kid.level = n.level + 1;
                 kid.name.assign(listing->Name(item));
@@ -345,16 +431,19 @@ private:
     {
         if (!m_hasWorkers.load(std::memory_order_relaxed))
             return;
+        std::uint32_t wake = 0;
         {
             std::lock_guard<std::mutex> lk(m_mutex);
-            m_stack.reserve(m_stack.size() + waiting);
-            for (std::uint32_t k = n.nKids; k > 0; --k)
-                if (n.kids[k - 1].enterable)
-                    m_stack.push_back(&n.kids[k - 1]);
+            m_queue.reserve(m_queue.size() + waiting);
+            for (std::uint32_t k = 0; k < n.nKids; ++k)
+                if (n.kids[k].enterable) {
+                    m_queue.push_back(&n.kids[k]);
+                    std::push_heap(m_queue.begin(), m_queue.end(), LaterInPreOrder);
+                }
+            wake = std::min(waiting, static_cast<std::uint32_t>(m_idle));
         }
-        if (waiting > 1)
-            m_cv.notify_all();
-        else
+        // As many idle workers as there are new directories, not the whole pool.
+        for (std::uint32_t i = 0; i < wake; ++i)
             m_cv.notify_one();
     }
     bool TakeAnchorSlot(int limit)
@@ -407,13 +496,16 @@ private:
     const std::string m_relBase;   // the walk root's path below the drive's directory
     WalkNode m_root;
     int m_hardAnchors = 0; // anchors the budget allows at most
+    int m_maxWorkers = 0;  // workers the walk may have at most
+    std::atomic<bool> m_canGrow{false}; // an adaptive walk below m_maxWorkers
     int m_softAnchors = 0; // anchors kept freely; beyond, only every kReanchorLevels levels
-    std::vector<std::thread> m_threads; // the calling thread's alone
+    std::vector<std::thread> m_threads; // guarded by the mutex; joined by the destructor
     std::atomic<bool> m_hasWorkers{false};
     std::mutex m_mutex;
     std::condition_variable m_cv;
-    std::vector<WalkNode*> m_stack; // directories waiting to be read (only with workers)
+    std::vector<WalkNode*> m_queue; // heap of directories waiting to be read (only with workers)
     bool m_stop = false;
+    int m_idle = 0; // workers waiting in Take (guarded by the mutex)
     std::atomic<int> m_failure{0};
     std::atomic<int> m_held{0};  // handles kept by anchors
     std::atomic<int> m_ahead{0}; // listings read and not yet consumed
@@ -533,6 +625,11 @@ int WalkerThreads(const ScanEnvironment& env)
     return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
 
+static int MaxWalkerThreads(const ScanEnvironment& env)
+{
+    return env.nThreads > 0 ? env.nThreads : std::max(kMaxWorkers, WalkerThreads(env));
+}
+
 WalkResult WalkDrive(ReportBuilder& builder, const std::string& strRootPath, ScanEnvironment& env,
                      std::string& message)
 {
@@ -542,7 +639,8 @@ WalkResult WalkDrive(ReportBuilder& builder, const std::string& strRootPath, Sca
 WalkResult WalkFolder(ReportBuilder& builder, const std::string& strFolderPath, int nLevel, ScanEnvironment& env,
                       std::string& message)
 {
-    const int nThreads = WalkerThreads(env);
+    // A fixed count of 1 is the calling thread alone; any other count starts workers.
+    const int nWorkers = env.nThreads == 1 ? 0 : WalkerThreads(env);
     try {
         // A drive's root is its mapped directory as it is; a folder below it needs the
         // mapping, and path patterns see it from the drive's directory.
@@ -553,7 +651,8 @@ WalkResult WalkFolder(ReportBuilder& builder, const std::string& strFolderPath, 
             return WalkResult::Failed;
         }
         const FolderFilter filter(env.options);
-        Walk walk(env.fs, real, nThreads > 1 ? nThreads : 0, filter, nLevel > 0 ? RelativeBase(top, real) : "");
+        Walk walk(env.fs, real, nWorkers, env.nThreads == 1 ? 0 : MaxWalkerThreads(env), filter,
+                  nLevel > 0 ? RelativeBase(top, real) : "");
         const WalkResult result = Recorder(walk, builder, env).Run(strFolderPath, nLevel);
         if (result == WalkResult::Failed)
             message = walk.Failed() == Failure::Descriptors ? kMsgTooManyOpenFiles : kMsgOutOfMemory;

@@ -26,7 +26,8 @@ namespace tvl {
 class ReportBuilder;
 struct ScanEnvironment;
 
-// The threads a scan reads with: env.nThreads when above 0, else one per core.
+// The threads a scan starts reading with: env.nThreads when above 0, else one per core;
+// in that case the walk adds readers while the reads wait for the device (Walk.cpp).
 int WalkerThreads(const ScanEnvironment& env);
 
 enum class WalkResult {

@@ -3,12 +3,17 @@
 #include "CliCommands.h"
 #include "test_support.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <new>
 #include <sstream>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
@@ -352,4 +357,125 @@ TEST_P(WalkScarcity, AListingWithoutMemoryFailsTheScan)
         EXPECT_EQ(fx.messages.messages[0].text, "ERROR: Out of memory!");
         EXPECT_EQ(fs.openHandles, 0);
     }
+}
+
+namespace {
+
+// The real file system with reads that wait, as on a cold cache: every listing first
+// sleeps (a voluntary wait the walk can see), and the most reads in flight at once are
+// counted.
+class WaitingFileSystem final : public IFileSystem {
+public:
+    explicit WaitingFileSystem(IFileSystem& inner) : m_inner(inner) {}
+    Handle OpenDir(const std::string& p) override { return m_inner.OpenDir(p); }
+    Handle OpenChild(Handle h, const std::string& n) override { return m_inner.OpenChild(h, n); }
+    ListStatus ReadListing(Handle h, DirListing& out) override
+    {
+        const int now = ++m_inFlight;
+        for (int seen = maxInFlight.load(); now > seen && !maxInFlight.compare_exchange_weak(seen, now);) {
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        const ListStatus status = m_inner.ReadListing(h, out);
+        --m_inFlight;
+        return status;
+    }
+    void Close(Handle h) override { m_inner.Close(h); }
+    int HandleBudget() override { return m_inner.HandleBudget(); }
+    std::atomic<int> maxInFlight{0};
+
+private:
+    IFileSystem& m_inner;
+    std::atomic<int> m_inFlight{0};
+};
+
+// The irregular tree beside a comb 150 levels deep (each level holds the next and a
+// leaf with a file), so that handles are held and reopened from anchors.
+void BuildIrregularTreeWithComb(const TempDir& t)
+{
+    BuildIrregularTree(t);
+    std::string dir = "comb";
+    for (int i = 0; i < 150; ++i) {
+        t.MakeFile(dir + "/leaf/f", static_cast<std::uint64_t>(i % 7 + 1));
+        dir += "/d";
+    }
+    t.MakeDirs(dir);
+}
+
+int StartingReaders()
+{
+    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency())) + 1;
+}
+
+// Runs the default (adaptive) walk through a WaitingFileSystem in a child process whose
+// descriptor limit is `limit`; returns the most reads seen in flight and the report's
+// dump, or "" when the child did not finish.
+std::pair<int, std::string> AdaptiveScanInChild(const std::string& root, rlim_t limit)
+{
+    TempDir io;
+    const std::string outPath = io.Abs("dump");
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const struct rlimit rl {limit, limit};
+        if (::setrlimit(RLIMIT_NOFILE, &rl) != 0)
+            ::_exit(121);
+        WaitingFileSystem waiting(RealFileSystem());
+        const std::string dump = ScanDump(waiting, root, 0, true, 7);
+        std::FILE* f = std::fopen(outPath.c_str(), "wb");
+        if (!f)
+            ::_exit(120);
+        std::fprintf(f, "%d\n", waiting.maxInFlight.load());
+        std::fwrite(dump.data(), 1, dump.size(), f);
+        std::fclose(f);
+        ::_exit(::testing::Test::HasFailure() ? 1 : 0);
+    }
+    int st = 0;
+    while (::waitpid(pid, &st, 0) < 0 && errno == EINTR) {
+    }
+    if (!WIFEXITED(st) || WEXITSTATUS(st) != 0)
+        return {0, ""};
+    std::ifstream f(outPath, std::ios::binary);
+    int inFlight = 0;
+    f >> inFlight;
+    f.get();
+    std::stringstream rest;
+    rest << f.rdbuf();
+    return {inFlight, rest.str()};
+}
+
+} // namespace
+
+TEST(ParallelWalk, ReadsThatWaitAddReadersAndTheReportStaysTheSequentialOne)
+{
+    TempDir t;
+    BuildIrregularTreeWithComb(t);
+    const std::string sequential = ScanDump(RealFileSystem(), t.path(), 1, true, 7);
+    ASSERT_GT(sequential.size(), 1000u);
+
+    // Default thread count: the walk sees its reads wait and adds readers.
+    WaitingFileSystem waiting(RealFileSystem());
+    EXPECT_EQ(ScanDump(waiting, t.path(), 0, true, 7), sequential);
+    EXPECT_GT(waiting.maxInFlight.load(), StartingReaders());
+
+    // A fixed thread count is kept however long the reads wait.
+    WaitingFileSystem fixed(RealFileSystem());
+    EXPECT_EQ(ScanDump(fixed, t.path(), 2, true, 7), sequential);
+    EXPECT_LE(fixed.maxInFlight.load(), 3);
+}
+
+TEST(ParallelWalk, ReadersAddedUnderALowDescriptorLimitGiveTheSequentialReport)
+{
+    TempDir t;
+    BuildIrregularTreeWithComb(t);
+    const std::string sequential = ScanDump(RealFileSystem(), t.path(), 1, true, 7);
+    // 40 descriptors leave room for a few readers beyond the first and a handful of
+    // anchors: the comb must be reopened from anchors far up while the pool grows.
+    const auto [inFlight, dump] = AdaptiveScanInChild(t.path(), 40);
+    EXPECT_EQ(dump, sequential);
+    EXPECT_GT(inFlight, 1); // workers read beside the calling thread
+    if (StartingReaders() <= 3)
+        EXPECT_GT(inFlight, StartingReaders()); // and, with few cores, the pool grew
+    // Too few to read with at all beside the calling thread: still the full report.
+    const auto [inFlightFew, dumpFew] = AdaptiveScanInChild(t.path(), 12);
+    EXPECT_EQ(dumpFew, sequential);
+    EXPECT_GE(inFlightFew, 1);
 }
