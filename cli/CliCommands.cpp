@@ -241,13 +241,9 @@ int Show(ShowOptions& o, CommandIo& io)
 {
     if (std::string p = ShowProblem(o); !p.empty())
         return Usage(io.err, p, "show");
-    StreamMessageSink messages(io.err);
-    NullStepProgress quiet;
-    MessagePump pump;
-    DriveMap noDrives;
-    ScanEnvironment env{RealFileSystem(), noDrives, quiet, messages, pump};
-    ReportDocument doc(env);
-    if (!doc.OnOpenDocument(o.file == "-" ? "/dev/stdin" : o.file))
+    ReportFileEnvironment files(io.err);
+    ReportDocument doc(files.Env());
+    if (!ReportFileEnvironment::Open(doc, o.file))
         return kFailed;
     const bool csv = o.csvOption->count() > 0, csvFiles = o.csvFilesOption->count() > 0;
     if (csvFiles && !HasStoredFileNames(doc)) {

@@ -1,6 +1,8 @@
 #include "CommandLine.h"
 
+#include "FileSystem.h"
 #include "OutputStream.h"
+#include "ReportDocument.h"
 
 #include <CLI/CLI.hpp>
 
@@ -275,6 +277,16 @@ void StreamMessageSink::ShowMessage(const std::string& caption, const std::strin
 {
     m_err << caption << ": " << text << "\n";
     m_err.flush();
+}
+
+ReportFileEnvironment::ReportFileEnvironment(std::ostream& err)
+    : m_messages(err), m_env{RealFileSystem(), m_noDrives, m_quiet, m_messages, m_pump}
+{
+}
+
+bool ReportFileEnvironment::Open(ReportDocument& doc, const std::string& file)
+{
+    return doc.OnOpenDocument(file == "-" ? "/dev/stdin" : file);
 }
 
 } // namespace tvl::cli

@@ -19,13 +19,20 @@
 #pragma once
 
 #include "DriveMap.h"
+#include "MessagePump.h"
 #include "Messages.h"
+#include "Progress.h"
 #include "ReportText.h"
+#include "ScanEnvironment.h"
 
 #include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
+
+namespace tvl {
+class ReportDocument;
+}
 
 namespace CLI {
 class App;
@@ -78,6 +85,24 @@ public:
 
 private:
     std::ostream& m_err;
+};
+
+// What the commands that read report files need: Open's messages as lines on err, no
+// progress display, no drives. The documents they read into are made on Env().
+class ReportFileEnvironment {
+public:
+    explicit ReportFileEnvironment(std::ostream& err);
+    ScanEnvironment& Env() { return m_env; }
+    // Reads `file` ("-": standard input) into doc as Open does. False after Open's
+    // message on err; doc is then empty.
+    static bool Open(ReportDocument& doc, const std::string& file);
+
+private:
+    StreamMessageSink m_messages;
+    NullStepProgress m_quiet;
+    MessagePump m_pump;
+    DriveMap m_noDrives;
+    ScanEnvironment m_env;
 };
 
 // --- Options several commands share ---

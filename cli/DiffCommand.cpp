@@ -3,7 +3,7 @@
 #include "CliCommands.h"
 #include "DriveMap.h"
 #include "FileSystem.h"
-#include "GroupThousands.h"
+#include "NumberFormat.h"
 #include "MessagePump.h"
 #include "ReportCompare.h"
 #include "ReportDocument.h"
@@ -253,14 +253,10 @@ void PrintDiffJson(std::ostream& out, const ReportComparison& rc, const DiffOpti
 
 int RunDiff(const DiffOptions& o, std::ostream& out, std::ostream& err)
 {
-    StreamMessageSink messages(err);
-    NullStepProgress quiet;
-    MessagePump pump;
-    DriveMap noDrives;
-    ScanEnvironment env{RealFileSystem(), noDrives, quiet, messages, pump};
-    ReportDocument baseline(env), current(env);
+    ReportFileEnvironment files(err);
+    ReportDocument baseline(files.Env()), current(files.Env());
     auto open = [&](ReportDocument& doc, const std::string& file, const char* which) {
-        if (doc.OnOpenDocument(file == "-" ? "/dev/stdin" : file))
+        if (ReportFileEnvironment::Open(doc, file))
             return true;
         err << "tovaline-cli: cannot read the " << which << " report " << file << "\n";
         return false;

@@ -1,6 +1,6 @@
 #include "ReportText.h"
 
-#include "GroupThousands.h"
+#include "NumberFormat.h"
 #include "HumanSize.h"
 
 #include <algorithm>

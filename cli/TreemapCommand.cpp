@@ -3,7 +3,7 @@
 #include "CliCommands.h"
 #include "DriveMap.h"
 #include "FileSystem.h"
-#include "GroupThousands.h"
+#include "NumberFormat.h"
 #include "MessagePump.h"
 #include "Messages.h"
 #include "PngWriter.h"
@@ -102,13 +102,9 @@ std::optional<std::pair<int, int>> ParseTreemapSize(const std::string& text, std
 
 int RunTreemap(const TreemapCommandOptions& options, std::ostream& out, std::ostream& err)
 {
-    StreamMessageSink messages(err);
-    NullStepProgress quiet;
-    MessagePump pump;
-    DriveMap noDrives;
-    ScanEnvironment env{RealFileSystem(), noDrives, quiet, messages, pump};
-    ReportDocument doc(env);
-    if (!doc.OnOpenDocument(options.strReport))
+    ReportFileEnvironment files(err);
+    ReportDocument doc(files.Env());
+    if (!ReportFileEnvironment::Open(doc, options.strReport))
         return kFailed;
     const FolderPlace place = FindFolder(doc, options.strFolder);
     if (!place.drive) {

@@ -2,7 +2,7 @@
 
 #include "CFolderListCtrl.h"
 #include "CTovalineDoc.h"
-#include "GroupThousands.h"
+#include "NumberFormat.h"
 #include "ReportCompare.h"
 
 #include <QFileInfo>

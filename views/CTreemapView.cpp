@@ -1,7 +1,7 @@
 #include "CTreemapView.h"
 
 #include "CTovalineDoc.h"
-#include "GroupThousands.h"
+#include "NumberFormat.h"
 
 #include <QAction>
 #include <QCoreApplication>

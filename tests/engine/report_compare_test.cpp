@@ -1,7 +1,7 @@
 // Comparison of two reports: real trees scanned, changed and scanned again, every
 // number checked against values worked out by hand; drives on one side only; lists
 // that are not in path order; the same report against itself.
-#include "GroupThousands.h"
+#include "NumberFormat.h"
 #include "ReportCompare.h"
 #include "ReportBuilder.h"
 #include "test_support.h"
