@@ -39,14 +39,14 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: tvl-bench-compare OLD NEW\n");
         return 2;
     }
-    tvl::ReportReadingEnvironment files;
-    tvl::ReportDocument baseline(files.Env()), current(files.Env());
+    tvl::ReportReadingEnvironment reading;
+    tvl::ReportDocument baseline(reading.Env()), current(reading.Env());
 
     using Clock = std::chrono::steady_clock;
     const auto t0 = Clock::now();
     const bool opened = baseline.OnOpenDocument(argv[1]) && current.OnOpenDocument(argv[2]);
     const auto t1 = Clock::now();
-    for (const auto& m : files.Recorded().messages)
+    for (const auto& m : reading.Recorded().messages)
         std::fprintf(stderr, "%s: %s\n", m.caption.c_str(), m.text.c_str());
     if (!opened)
         return 1;
