@@ -9,6 +9,7 @@
 // comparison, and ratio peak_kb / rss_reports_kb.
 #include "ReportCompare.h"
 #include "ReportDocument.h"
+#include "ReportReading.h"
 
 #include <chrono>
 #include <cstdio>
@@ -38,18 +39,14 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: tvl-bench-compare OLD NEW\n");
         return 2;
     }
-    tvl::DriveMap drives;
-    tvl::NullStepProgress steps;
-    tvl::RecordingMessageSink messages;
-    tvl::MessagePump pump;
-    tvl::ScanEnvironment env{tvl::RealFileSystem(), drives, steps, messages, pump};
-    tvl::ReportDocument baseline(env), current(env);
+    tvl::ReportReadingEnvironment reading;
+    tvl::ReportDocument baseline(reading.Env()), current(reading.Env());
 
     using Clock = std::chrono::steady_clock;
     const auto t0 = Clock::now();
     const bool opened = baseline.OnOpenDocument(argv[1]) && current.OnOpenDocument(argv[2]);
     const auto t1 = Clock::now();
-    for (const auto& m : messages.messages)
+    for (const auto& m : reading.Recorded().messages)
         std::fprintf(stderr, "%s: %s\n", m.caption.c_str(), m.text.c_str());
     if (!opened)
         return 1;

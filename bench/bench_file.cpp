@@ -7,6 +7,7 @@
 // Prints "open_s=... save_s=... folders=... peak_rss_kb=..." on one line. save_s
 // covers the whole safe save: temporary file, write, fsync, rename.
 #include "ReportDocument.h"
+#include "ReportReading.h"
 
 #include <chrono>
 #include <cstdio>
@@ -21,12 +22,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: tvl-bench-file open FILE | save FILE OUT\n");
         return 2;
     }
-    tvl::DriveMap drives;
-    tvl::NullStepProgress steps;
-    tvl::RecordingMessageSink messages;
-    tvl::MessagePump pump;
-    tvl::ScanEnvironment env{tvl::RealFileSystem(), drives, steps, messages, pump};
-    tvl::ReportDocument doc(env);
+    tvl::ReportReadingEnvironment files;
+    tvl::ReportDocument doc(files.Env());
 
     using Clock = std::chrono::steady_clock;
     auto t0 = Clock::now();
@@ -36,7 +33,7 @@ int main(int argc, char** argv)
     if (opened && mode == "save")
         saved = doc.OnSaveDocument(argv[3]);
     auto t2 = Clock::now();
-    for (const auto& m : messages.messages)
+    for (const auto& m : files.Recorded().messages)
         std::fprintf(stderr, "%s: %s\n", m.caption.c_str(), m.text.c_str());
     if (!opened || !saved)
         return 1;

@@ -27,6 +27,7 @@
 #include "Messages.h"
 #include "Progress.h"
 #include "ReportDocument.h"
+#include "ReportReading.h"
 #include "ReportFile.h"
 #include "ReportBuilder.h"
 #include "TreemapLayout.h"
@@ -126,12 +127,8 @@ double AverageAspect(const tvl::TreemapLayout& L, double minSide = 0)
 
 int Aspect(const char* path)
 {
-    tvl::RecordingMessageSink messages;
-    tvl::NullStepProgress quiet;
-    tvl::MessagePump pump;
-    tvl::DriveMap noDrives;
-    tvl::ScanEnvironment env{tvl::RealFileSystem(), noDrives, quiet, messages, pump};
-    tvl::ReportDocument doc(env);
+    tvl::ReportReadingEnvironment files;
+    tvl::ReportDocument doc(files.Env());
     if (!doc.OnOpenDocument(path) || doc.m_pDriveReports.empty() || !doc.m_pDriveReports[0]) {
         std::fprintf(stderr, "cannot read %s\n", path);
         return 1;

@@ -13,6 +13,7 @@
 #include "CTreemapView.h"
 #include "FileSystem.h"
 #include "MessagePump.h"
+#include "ReportReading.h"
 #include "Messages.h"
 #include "Progress.h"
 
@@ -56,13 +57,9 @@ int main(int argc, char** argv)
     if (argc > 3)
         std::sscanf(argv[3], "%dx%d", &width, &height);
 
-    tvl::DriveMap drives;
-    tvl::NullStepProgress steps;
     tvl::NullLoadProgress load;
-    tvl::RecordingMessageSink messages;
-    tvl::MessagePump pump;
-    tvl::ScanEnvironment env{tvl::RealFileSystem(), drives, steps, messages, pump};
-    CTovalineDoc doc(env, load);
+    tvl::ReportReadingEnvironment files;
+    CTovalineDoc doc(files.Env(), load);
     CTreemapView view;
     view.SetDocument(&doc);
     view.resize(width, height);

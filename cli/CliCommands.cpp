@@ -6,6 +6,7 @@
 #include "FileSystem.h"
 #include "Interrupt.h"
 #include "MessagePump.h"
+#include "OutputFile.h"
 #include "OutputStream.h"
 #include "ReportCsv.h"
 #include "ReportDocument.h"
@@ -49,7 +50,7 @@ int Drives(const std::vector<std::string>& assignments, CommandIo& io)
 {
     DriveMap map = ResolveDriveMap(assignments, io.err);
     for (char l : map.MappedLetters())
-        io.out << l << ":  " << map.Directory(l) << "  " << (map.IsAvailable(l) ? "available" : "not available")
+        io.out << l << ":  " << Printable(map.Directory(l)) << "  " << (map.IsAvailable(l) ? "available" : "not available")
                << "\n";
     return kOk;
 }
@@ -189,22 +190,8 @@ std::string ShowProblem(ShowOptions& o)
     return std::string();
 }
 
-// True when the file name begins with the report magic (a mistyped CSV name must not
-// cost a report, least of all the one being shown).
-bool IsReportFile(const std::string& name)
-{
-    const int fd = ::open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return false;
-    char head[kReportMagic.size()];
-    const ssize_t n = ::read(fd, head, sizeof head);
-    ::close(fd);
-    return n == static_cast<ssize_t>(sizeof head) && std::string_view(head, sizeof head) == kReportMagic;
-}
-
 // Writes one CSV table to name ("-": the standard output). Returns false after a
-// message when it could not be written; a regular file written in part is removed
-// (never a device or whatever else the name has come to stand for meanwhile).
+// message when it could not be written whole; then nothing of it is left on disc.
 bool WriteCsv(const std::string& name, CommandIo& io, void (*print)(std::ostream&, const ReportDocument&),
               const ReportDocument& doc)
 {
@@ -212,29 +199,7 @@ bool WriteCsv(const std::string& name, CommandIo& io, void (*print)(std::ostream
         print(io.out, doc);
         return true;
     }
-    if (IsReportFile(name)) {
-        io.err << "tovaline-cli: " << name << " is a report file; the CSV is not written over it\n";
-        return false;
-    }
-    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        io.err << "tovaline-cli: cannot create " << name << ": " << std::strerror(errno) << "\n";
-        return false;
-    }
-    struct stat written {};
-    const bool regular = ::fstat(fd, &written) == 0 && S_ISREG(written.st_mode);
-    FdOutputBuf buf(fd, true);
-    {
-        std::ostream out(&buf);
-        print(out, doc);
-    }
-    if (buf.Close())
-        return true;
-    io.err << "tovaline-cli: cannot write " << name << ": " << std::strerror(buf.Errno()) << "\n";
-    struct stat now {};
-    if (regular && ::lstat(name.c_str(), &now) == 0 && now.st_dev == written.st_dev && now.st_ino == written.st_ino)
-        ::unlink(name.c_str());
-    return false;
+    return WriteOutputFile(name, [&](std::ostream& out) { print(out, doc); }, io.err);
 }
 
 int Show(ShowOptions& o, CommandIo& io)

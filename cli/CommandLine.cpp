@@ -153,7 +153,7 @@ int ParseAndRun(const std::vector<std::string>& args, CommandIo& io)
 
 int Usage(std::ostream& err, const std::string& problem, const std::string& command)
 {
-    err << "tovaline-cli: " << problem << "\n"
+    err << "tovaline-cli: " << Printable(problem) << "\n"
         << "Try 'tovaline-cli " << (command.empty() ? "" : command + " ") << "--help' for more information.\n";
     return kUsage;
 }
@@ -275,18 +275,17 @@ std::string CheckFileName(const std::string& option, const std::string& name)
 
 void StreamMessageSink::ShowMessage(const std::string& caption, const std::string& text, MessageIcon)
 {
-    m_err << caption << ": " << text << "\n";
+    // Each line of the message through the filter of everything printed; the lines stay.
+    std::string lines;
+    for (std::size_t start = 0; start <= text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        lines += Printable(text.substr(start, end - start));
+        if (end < text.size())
+            lines += '\n';
+        start = end + 1;
+    }
+    m_err << Printable(caption) << ": " << lines << "\n";
     m_err.flush();
-}
-
-ReportFileEnvironment::ReportFileEnvironment(std::ostream& err)
-    : m_messages(err), m_env{RealFileSystem(), m_noDrives, m_quiet, m_messages, m_pump}
-{
-}
-
-bool ReportFileEnvironment::Open(ReportDocument& doc, const std::string& file)
-{
-    return doc.OnOpenDocument(file == "-" ? "/dev/stdin" : file);
 }
 
 } // namespace tvl::cli

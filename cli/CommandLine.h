@@ -22,6 +22,7 @@
 #include "MessagePump.h"
 #include "Messages.h"
 #include "Progress.h"
+#include "ReportReading.h"
 #include "ReportText.h"
 #include "ScanEnvironment.h"
 
@@ -89,20 +90,18 @@ private:
 
 // What the commands that read report files need: Open's messages as lines on err, no
 // progress display, no drives. The documents they read into are made on Env().
+// (ReportReadingEnvironment with the messages as lines on err.)
 class ReportFileEnvironment {
 public:
-    explicit ReportFileEnvironment(std::ostream& err);
-    ScanEnvironment& Env() { return m_env; }
+    explicit ReportFileEnvironment(std::ostream& err) : m_messages(err), m_reading(m_messages) {}
+    ScanEnvironment& Env() { return m_reading.Env(); }
     // Reads `file` ("-": standard input) into doc as Open does. False after Open's
     // message on err; doc is then empty.
-    static bool Open(ReportDocument& doc, const std::string& file);
+    static bool Open(ReportDocument& doc, const std::string& file) { return ReportReadingEnvironment::Open(doc, file); }
 
 private:
     StreamMessageSink m_messages;
-    NullStepProgress m_quiet;
-    MessagePump m_pump;
-    DriveMap m_noDrives;
-    ScanEnvironment m_env;
+    ReportReadingEnvironment m_reading;
 };
 
 // --- Options several commands share ---

@@ -47,11 +47,7 @@ std::string PercentCell(const FolderChange& f)
 
 bool Shown(std::int64_t change, std::int64_t nMinChange)
 {
-    if (change == 0)
-        return false;
-    if (change == std::numeric_limits<std::int64_t>::min())
-        return true;
-    return (change < 0 ? -change : change) >= nMinChange;
+    return ChangeShown(change, nMinChange);
 }
 
 constexpr int kNum = 20;
@@ -258,7 +254,7 @@ int RunDiff(const DiffOptions& o, std::ostream& out, std::ostream& err)
     auto open = [&](ReportDocument& doc, const std::string& file, const char* which) {
         if (ReportFileEnvironment::Open(doc, file))
             return true;
-        err << "tovaline-cli: cannot read the " << which << " report " << file << "\n";
+        err << "tovaline-cli: cannot read the " << which << " report " << Printable(file) << "\n";
         return false;
     };
     if (!open(baseline, o.strBaseline, "baseline") || !open(current, o.strCurrent, "current"))

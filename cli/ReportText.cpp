@@ -1,7 +1,6 @@
 #include "ReportText.h"
 
 #include "NumberFormat.h"
-#include "HumanSize.h"
 
 #include <algorithm>
 #include <charconv>
@@ -295,10 +294,20 @@ void PrintRankingJson(std::ostream& out, const std::vector<RankEntry>& ranking)
 
 std::string Printable(const std::string& s)
 {
-    std::string out = s;
-    for (char& c : out)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
-            c = '?';
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size();) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        const std::size_t n = Utf8SequenceLength(s, i);
+        const bool control = n == 0 ? (c >= 0x80 && c <= 0x9F)              // a lone C1 byte (0x9B is a CSI)
+                                    : n == 1 ? (c < 0x20 || c == 0x7F)      // C0 controls, ESC, DEL
+                                             : (c == 0xC2 && static_cast<unsigned char>(s[i + 1]) <= 0x9F); // U+0080-U+009F
+        if (control)
+            out += '?';
+        else
+            out.append(s, i, n ? n : 1);
+        i += n ? n : 1;
+    }
     return out;
 }
 

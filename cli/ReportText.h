@@ -36,8 +36,12 @@ void PrintReportText(std::ostream& out, const ReportDocument& doc, const TextOpt
 // crafted file holds one) as "?" in text and as U+FFFD in JSON.
 std::string DriveLetterText(char cDrive);
 
-// A name or path for a line of text output: control bytes, which would break the
-// line structure of a listing, show as '?'.
+// A name or path for a line of text output, the one filter for every text the CLI
+// prints from a report, the disc or the command line: each control character, which
+// could break the line structure of a listing or steer the terminal, shows as one
+// '?': the C0 controls (ESC among them), DEL, the C1 controls U+0080-U+009F encoded as
+// UTF-8, and the bytes 0x80-0x9F where they do not belong to valid UTF-8 (the one-byte
+// CSI 0x9B among them). Everything else, invalid UTF-8 included, stays as it is.
 std::string Printable(const std::string& s);
 
 // The bytes as UTF-8: well-formed sequences are kept, every byte that does not begin

@@ -4,11 +4,13 @@
 #include "DriveMap.h"
 #include "FileSystem.h"
 #include "NumberFormat.h"
+#include "OutputFile.h"
 #include "MessagePump.h"
 #include "Messages.h"
 #include "PngWriter.h"
 #include "Progress.h"
 #include "ReportDocument.h"
+#include "ReportText.h"
 #include "TreemapLayout.h"
 #include "TreemapRender.h"
 
@@ -72,7 +74,7 @@ void PrintLegend(std::ostream& out, const TreemapLayout& layout)
         const Rgb c = TreemapColour(e.nColour);
         char hex[8];
         std::snprintf(hex, sizeof hex, "#%02x%02x%02x", c.r, c.g, c.b);
-        out << "  " << hex << "  " << FormatSize(e.nBytes) << "  " << e.strLabel << "\n";
+        out << "  " << hex << "  " << FormatSize(e.nBytes) << "  " << Printable(e.strLabel) << "\n";
     }
 }
 
@@ -109,8 +111,17 @@ int RunTreemap(const TreemapCommandOptions& options, std::ostream& out, std::ost
     const FolderPlace place = FindFolder(doc, options.strFolder);
     if (!place.drive) {
         err << "tovaline-cli: " << (options.strFolder.empty() ? std::string("the report holds no folder")
-                                                              : "the folder '" + options.strFolder +
+                                                              : "the folder '" + Printable(options.strFolder) +
                                                                     "' is not in the report")
+            << "; nothing was written\n";
+        return kFailed;
+    }
+    const FolderRecord& top = *place.drive->Folders()[static_cast<std::size_t>(place.nPos)];
+    if (top.strPath.size() < 3 || top.strPath.compare(1, 2, ":\\") != 0) {
+        // Only a damaged or crafted report holds such a record.
+        err << "tovaline-cli: the report is damaged: "
+            << (top.strPath.empty() ? std::string("its first folder has an empty path")
+                                    : "the folder path '" + Printable(top.strPath) + "' names no drive")
             << "; nothing was written\n";
         return kFailed;
     }
@@ -122,14 +133,17 @@ int RunTreemap(const TreemapCommandOptions& options, std::ostream& out, std::ost
     NameTreemapLegend(layout, *place.drive);
     RgbImage image;
     RenderTreemap(layout, image);
-    std::string error;
-    if (!WritePngFile(image, options.strOutput, error)) {
-        err << "tovaline-cli: " << error << "\n";
+    std::string png;
+    if (!EncodePng(image, png)) {
+        err << "tovaline-cli: the picture could not be encoded; nothing was written\n";
         return kFailed;
     }
-    out << "Treemap of " << place.drive->Folders()[static_cast<std::size_t>(place.nPos)]->strPath << " ("
-        << FormatSize(place.drive->Folders()[static_cast<std::size_t>(place.nPos)]->nSpaceWithSubs) << " bytes, "
-        << layout.tiles.size() << " tiles) written to " << options.strOutput << "\n";
+    if (!WriteOutputFile(
+            options.strOutput, [&](std::ostream& file) { file.write(png.data(), static_cast<std::streamsize>(png.size())); },
+            err))
+        return kFailed;
+    out << "Treemap of " << Printable(top.strPath) << " (" << FormatSize(top.nSpaceWithSubs) << " bytes, "
+        << layout.tiles.size() << " tiles) written to " << Printable(options.strOutput) << "\n";
     PrintLegend(out, layout);
     return kOk;
 }

@@ -33,6 +33,15 @@ std::optional<double> ChangePercent(std::int64_t before, std::int64_t after)
     return (static_cast<double>(after) - static_cast<double>(before)) / static_cast<double>(before) * 100.0;
 }
 
+bool ChangeShown(std::int64_t change, std::int64_t nMinChange)
+{
+    if (change == 0)
+        return false;
+    if (change == std::numeric_limits<std::int64_t>::min())
+        return true;
+    return (change < 0 ? -change : change) >= nMinChange;
+}
+
 ChangeState StateOfSizes(std::int64_t before, std::int64_t after)
 {
     return after > before ? ChangeState::Grown : after < before ? ChangeState::Shrunk : ChangeState::Unchanged;
@@ -62,11 +71,24 @@ std::vector<std::uint32_t> PathOrder(const DriveReport* d)
     return order;
 }
 
+// The changes of one folder from position `from` on, in name order (byte order; equal
+// names keep their stored order): the order files are stored in is the order the
+// directory listed them, which differs from one file system to another.
+void SortByName(std::vector<FileChange>& out, std::size_t from)
+{
+    const auto first = out.begin() + static_cast<std::ptrdiff_t>(from);
+    const auto byName = [](const FileChange& x, const FileChange& y) { return x.Name() < y.Name(); };
+    if (!std::is_sorted(first, out.end(), byName))
+        std::stable_sort(first, out.end(), byName);
+}
+
 void AllFiles(const FolderRecord* f, std::uint32_t nFolder, bool bNew, std::vector<FileChange>& out)
 {
+    const std::size_t from = out.size();
     for (const FileEntry& e : f->files)
         out.push_back(bNew ? FileChange{nFolder, nullptr, &e, ChangeState::New}
                            : FileChange{nFolder, &e, nullptr, ChangeState::Removed});
+    SortByName(out, from);
 }
 
 // The files of one folder present on both sides. Most folders list the same names in
@@ -86,8 +108,10 @@ void CompareFiles(const FolderRecord& oldF, const FolderRecord& newF, std::uint3
         while (k < a.size() && a[k].strName == b[k].strName)
             ++k;
         if (k == a.size()) {
+            const std::size_t from = out.size();
             for (std::size_t i = 0; i < a.size(); ++i)
                 resized(&a[i], &b[i]);
+            SortByName(out, from);
             return;
         }
     }
@@ -138,6 +162,18 @@ DriveComparison CompareDrives(const DriveReport* pOld, const DriveReport* pNew)
     std::vector<const FileEntry*> scratchOld, scratchNew;
     std::size_t i = 0, j = 0;
     while (i < oldOrder.size() || j < newOrder.size()) {
+        // A path a side repeats (only a damaged or crafted file does) is the folder of
+        // its first record; later records of it are left out, and a row of the
+        // current report shares the change of that first record.
+        if (i > 0 && i < oldOrder.size() && oldList[oldOrder[i]]->strPath == oldList[oldOrder[i - 1]]->strPath) {
+            ++i;
+            continue;
+        }
+        if (j > 0 && j < newOrder.size() && newList[newOrder[j]]->strPath == newList[newOrder[j - 1]]->strPath) {
+            dc.newToChange[newOrder[j]] = dc.newToChange[newOrder[j - 1]];
+            ++j;
+            continue;
+        }
         const FolderRecord* o = i < oldOrder.size() ? oldList[oldOrder[i]] : nullptr;
         const FolderRecord* n = j < newOrder.size() ? newList[newOrder[j]] : nullptr;
         const int c = !o ? 1 : !n ? -1 : CompareFolderPaths(o->strPath, n->strPath);
@@ -197,33 +233,36 @@ ReportComparison CompareReports(const ReportSide& baseline, const ReportSide& cu
 {
     ReportComparison rc;
     const bool bRankings = baseline.bRanking && current.bRanking;
-    // The baseline's drives by letter, in table order: a damaged file may repeat a
-    // letter (the n-th C: of one report meets the n-th C: of the other) or hold a great
-    // many drives, so they are found without searching the table.
-    std::vector<std::vector<std::size_t>> byLetter(256);
-    std::vector<std::size_t> taken(256, 0);
+    // The drives by letter: a damaged or crafted file may repeat a letter; then the
+    // first drive of that letter in each table is the drive, and later ones are left
+    // out (no change is given for them). A file may hold a great many drives, so they
+    // are found without searching the table.
+    constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    std::vector<std::size_t> oldOfLetter(256, kNone);
     for (std::size_t m = 0; m < baseline.drives.size(); ++m)
-        if (baseline.drives[m])
-            byLetter[static_cast<unsigned char>(baseline.drives[m]->cDrive)].push_back(m);
-    std::vector<bool> oldUsed(baseline.drives.size(), false);
+        if (baseline.drives[m] && oldOfLetter[static_cast<unsigned char>(baseline.drives[m]->cDrive)] == kNone)
+            oldOfLetter[static_cast<unsigned char>(baseline.drives[m]->cDrive)] = m;
+    std::vector<bool> newLetterSeen(256, false), oldUsed(baseline.drives.size(), false);
     rc.newDriveToComparison.assign(current.drives.size(), -1);
     for (std::size_t k = 0; k < current.drives.size(); ++k) {
         const DriveReport* n = current.drives[k].get();
         if (!n)
             continue;
-        const DriveReport* o = nullptr;
         const auto letter = static_cast<unsigned char>(n->cDrive);
-        if (taken[letter] < byLetter[letter].size()) {
-            const std::size_t m = byLetter[letter][taken[letter]++];
-            oldUsed[m] = true;
-            o = baseline.drives[m].get();
+        if (newLetterSeen[letter])
+            continue;
+        newLetterSeen[letter] = true;
+        const DriveReport* o = nullptr;
+        if (oldOfLetter[letter] != kNone) {
+            oldUsed[oldOfLetter[letter]] = true;
+            o = baseline.drives[oldOfLetter[letter]].get();
         }
         rc.newDriveToComparison[k] = static_cast<int>(rc.drives.size());
         rc.drives.push_back(CompareDrives(o, n));
         rc.drives.back().nNewIndex = static_cast<int>(k);
     }
     for (std::size_t m = 0; m < baseline.drives.size(); ++m)
-        if (!oldUsed[m] && baseline.drives[m])
+        if (baseline.drives[m] && !oldUsed[m] && oldOfLetter[static_cast<unsigned char>(baseline.drives[m]->cDrive)] == m)
             rc.drives.push_back(CompareDrives(baseline.drives[m].get(), nullptr));
 
     static const std::vector<RankEntry> kNoRanking;
@@ -264,12 +303,11 @@ std::vector<FolderRef> LargestChanges(const ReportComparison& comparison, std::s
         FolderRef ref;
     };
     std::vector<Candidate> candidates;
-    const std::int64_t minimum = std::max<std::int64_t>(nMinChange, 1);
     for (std::size_t d = 0; d < comparison.drives.size(); ++d) {
         const auto& folders = comparison.drives[d].folders;
         for (std::size_t f = 0; f < folders.size(); ++f) {
             const std::int64_t c = folders[f].Change();
-            const bool take = bGrowth ? c >= minimum : c < 0 && (c == std::numeric_limits<std::int64_t>::min() || -c >= minimum);
+            const bool take = (bGrowth ? c > 0 : c < 0) && ChangeShown(c, nMinChange);
             if (take)
                 candidates.push_back({bGrowth ? -c : c, {static_cast<std::uint32_t>(d), static_cast<std::uint32_t>(f)}});
         }

@@ -5,7 +5,9 @@
 // ranking entries by location and name. Both folder lists are in path order, so the
 // folders of a drive are matched in one merge pass over the two lists, O(n + m); a
 // list that is not in path order (a damaged or hand-made report) is put in order
-// first, so the result is right for any input.
+// first, so the result is right for any input. A damaged or crafted report may repeat
+// a drive letter or a folder path: the first drive of a letter and the first record of
+// a path are the ones compared, later ones are left out.
 //
 // The comparison holds pointers into both reports' records and does not own them:
 // it is valid only while both reports live unchanged (display flags may change).
@@ -38,6 +40,11 @@ std::int64_t SizeChange(std::int64_t before, std::int64_t after);
 
 // The change in percent of `before`; no value when before is 0 or negative.
 std::optional<double> ChangePercent(std::int64_t before, std::int64_t after);
+
+// The --min-change rule of every listing of changes: a change is listed when it is not
+// 0 and its absolute value is at least nMinChange bytes (the most negative change,
+// which has no absolute value in 64 bits, always is).
+bool ChangeShown(std::int64_t change, std::int64_t nMinChange);
 
 // The state of a size that exists on both sides.
 ChangeState StateOfSizes(std::int64_t before, std::int64_t after);
@@ -110,8 +117,9 @@ struct DriveComparison {
     std::vector<std::uint32_t> newToChange;
 
     // True when both sides store file names: `files` then lists every file that is new,
-    // removed or resized, folder by folder in path order. New and removed folders list
-    // all their files as new or removed.
+    // removed or resized, folder by folder in path order, by name within a folder (never
+    // in the order a directory happened to list them). New and removed folders list all
+    // their files as new or removed.
     bool bFilesCompared = false;
     std::vector<FileChange> files;
 
@@ -125,8 +133,8 @@ struct DriveComparison {
 
 // The whole comparison.
 struct ReportComparison {
-    // The drives of both reports: those of the current report in its order, then the
-    // removed ones in the baseline's order.
+    // The drives of both reports, each letter once: those of the current report in its
+    // order, then the removed ones in the baseline's order.
     std::vector<DriveComparison> drives;
     // Aligned with the current report's combined ranking, when both reports carry
     // rankings (bRankingCompared).
@@ -171,8 +179,8 @@ struct FolderRef {
 };
 
 // The n folders with the largest growth (Change() > 0), largest first, or with the
-// largest shrinkage (Change() < 0), most shrunk first, over all drives; only changes of
-// at least nMinChange bytes in absolute value. Ties keep drive and path order.
+// largest shrinkage (Change() < 0), most shrunk first, over all drives; only changes
+// that ChangeShown lets through. Ties keep drive and path order.
 // O(F log n) for F folders.
 std::vector<FolderRef> LargestChanges(const ReportComparison& comparison, std::size_t n, bool bGrowth,
                                       std::int64_t nMinChange);

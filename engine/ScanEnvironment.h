@@ -18,8 +18,8 @@ struct ScanEnvironment {
     IMessageSink& messages;
     MessagePump& pump;
     // Threads that read directories in step 1: 0 one per core and more while the reads
-    // wait for the device, 1 the calling thread alone, N that many beside the calling
-    // thread.
+    // wait for the device, 1 the calling thread alone, N the calling thread and N - 1
+    // workers beside it.
     int nThreads = 0;
     // What the walk leaves out and how it counts files.
     ScanOptions options = {};

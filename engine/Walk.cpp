@@ -639,8 +639,10 @@ WalkResult WalkDrive(ReportBuilder& builder, const std::string& strRootPath, Sca
 WalkResult WalkFolder(ReportBuilder& builder, const std::string& strFolderPath, int nLevel, ScanEnvironment& env,
                       std::string& message)
 {
-    // A fixed count of 1 is the calling thread alone; any other count starts workers.
-    const int nWorkers = env.nThreads == 1 ? 0 : WalkerThreads(env);
+    // A fixed count N is the calling thread and N - 1 workers (1: the calling thread
+    // alone); without one the walk starts one worker per core and may add more.
+    const int nWorkers = env.nThreads > 0 ? env.nThreads - 1 : WalkerThreads(env);
+    const int maxWorkers = env.nThreads > 0 ? env.nThreads - 1 : MaxWalkerThreads(env);
     try {
         // A drive's root is its mapped directory as it is; a folder below it needs the
         // mapping, and path patterns see it from the drive's directory.
@@ -651,7 +653,7 @@ WalkResult WalkFolder(ReportBuilder& builder, const std::string& strFolderPath, 
             return WalkResult::Failed;
         }
         const FolderFilter filter(env.options);
-        Walk walk(env.fs, real, nWorkers, env.nThreads == 1 ? 0 : MaxWalkerThreads(env), filter,
+        Walk walk(env.fs, real, nWorkers, maxWorkers, filter,
                   nLevel > 0 ? RelativeBase(top, real) : "");
         const WalkResult result = Recorder(walk, builder, env).Run(strFolderPath, nLevel);
         if (result == WalkResult::Failed)

@@ -26,8 +26,9 @@ namespace tvl {
 class ReportBuilder;
 struct ScanEnvironment;
 
-// The threads a scan starts reading with: env.nThreads when above 0, else one per core;
-// in that case the walk adds readers while the reads wait for the device (Walk.cpp).
+// The threads a scan starts reading with: env.nThreads when above 0 (the calling thread
+// and env.nThreads - 1 workers), else one worker per core beside the calling thread; in
+// that case the walk adds readers while the reads wait for the device (Walk.cpp).
 int WalkerThreads(const ScanEnvironment& env);
 
 enum class WalkResult {

@@ -21,6 +21,38 @@ constexpr const char* kFolderNotWritable =
 constexpr const char* kReplacedMeanwhile =
     " The file was replaced by another while it was being saved; what is there now was left as it is.";
 
+constexpr const char* kRefusedKind = " The name is a report file; it was left as it is.";
+constexpr const char* kUnknownKind =
+    " The file cannot be read to make sure it is not a report file; it was left as it is.";
+
+enum class Head { Other, Same, Unknown };
+
+// Whether the file at path (still the one described by `seen`) begins with head.
+Head BeginsWith(const std::string& path, const struct stat& seen, const std::string& head)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return Head::Unknown;
+    struct stat now {};
+    std::string bytes(head.size(), '\0');
+    std::size_t got = 0;
+    bool ok = ::fstat(fd, &now) == 0 && now.st_dev == seen.st_dev && now.st_ino == seen.st_ino;
+    while (ok && got < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + got, bytes.size() - got);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            ok = false;
+        if (n <= 0)
+            break;
+        got += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    if (!ok)
+        return Head::Unknown;
+    return got == bytes.size() && bytes == head ? Head::Same : Head::Other;
+}
+
 std::string DirectoryOf(const std::string& path)
 {
     const std::size_t slash = path.rfind('/');
@@ -131,6 +163,11 @@ bool AtomicFile::FindTarget(const std::string& pathName)
     ::close(fd);
     if (!regular)
         return Fail(Stage::Create, 0, " The name does not lead to a regular file; it was left as it is.");
+    if (!m_strRefusedHead.empty()) {
+        const Head head = BeginsWith(pathName, target, m_strRefusedHead);
+        if (head != Head::Other)
+            return Fail(Stage::Create, 0, head == Head::Same ? kRefusedKind : kUnknownKind);
+    }
     m_bExisted = true;
     m_uid = target.st_uid;
     m_gid = target.st_gid;

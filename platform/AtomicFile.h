@@ -16,6 +16,8 @@
 //   replaced and the link itself stays as it is. A link that leads nowhere (dangling)
 //   or into a loop is refused and left as it is; it is never replaced by a file.
 // - Only regular files are replaced: a folder, pipe, socket or device is refused.
+// - A writer may ask that files beginning with given bytes (a report's magic) are
+//   refused too.
 // - Replacing needs the right to write the folder as well: a writable file in a folder
 //   the user may not write is refused rather than overwritten in place, where a failed
 //   write would destroy it.
@@ -47,6 +49,11 @@ public:
     ~AtomicFile();
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
+
+    // Before Begin: an existing file whose first bytes are `head` is refused rather
+    // than replaced (a picture or a table must never cost a report file). Without
+    // this, any regular file may be replaced.
+    void RefuseFilesBeginningWith(std::string head) { m_strRefusedHead = std::move(head); }
 
     // Checks that pathName may be written and creates the temporary file. Returns
     // false (Stage::Create, Reason() says why) when the name may not be written;
@@ -96,6 +103,7 @@ private:
     dev_t m_dev = 0;               // and its identity, checked before the rename
     ino_t m_ino = 0;
     int m_writeError = 0;
+    std::string m_strRefusedHead;  // see RefuseFilesBeginningWith
     Stage m_stage = Stage::None;
     int m_errno = 0;
     std::string m_reason;

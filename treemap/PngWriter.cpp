@@ -1,10 +1,5 @@
 #include "PngWriter.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zlib.h>
 
 namespace tvl {
@@ -82,46 +77,6 @@ bool EncodePng(const RgbImage& image, std::string& out)
     PutChunk(out, "IHDR", ihdr);
     PutChunk(out, "IDAT", compressed);
     PutChunk(out, "IEND", std::string());
-    return true;
-}
-
-bool WritePngFile(const RgbImage& image, const std::string& pathName, std::string& error)
-{
-    std::string data;
-    if (!EncodePng(image, data)) {
-        error = "The picture could not be encoded.";
-        return false;
-    }
-    std::string temp = pathName + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        error = "Cannot create " + pathName + ": " + std::strerror(errno) + ".";
-        return false;
-    }
-    int err = 0;
-    for (std::size_t done = 0; done < data.size() && !err;) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno != EINTR)
-            err = errno;
-        else if (n > 0)
-            done += static_cast<std::size_t>(n);
-    }
-    // The new file gets the permissions of any file the user creates.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    if (!err && ::fchmod(fd, 0666 & ~mask) != 0)
-        err = errno;
-    if (!err && ::fsync(fd) != 0)
-        err = errno;
-    if (::close(fd) != 0 && !err)
-        err = errno;
-    if (!err && ::rename(temp.c_str(), pathName.c_str()) != 0)
-        err = errno;
-    if (err) {
-        ::unlink(temp.c_str());
-        error = "Cannot write " + pathName + ": " + std::strerror(err) + ". Nothing was written.";
-        return false;
-    }
     return true;
 }
 

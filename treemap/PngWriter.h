@@ -11,10 +11,4 @@ namespace tvl {
 // holds nothing usable) when the picture is empty or compression fails.
 bool EncodePng(const RgbImage& image, std::string& out);
 
-// Writes the picture as a PNG file. The file is written beside the target under a
-// temporary name, flushed and renamed over the target, so that a failure leaves no
-// partial file behind and an existing file as it was. Returns false and sets error to
-// a sentence for the user.
-bool WritePngFile(const RgbImage& image, const std::string& pathName, std::string& error);
-
 } // namespace tvl

@@ -1,13 +1,16 @@
 // tovaline-cli show --csv and --csv-files read back by an RFC 4180 parser, and what the
 // text and JSON output make of a drive letter byte that is no letter.
+#include "AsUser.h"
 #include "CliCommands.h"
 #include "ReportCsv.h"
-#include "format_support.h"
+#include "cli_support.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <climits>
+#include <csignal>
+#include <sys/resource.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -182,13 +185,13 @@ TEST(CliCsv, FailuresSayWhyAndLeaveNothingBehind)
 
     r = RunCli({"show", "--csv", tree.dir.Abs("no/such/dir.csv"), noNames});
     EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.err, "tovaline-cli: cannot create " + tree.dir.Abs("no/such/dir.csv") + ": No such file or directory\n");
+    EXPECT_EQ(r.err, "tovaline-cli: cannot create " + tree.dir.Abs("no/such/dir.csv") + ": No such file or directory.\n");
 
     // A CSV name that is a report (here the one shown) leaves the report as it was.
     const std::string before = ReadWholeFile(noNames);
     r = RunCli({"show", "--csv", noNames, noNames});
     EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.err, "tovaline-cli: " + noNames + " is a report file; the CSV is not written over it\n");
+    EXPECT_EQ(r.err, "tovaline-cli: cannot create " + noNames + ": The name is a report file; it was left as it is.\n");
     EXPECT_EQ(ReadWholeFile(noNames), before);
 
     WriteWholeFile(tree.dir.Abs("bad.tvl"), "not a report");
@@ -196,6 +199,34 @@ TEST(CliCsv, FailuresSayWhyAndLeaveNothingBehind)
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err, "Open: This is not a valid disc space report!\n");
     EXPECT_FALSE(std::filesystem::exists(tree.dir.Abs("bad.csv")));
+}
+
+// A CSV that cannot be written whole (the file size limit is reached, its signal
+// ignored, so the write fails with EFBIG) leaves no part of itself, and a CSV that was
+// there stays as it was.
+TEST(CliCsv, ACsvThatCannotBeWrittenWholeLeavesNothing)
+{
+    AwkwardTree tree;
+    const std::string report = tree.Report(true);
+    WriteWholeFile(tree.dir.Abs("old.csv"), "old table");
+    const std::string result = RunInChild([&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const struct rlimit limit {200, 200};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            return std::string("setrlimit failed");
+        std::string log;
+        for (const char* name : {"new.csv", "old.csv"}) {
+            CliRun r = RunCli({"show", "--csv-files", tree.dir.Abs(name), report});
+            log += std::to_string(r.code) + "|" + r.err;
+        }
+        return log;
+    });
+    EXPECT_EQ(result, "1|tovaline-cli: cannot write " + tree.dir.Abs("new.csv") +
+                          ": File too large. Nothing was written.\n"
+                          "1|tovaline-cli: cannot write " + tree.dir.Abs("old.csv") +
+                          ": File too large. The file on disc was left as it was.\n");
+    EXPECT_EQ(ReadWholeFile(tree.dir.Abs("old.csv")), "old table");
+    EXPECT_EQ(tree.dir.Entries(), (std::vector<std::string>{"f.tvl", "old.csv", "tree"}));
 }
 
 TEST(CliShow, ADriveLetterByteThatIsNoLetterIsNotPrintedAsItStands)

@@ -3,7 +3,7 @@
 // itself; reports that cannot be read; usage errors; output that cannot be written.
 #include "CliCommands.h"
 #include "DiffCommand.h"
-#include "format_support.h"
+#include "cli_support.h"
 
 #include <gtest/gtest.h>
 
@@ -178,6 +178,27 @@ TEST(CliDiff, UnreadableReportsAndUsageErrorsAreReported)
         EXPECT_NE(u.err.find("Try 'tovaline-cli diff --help'"), std::string::npos) << u.err;
     }
     EXPECT_NE(RunCli({"diff", "--help"}).out.find("--min-change"), std::string::npos);
+}
+
+// Crafted report files that repeat a drive letter and a folder path: the letter is
+// listed once, and a folder on both sides is neither new nor removed.
+TEST(CliDiff, RepeatedLettersAndPathsOfACraftedReportCountOnce)
+{
+    TempDir dir;
+    DocFixture before, after;
+    AddDrive(before.doc, 'C', false, {{"C:\\", 0, 0, 10}, {"C:\\b\\", 1, 10, 10}, {"C:\\b\\", 1, 3, 3}});
+    AddDrive(before.doc, 'C', false, {{"C:\\", 0, 0, 500}, {"C:\\gone\\", 1, 500, 500}});
+    AddDrive(after.doc, 'C', false, {{"C:\\", 0, 0, 12}, {"C:\\b\\", 1, 12, 12}});
+    AddDrive(after.doc, 'C', false, {{"C:\\", 0, 0, 7}, {"C:\\b\\", 1, 7, 7}});
+    WriteWholeFile(dir.Abs("before.tvl"), Serialize(before.doc));
+    WriteWholeFile(dir.Abs("after.tvl"), Serialize(after.doc));
+    const CliRun d = RunCli({"diff", dir.Abs("before.tvl"), dir.Abs("after.tvl")});
+    ASSERT_EQ(d.code, 0) << d.err;
+    EXPECT_EQ(d.out.find("C:     grown"), d.out.rfind("C:     "));
+    EXPECT_NE(d.out.find("+2       +20.00  C:\\b\\\n"), std::string::npos) << d.out;
+    EXPECT_EQ(d.out.find("removed"), std::string::npos) << d.out;
+    EXPECT_EQ(d.out.find("gone"), std::string::npos) << d.out;
+    EXPECT_EQ(d.out.find("new"), std::string::npos) << d.out;
 }
 
 TEST(CliDiff, OutputThatCannotBeWrittenFailsWithTheReason)

@@ -1,7 +1,7 @@
 // tovaline-cli's display options on real trees, its human sizes, its usage errors and
 // what it does when its output is lost.
 #include "CliCommands.h"
-#include "HumanSize.h"
+#include "ReportText.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -44,27 +44,24 @@ std::vector<std::string> FolderLines(const std::string& out)
     return lines;
 }
 
-TEST(HumanSize, BinaryUnitsWithOneDecimal)
+TEST(Printable, EveryControlShowsAsOneQuestionMarkAndTextStays)
 {
-    const std::pair<std::int64_t, const char*> cases[] = {
-        {0, "0 B"},
-        {1, "1 B"},
-        {1023, "1023 B"},
-        {1024, "1.0 KiB"},
-        {1536, "1.5 KiB"},
-        {1048524, "1023.9 KiB"},   // just below the rounding edge
-        {1048525, "1.0 MiB"},      // rounds to 1024.0 KiB, so the next unit
-        {1048576, "1.0 MiB"},
-        {1610612736, "1.5 GiB"},
-        {(1LL << 40) - 1, "1.0 TiB"},
-        {1LL << 50, "1.0 PiB"},
-        {7LL << 60, "7.0 EiB"},
-        {INT64_MAX, "8.0 EiB"},
-        {-1536, "-1.5 KiB"},
-        {INT64_MIN, "-8.0 EiB"},
+    const std::pair<std::string, std::string> cases[] = {
+        {"plain name.txt", "plain name.txt"},
+        {"f.\x1b[2J", "f.?[2J"},                       // ESC
+        {"a\tb\nc\rd\x01\x1f", "a?b?c?d??"},          // C0 controls
+        {"del\x7f", "del?"},                           // DEL
+        {"csi\x9b" "31m", "csi?31m"},                  // the one-byte CSI
+        {"c1\x80\x9f", "c1??"},                        // C1 bytes that are no UTF-8
+        {"nel\xc2\x85 csi\xc2\x9b", "nel? csi?"},     // C1 code points as UTF-8
+        {"caf\xc3\xa9 \xc2\xa0\xc2\xa9", "caf\xc3\xa9 \xc2\xa0\xc2\xa9"}, // U+00A0 on is text
+        {"caf\xe9 \xff", "caf\xe9 \xff"},              // other invalid bytes stay as they are
+        {"\xe2\x82\xac \xf0\x9f\x98\x80", "\xe2\x82\xac \xf0\x9f\x98\x80"},
+        {"\xc2", "\xc2"},                               // a cut sequence is no control,
+        {"\xe2\x80", "\xe2?"},                          // but a C1 byte in it is
     };
-    for (const auto& [bytes, text] : cases)
-        EXPECT_EQ(tvl::FormatHumanSize(bytes), text) << bytes;
+    for (const auto& [in, out] : cases)
+        EXPECT_EQ(tvl::Printable(in), out) << in;
 }
 
 // root: 10 bytes of its own; A 3000 (a1 1000, a2 2000); B 3000 (a tie with A); C2 500;
@@ -270,7 +267,7 @@ TEST(CliOutput, LostOutputIsAFailure)
     }
     r = RunShell(cli + " show --csv /dev/full '" + t.Abs("r.tvl") + "'");
     EXPECT_EQ(r.code, 1);
-    EXPECT_EQ(r.err, "tovaline-cli: cannot write /dev/full: No space left on device\n");
+    EXPECT_EQ(r.err, "tovaline-cli: cannot create /dev/full: The name is not a regular file; it was left as it is.\n");
     EXPECT_EQ(RunShell("test -c /dev/full").code, 0); // the device is left alone
     r = RunShell(cli + " --help > /dev/full");
     EXPECT_EQ(r.code, 1);

@@ -2,7 +2,7 @@
 // prints what Open reads, as text or JSON, or fails with the Open message.
 #include "CliCommands.h"
 #include "ReportText.h"
-#include "format_support.h"
+#include "cli_support.h"
 
 #include <gtest/gtest.h>
 

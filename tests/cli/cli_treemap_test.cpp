@@ -2,13 +2,20 @@
 // message, the right exit status and no file left behind.
 #include "CliCommands.h"
 #include "TreemapCommand.h"
-#include "format_support.h"
+#include "AsUser.h"
+#include "cli_support.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace tvl::test {
 namespace {
@@ -72,6 +79,12 @@ TEST_F(TreemapCli, WritesAPngOfTheAskedSizeAndExplainsTheColours)
     EXPECT_NE(sub.out.find("Treemap of C:\\sub\\ (53.000 bytes"), std::string::npos) << sub.out;
     EXPECT_EQ(BigEndian(ReadWholeFile(png), 16), 1600u);
     EXPECT_EQ(RunCli({"treemap", "--folder", "C:\\sub\\deeper\\", "-o", png, report}).code, 0);
+
+    // A name of the file system's 255 bytes (the temporary name beside it is short).
+    const std::string longName = std::string(251, 'n') + ".png";
+    CliRun longRun = RunCli({"treemap", "-s", "10x10", "-o", dir.Abs("out/" + longName), report});
+    ASSERT_EQ(longRun.code, 0) << longRun.err;
+    EXPECT_EQ(Names(dir.Abs("out")), (std::vector<std::string>{"map.png", longName}));
 }
 
 TEST_F(TreemapCli, FailuresSayWhyAndLeaveNoFile)
@@ -102,14 +115,99 @@ TEST_F(TreemapCli, FailuresSayWhyAndLeaveNoFile)
 
     CliRun nowhere = RunCli({"treemap", "-o", dir.Abs("no/dir/map.png"), report});
     EXPECT_EQ(nowhere.code, 1);
-    EXPECT_NE(nowhere.err.find("Cannot create " + dir.Abs("no/dir/map.png")), std::string::npos) << nowhere.err;
+    EXPECT_EQ(nowhere.err, "tovaline-cli: cannot create " + dir.Abs("no/dir/map.png") + ": No such file or directory.\n");
 
     // A target that cannot be replaced keeps what it was, and no temporary file stays.
     std::filesystem::create_directories(dir.Abs("out/taken.png"));
     CliRun taken = RunCli({"treemap", "-s", "10x10", "-o", dir.Abs("out/taken.png"), report});
     EXPECT_EQ(taken.code, 1);
-    EXPECT_NE(taken.err.find("Nothing was written."), std::string::npos) << taken.err;
+    EXPECT_EQ(taken.err, "tovaline-cli: cannot create " + dir.Abs("out/taken.png") + ": Is a directory.\n");
     EXPECT_EQ(Names(dir.Abs("out")), std::vector<std::string>{"taken.png"});
+}
+
+// The picture goes through the same replacement as Save: what is not a regular file the
+// user may replace, and any report file, is refused with the reason and left as it was.
+TEST_F(TreemapCli, TargetsThatAreNotPicturesToReplaceAreRefusedAndLeftAsTheyWere)
+{
+    const std::string out = dir.Abs("out");
+    ASSERT_EQ(::mknod((out + "/device").c_str(), S_IFCHR | 0666, makedev(1, 3)), 0) << std::strerror(errno);
+    ASSERT_EQ(::mkfifo((out + "/fifo").c_str(), 0666), 0);
+    ASSERT_EQ(::symlink((out + "/nothing.png").c_str(), (out + "/dangling").c_str()), 0);
+    const std::string reportBefore = ReadWholeFile(report);
+    struct Case {
+        std::string target, reason;
+    } cases[] = {
+        {out + "/device", "The name is not a regular file; it was left as it is."},
+        {out + "/fifo", "The name is not a regular file; it was left as it is."},
+        {report, "The name is a report file; it was left as it is."},
+        {out + "/dangling", "The name is a symbolic link to a file that does not exist; the link was left as it is."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.target);
+        CliRun run = RunCli({"treemap", "-s", "10x10", "-o", c.target, report});
+        EXPECT_EQ(run.code, 1);
+        EXPECT_EQ(run.err, "tovaline-cli: cannot create " + c.target + ": " + c.reason + "\n");
+        EXPECT_EQ(run.out, "");
+    }
+    struct stat st {};
+    ASSERT_EQ(::lstat((out + "/device").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+    EXPECT_EQ(st.st_rdev, makedev(1, 3));
+    ASSERT_EQ(::lstat((out + "/fifo").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    ASSERT_EQ(::lstat((out + "/dangling").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(ReadWholeFile(report), reportBefore);
+    EXPECT_EQ(Names(out), (std::vector<std::string>{"dangling", "device", "fifo"})); // no temporary file
+
+    // Another user may not replace root's read-only picture, although the folder is
+    // theirs to write (and not sticky).
+    if (!CanActAsOtherUsers())
+        GTEST_SKIP() << "needs root to act as another user";
+    const std::string shared = dir.Abs("shared");
+    std::filesystem::create_directories(shared);
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(shared.c_str(), 0777), 0);
+    ASSERT_EQ(::chmod(report.c_str(), 0644), 0);
+    WriteWholeFile(shared + "/root.png", "root's picture");
+    ASSERT_EQ(::chmod((shared + "/root.png").c_str(), 0644), 0);
+    const std::string result = RunAsUser(kNobody, kNobody, [&] {
+        CliRun run = RunCli({"treemap", "-s", "10x10", "-o", shared + "/root.png", report});
+        return std::to_string(run.code) + "|" + run.err;
+    });
+    EXPECT_EQ(result, "1|tovaline-cli: cannot create " + shared + "/root.png: Permission denied.\n");
+    EXPECT_EQ(ReadWholeFile(shared + "/root.png"), "root's picture");
+    ASSERT_EQ(::stat((shared + "/root.png").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 0u);
+    EXPECT_EQ(Names(shared), std::vector<std::string>{"root.png"});
+}
+
+// What the report holds reaches the terminal only through the filter: ESC, C1 controls
+// as bytes and as UTF-8, DEL; a report whose first folder has no path says so.
+TEST(TreemapCliReport, NamesArePrintedFilteredAndAnEmptyPathIsAnError)
+{
+    TempDir dir;
+    DocFixture f;
+    AddDrive(f.doc, 'C', true,
+             {{"C:\\", 0, 0, 100},
+              {"C:\\e\x1b[2J\\", 1, 100, 100, -1, -1, {{"x.\x1b[2J", 60}, {"y.\x9b\xc2\x85\x7f", 40}}}});
+    WriteWholeFile(dir.Abs("r.tvl"), Serialize(f.doc));
+    CliRun run = RunCli({"treemap", "-s", "40x30", "--folder", "C:\\e\x1b[2J", "-o", dir.Abs("p.png"), dir.Abs("r.tvl")});
+    ASSERT_EQ(run.code, 0) << run.err;
+    for (const char* control : {"\x1b", "\x9b", "\xc2\x85", "\x7f"})
+        EXPECT_EQ(run.out.find(control), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("Treemap of C:\\e?[2J\\ (100 bytes"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("  .?[2j\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("  .???\n"), std::string::npos) << run.out;
+
+    DocFixture empty;
+    AddDrive(empty.doc, 'C', false, {{"", 0, 0, 0}});
+    WriteWholeFile(dir.Abs("empty.tvl"), Serialize(empty.doc));
+    CliRun bad = RunCli({"treemap", "-o", dir.Abs("e.png"), dir.Abs("empty.tvl")});
+    EXPECT_EQ(bad.code, 1);
+    EXPECT_EQ(bad.out, "");
+    EXPECT_EQ(bad.err, "tovaline-cli: the report is damaged: its first folder has an empty path; nothing was written\n");
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"empty.tvl", "p.png", "r.tvl"}));
 }
 
 TEST(TreemapCliSize, ParsesWidthByHeight)

@@ -1,7 +1,5 @@
 #include "format_support.h"
 
-#include "CliCommands.h"
-
 #include "ReportBuilder.h"
 
 #include <algorithm>
@@ -105,13 +103,6 @@ std::string Str(const std::string& s)
 std::string Header(std::int32_t version, std::int32_t ranking, std::int32_t total, std::int32_t drives)
 {
     return "TovalineReportMQX" + Le32(version) + Le32(ranking) + Le32(total) + Le32(drives);
-}
-
-CliRun RunCli(const std::vector<std::string>& args)
-{
-    std::ostringstream out, err;
-    const int code = cli::Run(args, out, err, false);
-    return {code, out.str(), err.str()};
 }
 
 } // namespace tvl::test

@@ -71,11 +71,4 @@ std::string Str(const std::string& s); // bytes and the zero byte
 // Header with the magic: version, ranking flag, total folders, drive count.
 std::string Header(std::int32_t version, std::int32_t ranking, std::int32_t total, std::int32_t drives);
 
-// tovaline-cli run in this process, its exit status and what it wrote.
-struct CliRun {
-    int code;
-    std::string out, err;
-};
-CliRun RunCli(const std::vector<std::string>& args);
-
 } // namespace tvl::test

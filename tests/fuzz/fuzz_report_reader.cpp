@@ -2,6 +2,7 @@
 // that reads must keep the parent rule, print as JSON, and read back from its own
 // writing into the very same bytes.
 #include "ReportFile.h"
+#include "ReportReading.h"
 #include "ReportText.h"
 
 #include <cstdint>
@@ -68,12 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // What reads also prints, as tovaline-cli show does.
     {
-        tvl::DriveMap drives;
-        tvl::NullStepProgress steps;
-        tvl::RecordingMessageSink messages;
-        tvl::MessagePump pump;
-        tvl::ScanEnvironment env{tvl::RealFileSystem(), drives, steps, messages, pump};
-        tvl::ReportDocument doc(env);
+        tvl::ReportReadingEnvironment files;
+        tvl::ReportDocument doc(files.Env());
         doc.m_pDriveReports = std::move(first.drives);
         doc.m_nDrives = first.nDrives;
         doc.m_bRanking = first.bRanking;

@@ -109,6 +109,56 @@ TEST(AtomicFile, OldFileStaysUntilCommitAndEveryFailureLeavesItAsItWas)
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"r.tvl"});
 }
 
+// Another program puts a file under the name while the save is being written: what it
+// put there is not the save's to replace, whether the name existed before or not.
+TEST(AtomicFile, ANameTakenOverDuringTheSaveIsLeftToItsNewFile)
+{
+    TempDir dir;
+    const std::string path = dir.Abs("r.tvl"), fresh = dir.Abs("fresh.tvl");
+    Put(path, "old report");
+    for (const std::string& name : {path, fresh}) {
+        SCOPED_TRACE(name);
+        AtomicFile f;
+        ASSERT_TRUE(f.Begin(name));
+        ASSERT_TRUE(WriteAll(f.Fd(), "the save"));
+        Put(dir.Abs("other"), "someone else's file");
+        ASSERT_EQ(::rename(dir.Abs("other").c_str(), name.c_str()), 0);
+        EXPECT_FALSE(f.Commit());
+        EXPECT_EQ(f.FailedStage(), AtomicFile::Stage::Write);
+        if (name == path)
+            EXPECT_EQ(f.Reason(), "The file was replaced by another while it was being saved; what is there now "
+                                  "was left as it is.");
+        else
+            EXPECT_EQ(f.Reason(), "File exists.");
+        EXPECT_EQ(Slurp(name), "someone else's file");
+    }
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"fresh.tvl", "r.tvl"}));
+}
+
+// Files beginning with the bytes the writer protects (a report's magic) are refused
+// whatever else they are; other files are replaced as usual.
+TEST(AtomicFile, FilesBeginningWithProtectedBytesAreRefused)
+{
+    TempDir dir;
+    Put(dir.Abs("report"), "MAGIC and the rest");
+    Put(dir.Abs("short"), "MAG");
+    ASSERT_EQ(::symlink("report", dir.Abs("link").c_str()), 0);
+    for (const char* name : {"report", "link"}) {
+        AtomicFile f;
+        f.RefuseFilesBeginningWith("MAGIC");
+        EXPECT_FALSE(f.Begin(dir.Abs(name))) << name;
+        EXPECT_EQ(f.Reason(), "The name is a report file; it was left as it is.");
+    }
+    AtomicFile f;
+    f.RefuseFilesBeginningWith("MAGIC");
+    ASSERT_TRUE(f.Begin(dir.Abs("short")));
+    ASSERT_TRUE(WriteAll(f.Fd(), "picture"));
+    EXPECT_TRUE(f.Commit());
+    EXPECT_EQ(Slurp(dir.Abs("report")), "MAGIC and the rest");
+    EXPECT_EQ(Slurp(dir.Abs("short")), "picture");
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"link", "report", "short"}));
+}
+
 // The temporary name must fit where the name itself just fits.
 TEST(AtomicFile, NamesUpToTheFileSystemLimitCanBeSaved)
 {

@@ -93,4 +93,27 @@ TEST(NumberFormat, IgnoresTheCLibraryLocale)
     EXPECT_NEAR(printed, 12.35, 0.011);
 }
 
+TEST(HumanSize, BinaryUnitsWithOneDecimal)
+{
+    const std::pair<std::int64_t, const char*> cases[] = {
+        {0, "0 B"},
+        {1, "1 B"},
+        {1023, "1023 B"},
+        {1024, "1.0 KiB"},
+        {1536, "1.5 KiB"},
+        {1048524, "1023.9 KiB"},   // just below the rounding edge
+        {1048525, "1.0 MiB"},      // rounds to 1024.0 KiB, so the next unit
+        {1048576, "1.0 MiB"},
+        {1610612736, "1.5 GiB"},
+        {(1LL << 40) - 1, "1.0 TiB"},
+        {1LL << 50, "1.0 PiB"},
+        {7LL << 60, "7.0 EiB"},
+        {INT64_MAX, "8.0 EiB"},
+        {-1536, "-1.5 KiB"},
+        {INT64_MIN, "-8.0 EiB"},
+    };
+    for (const auto& [bytes, text] : cases)
+        EXPECT_EQ(tvl::FormatHumanSize(bytes), text) << bytes;
+}
+
 } // namespace

@@ -1,6 +1,7 @@
 // How the program writes its numbers: byte counts with a "." between groups of three
-// digits ("1234567" becomes "1.234.567") and shares with two decimals and a "."
-// decimal point. None of this depends on the C library's locale: the desktop program
+// digits ("1234567" becomes "1.234.567"), shares with two decimals and a "." decimal
+// point, and sizes in binary units for people at a terminal ("1.5 GiB"). The one place
+// for them: the views and tovaline-cli both use these (no Qt). None of this depends on the C library's locale: the desktop program
 // runs under the user's locale (a German one prints "-1,00" with printf), yet every
 // view, the CLI and the tests read the same text.
 #pragma once
@@ -25,5 +26,11 @@ double PrintedPercent(double dPercent);
 std::string FormatSizeChange(std::int64_t nBytes);
 // A change in percent with its sign, as "%+.2f": "+12.50", "-100.00", "+0.00".
 std::string FormatPercentChange(double dPercent);
+// "0 B" .. "1023 B" below 1 KiB; above, the value in the largest unit of KiB, MiB, GiB,
+// TiB, PiB, EiB (powers of 1024) that keeps it at 1.0 or more, rounded half up to one
+// decimal: 1024 is "1.0 KiB", 1048524 is "1023.9 KiB", 1048525 rounds up to "1.0 MiB"
+// (never "1024.0 KiB"). Negative counts (only a damaged report holds them) get a "-".
+// The decimal point is always "." whatever the locale.
+std::string FormatHumanSize(std::int64_t nBytes);
 
 } // namespace tvl
