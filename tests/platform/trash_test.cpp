@@ -140,8 +140,8 @@ TEST_F(Trash, LinksInTheHomeTrashAreNeverFollowedAndTheReasonSaysSo)
 
 TEST_F(Trash, NamesTooLongForTheirInfoFileAreShortenedAndKeepTheirWholePath)
 {
-    // 244 bytes of "a" and a two-byte character across the limit of 245.
-    const std::string name = std::string(244, 'a') + "\xC3\xA9" + std::string(10, 'b');
+    // 255 bytes: 244 of "a" and a two-byte character across the limit of 245.
+    const std::string name = std::string(244, 'a') + "\xC3\xA9" + std::string(9, 'b');
     t.MakeFile("one/" + name, 1);
     t.MakeFile("two/" + name, 2);
     const TrashResult first = MoveToTrash(t.Abs("one/" + name));
@@ -155,7 +155,7 @@ TEST_F(Trash, NamesTooLongForTheirInfoFileAreShortenedAndKeepTheirWholePath)
     ASSERT_EQ(::stat(second.strTrashedPath.c_str(), &st), 0);
     EXPECT_EQ(st.st_size, 2);
     const std::string info = Read(t.Abs("data/Trash/info/" + short2 + ".trashinfo"));
-    EXPECT_NE(info.find("Path=" + t.Abs("two/") + std::string(244, 'a') + "%C3%A9" + std::string(10, 'b') + "\n"),
+    EXPECT_NE(info.find("Path=" + t.Abs("two/") + std::string(244, 'a') + "%C3%A9" + std::string(9, 'b') + "\n"),
               std::string::npos)
         << info;
     EXPECT_FALSE(Exists(t.Abs("one/" + name)));
