@@ -4,9 +4,10 @@
 //
 // The context menus of the folder view, the file list and the ranking (right button or
 // the menu key) offer the first five for the row under the pointer. They act on the
-// real item on disc, found through the drive map; when the report's drive is not
-// mapped or the item no longer exists, the entries are disabled and the status bar
-// says why. Move to trash only ever moves into the freedesktop trash, after a
+// real item on disc, found through the drive map and named by its bytes (text only
+// shows it); when the report's drive is not mapped, its path or file name cannot be a
+// real one (a ".." step, a '/' in a file name: a report may come from anybody) or the
+// item no longer exists, the entries are disabled and the status bar says why. Move to trash only ever moves into the freedesktop trash, after a
 // confirmation that names the item and its size, and only when the item on disc is
 // still what the report says (a folder still a folder, a file still of its size).
 #pragma once
