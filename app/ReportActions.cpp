@@ -17,7 +17,6 @@
 #include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QFile>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -171,31 +170,54 @@ CReportActions::Target CReportActions::RankTarget(int row) const
     return Target{d->cDrive, pos, true, e.strName, e.nSize};
 }
 
-QString CReportActions::RealPath(const Target& t, QString* reason) const
+std::optional<std::string> CReportActions::RealPath(const Target& t, QString* reason) const
 {
     const tvl::DriveReport* d = m_doc.DriveOf(t.cDrive);
     const tvl::FolderRecord* f = d ? d->GetFolder(t.nPos) : nullptr;
-    std::optional<std::string> real = f ? m_doc.Environment().drives.RealPath(f->strPath) : std::nullopt;
-    if (!real) {
+    const tvl::DriveMap& drives = m_doc.Environment().drives;
+    if (!f || !drives.IsMapped(t.cDrive)) {
         *reason = QStringLiteral("Drive %1: is not mapped on this computer.").arg(QChar::fromLatin1(t.cDrive));
-        return {};
+        return std::nullopt;
     }
-    if (t.bFile)
-        *real += (real->empty() || real->back() != '/' ? "/" : "") + t.strName;
-    const QString path = QFile::decodeName(real->c_str());
-    const QFileInfo info(path);
-    if (!info.exists() && !info.isSymLink()) {
-        *reason = QStringLiteral("%1 no longer exists on disc.").arg(path);
-        return {};
+    // A report may come from anybody: a path with "." or ".." steps or a file name with
+    // a '/' would lead outside the drive's directory.
+    if (!tvl::DriveMap::IsRealFolderPath(f->strPath)) {
+        *reason = QStringLiteral("The report path %1 cannot be a folder on disc (it has an empty, \".\" or "
+                                 "\"..\" step); nothing is done with it.")
+                      .arg(QFile::decodeName(f->strPath.c_str()));
+        return std::nullopt;
     }
-    return path;
+    if (t.bFile && !tvl::DriveMap::IsRealFileName(t.strName)) {
+        *reason = QStringLiteral("The file name \"%1\" of the report cannot be a file on disc; nothing is done "
+                                 "with it.")
+                      .arg(DisplayPath(t.strName));
+        return std::nullopt;
+    }
+    std::optional<std::string> real = t.bFile ? drives.RealFilePath(f->strPath, t.strName) : drives.RealPath(f->strPath);
+    struct stat st {};
+    if (!real || ::lstat(real->c_str(), &st) != 0) {
+        *reason = QStringLiteral("%1 no longer exists on disc.").arg(real ? DisplayPath(*real) : QString());
+        return std::nullopt;
+    }
+    return real;
+}
+
+QString CReportActions::DisplayPath(const std::string& realPath)
+{
+    return QFile::decodeName(QByteArray::fromStdString(realPath));
+}
+
+QUrl CReportActions::LocalFileUrl(const std::string& realPath)
+{
+    return QUrl::fromEncoded("file://" + QByteArray::fromStdString(realPath).toPercentEncoding("/"),
+                             QUrl::StrictMode);
 }
 
 QMenu* CReportActions::BuildMenu(const Target& t, QWidget* parent)
 {
     auto* menu = new QMenu(parent);
     QString reason;
-    const bool bReal = !RealPath(t, &reason).isEmpty();
+    const bool bReal = RealPath(t, &reason).has_value();
     auto add = [&](const QString& text, bool (CReportActions::*act)(const Target&)) {
         QAction* a = menu->addAction(text, this, [this, t, act] { (this->*act)(t); });
         a->setEnabled(bReal);
@@ -221,50 +243,53 @@ QMenu* CReportActions::BuildMenu(const Target& t, QWidget* parent)
 bool CReportActions::Open(const Target& t)
 {
     QString reason;
-    const QString path = RealPath(t, &reason);
-    if (path.isEmpty()) {
+    const std::optional<std::string> path = RealPath(t, &reason);
+    if (!path) {
         Status(reason);
         return false;
     }
-    return m_hooks.open ? m_hooks.open(path) : QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    const QUrl url = LocalFileUrl(*path);
+    return m_hooks.open ? m_hooks.open(url) : QDesktopServices::openUrl(url);
 }
 
 bool CReportActions::OpenContainingFolder(const Target& t)
 {
     QString reason;
-    const QString path = RealPath(t, &reason);
-    if (path.isEmpty()) {
+    const std::optional<std::string> path = RealPath(t, &reason);
+    if (!path) {
         Status(reason);
         return false;
     }
-    const QString dir = QFileInfo(path).absolutePath();
-    return m_hooks.open ? m_hooks.open(dir) : QDesktopServices::openUrl(QUrl::fromLocalFile(dir));
+    const std::size_t slash = path->rfind('/');
+    const QUrl url = LocalFileUrl(slash == 0 || slash == std::string::npos ? std::string("/") : path->substr(0, slash));
+    return m_hooks.open ? m_hooks.open(url) : QDesktopServices::openUrl(url);
 }
 
 bool CReportActions::CopyPath(const Target& t)
 {
     QString reason;
-    const QString path = RealPath(t, &reason);
-    if (path.isEmpty()) {
+    const std::optional<std::string> path = RealPath(t, &reason);
+    if (!path) {
         Status(reason);
         return false;
     }
-    QGuiApplication::clipboard()->setText(path);
-    Status(QStringLiteral("Copied: %1").arg(path));
+    // The clipboard holds text: the path as it is shown.
+    QGuiApplication::clipboard()->setText(DisplayPath(*path));
+    Status(QStringLiteral("Copied: %1").arg(DisplayPath(*path)));
     return true;
 }
 
-QString CReportActions::TrashQuestion(const QString& realPath, bool bFolder, std::int64_t nSize)
+QString CReportActions::TrashQuestion(const QString& shownPath, bool bFolder, std::int64_t nSize)
 {
     return QStringLiteral("Move the %1 \"%2\" (%3) to the trash?")
-        .arg(bFolder ? QStringLiteral("folder") : QStringLiteral("file"), realPath, Bytes(nSize));
+        .arg(bFolder ? QStringLiteral("folder") : QStringLiteral("file"), shownPath, Bytes(nSize));
 }
 
 bool CReportActions::MoveToTrash(const Target& t)
 {
     QString reason;
-    const QString path = RealPath(t, &reason);
-    if (path.isEmpty() || m_doc.IsBusy()) {
+    const std::optional<std::string> real = RealPath(t, &reason);
+    if (!real || m_doc.IsBusy()) {
         Tell(reason.isEmpty() ? QStringLiteral("A report is being made.") : reason);
         return false;
     }
@@ -273,6 +298,7 @@ bool CReportActions::MoveToTrash(const Target& t)
         Tell(QStringLiteral("The root of a drive cannot be moved to the trash."));
         return false;
     }
+    const QString path = DisplayPath(*real);
     const QString question = TrashQuestion(path, !t.bFile, t.nSize);
     const bool yes = m_hooks.confirm ? m_hooks.confirm(question)
                                      : QMessageBox::question(&m_frame, kCaptionTrash, question,
@@ -281,16 +307,14 @@ bool CReportActions::MoveToTrash(const Target& t)
     if (!yes)
         return false;
     // The item on disc must still be the one the report shows: the user confirmed that.
-    const QFileInfo info(path);
-    const bool same = !info.isSymLink() && (t.bFile ? info.isFile() && info.size() == t.nSize : info.isDir());
-    if (!same) {
+    // Checked and moved on the path's own bytes.
+    const tvl::TrashResult moved = tvl::MoveToTrashIfUnchanged(*real, tvl::ExpectedItem{!t.bFile, t.nSize});
+    if (moved.bChanged) {
         Tell(QStringLiteral("%1 has changed on disc since the report was made. Nothing was moved; refresh its "
                             "folder first.")
                  .arg(path));
         return false;
     }
-    const QByteArray raw = QFile::encodeName(path);
-    const tvl::TrashResult moved = tvl::MoveToTrash(std::string(raw.constData(), static_cast<std::size_t>(raw.size())));
     if (!moved.bMoved) {
         Tell(QStringLiteral("%1 could not be moved to the trash: %2 Nothing was changed.")
                  .arg(path, QString::fromLocal8Bit(moved.strReason.c_str())));
@@ -308,16 +332,17 @@ bool CReportActions::MoveToTrash(const Target& t)
 bool CReportActions::Refresh(const Target& t)
 {
     QString reason;
-    const QString path = RealPath(Target{t.cDrive, t.nPos, false, {}, 0}, &reason);
-    if (path.isEmpty() || m_doc.IsBusy()) {
+    const std::optional<std::string> real = RealPath(Target{t.cDrive, t.nPos, false, {}, 0}, &reason);
+    if (!real || m_doc.IsBusy()) {
         Tell(reason.isEmpty() ? QStringLiteral("A report is being made.") : reason, kCaptionRefresh);
         return false;
     }
+    const QString path = DisplayPath(*real);
     // A scan records a folder on another file system without entering it; so does a refresh.
     struct stat here {}, above {};
-    const QByteArray raw = QFile::encodeName(path);
-    if (t.nPos > 0 && ::stat(raw.constData(), &here) == 0 &&
-        ::stat(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), &above) == 0 &&
+    const std::size_t slash = real->rfind('/');
+    const std::string parent = slash == 0 || slash == std::string::npos ? std::string("/") : real->substr(0, slash);
+    if (t.nPos > 0 && ::stat(real->c_str(), &here) == 0 && ::stat(parent.c_str(), &above) == 0 &&
         here.st_dev != above.st_dev) {
         Tell(QStringLiteral("%1 is on another file system; the report does not read it.").arg(path), kCaptionRefresh);
         return false;

@@ -4,9 +4,10 @@
 //
 // The context menus of the folder view, the file list and the ranking (right button or
 // the menu key) offer the first five for the row under the pointer. They act on the
-// real item on disc, found through the drive map; when the report's drive is not
-// mapped or the item no longer exists, the entries are disabled and the status bar
-// says why. Move to trash only ever moves into the freedesktop trash, after a
+// real item on disc, found through the drive map and named by its bytes (text only
+// shows it); when the report's drive is not mapped, its path or file name cannot be a
+// real one (a ".." step, a '/' in a file name: a report may come from anybody) or the
+// item no longer exists, the entries are disabled and the status bar says why. Move to trash only ever moves into the freedesktop trash, after a
 // confirmation that names the item and its size, and only when the item on disc is
 // still what the report says (a folder still a folder, a file still of its size).
 #pragma once
@@ -17,6 +18,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 class QCheckBox;
@@ -25,6 +27,7 @@ class QLineEdit;
 class QMenu;
 class QTreeWidget;
 class QTreeWidgetItem;
+class QUrl;
 class CMainFrame;
 class CTovalineDoc;
 
@@ -44,8 +47,9 @@ public:
     struct Hooks {
         // The trash confirmation; true for "Yes". Default: a question box.
         std::function<bool(const QString& text)> confirm;
-        // Hands a file or folder to the desktop's opener. Default: QDesktopServices.
-        std::function<bool(const QString& realPath)> open;
+        // Hands a file or folder (a file: URL made from its bytes) to the desktop's
+        // opener. Default: QDesktopServices.
+        std::function<bool(const QUrl& url)> open;
     };
 
     // Adds the commands to the frame (an "Actions" menu) and the context menus to its
@@ -57,8 +61,15 @@ public:
     Target FileTarget(int row) const;
     Target RankTarget(int row) const;
 
-    // The real path of the target on disc, or "" after setting *reason.
-    QString RealPath(const Target& t, QString* reason) const;
+    // The real path of the target on disc, as the bytes the system calls take, or
+    // nullopt after setting *reason (the drive is not mapped, the report's path or name
+    // cannot name a real item, or the item is gone).
+    std::optional<std::string> RealPath(const Target& t, QString* reason) const;
+    // A real path as text, for display only.
+    static QString DisplayPath(const std::string& realPath);
+    // The file: URL of a real path, percent-encoded from its bytes, so that a name that
+    // is not UTF-8 still names that item.
+    static QUrl LocalFileUrl(const std::string& realPath);
     // The context menu for a target; entries disabled (with the reason in the status
     // bar) when it has no real path.
     QMenu* BuildMenu(const Target& t, QWidget* parent);
@@ -79,7 +90,7 @@ public:
     QAction* m_actFind;
     class CFindDlg* m_pFindDlg = nullptr;
 
-    static QString TrashQuestion(const QString& realPath, bool bFolder, std::int64_t nSize);
+    static QString TrashQuestion(const QString& shownPath, bool bFolder, std::int64_t nSize);
 
 private:
     void Tell(const QString& text, const QString& caption = QStringLiteral("Move to trash")) const;

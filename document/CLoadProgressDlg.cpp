@@ -73,3 +73,8 @@ void CLoadProgressDlg::Redraw()
 {
     RedrawWindow();
 }
+
+void CLoadProgressDlg::ShowPendingText()
+{
+    ShowPendingTexts();
+}

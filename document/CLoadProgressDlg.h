@@ -27,6 +27,7 @@ public:
     void Show() override;
     void Hide() override;
     void Redraw() override;
+    void ShowPendingText() override;
 
     QLabel* m_wndPercent = nullptr;
     QProgressBar* m_wndProgress = nullptr;

@@ -122,6 +122,11 @@ void CStepProgressDlg::Redraw()
     RedrawWindow();
 }
 
+void CStepProgressDlg::ShowPendingText()
+{
+    ShowPendingTexts();
+}
+
 void CStepProgressDlg::reject()
 {
     if (isVisible())

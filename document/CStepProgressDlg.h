@@ -31,6 +31,7 @@ public:
     void Show() override;
     void Hide() override;
     void Redraw() override;
+    void ShowPendingText() override;
 
     QLabel* m_wndStep5 = nullptr;
     QLabel* m_wndStep4 = nullptr;

@@ -192,7 +192,7 @@ void CTovalineDoc::ReportEdited()
 {
     StopComparing();
     emit titleChanged(m_strTitle);
-    UpdateAllViews(nullptr, 0);
+    UpdateAllViews(nullptr, kHintAll);
 }
 
 bool CTovalineDoc::CompareWith(const QString& pathName)

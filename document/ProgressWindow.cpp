@@ -147,6 +147,22 @@ void ProgressWindow::SetThrottledText(ThrottledText& t, const std::string& text)
     }
 }
 
+bool ProgressWindow::HasPendingText() const
+{
+    for (const ThrottledText* t : m_throttled)
+        if (t->dirty)
+            return true;
+    return false;
+}
+
+void ProgressWindow::ShowPendingTexts()
+{
+    if (!HasPendingText())
+        return;
+    FlushTexts();
+    PaintNow(true);
+}
+
 void ProgressWindow::FlushTexts()
 {
     for (ThrottledText* t : m_throttled)
@@ -194,6 +210,8 @@ void ProgressWindow::PaintNow(bool force)
         return;
     if (!force && m_paintTimer.elapsed() < kTextIntervalMs)
         return;
+    if (HasPendingText())
+        FlushTexts(); // the latest text goes on the screen with what is painted
     repaint();
     m_paintTimer.restart();
 }
@@ -236,6 +254,14 @@ void ProgressWindow::WaitUntilPainted()
     if (m_nPaints == 0)
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     m_pWaitLoop = nullptr;
+}
+
+bool ProgressWindow::event(QEvent* event)
+{
+    // A paint the window system or a queued update asked for: the latest texts go with it.
+    if (event->type() == QEvent::UpdateRequest && HasPendingText())
+        FlushTexts();
+    return QDialog::event(event);
 }
 
 void ProgressWindow::paintEvent(QPaintEvent* event)

@@ -76,6 +76,8 @@ protected:
 
     // A text put on the screen at a bounded rate: the latest one is remembered and
     // written when the interval has passed, and at once on Redraw, Hide and Show.
+    // Whenever the window is painted (a new percentage, a redraw, the window system)
+    // the latest texts go with it, so the screen never shows a text older than the bar.
     struct ThrottledText {
         QLabel* label = nullptr;
         std::string text;
@@ -95,7 +97,10 @@ protected:
     void ShowWindowPainted();
     void HideWindow();
     void RedrawWindow();
+    // Puts texts not yet shown on the screen now (before a wait that lets no events through).
+    void ShowPendingTexts();
 
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
     void hideEvent(QHideEvent* event) override;
@@ -105,6 +110,7 @@ protected:
 
 private:
     void FlushTexts();
+    bool HasPendingText() const;
     // Paints the window now if it is on screen and the interval has passed (or force).
     void PaintNow(bool force);
     void WaitUntilPainted();

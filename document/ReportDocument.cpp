@@ -126,18 +126,16 @@ bool ReportDocument::OnOpenDocument(const std::string& pathName)
     return true;
 }
 
-namespace {
-
 std::string SaveFailureMessage(const AtomicFile& file)
 {
     if (file.FailedStage() == AtomicFile::Stage::Create)
         return std::string(kMsgCannotCreateFile) + "\n\n" + file.Reason();
     std::string text = "Cannot write file!\n\n" + file.Reason();
-    text += file.Existed() ? " The file on disc was left as it was." : " Nothing was saved.";
+    // A reason that already says what became of the file on disc is not repeated.
+    if (file.Reason().find("left as it is") == std::string::npos)
+        text += file.Existed() ? " The file on disc was left as it was." : " Nothing was saved.";
     return text;
 }
-
-} // namespace
 
 bool ReportDocument::OnSaveDocument(const std::string& pathName)
 {

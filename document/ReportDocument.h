@@ -119,4 +119,9 @@ protected:
 inline constexpr const char* kCaptionNewDocument = "New document";
 inline constexpr const char* kMsgCouldNotCreate = "ERROR: Could not create reports!";
 
+class AtomicFile;
+// The message of a Save that failed in `file`: what could not be done, the reason, and
+// what became of the file on disc (said once).
+std::string SaveFailureMessage(const AtomicFile& file);
+
 } // namespace tvl

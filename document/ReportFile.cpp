@@ -11,7 +11,9 @@
 #include <new>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace tvl {
@@ -162,10 +164,28 @@ bool ReportReader::Refill()
         return false;
     const std::size_t want =
         m_stream ? kBufferSize : static_cast<std::size_t>(std::min<std::uint64_t>(kBufferSize, m_left));
-    ssize_t n;
-    do {
+    ssize_t n = -1;
+    if (m_beforeWait) {
+        // Whether the read would wait: a pipe tells by poll; a file is read without
+        // waiting where the system can (what is in memory comes at once).
+        if (m_stream) {
+            pollfd p{m_fd, POLLIN, 0};
+            if (::poll(&p, 1, 0) == 0)
+                m_beforeWait();
+        } else if (m_bNoWaitReads) {
+            iovec v{m_buffer.get(), want};
+            n = ::preadv2(m_fd, &v, 1, -1, RWF_NOWAIT);
+            if (n < 0 && errno == EAGAIN)
+                m_beforeWait();
+            else if (n < 0 && errno != EINTR)
+                m_bNoWaitReads = false; // not on this file system: read as usual
+        }
+    }
+    while (n < 0) {
         n = ::read(m_fd, m_buffer.get(), want);
-    } while (n < 0 && errno == EINTR);
+        if (n < 0 && errno != EINTR)
+            break;
+    }
     if (n <= 0) {
         m_left = 0; // the input shrank, ended or cannot be read: it ends here
         m_pos = m_end = m_buffer.get();
@@ -542,6 +562,11 @@ LoadResult ReadReportSections(ReportReader& in, LoadedReport& report, ILoadProgr
 LoadedReport ReadReport(ReportReader& in, ILoadProgress& progress)
 {
     LoadedReport report;
+    in.SetBeforeWait([&progress] { progress.ShowPendingText(); });
+    struct Unhook {
+        ReportReader& in;
+        ~Unhook() { in.SetBeforeWait(nullptr); }
+    } unhook{in};
     try {
         report.result = ReadReportSections(in, report, progress);
     } catch (const std::bad_alloc&) {

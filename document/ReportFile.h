@@ -22,6 +22,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -58,6 +59,10 @@ public:
     ReportReader& operator=(const ReportReader&) = delete;
 
     bool IsOpen() const { return m_fd >= 0 || m_memory; }
+    // Called before a read of the file that would wait (a pipe with nothing in it yet,
+    // a part of a file that is not in memory), so that a progress display can show its
+    // latest text first. Null for none.
+    void SetBeforeWait(std::function<void()> beforeWait) { m_beforeWait = std::move(beforeWait); }
 
     // Reads exactly n bytes; false (and nothing usable in out) when the input ends first.
     bool ReadBytes(void* out, std::size_t n);
@@ -89,6 +94,8 @@ private:
     const unsigned char* m_pos = nullptr; // next unread byte of the buffer
     const unsigned char* m_end = nullptr; // end of the buffered bytes
     std::uint64_t m_left = 0;             // bytes left in the input, buffered ones included
+    std::function<void()> m_beforeWait;
+    bool m_bNoWaitReads = true;           // the file system can tell whether a read would wait
 };
 
 // Buffered output to a file descriptor or to a string in memory. Errors are sticky:

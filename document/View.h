@@ -1,11 +1,15 @@
 // The base of the three views: a widget that belongs to the document and is told
-// when the document changed. Hint 0: everything changed (after New or Open);
-// hint 1: the selected folder changed; hint 2 (kHintComparison): a comparison with a
-// baseline report started, ended or was replaced (the document's Comparison()).
+// when the document changed, with one of the hints below.
 #pragma once
 
 #include <QWidget>
 
+// Everything changed (the first update after New or Open).
+inline constexpr int kHintAll = 0;
+// The selected folder changed (the document's m_pSelectedFolder).
+inline constexpr int kHintSelection = 1;
+// A comparison with a baseline report started, ended or was replaced (the document's
+// Comparison()).
 inline constexpr int kHintComparison = 2;
 
 class CTovalineDoc;
@@ -20,8 +24,8 @@ public:
     // Attaches the view to the document (and detaches it from the previous one).
     void SetDocument(CTovalineDoc* pDoc);
 
-    // The first update after New or Open; by default OnUpdate with hint 0.
-    virtual void OnInitialUpdate() { OnUpdate(nullptr, 0); }
+    // The first update after New or Open; by default OnUpdate with kHintAll.
+    virtual void OnInitialUpdate() { OnUpdate(nullptr, kHintAll); }
     virtual void OnUpdate(CView* pSender, int lHint) = 0;
 
 private:

@@ -558,12 +558,15 @@ private:
     // all rather than one per folder. Returns false when the walk stopped or failed.
     bool WaitReady(WalkNode& n)
     {
+        constexpr int kSpinsBeforeShowing = 16 + 10; // about 2 ms of sleeping
         if (!n.ready.load(std::memory_order_acquire) && !m_walk.ReadIfUntaken(n)) {
             for (int spin = 0; !n.ready.load(std::memory_order_acquire); ++spin) {
                 if (spin < 16) {
                     std::this_thread::yield();
                     continue;
                 }
+                if (spin == kSpinsBeforeShowing)
+                    m_env.progress.ShowPendingText(); // a wait long enough to be seen
                 std::this_thread::sleep_for(std::chrono::microseconds(200));
                 m_env.pump.PumpMessages();
                 if (Stopped())

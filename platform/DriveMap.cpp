@@ -86,9 +86,43 @@ std::string DriveMap::RootPath(char letter)
     return std::string(1, letter) + ":\\";
 }
 
+bool DriveMap::IsRealFolderPath(const std::string& reportPath)
+{
+    if (reportPath.size() < 3 || reportPath[1] != ':' || reportPath[2] != '\\' ||
+        reportPath.find('\0') != std::string::npos)
+        return false;
+    std::size_t start = 3;
+    while (start < reportPath.size()) {
+        std::size_t end = reportPath.find('\\', start);
+        if (end == std::string::npos)
+            end = reportPath.size();
+        const std::string_view step(reportPath.data() + start, end - start);
+        if (step.empty() || step == "." || step == "..")
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+bool DriveMap::IsRealFileName(const std::string& fileName)
+{
+    return !fileName.empty() && fileName != "." && fileName != ".." &&
+           fileName.find_first_of(std::string_view("/\0", 2)) == std::string::npos;
+}
+
+std::optional<std::string> DriveMap::RealFilePath(const std::string& reportPath, const std::string& fileName) const
+{
+    if (!IsRealFileName(fileName))
+        return std::nullopt;
+    std::optional<std::string> real = RealPath(reportPath);
+    if (real)
+        *real += (real->back() == '/' ? "" : "/") + fileName;
+    return real;
+}
+
 std::optional<std::string> DriveMap::RealPath(const std::string& reportPath) const
 {
-    if (reportPath.size() < 3 || reportPath[1] != ':' || reportPath[2] != '\\')
+    if (!IsRealFolderPath(reportPath))
         return std::nullopt;
     if (!IsMapped(DriveOfPath(reportPath)))
         return std::nullopt;

@@ -56,8 +56,22 @@ public:
     static std::string RootPath(char letter);
     // Maps a report path ("C:\usr\share\") to the real directory ("/usr/share"). A '/'
     // inside a step is a backslash of that folder's name ("C:\q/r\" is "/q\r").
-    // nullopt when the letter is not mapped or the text is no report path.
+    // nullopt when the letter is not mapped or the text is no report path of a real
+    // folder (see IsRealFolderPath): a report may come from anybody, and its paths must
+    // never reach outside the drive's directory.
     std::optional<std::string> RealPath(const std::string& reportPath) const;
+    // The real path of the file `fileName` in the folder `reportPath`; nullopt as for
+    // RealPath, and for a name no file can have (see IsRealFileName).
+    std::optional<std::string> RealFilePath(const std::string& reportPath, const std::string& fileName) const;
+
+    // True when a report path can name a real folder: "L:\" followed by steps that each
+    // end in a backslash (the last one may lack it) and are neither empty, "." nor "..",
+    // and no NUL byte. Others ("C:\..\..\etc\", "C:\a\\b\") are kept as data and shown,
+    // but never mapped.
+    static bool IsRealFolderPath(const std::string& reportPath);
+    // True when a stored file name can be a real file's: not empty, "." or "..", and
+    // without '/' or a NUL byte.
+    static bool IsRealFileName(const std::string& fileName);
 
 private:
     std::array<std::string, kLast - kFirst + 1> m_dirs{};

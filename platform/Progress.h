@@ -32,6 +32,9 @@ public:
     virtual void Hide() = 0;
     // Repaints at once (start of each step, after hiding).
     virtual void Redraw() = 0;
+    // The work is about to wait without letting events through (for a slow device):
+    // what was set and not yet shown goes on the screen now.
+    virtual void ShowPendingText() {}
 };
 
 // The small window shown while a report file is read.
@@ -45,6 +48,8 @@ public:
     virtual void Show() = 0;
     virtual void Hide() = 0;
     virtual void Redraw() = 0;
+    // As IStepProgress::ShowPendingText: a read is about to wait.
+    virtual void ShowPendingText() {}
 };
 
 // Displays that show nothing (tests, quiet CLI runs).

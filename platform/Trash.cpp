@@ -14,9 +14,32 @@ namespace tvl {
 
 namespace {
 
+// The longest name in "files": its info file appends ".trashinfo" and must fit in 255 bytes.
+constexpr std::size_t kMaxTrashedName = 255 - 10;
+
 std::string Reason(int err) { return std::string(std::strerror(err)) + "."; }
 
-// Creates every missing folder of `path` (mode 0700). False with errno set.
+// A descriptor closed when it goes out of scope.
+struct Fd {
+    int fd = -1;
+    Fd() = default;
+    explicit Fd(int f) : fd(f) {}
+    Fd(Fd&& o) noexcept : fd(o.fd) { o.fd = -1; }
+    Fd& operator=(Fd&& o) noexcept
+    {
+        std::swap(fd, o.fd);
+        return *this;
+    }
+    ~Fd()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    explicit operator bool() const { return fd >= 0; }
+};
+
+// Creates every missing folder of `path` (mode 0700), following links as any program
+// would. False with errno set.
 bool MakeDirs(const std::string& path)
 {
     struct stat st {};
@@ -30,13 +53,62 @@ bool MakeDirs(const std::string& path)
     return ::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
-// A trash folder with its "files" and "info" folders made: a real folder, not a link.
-bool UsableTrash(const std::string& trash)
+// Opens the trash folder `name` inside dirFd, making it (0700) when it is missing, never
+// through a symbolic link. It must belong to the user, and with `closed` be closed to
+// everybody else. Invalid with *reason set otherwise; `shown` names it there.
+Fd OpenTrashDir(int dirFd, const std::string& name, const std::string& shown, bool closed, std::string* reason)
 {
+    if (::mkdirat(dirFd, name.c_str(), 0700) != 0 && errno != EEXIST) {
+        *reason = shown + " cannot be made: " + Reason(errno);
+        return {};
+    }
+    Fd fd(::openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     struct stat st {};
-    if (!MakeDirs(trash) || ::lstat(trash.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+    if (!fd) {
+        const int err = errno;
+        if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode))
+            *reason = shown + " is a symbolic link; a trash is never reached through one.";
+        else if (err == ENOTDIR)
+            *reason = shown + " is not a folder.";
+        else
+            *reason = shown + " cannot be opened: " + Reason(err);
+        return {};
+    }
+    if (::fstat(fd.fd, &st) != 0) {
+        *reason = shown + " cannot be used: " + Reason(errno);
+        return {};
+    }
+    if (st.st_uid != ::geteuid()) {
+        *reason = shown + " belongs to another user.";
+        return {};
+    }
+    if (closed && (st.st_mode & 077) != 0) {
+        *reason = shown + " is open to other users.";
+        return {};
+    }
+    return fd;
+}
+
+// A trash ready to take an item: its "files" and "info" folders open.
+struct TrashDirs {
+    std::string path; // the trash folder
+    Fd files;
+    Fd info;
+};
+
+// Opens the trash folder `name` in dirFd with its "files" and "info" (see OpenTrashDir).
+bool OpenTrash(int dirFd, const std::string& name, const std::string& path, bool closed, TrashDirs& out,
+               std::string* reason)
+{
+    Fd trash = OpenTrashDir(dirFd, name, path, closed, reason);
+    if (!trash)
         return false;
-    return MakeDirs(trash + "/files") && MakeDirs(trash + "/info");
+    out.path = path;
+    out.files = OpenTrashDir(trash.fd, "files", path + "/files", closed, reason);
+    if (!out.files)
+        return false;
+    out.info = OpenTrashDir(trash.fd, "info", path + "/info", closed, reason);
+    return static_cast<bool>(out.info);
 }
 
 std::string HomeTrash()
@@ -63,11 +135,10 @@ dev_t DeviceOf(std::string path)
     return st.st_dev;
 }
 
-// The mount point of the file system `path` lies on: the highest folder above it on
-// the same device.
-std::string TopDir(const std::string& path, dev_t dev)
+// The mount point of the file system that the folder `dir` lies on: the highest folder
+// at or above it on the same device.
+std::string TopDir(std::string top, dev_t dev)
 {
-    std::string top = Parent(path);
     while (top != "/") {
         struct stat st {};
         const std::string up = Parent(top);
@@ -78,20 +149,26 @@ std::string TopDir(const std::string& path, dev_t dev)
     return top;
 }
 
-// The trash of the file system below mount point `top`, or "".
-std::string TopDirTrash(const std::string& top)
+// The trash of the file system below mount point `top`: ".Trash/<uid>" in an
+// administrator's sticky ".Trash", else ".Trash-<uid>".
+bool OpenTopDirTrash(const std::string& top, TrashDirs& out, std::string* reason)
 {
     const std::string base = top == "/" ? std::string() : top;
-    const std::string uid = std::to_string(::getuid());
+    const std::string uid = std::to_string(::geteuid());
+    Fd topFd(::open(top.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!topFd) {
+        *reason = top + " cannot be opened: " + Reason(errno);
+        return false;
+    }
     struct stat st {};
-    const std::string shared = base + "/.Trash";
-    if (::lstat(shared.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && (st.st_mode & S_ISVTX) &&
-        UsableTrash(shared + "/" + uid))
-        return shared + "/" + uid;
-    const std::string own = base + "/.Trash-" + uid;
-    if (UsableTrash(own) && ::lstat(own.c_str(), &st) == 0 && st.st_uid == ::getuid())
-        return own;
-    return {};
+    if (::fstatat(topFd.fd, ".Trash", &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode) &&
+        (st.st_mode & S_ISVTX)) {
+        Fd shared(::openat(topFd.fd, ".Trash", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        std::string notShared; // a .Trash/<uid> that cannot be used: the own trash takes over
+        if (shared && OpenTrash(shared.fd, uid, base + "/.Trash/" + uid, true, out, &notShared))
+            return true;
+    }
+    return OpenTrash(topFd.fd, ".Trash-" + uid, base + "/.Trash-" + uid, true, out, reason);
 }
 
 // "%"-escapes what a trash info path may not hold as it is.
@@ -108,17 +185,31 @@ std::string Escape(const std::string& path)
     return out;
 }
 
+// The n-th name to try in the trash for an item called `base`: the name, then "name.2",
+// ...; shortened at a character boundary so that its info file's name fits.
+std::string Candidate(const std::string& base, int n)
+{
+    const std::string suffix = n == 1 ? std::string() : "." + std::to_string(n);
+    if (base.size() + suffix.size() <= kMaxTrashedName)
+        return base + suffix;
+    std::size_t cut = kMaxTrashedName - suffix.size();
+    while (cut > 0 && (static_cast<unsigned char>(base[cut]) & 0xC0) == 0x80)
+        --cut; // not inside a UTF-8 sequence
+    return base.substr(0, cut) + suffix;
+}
+
 // Reserves a name in the trash by creating its info file exclusively; returns the
 // name, or "" with errno set.
-std::string ReserveName(const std::string& trash, const std::string& base, const std::string& info)
+std::string ReserveName(const TrashDirs& trash, const std::string& base, const std::string& info)
 {
     for (int n = 1; n < 10000; ++n) {
-        const std::string name = n == 1 ? base : base + "." + std::to_string(n);
+        const std::string name = Candidate(base, n);
         struct stat st {};
-        if (::lstat((trash + "/files/" + name).c_str(), &st) == 0)
+        if (::fstatat(trash.files.fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0)
             continue;
-        const std::string infoPath = trash + "/info/" + name + ".trashinfo";
-        const int fd = ::open(infoPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        const std::string infoName = name + ".trashinfo";
+        const int fd = ::openat(trash.info.fd, infoName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                                0600);
         if (fd < 0) {
             if (errno == EEXIST)
                 continue;
@@ -126,7 +217,7 @@ std::string ReserveName(const std::string& trash, const std::string& base, const
         }
         const bool ok = ::write(fd, info.data(), info.size()) == static_cast<ssize_t>(info.size());
         if (::close(fd) != 0 || !ok) {
-            ::unlink(infoPath.c_str());
+            ::unlinkat(trash.info.fd, infoName.c_str(), 0);
             errno = EIO;
             return {};
         }
@@ -146,57 +237,115 @@ std::string InfoText(const std::string& recordedPath)
     return "[Trash Info]\nPath=" + Escape(recordedPath) + "\nDeletionDate=" + date + "\n";
 }
 
-} // namespace
+// Whether the entry `st` is still the item expected.
+bool StillExpected(const struct stat& st, const ExpectedItem& e)
+{
+    if (e.bFolder)
+        return S_ISDIR(st.st_mode);
+    return S_ISREG(st.st_mode) && static_cast<std::int64_t>(st.st_size) == e.nSize;
+}
 
-TrashResult MoveToTrash(const std::string& path)
+TrashResult Move(const std::string& path, const ExpectedItem* expected)
 {
     TrashResult r;
-    struct stat item {};
-    if (path.empty() || path[0] != '/' || path == "/" || ::lstat(path.c_str(), &item) != 0) {
-        r.strReason = path.empty() || path[0] != '/' ? "Not an absolute path." : Reason(errno);
+    if (path.empty() || path[0] != '/') {
+        r.strReason = "Not an absolute path.";
         return r;
     }
-    std::string trash = HomeTrash();
+    const std::size_t slash = path.rfind('/');
+    const std::string base = path.substr(slash + 1);
+    if (base.empty() || base == "." || base == "..") {
+        r.strReason = "Not the path of a file or folder.";
+        return r;
+    }
+    const std::string dir = slash == 0 ? std::string("/") : path.substr(0, slash);
+    // The item is looked at and moved through its folder's descriptor: what was checked
+    // is what moves, even if a folder above is renamed meanwhile.
+    Fd parent(::open(dir.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    struct stat item {}, parentSt {};
+    if (!parent || ::fstat(parent.fd, &parentSt) != 0 ||
+        ::fstatat(parent.fd, base.c_str(), &item, AT_SYMLINK_NOFOLLOW) != 0) {
+        r.strReason = Reason(errno);
+        r.bChanged = expected != nullptr && (errno == ENOENT || errno == ENOTDIR);
+        return r;
+    }
+    if (expected && !StillExpected(item, *expected)) {
+        r.bChanged = true;
+        r.strReason = "It has changed on disc.";
+        return r;
+    }
+    std::string trashPath = HomeTrash();
     std::string recorded = path; // the home trash records absolute paths
-    if (!trash.empty() && DeviceOf(trash) == item.st_dev) {
+    TrashDirs trash;
+    if (!trashPath.empty() && DeviceOf(trashPath) == parentSt.st_dev) {
         // On the home file system only the home trash will do.
-        if (!UsableTrash(trash)) {
-            r.strReason = "The trash folder " + trash + " cannot be used: " + Reason(errno);
+        const std::string above = Parent(trashPath);
+        Fd aboveFd;
+        if (MakeDirs(above))
+            aboveFd = Fd(::open(above.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (!aboveFd) {
+            r.strReason = "The trash folder " + trashPath + " cannot be made: " + Reason(errno);
+            return r;
+        }
+        std::string why;
+        if (!OpenTrash(aboveFd.fd, trashPath.substr(above.size() == 1 ? 1 : above.size() + 1), trashPath, false,
+                       trash, &why)) {
+            r.strReason = "The trash cannot be used: " + why;
             return r;
         }
     } else {
-        const std::string top = TopDir(path, item.st_dev);
-        trash = TopDirTrash(top);
-        if (trash.empty()) {
-            r.strReason = "There is no trash for this file system.";
+        const std::string top = TopDir(dir, parentSt.st_dev);
+        std::string why;
+        if (!OpenTopDirTrash(top, trash, &why)) {
+            r.strReason = "There is no trash on this file system: " + why;
             return r;
         }
         recorded = top == "/" ? path.substr(1) : path.substr(top.size() + 1); // relative to the mount point
     }
-    struct stat st {};
-    if (path.compare(0, trash.size() + 1, trash + "/") == 0 || path == trash) {
+    if (path.compare(0, trash.path.size() + 1, trash.path + "/") == 0 || path == trash.path) {
         r.strReason = "The item is in the trash already.";
         return r;
     }
-    std::string base = path.substr(path.rfind('/') + 1);
     const std::string name = ReserveName(trash, base, InfoText(recorded));
     if (name.empty()) {
         r.strReason = Reason(errno);
         return r;
     }
-    const std::string target = trash + "/files/" + name;
+    const std::string infoName = name + ".trashinfo";
+    // Looked at once more right before the move: the trash took a moment to prepare.
+    struct stat now {};
+    if (::fstatat(parent.fd, base.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0 || now.st_ino != item.st_ino ||
+        now.st_dev != item.st_dev || (expected && !StillExpected(now, *expected))) {
+        ::unlinkat(trash.info.fd, infoName.c_str(), 0);
+        r.bChanged = expected != nullptr;
+        r.strReason = "It has changed on disc.";
+        return r;
+    }
     // Never over an item of the same name that appeared meanwhile.
-    int moved = ::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE);
-    if (moved != 0 && errno == EINVAL && ::lstat(target.c_str(), &st) != 0)
-        moved = ::rename(path.c_str(), target.c_str()); // a file system without the flag
+    struct stat st {};
+    int moved = ::renameat2(parent.fd, base.c_str(), trash.files.fd, name.c_str(), RENAME_NOREPLACE);
+    if (moved != 0 && errno == EINVAL && ::fstatat(trash.files.fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        moved = ::renameat(parent.fd, base.c_str(), trash.files.fd, name.c_str()); // no flag on this file system
     if (moved != 0) {
         r.strReason = Reason(errno);
-        ::unlink((trash + "/info/" + name + ".trashinfo").c_str());
+        ::unlinkat(trash.info.fd, infoName.c_str(), 0);
         return r;
     }
     r.bMoved = true;
-    r.strTrashedPath = target;
+    r.strTrashedPath = trash.path + "/files/" + name;
     return r;
+}
+
+} // namespace
+
+TrashResult MoveToTrash(const std::string& path)
+{
+    return Move(path, nullptr);
+}
+
+TrashResult MoveToTrashIfUnchanged(const std::string& path, const ExpectedItem& expected)
+{
+    return Move(path, &expected);
 }
 
 } // namespace tvl

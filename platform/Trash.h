@@ -5,23 +5,46 @@
 // The trash is the user's home trash ($XDG_DATA_HOME/Trash, else
 // $HOME/.local/share/Trash) when the item lies on the same file system; otherwise the
 // file system's own trash below its mount point: ".Trash/<uid>" when the
-// administrator made ".Trash" (a real folder with the sticky bit), else
-// ".Trash-<uid>" (created for the user, 0700). When none of these can be had the item
-// is refused and stays where it is.
+// administrator made ".Trash" (a real folder with the sticky bit, not a link), else
+// ".Trash-<uid>". A trash folder and its "files" and "info" are never reached through a
+// symbolic link; below a mount point they must also belong to the user and be closed
+// to everybody else (they are made so, 0700), since another user may have made them
+// first in the shared ".Trash" or at the top of the file system. When no trash can be
+// had the item is refused, with the reason, and stays where it is.
+//
+// A trashed name longer than 245 bytes (".trashinfo" must still fit in 255) is
+// shortened in the trash, at a UTF-8 character boundary; the info file keeps the whole
+// original path. Two items of one name get "name", "name.2", "name.3", ...
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace tvl {
 
 struct TrashResult {
     bool bMoved = false;
+    // The item on disc is not what the caller expected (gone, a link, another kind, another
+    // size): nothing was moved.
+    bool bChanged = false;
     std::string strTrashedPath; // where the item now is, when moved
     std::string strReason;      // why not, when not moved
 };
 
-// Moves the item at `path` (absolute; a symbolic link is moved as the link) to the
-// trash. Nothing is changed when it fails.
+// What the item must still be for a move: a real folder, or a regular file of nSize bytes;
+// never a symbolic link.
+struct ExpectedItem {
+    bool bFolder = false;
+    std::int64_t nSize = 0; // for a file
+};
+
+// Moves the item at `path` (absolute, as bytes; a symbolic link is moved as the link) to
+// the trash. Nothing is changed when it fails.
 TrashResult MoveToTrash(const std::string& path);
+
+// Moves the item at `path` to the trash only if it is still the one expected: its
+// entry in its folder is looked at (never through a link) and moved from that same
+// folder. Otherwise bChanged is set and nothing is changed.
+TrashResult MoveToTrashIfUnchanged(const std::string& path, const ExpectedItem& expected);
 
 } // namespace tvl

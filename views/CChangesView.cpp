@@ -178,7 +178,7 @@ CChangesView::CChangesView(QWidget* parent) : CView(parent)
 
 void CChangesView::OnUpdate(CView*, int lHint)
 {
-    if (lHint != 0 && lHint != kHintComparison)
+    if (lHint != kHintAll && lHint != kHintComparison)
         return;
     m_model->Refill();
     CTovalineDoc* doc = GetDocument();

@@ -54,7 +54,7 @@ class CChangesView : public CView {
 public:
     explicit CChangesView(QWidget* parent = nullptr);
 
-    // Hints 0 and kHintComparison rebuild the list; others change nothing.
+    // Hints kHintAll and kHintComparison rebuild the list; others change nothing.
     void OnUpdate(CView* pSender, int lHint) override;
 
     // Asks for the folder of a row to be shown (folderChosen), as a click does.
@@ -62,7 +62,6 @@ public:
 
     QTableView* List() const { return m_list; }
     ChangesListModel* Model() const { return m_model; }
-    QLabel* Heading() const { return m_heading; }
 
 signals:
     // The current report's drive table entry and list position of the folder to show.

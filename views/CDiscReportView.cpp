@@ -43,11 +43,11 @@ void CDiscReportView::OnInitialUpdate()
 
 void CDiscReportView::OnUpdate(CView*, int lHint)
 {
-    if (lHint == 0 || lHint == kHintComparison) {
+    if (lHint == kHintAll || lHint == kHintComparison) {
         m_model->UpdateComparisonColumns();
         LayoutColumns(m_list->viewport()->width());
     }
-    if (lHint == 0)
+    if (lHint == kHintAll)
         FillList();
 }
 
@@ -150,7 +150,7 @@ void CDiscReportView::OnItemChanged()
         return;
     doc->m_pSelectedFolder = folder;
     doc->m_strSelectedPath = folder->strPath;
-    doc->UpdateAllViews(nullptr, 1);
+    doc->UpdateAllViews(nullptr, kHintSelection);
 }
 
 bool CDiscReportView::SelectFolder(const tvl::FolderRecord* pFolder)

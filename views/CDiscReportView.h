@@ -20,7 +20,8 @@ public:
     ~CDiscReportView() override;
 
     void OnInitialUpdate() override;
-    // Hint 0 refills the list; other hints are ignored.
+    // kHintAll refills the list, kHintComparison shows or hides the comparison columns;
+    // other hints are ignored.
     void OnUpdate(CView* pSender, int lHint) override;
 
     // Brings the rows into line with the folders' display flags; the selected row
@@ -30,7 +31,7 @@ public:
     // Expands or collapses the folder of a row (double-click, Enter).
     void OnItemActivate(int row);
     // Makes the folder of the selected row the document's selected folder and sends
-    // hint 1, but only when its path differs from the document's. No selected row:
+    // kHintSelection, but only when its path differs from the document's. No selected row:
     // the document keeps its selection.
     void OnItemChanged();
 

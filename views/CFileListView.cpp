@@ -86,11 +86,6 @@ std::pair<std::int64_t, std::int64_t> CFileListModel::SizeRange() const
     return {lo, hi};
 }
 
-void CFileListModel::Clear()
-{
-    SetFiles({});
-}
-
 void CFileListModel::Sort(int nColumn, int nDirection)
 {
     emit layoutAboutToBeChanged();

@@ -35,7 +35,6 @@ public:
     // Replaces the rows; each new row is put on top of the previous ones, as the
     // listing delivers them.
     void SetFiles(std::vector<tvl::FileEntry> files);
-    void Clear();
     // Sorts by name (column 0) or size (any other column) times the direction.
     void Sort(int nColumn, int nDirection);
 
@@ -69,7 +68,6 @@ public:
     static int SortDirection() { return s_nSortDirection; }
     static void SetSortDirection(int nDirection) { s_nSortDirection = nDirection < 0 ? -1 : 1; }
 
-    int SortColumn() const { return m_nSortColumn; }
     QTreeView* List() const { return m_list; }
     QLabel* Message() const { return m_staticMessage; }
     const CFileListModel& Model() const { return *m_model; }

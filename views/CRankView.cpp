@@ -164,7 +164,7 @@ void CRankView::OnUpdate(CView*, int lHint)
         FillRankList();
         return;
     }
-    if (lHint != 0)
+    if (lHint != kHintAll)
         return;
     FillDriveTabs();
     FillRankList();

@@ -43,7 +43,7 @@ class CRankView : public CView {
 public:
     explicit CRankView(QWidget* parent = nullptr);
 
-    // Hint 0 rebuilds the tabs and refills the list; kHintComparison refills the list
+    // kHintAll rebuilds the tabs and refills the list; kHintComparison refills the list
     // (entries new since the baseline are marked); other hints change nothing.
     void OnUpdate(CView* pSender, int lHint) override;
 

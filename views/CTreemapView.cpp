@@ -111,7 +111,7 @@ void CTreemapView::OnUpdate(CView*, int lHint)
 {
     const CTovalineDoc* doc = GetDocument();
     const auto [nDrive, nPos] = doc && !doc->IsBusy() ? SelectedPlace(*doc) : std::pair<int, int>{-1, -1};
-    if (lHint == 0) {
+    if (lHint == kHintAll) {
         // A new report: no position of the old one may be used again.
         m_pTree.reset();
         m_nDrive = -1;
@@ -119,7 +119,7 @@ void CTreemapView::OnUpdate(CView*, int lHint)
         m_image = QImage();
         m_map = std::make_shared<const tvl::TreemapPixelMap>();
     }
-    if (lHint == 1 && m_bOwnClick && nDrive == m_nDrive) {
+    if (lHint == kHintSelection && m_bOwnClick && nDrive == m_nDrive) {
         m_nSelected = nPos;
         update();
         return;

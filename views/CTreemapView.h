@@ -41,8 +41,8 @@ public:
     explicit CTreemapView(QWidget* parent = nullptr);
     ~CTreemapView() override;
 
-    // Hint 0: a new report; shows the selected folder's drive (or the first drive).
-    // Hint 1: shows the newly selected folder, unless the selection came from a click
+    // kHintAll: a new report; shows the selected folder's drive (or the first drive).
+    // kHintSelection: shows the newly selected folder, unless the selection came from a click
     // in this pane, which only moves the outline.
     void OnUpdate(CView* pSender, int lHint) override;
 
@@ -94,7 +94,6 @@ private:
     // The list position of the folder a tile belongs to (its own folder for a folder
     // tile, the holding folder for files), or -1.
     int FolderOfTile(int nTile) const;
-    void ShowSelection();
     void UpdateHeader();
     void DrawLegend(QPainter& p, const QRect& r) const;
     QRectF TileRect(int nTile) const;

@@ -7,8 +7,10 @@
 #include "CRankView.h"
 #include "CTovalineApp.h"
 #include "ReportActions.h"
+#include "format_support.h"
 #include "gui_fixture.h"
 
+#include <QClipboard>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -17,6 +19,12 @@
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QtTest>
+
+#include <filesystem>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -36,6 +44,7 @@ private:
     QTemporaryDir m_tmp;
     tvl::RecordingMessageSink m_messages;
     QStringList m_questions;
+    QList<QUrl> m_opened;
     bool m_answer = true;
     int m_saveAnswer = QMessageBox::Cancel;
     int m_newCalls = 0;
@@ -76,7 +85,10 @@ private:
             m_questions << text;
             return m_answer;
         };
-        o.actionHooks.open = [](const QString&) { return true; };
+        o.actionHooks.open = [this](const QUrl& url) {
+            m_opened << url;
+            return true;
+        };
         m_app = std::make_unique<CTovalineApp>(o);
         QVERIFY(m_app->InitInstance({}));
     }
@@ -95,6 +107,7 @@ private slots:
         m_app.reset();
         m_messages.messages.clear();
         m_questions.clear();
+        m_opened.clear();
         m_answer = true;
         m_saveAnswer = QMessageBox::Cancel;
         m_newCalls = 0;
@@ -209,6 +222,95 @@ private slots:
         QVERIFY(m_app->MainFrame()->statusBar()->currentMessage().contains("no longer exists on disc"));
         delete menu;
         QVERIFY(!Actions().CopyPath(FolderOf("C:\\a\\")));
+    }
+
+    void aNameThatIsNotUtf8IsActedOnByItsOwnBytes()
+    {
+        // "caf\xE9" (Latin-1) beside the name its text form would turn into.
+        const std::string root = QFile::encodeName(Drive()).toStdString();
+        const std::string bad = "caf\xE9", twin = "caf\xEF\xBF\xBD";
+        for (const std::string& dir : {bad, twin}) {
+            QVERIFY(::mkdir((root + dir).c_str(), 0755) == 0);
+            const int fd = ::open((root + dir + "/inner").c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+            QVERIFY(fd >= 0 && ::ftruncate(fd, dir == bad ? 300 : 200) == 0 && ::close(fd) == 0);
+            const int file = ::open((root + "n" + dir.substr(3)).c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+            QVERIFY(file >= 0 && ::ftruncate(file, 50) == 0 && ::close(file) == 0);
+        }
+        Start(true);
+        const CReportActions::Target folder = FolderOf("C:\\" + bad + "\\");
+        QMenu* menu = Actions().BuildMenu(folder, nullptr);
+        for (QAction* a : menu->actions())
+            QVERIFY(a->isSeparator() || a->isEnabled());
+        delete menu;
+        QVERIFY(Actions().CopyPath(folder));
+        QCOMPARE(QGuiApplication::clipboard()->text(), CReportActions::DisplayPath(root + bad));
+        QVERIFY(Actions().Open(folder));
+        QCOMPARE(m_opened.size(), 1);
+        QVERIFY(m_opened[0].toEncoded().endsWith("/caf%E9"));
+
+        QVERIFY(Actions().MoveToTrash(folder));
+        struct stat st {};
+        QVERIFY(::lstat((root + bad).c_str(), &st) != 0);
+        QVERIFY(::lstat((root + twin + "/inner").c_str(), &st) == 0 && st.st_size == 200);
+        const std::string trash = QFile::encodeName(Trash("files/")).toStdString();
+        QVERIFY(::lstat((trash + bad + "/inner").c_str(), &st) == 0 && st.st_size == 300);
+        QCOMPARE(PosOf(C(), "C:\\" + bad + "\\"), -1);
+        QVERIFY(PosOf(C(), "C:\\" + twin + "\\") > 0);
+
+        // A file of that name, its twin of the same size beside it.
+        QVERIFY(Actions().MoveToTrash(CReportActions::Target{'C', 0, true, "n\xE9", 50}));
+        QVERIFY(::lstat((root + "n\xE9").c_str(), &st) != 0);
+        QVERIFY(::lstat((root + "n\xEF\xBF\xBD").c_str(), &st) == 0);
+        QVERIFY(::lstat((trash + "n\xE9").c_str(), &st) == 0);
+        QVERIFY(m_messages.messages.empty());
+        // QDir cannot remove names that are not UTF-8.
+        std::filesystem::remove_all(QFile::encodeName(m_tmp.filePath("data")).toStdString());
+        std::filesystem::remove_all(root);
+    }
+
+    void aReportPathOutsideItsDriveIsKeptAsDataAndNeverActedOn()
+    {
+        // A crafted report: folders with ".." and empty steps, a file name with '/'.
+        QDir().mkpath(m_tmp.filePath("outside"));
+        WriteFile(m_tmp.filePath("outside/secret"), 10);
+        tvl::test::DocFixture crafted;
+        tvl::test::AddDrive(crafted.doc, 'C', true,
+                            {{"C:\\", 0, 0, 10, -1, -1, {{"../outside/secret", 10}, {"..", 10}}},
+                             {"C:\\..\\", 1, 0, 10, 100, 100, {{"secret", 10}}},
+                             {"C:\\..\\outside\\", 2, 10, 10, 100, 100, {}},
+                             {"C:\\a\\\\b\\", 1, 0, 0, 0, 0, {}}});
+        QFile out(m_tmp.filePath("crafted.tvl"));
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(QByteArray::fromStdString(tvl::test::Serialize(crafted.doc)));
+        out.close();
+        Start(true);
+        QVERIFY(m_app->OpenDocumentFile(m_tmp.filePath("crafted.tvl")));
+        QCOMPARE(C().nFolders, 4);
+        QCOMPARE(C().GetFolder(1)->strPath, std::string("C:\\..\\")); // kept as it was
+        QCOMPARE(C().GetFolder(3)->strPath, std::string("C:\\a\\\\b\\"));
+
+        const CReportActions::Target targets[] = {{'C', 1, false, {}, 10},
+                                                  {'C', 2, false, {}, 10},
+                                                  {'C', 3, false, {}, 0},
+                                                  {'C', 1, true, "secret", 10},
+                                                  {'C', 0, true, "../outside/secret", 10},
+                                                  {'C', 0, true, "..", 10}};
+        for (const CReportActions::Target& t : targets) {
+            QMenu* menu = Actions().BuildMenu(t, nullptr);
+            for (QAction* a : menu->actions())
+                QVERIFY(a->isSeparator() || !a->isEnabled());
+            delete menu;
+            QVERIFY(m_app->MainFrame()->statusBar()->currentMessage().contains("cannot be a"));
+            QVERIFY(!Actions().Open(t));
+            QVERIFY(!Actions().CopyPath(t));
+            QVERIFY(!Actions().MoveToTrash(t));
+            QVERIFY(t.nPos == 0 || !Actions().Refresh(t));
+        }
+        QVERIFY(m_opened.isEmpty());
+        QCOMPARE(QFileInfo(m_tmp.filePath("outside/secret")).size(), 10);
+        QVERIFY(QFileInfo::exists(Drive("a/big")));
+        QVERIFY(!QFileInfo::exists(Trash("files")) || QDir(Trash("files")).isEmpty());
+        QCOMPARE(C().nFolders, 4);
     }
 
     void refreshReadsTheFolderAgainAndMarksTheReport()

@@ -11,7 +11,10 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QThread>
 #include <QtTest>
+
+#include <functional>
 
 using namespace gui_test;
 
@@ -394,6 +397,46 @@ private slots:
         dlg.Show();
         QVERIFY(dlg.PaintsSinceShown() > 0);
         dlg.Hide();
+    }
+
+    // The screen never shows a path older than the bar: a repaint for a new percentage
+    // takes the latest path along, and so does a wait that lets no events through.
+    void progressWindowsNeverShowAStalePath()
+    {
+        CLoadProgressDlg load;
+        CStepProgressDlg step;
+        struct Window {
+            ProgressWindow& window;
+            QLabel& path;
+            std::function<void(const std::string&)> setPath;
+            std::function<void(int)> setProgress;
+            std::function<void()> showPending;
+        } windows[] = {{load, *load.m_wndPath, [&](const std::string& t) { load.SetPathText(t); },
+                        [&](int pos) { load.SetProgress(pos, 100); }, [&] { load.ShowPendingText(); }},
+                       {step, *step.m_wndStatus, [&](const std::string& t) { step.SetStatus(t); },
+                        [&](int pos) { step.SetProgress(pos, 100); }, [&] { step.ShowPendingText(); }}};
+        load.Show();
+        step.Show();
+        for (Window& w : windows) {
+            w.setPath("C:\\first\\"); // the first one after Show is shown at once
+            w.setPath("C:\\second\\");
+            QCOMPARE(w.path.text(), QStringLiteral("C:\\first\\"));
+            // The bar moves on once the paint interval has passed: the path goes with it.
+            QThread::msleep(ProgressWindow::kTextIntervalMs + 10);
+            const int paints = w.window.PaintsSinceShown();
+            w.setProgress(63);
+            QVERIFY(w.window.PaintsSinceShown() > paints);
+            QCOMPARE(w.path.text(), QStringLiteral("C:\\second\\"));
+            // A path set just before a wait is shown before the wait.
+            w.setPath("C:\\third\\");
+            QCOMPARE(w.path.text(), QStringLiteral("C:\\second\\"));
+            const int before = w.window.PaintsSinceShown();
+            w.showPending();
+            QCOMPARE(w.path.text(), QStringLiteral("C:\\third\\"));
+            QVERIFY(w.window.PaintsSinceShown() > before);
+        }
+        load.Hide();
+        step.Hide();
     }
 
     void loadWindowShowsBoldStepAndPath()

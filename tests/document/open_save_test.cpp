@@ -3,12 +3,20 @@
 #include "AsUser.h"
 #include "format_support.h"
 
+#include "AtomicFile.h"
+
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <csignal>
+#include <mutex>
+#include <thread>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -269,6 +277,69 @@ TEST(OpenSave, SaveOnAReadOnlyFileSystemSaysSo)
     EXPECT_EQ(result, "Save|Cannot create file!\n\nRead-only file system.\n"
                       "Save|Cannot create file!\n\nRead-only file system.\n"
                       "old report");
+}
+
+TEST(OpenSave, AFileReplacedDuringTheSaveIsSaidOnce)
+{
+    TempDir dir;
+    WriteWholeFile(dir.Abs("r.tvl"), "old");
+    WriteWholeFile(dir.Abs("other"), "someone else's");
+    AtomicFile file;
+    ASSERT_TRUE(file.Begin(dir.Abs("r.tvl")));
+    ASSERT_EQ(::write(file.Fd(), "new", 3), 3);
+    ASSERT_EQ(::rename(dir.Abs("other").c_str(), dir.Abs("r.tvl").c_str()), 0);
+    ASSERT_FALSE(file.Commit());
+    EXPECT_EQ(SaveFailureMessage(file), "Cannot write file!\n\nThe file was replaced by another while it was being "
+                                        "saved; what is there now was left as it is.");
+    EXPECT_EQ(ReadWholeFile(dir.Abs("r.tvl")), "someone else's");
+}
+
+// The load progress of a report read from a pipe that stalls: before the read waits,
+// the path of the folder being read is put on the screen.
+TEST(OpenSave, AReadThatWaitsShowsTheLatestPathFirst)
+{
+    struct WaitingProgress final : ILoadProgress {
+        void SetCaption(const std::string&) override {}
+        void SetStepText(const std::string&) override {}
+        void SetPathText(const std::string& t) override { path = t; }
+        void SetProgress(int, int) override {}
+        void Show() override {}
+        void Hide() override {}
+        void Redraw() override {}
+        void ShowPendingText() override
+        {
+            std::lock_guard<std::mutex> lock(m);
+            if (!path.empty())
+                shown.push_back(path);
+            cv.notify_all();
+        }
+        std::string path;
+        std::vector<std::string> shown;
+        std::mutex m;
+        std::condition_variable cv;
+    } progress;
+    DocFixture f;
+    AddDrive(f.doc, 'C', false, {{"C:\\", 0, 0, 3}, {"C:\\a\\", 1, 1, 1, 33, 33}, {"C:\\b\\", 1, 2, 2, 66, 66}});
+    const std::string bytes = Serialize(f.doc);
+    const std::size_t cut = bytes.find(std::string("C:\\b\\\0", 6)) + 6; // the last folder's path and no more
+    TempDir dir;
+    ASSERT_EQ(::mkfifo(dir.Abs("pipe").c_str(), 0600), 0);
+    std::thread writer([&] {
+        const int fd = ::open(dir.Abs("pipe").c_str(), O_WRONLY | O_CLOEXEC);
+        (void)::write(fd, bytes.data(), cut);
+        {
+            // The rest comes when the reader waits for it (or after a while, to fail clearly).
+            std::unique_lock<std::mutex> lock(progress.m);
+            progress.cv.wait_for(lock, std::chrono::seconds(10), [&] { return !progress.shown.empty(); });
+        }
+        (void)::write(fd, bytes.data() + cut, bytes.size() - cut);
+        ::close(fd);
+    });
+    ReportReader in(dir.Abs("pipe"));
+    const LoadedReport r = ReadReport(in, progress);
+    writer.join();
+    EXPECT_TRUE(r.result.bOk) << r.result.message;
+    EXPECT_EQ(progress.shown, std::vector<std::string>{"C:\\b\\"});
 }
 
 } // namespace

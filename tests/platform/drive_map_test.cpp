@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <vector>
 #include <sys/stat.h>
 
 using tvl::DriveMap;
@@ -81,6 +82,22 @@ TEST(DriveMap, ReportPathsMapBackToRealDirectories)
     EXPECT_FALSE(map.RealPath("C:"));
     EXPECT_FALSE(map.RealPath(""));
     EXPECT_EQ(DriveMap::RootPath('Q'), "Q:\\");
+}
+
+TEST(DriveMap, PathsAndFileNamesThatWouldLeaveTheDriveNeverMap)
+{
+    DriveMap map;
+    map.Set('C', "/srv/drive");
+    for (const std::string& path : std::vector<std::string>{"C:\\..\\..\\etc\\", "C:\\a\\..\\", "C:\\.\\", "C:\\a\\\\b\\", "C:\\\\",
+                                   "C:\\..", std::string("C:\\a\0b\\", 7)})
+        EXPECT_FALSE(map.RealPath(path)) << path;
+    // A '/' in a step is a backslash of the name, and dots inside a name are names.
+    EXPECT_EQ(map.RealPath("C:\\/..\\...\\.a\\"), "/srv/drive/\\../.../.a");
+    EXPECT_EQ(map.RealFilePath("C:\\a\\", "f..g"), "/srv/drive/a/f..g");
+    EXPECT_EQ(map.RealFilePath("C:\\", "f"), "/srv/drive/f");
+    for (const std::string& name : std::vector<std::string>{"", ".", "..", "../../etc/passwd", "a/b", std::string("a\0b", 3)})
+        EXPECT_FALSE(map.RealFilePath("C:\\a\\", name)) << name;
+    EXPECT_FALSE(map.RealFilePath("C:\\..\\", "f"));
 }
 
 } // namespace
