@@ -190,16 +190,6 @@ TEST(TreemapLayout, FileNamesDivideTheOwnTileAndColourByExtension)
     EXPECT_EQ(L.legend[2].nBytes, 2000);
 }
 
-TEST(TreemapLayout, FileExtensions)
-{
-    const std::pair<const char*, const char*> cases[] = {
-        {"a.TXT", ".txt"}, {"archive.tar.gz", ".gz"}, {".bashrc", ""},     {"Makefile", ""},
-        {"libz.so.1.2.13", ".so"}, {"notes.1", ".1"}, {"x.", "."},          {"v1.2", ".2"},
-    };
-    for (const auto& [name, ext] : cases)
-        EXPECT_EQ(FileExtension(name), ext) << name;
-}
-
 TEST(TreemapLayout, RealTreeIsNearlySquareAndFarBetterThanSlices)
 {
     // The project's own sources: a real tree of real files (without the build folder,
