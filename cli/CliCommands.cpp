@@ -13,6 +13,7 @@
 #include "ReportText.h"
 #include "TerminalProgress.h"
 #include "TreemapCommand.h"
+#include "TypesCommand.h"
 
 #include <CLI/CLI.hpp>
 
@@ -37,6 +38,7 @@ const std::vector<CommandEntry>& Commands()
         {"show", "read a report file and print it as text, JSON or CSV", DeclareShowCommand},
         {"diff", "compare two report files: what grew, what is new, what went away", DeclareDiffCommand},
         {"treemap", "draw the treemap of a report file as a PNG picture", DeclareTreemapCommand},
+        {"types", "what kind of files fill a folder: file types, sizes and ages", DeclareTypesCommand},
     };
     return commands;
 }

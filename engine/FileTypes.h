@@ -70,10 +70,12 @@ public:
     // hard-linked files counted is taken from facts when it knows, otherwise worked
     // out per folder from the sizes: when a folder's stored files add up to more than
     // its own space, the difference is later names of hard-linked files, and names of
-    // that size are taken as those (one name of exactly the difference, the last one
-    // when there are several; else the largest names that fit, the later ones first
-    // among equal sizes). What the names cannot account for that way is left to the
-    // statistics' "not matched" bytes, so that totals stay right.
+    // that size are taken as those: one name of exactly the difference (the last one
+    // when there are several); else the largest names that fit into the difference,
+    // or else the largest that fit into the own space count and the others do not
+    // (later names first among equal sizes). When no such choice adds up, the counted
+    // names are kept below the own space and the rest is left to the statistics' "not
+    // matched" bytes, so that totals stay right.
     explicit FileTypeIndex(const DriveReport& drive, const IFileFacts* facts = nullptr);
 
     char DriveLetter() const { return m_cDrive; }
