@@ -283,19 +283,24 @@ void CMainFrame::CreateTypesPane()
     m_pTypesView->hide();
     m_wndSplitterBottom->addWidget(m_pTypesView); // after the changes pane, which comes and goes
     m_pTypesView->SetTreemap(m_pTreemapView);
+    m_wndSplitterBottom->setStretchFactor(0, 1);
+    m_wndSplitterBottom->setStretchFactor(2, 1);
     connect(m_actFileTypes, &QAction::toggled, this, [this](bool bVisible) {
         m_pTypesView->setVisible(bVisible);
-        if (bVisible) {
-            // The types take a little more than half of the lower row.
+        if (!bVisible)
+            return;
+        // Once the splitter has taken the pane in: the types get a little more than
+        // half of the lower row, the ranking the rest (less the changes, when shown).
+        QTimer::singleShot(0, this, [this] {
             QList<int> sizes = m_wndSplitterBottom->sizes();
             int w = 0;
             for (int size : sizes)
                 w += size;
-            w = std::max(w, m_wndSplitterBottom->width());
-            sizes.last() = w - (w * 9) / 20;
-            sizes.first() = (w * 9) / 20 - (m_pChangesView->isHidden() ? 0 : sizes[1]);
+            const int types = w - (w * 9) / 20;
+            sizes.first() = std::max(0, w - types - (m_pChangesView->isHidden() ? 0 : sizes[1]));
+            sizes.last() = types;
             m_wndSplitterBottom->setSizes(sizes);
-        }
+        });
     });
     connect(m_pTypesView, &CFileTypesView::namesChanged, m_actFileTypes, &QAction::setChecked);
     connect(m_pTypesView, &CFileTypesView::fileChosen, this, [this](char cDrive, int nPos, int nFile) {

@@ -109,7 +109,7 @@ std::string_view RawFileExtension(std::string_view strName)
         if (dot == std::string_view::npos || dot == 0)
             return {};
         const std::string_view part = strName.substr(dot + 1, end - dot - 1);
-        if (part.empty() || part.find(' ') != std::string_view::npos)
+        if (part.empty() || part.find_first_of(" -") != std::string_view::npos)
             return {};
         if (!IsVersion(part))
             return strName.substr(dot, end - dot);

@@ -32,7 +32,8 @@ struct FolderRecord;
 // - the extension is the part after the last dot (".jpg" of "a.b.jpg");
 // - a part of digits only is a version, not a type: it is skipped and the part before
 //   it is looked at ("libz.so.1.2" is ".so"; "python3.11" and "notes.1" have none);
-// - a part holding a space is no type ("Dr. Who" has none);
+// - a part holding a space or a hyphen is no type ("Dr. Who" and "python3.11-config"
+//   have none);
 // - a dot at the start of the name only marks it hidden: ".bashrc" has no extension,
 //   ".vimrc.bak" has ".bak";
 // - a name ending in a dot has none.

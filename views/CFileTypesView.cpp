@@ -15,8 +15,8 @@
 #include <QMimeDatabase>
 #include <QPainter>
 #include <QPointer>
-#include <QSplitter>
 #include <QStackedWidget>
+#include <QTabBar>
 #include <QStandardItemModel>
 #include <QStyledItemDelegate>
 #include <QTabWidget>
@@ -217,18 +217,17 @@ CFileTypesView::CFileTypesView(QWidget* parent) : CView(parent), m_pool(std::mak
     m_heading = new QLabel(m_tabs);
     m_heading->setObjectName(QStringLiteral("fileTypesHeading"));
     m_heading->setContentsMargins(4, 0, 4, 0);
+    m_heading->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_tabs->setCornerWidget(m_heading, Qt::TopRightCorner);
 
-    auto* split = new QSplitter(Qt::Horizontal, m_tabs);
-    split->setChildrenCollapsible(false);
     m_model = new QStandardItemModel(0, ColCount, this);
-    m_model->setHorizontalHeaderLabels({QString(), QStringLiteral("Type"), QStringLiteral("Description"),
-                                        QStringLiteral("Files"), QStringLiteral("Bytes"), QStringLiteral("Share"),
-                                        QStringLiteral("Newest change")});
+    m_model->setHorizontalHeaderLabels({QString(), QStringLiteral("Type"), QStringLiteral("Files"),
+                                        QStringLiteral("Bytes"), QStringLiteral("Share"),
+                                        QStringLiteral("Newest change"), QStringLiteral("Description")});
     m_model->setSortRole(kSortRole);
     for (int c : {ColFiles, ColBytes, ColShare})
         m_model->horizontalHeaderItem(c)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_types = new QTreeView(split);
+    m_types = new QTreeView(m_tabs);
     m_types->setObjectName(QStringLiteral("fileTypeList"));
     m_types->setModel(m_model);
     m_types->setRootIsDecorated(false);
@@ -239,27 +238,28 @@ CFileTypesView::CFileTypesView(QWidget* parent) : CView(parent), m_pool(std::mak
     m_types->setItemDelegateForColumn(ColShare, new ShareDelegate(m_types));
     m_types->header()->setSectionResizeMode(ColSwatch, QHeaderView::Fixed);
     m_types->header()->resizeSection(ColSwatch, fontMetrics().height() + 8);
-    m_types->header()->setStretchLastSection(false);
+    m_types->header()->setStretchLastSection(true);
     m_types->sortByColumn(ColBytes, Qt::DescendingOrder);
     m_types->setColumnHidden(ColNewest, true);
     connect(m_types->selectionModel(), &QItemSelectionModel::currentRowChanged, this, &CFileTypesView::OnTypeChanged);
+    connect(m_types, &QTreeView::activated, this, [this] {
+        if (m_chosen)
+            m_tabs->setCurrentWidget(m_files);
+    });
 
-    m_files = new QTreeWidget(split);
+    m_files = new QTreeWidget(m_tabs);
     m_files->setObjectName(QStringLiteral("filesOfType"));
     m_files->setRootIsDecorated(false);
     m_files->setUniformRowHeights(true);
-    m_files->setHeaderLabels({QStringLiteral("Files of this type"), QStringLiteral("Size"), QStringLiteral("Location")});
+    m_files->setHeaderLabels({QStringLiteral("File"), QStringLiteral("Size"), QStringLiteral("Location")});
     m_files->headerItem()->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
     connect(m_files, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* item) {
         const QList<QVariant> key = item->data(0, Qt::UserRole).toList();
         if (key.size() == 3)
             emit fileChosen(key[0].toChar().toLatin1(), key[1].toInt(), key[2].toInt());
     });
-    split->addWidget(m_types);
-    split->addWidget(m_files);
-    split->setStretchFactor(0, 3);
-    split->setStretchFactor(1, 2);
-    m_tabs->addTab(split, QStringLiteral("Types"));
+    m_tabs->addTab(m_types, QStringLiteral("Types"));
+    m_tabs->addTab(m_files, QStringLiteral("Files of this type"));
 
     m_histograms = new CTypeHistogramWidget(m_tabs);
     m_tabs->addTab(m_histograms, QStringLiteral("Sizes and ages"));
@@ -331,6 +331,28 @@ void CFileTypesView::showEvent(QShowEvent* event)
         Recompute();
 }
 
+void CFileTypesView::resizeEvent(QResizeEvent* event)
+{
+    CView::resizeEvent(event);
+    ShowHeading();
+}
+
+void CFileTypesView::ShowHeading()
+{
+    // The room right of the tabs; the folder's path is shortened in the middle, the
+    // totals stay whole.
+    const int room = std::max(0, width() - m_tabs->tabBar()->sizeHint().width() - 12);
+    const QFontMetrics fm = m_heading->fontMetrics();
+    const QString totals = fm.horizontalAdvance(m_strHeadTotals) + 8 <= room ? m_strHeadTotals : QString();
+    const int pathRoom = room - 8 - (totals.isEmpty() ? 0 : fm.horizontalAdvance(totals + QStringLiteral("  ")));
+    QString path = fm.elidedText(m_strHeadPath, Qt::ElideMiddle, std::max(0, pathRoom));
+    if (path == QStringLiteral("\u2026") || path.size() <= 1)
+        path.clear();
+    m_heading->setText(path.isEmpty() ? totals : totals.isEmpty() ? path : path + QStringLiteral("  ") + totals);
+    m_heading->setToolTip(m_strHeadPath + QStringLiteral("  ") + m_strHeadTotals);
+    m_heading->setFixedWidth(room);
+}
+
 void CFileTypesView::hideEvent(QHideEvent* event)
 {
     CView::hideEvent(event);
@@ -388,7 +410,9 @@ void CFileTypesView::Recompute()
     job->cancel = m_pCancel = std::make_shared<std::atomic<bool>>(false);
     job->options.pCancel = job->cancel.get();
     job->options.nNow = static_cast<std::int64_t>(std::time(nullptr));
-    m_heading->setText(QStringLiteral("Counting ..."));
+    m_strHeadPath.clear();
+    m_strHeadTotals = QStringLiteral("Counting ...");
+    ShowHeading();
     QPointer<CFileTypesView> self(this);
     m_pool->start([job, self] {
         job->stats = tvl::ComputeFileTypes(*job->index, job->nFolder, job->options);
@@ -407,9 +431,10 @@ void CFileTypesView::OnStatisticsDone(std::shared_ptr<Job> job)
     m_stats = std::move(job->stats);
     m_bReady = true;
     const tvl::FolderRecord* f = ShownReport()->GetFolder(m_nFolder);
-    m_heading->setText(Local(f ? f->strPath : std::string()) + QStringLiteral("  ") +
-                       Text(tvl::FormatSize(m_stats.nFiles)) + QStringLiteral(" files, ") +
-                       Text(tvl::FormatSize(m_stats.nTotalBytes)) + QStringLiteral(" bytes"));
+    m_strHeadPath = Local(f ? f->strPath : std::string());
+    m_strHeadTotals = Text(tvl::FormatSize(m_stats.nFiles)) + QStringLiteral(" files, ") +
+                      Text(tvl::FormatSize(m_stats.nTotalBytes)) + QStringLiteral(" bytes");
+    ShowHeading();
     m_histograms->SetStatistics(&m_stats);
     FillTypes();
 }
@@ -432,7 +457,7 @@ void CFileTypesView::FillTypes()
         auto* type = Item(label, label);
         type->setData(QByteArray::fromStdString(ext), kTypeRole);
         type->setData(bType, Qt::UserRole);
-        row << type << Item(description, description);
+        row << type;
         row << Item(files >= 0 ? Text(tvl::FormatSize(files)) : QString(), qlonglong(files),
                     Qt::AlignRight | Qt::AlignVCenter);
         row << Item(Text(tvl::FormatSize(bytes)), qlonglong(bytes), Qt::AlignRight | Qt::AlignVCenter);
@@ -443,6 +468,7 @@ void CFileTypesView::FillTypes()
         row << Item(bTime ? QDateTime::fromSecsSinceEpoch(newest).toString(QStringLiteral("yyyy-MM-dd hh:mm"))
                           : QString(),
                     qlonglong(bTime ? newest : std::numeric_limits<qlonglong>::min()));
+        row << Item(description, description);
         m_model->appendRow(row);
     };
     for (const tvl::FileTypeRow& t : m_stats.types)
@@ -455,6 +481,8 @@ void CFileTypesView::FillTypes()
     m_types->sortByColumn(m_types->header()->sortIndicatorSection(), m_types->header()->sortIndicatorOrder());
     for (int c : {ColType, ColFiles, ColBytes})
         m_types->resizeColumnToContents(c);
+    // A long "extension" (a name with many dots) gives way to the numbers.
+    m_types->setColumnWidth(ColType, std::min(m_types->columnWidth(ColType), fontMetrics().averageCharWidth() * 14));
     m_types->setColumnWidth(ColShare, ShareDelegate(nullptr).sizeHint(QStyleOptionViewItem(), QModelIndex()).width());
     RefreshColours();
     m_chosen.reset();

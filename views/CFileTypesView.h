@@ -2,12 +2,13 @@
 // selected in the folder view, with everything below it.
 //
 // The "Types" tab lists one row per type (extension): the colour its tiles have in the
-// treemap, the extension, a description from the system's MIME database, files, bytes
-// and the share of the folder's bytes with a bar; every column sorts. Choosing a type
+// treemap, the extension, files, bytes, the share of the folder's bytes with a bar and
+// a description from the system's MIME database; every column sorts. Choosing a type
 // picks out its tiles in the treemap (the others dimmed) and lists its largest files
-// beside the types ("Files of this type"); a double click or Enter on one selects it
-// in the folder view and the file list. The "Sizes and ages" tab shows the files by
-// size class and, where the report knows modification times, by age, as bar charts.
+// in the "Files of this type" tab (a double click or Enter on the type opens it); a
+// double click or Enter on a file selects it in the folder view and the file list.
+// The "Sizes and ages" tab shows the files by size class and, where the report knows
+// modification times, by age, as bar charts.
 // A report without file names shows one line saying how to make one with names.
 //
 // The report is read on the user-interface thread only, once per report and drive,
@@ -51,7 +52,8 @@ public:
     void SetTreemap(CTreemapView* pTreemap);
 
     // Columns of the types list.
-    enum Column { ColSwatch, ColType, ColDescription, ColFiles, ColBytes, ColShare, ColNewest, ColCount };
+    // The numbers come before the description, which gives way when the pane is narrow.
+    enum Column { ColSwatch, ColType, ColFiles, ColBytes, ColShare, ColNewest, ColDescription, ColCount };
 
     QTreeView* TypeList() const { return m_types; }
     QTreeWidget* FileList() const { return m_files; }
@@ -74,6 +76,7 @@ signals:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
 private:
@@ -85,12 +88,15 @@ private:
     void ListFiles();
     void RefreshColours();
     void ShowMessage(const QString& text);
+    // The folder and its totals beside the tabs, shortened to the room there is.
+    void ShowHeading();
     const tvl::DriveReport* ShownReport() const;
 
     QStackedWidget* m_stack;
     QLabel* m_message;
     QTabWidget* m_tabs;
     QLabel* m_heading;
+    QString m_strHeadPath, m_strHeadTotals; // the heading: the folder and its totals
     QTreeView* m_types;
     QStandardItemModel* m_model;
     QTreeWidget* m_files;

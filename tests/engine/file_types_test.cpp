@@ -21,6 +21,7 @@ TEST(FileTypes, ExtensionRule)
         {"libz.so.1.2.13", ".so"}, {"libfoo.so.2", ".so"},    {"python3.11", ""},       {"notes.1", ""},
         {"v1.2", ""},              {".bashrc", ""},           {".vimrc.BAK", ".bak"},   {"x.", ""},
         {"a..2", ""},              {"Dr. Who", ""},           {"Mr. Smith.txt", ".txt"}, {"caf\xe9.JPG", ".jpg"},
+        {"python3.11-config", ""}, {"perl5.36-x86_64-linux-gnu", ""}, {"ld.gold", ".gold"},
         {"x.\xc9T", ".\xc9t"},     {"", ""},                  {".", ""},
     };
     for (const auto& [name, ext] : cases)
