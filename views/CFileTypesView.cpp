@@ -15,6 +15,7 @@
 #include <QMimeDatabase>
 #include <QPainter>
 #include <QPointer>
+#include <QScrollArea>
 #include <QStackedWidget>
 #include <QTabBar>
 #include <QStandardItemModel>
@@ -136,7 +137,18 @@ protected:
         for (const char* t : {"< 1 month", "not known", "Last change"})
             label = std::max(label, fm.horizontalAdvance(QString::fromLatin1(t)));
         label += 12;
-        const int numbers = fm.horizontalAdvance(QStringLiteral("999.999.999.999")) + 8;
+        // The widest number shown, so that none loses a digit.
+        int numbers = fm.horizontalAdvance(QStringLiteral("Bytes"));
+        auto widest = [&](const tvl::FileClass& c) {
+            numbers = std::max({numbers, fm.horizontalAdvance(Text(tvl::FormatSize(c.nFiles))),
+                                fm.horizontalAdvance(Text(tvl::FormatSize(c.nBytes)))});
+        };
+        for (const tvl::FileClass& c : s.sizes)
+            widest(c);
+        for (const tvl::FileClass& c : s.ages)
+            widest(c);
+        widest(s.agesUnknown);
+        numbers += 8;
         const int bar = std::max(20, (width() - label - 2 * numbers - 16) / 2);
         int y = 4;
         auto heading = [&](const QString& title) {
@@ -261,8 +273,12 @@ CFileTypesView::CFileTypesView(QWidget* parent) : CView(parent), m_pool(std::mak
     m_tabs->addTab(m_types, QStringLiteral("Types"));
     m_tabs->addTab(m_files, QStringLiteral("Files of this type"));
 
-    m_histograms = new CTypeHistogramWidget(m_tabs);
-    m_tabs->addTab(m_histograms, QStringLiteral("Sizes and ages"));
+    auto* scroll = new QScrollArea(m_tabs);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    m_histograms = new CTypeHistogramWidget(scroll);
+    scroll->setWidget(m_histograms);
+    m_tabs->addTab(scroll, QStringLiteral("Sizes and ages"));
 
     m_stack->addWidget(m_message);
     m_stack->addWidget(m_tabs);
@@ -482,7 +498,8 @@ void CFileTypesView::FillTypes()
     for (int c : {ColType, ColFiles, ColBytes})
         m_types->resizeColumnToContents(c);
     // A long "extension" (a name with many dots) gives way to the numbers.
-    m_types->setColumnWidth(ColType, std::min(m_types->columnWidth(ColType), fontMetrics().averageCharWidth() * 14));
+    const int typeRoom = fontMetrics().horizontalAdvance(QStringLiteral("(no extension)")) + 24;
+    m_types->setColumnWidth(ColType, std::min(m_types->columnWidth(ColType), typeRoom));
     m_types->setColumnWidth(ColShare, ShareDelegate(nullptr).sizeHint(QStyleOptionViewItem(), QModelIndex()).width());
     RefreshColours();
     m_chosen.reset();
