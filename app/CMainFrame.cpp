@@ -4,6 +4,7 @@
 #include "CChangesView.h"
 #include "CDiscReportView.h"
 #include "CFileListView.h"
+#include "CFileTypesView.h"
 #include "CFolderListCtrl.h"
 #include "CLoadProgressDlg.h"
 #include "CRankView.h"
@@ -12,6 +13,7 @@
 #include "CTovalineDoc.h"
 #include "CTreemapView.h"
 #include "Pictures.h"
+#include "ReportActions.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -147,6 +149,11 @@ void CMainFrame::CreateActions()
     view->addAction(m_actToolBar);
     view->addAction(m_actStatusBar);
     view->addAction(m_actTreemap);
+    m_actFileTypes = MakeAction(this, QStringLiteral("&File types"),
+                                QStringLiteral("Shows or hides the file types of the selected folder."),
+                                QStringLiteral("Toggle file types"));
+    m_actFileTypes->setCheckable(true);
+    view->addAction(m_actFileTypes);
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(m_actAbout);
 }
@@ -262,11 +269,44 @@ void CMainFrame::CreateClient()
     });
     connect(m_pTreemapView, &CTreemapView::folderClicked, this,
             [this](tvl::FolderRecord* pFolder) { m_pDiscView->SelectFolder(pFolder); });
+    CreateTypesPane();
     setCentralWidget(m_wndSplitter);
     // The folder list has the keyboard when the window opens: arrows and Enter browse
     // the report at once.
     m_pDiscView->m_list->setFocus();
     m_bSplitterCreated = true;
+}
+
+void CMainFrame::CreateTypesPane()
+{
+    m_pTypesView = new CFileTypesView(m_wndSplitterBottom);
+    m_pTypesView->hide();
+    m_wndSplitterBottom->addWidget(m_pTypesView); // after the changes pane, which comes and goes
+    m_pTypesView->SetTreemap(m_pTreemapView);
+    m_wndSplitterBottom->setStretchFactor(0, 1);
+    m_wndSplitterBottom->setStretchFactor(2, 1);
+    connect(m_actFileTypes, &QAction::toggled, this, [this](bool bVisible) {
+        m_pTypesView->setVisible(bVisible);
+        if (!bVisible)
+            return;
+        // Once the splitter has taken the pane in: the types get a little more than
+        // half of the lower row, the ranking the rest (less the changes, when shown).
+        QTimer::singleShot(0, this, [this] {
+            QList<int> sizes = m_wndSplitterBottom->sizes();
+            int w = 0;
+            for (int size : sizes)
+                w += size;
+            const int types = w - (w * 9) / 20;
+            sizes.first() = std::max(0, w - types - (m_pChangesView->isHidden() ? 0 : sizes[1]));
+            sizes.last() = types;
+            m_wndSplitterBottom->setSizes(sizes);
+        });
+    });
+    connect(m_pTypesView, &CFileTypesView::namesChanged, m_actFileTypes, &QAction::setChecked);
+    connect(m_pTypesView, &CFileTypesView::fileChosen, this, [this](char cDrive, int nPos, int nFile) {
+        if (m_pDoc)
+            ShowInViews(*this, *m_pDoc, cDrive, nPos, nFile);
+    });
 }
 
 void CMainFrame::SetDocument(CTovalineDoc* pDoc)
@@ -283,6 +323,7 @@ void CMainFrame::SetDocument(CTovalineDoc* pDoc)
     m_pRankView->SetDocument(pDoc);
     m_pChangesView->SetDocument(pDoc);
     m_pTreemapView->SetDocument(pDoc);
+    m_pTypesView->SetDocument(pDoc);
     if (!pDoc)
         return;
     connect(pDoc, &CTovalineDoc::titleChanged, this, &CMainFrame::ShowTitle);

@@ -18,6 +18,7 @@ class QMenu;
 class QSplitter;
 class QToolBar;
 class CChangesView;
+class CFileTypesView;
 class CDiscReportView;
 class CFileListView;
 class CLoadProgressDlg;
@@ -86,6 +87,10 @@ public:
     // middle row of m_wndSplitter); while it is hidden the client area is laid out as
     // without it.
     CTreemapView* m_pTreemapView = nullptr;
+    // The "File types" pane beside the ranking (View > File types; on by default for a
+    // report with file names).
+    CFileTypesView* m_pTypesView = nullptr;
+    QAction* m_actFileTypes = nullptr;
 
     // Asked before the window closes (the report may need saving); false keeps it open.
     std::function<bool()> m_queryClose;
@@ -104,6 +109,7 @@ private:
     void CreateActions();
     void CreateBars();
     void CreateClient();
+    void CreateTypesPane();
     void ApplyPaneSizes();
     // The hint bar sits beside the tool bar while the row has room for both, below it
     // otherwise, so that neither a button nor the hint is cut off.

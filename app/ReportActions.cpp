@@ -486,18 +486,21 @@ bool CFindDlg::Choose(int row)
     if (!item)
         return false;
     const QList<QVariant> key = item->data(0, Qt::UserRole).toList();
-    const char cDrive = key.at(0).toChar().toLatin1();
-    const int nPos = key.at(1).toInt(), nFile = key.at(2).toInt();
-    const tvl::DriveReport* d = m_doc.DriveOf(cDrive);
+    return ShowInViews(m_frame, m_doc, key.at(0).toChar().toLatin1(), key.at(1).toInt(), key.at(2).toInt());
+}
+
+bool ShowInViews(CMainFrame& frame, CTovalineDoc& doc, char cDrive, int nPos, int nFile)
+{
+    const tvl::DriveReport* d = doc.DriveOf(cDrive);
     const tvl::FolderRecord* f = d ? d->GetFolder(nPos) : nullptr;
-    if (!f || !m_frame.m_pDiscView->ShowFolder(DriveIndex(m_doc, cDrive), nPos))
+    if (!f || !frame.m_pDiscView->ShowFolder(DriveIndex(doc, cDrive), nPos))
         return false; // the report changed since the search
     if (nFile < 0 || static_cast<std::size_t>(nFile) >= f->files.size())
         return nFile < 0;
-    const CFileListModel& model = m_frame.m_pFileView->Model();
+    const CFileListModel& model = frame.m_pFileView->Model();
     for (int r = 0; r < model.rowCount(); ++r)
         if (model.EntryAt(r).strName == f->files[static_cast<std::size_t>(nFile)].strName) {
-            QTreeView* list = m_frame.m_pFileView->List();
+            QTreeView* list = frame.m_pFileView->List();
             list->setCurrentIndex(model.index(r, 0));
             list->scrollTo(model.index(r, 0));
             return true;

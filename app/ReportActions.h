@@ -103,6 +103,12 @@ private:
     Hooks m_hooks;
 };
 
+// Shows a folder of the report in the folder view (opening the branches above it)
+// and, for a file (nFile >= 0, its index among the folder's stored files), selects it
+// in the file list: how a chosen Find result, or a file of the file-types pane, is
+// shown. False when the report no longer holds it.
+bool ShowInViews(CMainFrame& frame, CTovalineDoc& doc, char cDrive, int nPos, int nFile);
+
 // Find: a name, or a shell pattern with * ? [...], over the folder names and the
 // stored file names of the report, largest first. Choosing a result shows it in the
 // folder view (and a file in the file list).

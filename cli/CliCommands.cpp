@@ -14,6 +14,7 @@
 #include "ReportText.h"
 #include "TerminalProgress.h"
 #include "TreemapCommand.h"
+#include "TypesCommand.h"
 
 #include <CLI/CLI.hpp>
 
@@ -38,6 +39,7 @@ const std::vector<CommandEntry>& Commands()
         {"show", "read a report file and print it as text, JSON or CSV", DeclareShowCommand},
         {"diff", "compare two report files: what grew, what is new, what went away", DeclareDiffCommand},
         {"treemap", "draw the treemap of a report file as a PNG picture", DeclareTreemapCommand},
+        {"types", "what kind of files fill a folder: file types, sizes and ages", DeclareTypesCommand},
     };
     return commands;
 }
@@ -195,11 +197,7 @@ std::string ShowProblem(ShowOptions& o)
 bool WriteCsv(const std::string& name, CommandIo& io, void (*print)(std::ostream&, const ReportDocument&),
               const ReportDocument& doc)
 {
-    if (name == "-") {
-        print(io.out, doc);
-        return true;
-    }
-    return WriteOutputFile(name, [&](std::ostream& out) { print(out, doc); }, io.err);
+    return WriteOutput(name, io.out, [&](std::ostream& out) { print(out, doc); }, io.err);
 }
 
 int Show(ShowOptions& o, CommandIo& io)

@@ -268,6 +268,47 @@ std::string CheckDisplayOptions(DisplayOptions& d)
     return std::string();
 }
 
+namespace {
+
+// A report path as the report writes it: backslashes, a trailing one, the drive
+// letter in upper case ("c:/home" gives "C:\home\"). Empty when it names no drive.
+std::string NormalizeReportPath(std::string path)
+{
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    if (path.size() < 2 || path[1] != ':')
+        return {};
+    const char letter = NormalizeDriveLetter(path[0]);
+    if (!letter)
+        return {};
+    path[0] = letter;
+    if (path.back() != '\\')
+        path += '\\';
+    return path;
+}
+
+} // namespace
+
+FolderPlace FindReportFolder(const ReportDocument& doc, const std::string& strFolder)
+{
+    if (strFolder.empty()) {
+        for (const auto& d : doc.m_pDriveReports)
+            if (d && d->nFolders > 0)
+                return {d.get(), 0};
+        return {};
+    }
+    const std::string path = NormalizeReportPath(strFolder);
+    const DriveReport* drive = path.empty() ? nullptr : doc.DriveOf(path[0]);
+    if (!drive)
+        return {};
+    const auto& folders = drive->Folders();
+    for (std::size_t i = 0; i < folders.size(); ++i)
+        if (folders[i]->strPath == path)
+            return {drive, static_cast<int>(i)};
+    return {};
+}
+
 std::string CheckFileName(const std::string& option, const std::string& name)
 {
     return name.empty() ? "option " + option + " needs a file name, not an empty one" : std::string();

@@ -33,6 +33,7 @@
 
 namespace tvl {
 class ReportDocument;
+struct DriveReport;
 }
 
 namespace CLI {
@@ -136,6 +137,15 @@ void AddDisplayOptions(CLI::App& command, DisplayOptions& display);
 // Finishes the display options after parsing: returns the problem text of a usage
 // error ("" when they are fine) and fills text.bFolders and text.bRankings.
 std::string CheckDisplayOptions(DisplayOptions& display);
+
+// The folder that a --folder option names ("C:\dir\", "c:/dir" or "D:"): its drive
+// and position in the drive's folder list; without a name, the first drive's root. A
+// null drive when the report holds no such folder.
+struct FolderPlace {
+    const DriveReport* drive = nullptr;
+    int nPos = -1;
+};
+FolderPlace FindReportFolder(const ReportDocument& doc, const std::string& strFolder);
 
 // A file name given to an option: the problem of an empty one, else "".
 std::string CheckFileName(const std::string& option, const std::string& name);

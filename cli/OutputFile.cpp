@@ -33,4 +33,14 @@ bool WriteOutputFile(const std::string& name, const std::function<void(std::ostr
     return false;
 }
 
+bool WriteOutput(const std::string& name, std::ostream& out, const std::function<void(std::ostream&)>& print,
+                 std::ostream& err)
+{
+    if (name == "-") {
+        print(out);
+        return true;
+    }
+    return WriteOutputFile(name, print, err);
+}
+
 } // namespace tvl::cli

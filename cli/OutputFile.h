@@ -18,4 +18,8 @@ namespace tvl::cli {
 // that was there is as it was).
 bool WriteOutputFile(const std::string& name, const std::function<void(std::ostream&)>& print, std::ostream& err);
 
+// As WriteOutputFile, but the name "-" means the stream `out` (standard output).
+bool WriteOutput(const std::string& name, std::ostream& out, const std::function<void(std::ostream&)>& print,
+                 std::ostream& err);
+
 } // namespace tvl::cli

@@ -25,48 +25,6 @@ namespace tvl::cli {
 
 namespace {
 
-// A report path as the report writes it: backslashes, a trailing one, the drive
-// letter in upper case ("c:/home" gives "C:\home\"). Empty when it names no drive.
-std::string NormalizeReportPath(std::string path)
-{
-    for (char& c : path)
-        if (c == '/')
-            c = '\\';
-    if (path.size() < 2 || path[1] != ':')
-        return {};
-    const char letter = NormalizeDriveLetter(path[0]);
-    if (!letter)
-        return {};
-    path[0] = letter;
-    if (path.back() != '\\')
-        path += '\\';
-    return path;
-}
-
-struct FolderPlace {
-    const DriveReport* drive = nullptr;
-    int nPos = -1;
-};
-
-FolderPlace FindFolder(const ReportDocument& doc, const std::string& strFolder)
-{
-    if (strFolder.empty()) {
-        for (const auto& d : doc.m_pDriveReports)
-            if (d && d->nFolders > 0)
-                return {d.get(), 0};
-        return {};
-    }
-    const std::string path = NormalizeReportPath(strFolder);
-    const DriveReport* drive = path.empty() ? nullptr : doc.DriveOf(path[0]);
-    if (!drive)
-        return {};
-    const auto& folders = drive->Folders();
-    for (std::size_t i = 0; i < folders.size(); ++i)
-        if (folders[i]->strPath == path)
-            return {drive, static_cast<int>(i)};
-    return {};
-}
-
 void PrintLegend(std::ostream& out, const TreemapLayout& layout)
 {
     out << (layout.bByExtension ? "Colours by file extension:\n" : "Colours by top-level folder:\n");
@@ -108,7 +66,7 @@ int RunTreemap(const TreemapCommandOptions& options, std::ostream& out, std::ost
     ReportDocument doc(files.Env());
     if (!ReportFileEnvironment::Open(doc, options.strReport))
         return kFailed;
-    const FolderPlace place = FindFolder(doc, options.strFolder);
+    const FolderPlace place = FindReportFolder(doc, options.strFolder);
     if (!place.drive) {
         err << "tovaline-cli: " << (options.strFolder.empty() ? std::string("the report holds no folder")
                                                               : "the folder '" + Printable(options.strFolder) +

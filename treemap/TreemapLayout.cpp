@@ -447,28 +447,4 @@ int TreemapLayout::TileOfFolder(int nFolder) const
     return -1;
 }
 
-std::string FileExtension(const std::string& strName)
-{
-    // Version numbers after the type ("libz.so.1.2.13") are not the type.
-    auto isNumber = [](std::string_view part) {
-        return !part.empty() && part.find_first_not_of("0123456789") == std::string_view::npos;
-    };
-    std::string_view name = strName;
-    std::size_t dot = name.find_last_of('.');
-    while (dot != std::string_view::npos && dot > 0 && isNumber(name.substr(dot + 1))) {
-        const std::size_t before = name.find_last_of('.', dot - 1);
-        if (before == std::string_view::npos || before == 0)
-            break;
-        name = name.substr(0, dot);
-        dot = before;
-    }
-    if (dot == std::string_view::npos || dot == 0)
-        return {};
-    std::string e(name.substr(dot));
-    for (char& c : e)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return e;
-}
-
 } // namespace tvl

@@ -20,6 +20,8 @@
 // No toolkit: the desktop pane and tovaline-cli use the same layout and renderer.
 #pragma once
 
+#include "FileTypes.h" // FileExtension: the type a file's colour stands for
+
 #include <atomic>
 #include <cstdint>
 #include <string>
@@ -155,11 +157,5 @@ TreemapLayout LayoutTreemap(const TreemapTree& tree, int nRootFolder, const Tree
 // Names the legend's folders (the last component of their paths) from the report the
 // layout was made of. On the thread that owns the report.
 void NameTreemapLegend(TreemapLayout& layout, const DriveReport& drive);
-
-// The extension of a file name as the legend names it: from the last '.' on, ASCII
-// letters in lower case; "" when there is none or the name only begins with a dot.
-// Trailing numbers are skipped while a type precedes them ("libz.so.1.2" gives ".so",
-// "notes.1" ".1").
-std::string FileExtension(const std::string& strName);
 
 } // namespace tvl

@@ -2,6 +2,7 @@
 
 #include "CTovalineDoc.h"
 #include "NumberFormat.h"
+#include "TreemapTypes.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -176,7 +177,9 @@ bool CTreemapView::ZoomOut()
     m_nImageGeneration = ++m_nGeneration;
     m_nHover = -1;
     UpdateHeader();
+    UpdateHighlight();
     update();
+    emit pictureChanged();
     return true;
 }
 
@@ -203,6 +206,7 @@ void CTreemapView::Relayout()
         m_map = std::make_shared<const tvl::TreemapPixelMap>();
         m_nHover = -1;
         UpdateHeader();
+        UpdateHighlight();
         update();
         return;
     }
@@ -248,7 +252,9 @@ void CTreemapView::OnPictureDone(std::shared_ptr<Job> job)
     m_nImageGeneration = job->nGeneration;
     m_pCancel.reset(); // nothing is being drawn any more
     m_nHover = -1;
+    UpdateHighlight();
     update();
+    emit pictureChanged();
 }
 
 void CTreemapView::UpdateHeader()
@@ -299,7 +305,7 @@ void CTreemapView::paintEvent(QPaintEvent*)
     p.fillRect(r, QColor(bg.r, bg.g, bg.b));
     p.setPen(Qt::white);
     if (!m_image.isNull())
-        p.drawImage(QRectF(r), m_image, QRectF(m_image.rect()));
+        p.drawImage(QRectF(r), m_dimmed.isNull() ? m_image : m_dimmed, QRectF(m_image.rect()));
     else if (m_pCancel)
         p.drawText(r, Qt::AlignCenter, QStringLiteral("Drawing ..."));
     if (!m_image.isNull() && m_pLayout->tiles.empty())
@@ -462,4 +468,26 @@ void CTreemapView::mouseDoubleClickEvent(QMouseEvent* event)
     const tvl::TreemapTile& t = m_pLayout->tiles[static_cast<std::size_t>(tile)];
     if (t.kind == tvl::TileKind::Folder)
         ZoomIn(t.nFolder);
+}
+
+void CTreemapView::HighlightType(std::optional<std::string> strExtension)
+{
+    if (strExtension == m_highlight)
+        return;
+    m_highlight = std::move(strExtension);
+    UpdateHighlight();
+    update();
+}
+
+void CTreemapView::UpdateHighlight()
+{
+    m_lit.clear();
+    m_dimmed = QImage();
+    if (m_highlight && m_pTree && !m_pLayout->tiles.empty())
+        m_lit = tvl::TilesOfType(*m_pLayout, *m_pTree, *m_highlight);
+    if (m_lit.empty() || m_image.isNull() || m_map->nWidth != m_image.width() || m_map->nHeight != m_image.height() ||
+        m_image.format() != QImage::Format_RGB888)
+        return;
+    m_dimmed = m_image.copy();
+    tvl::DimOtherTiles(m_dimmed.bits(), static_cast<std::size_t>(m_dimmed.bytesPerLine()), *m_map, m_lit);
 }

@@ -25,6 +25,9 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 class QLabel;
 class QThreadPool;
@@ -69,9 +72,17 @@ public:
     QString TileText(const QPoint& pos) const;
     QAction* ZoomOutAction() const { return m_actZoomOut; }
 
+    // Picks out the tiles of one file type ("" for names without extension) and dims
+    // all others; nullopt shows the plain picture again. Follows every new picture.
+    void HighlightType(std::optional<std::string> strExtension);
+    // One flag per tile of Layout(): set for the tiles shown lit (none without a type).
+    const std::vector<std::uint8_t>& HighlightedTiles() const { return m_lit; }
+
 signals:
     // The user clicked a tile of this folder.
     void folderClicked(tvl::FolderRecord* pFolder);
+    // Another picture (and layout, legend and colours) is shown.
+    void pictureChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -98,6 +109,7 @@ private:
     void DrawLegend(QPainter& p, const QRect& r) const;
     QRectF TileRect(int nTile) const;
     void ShowStatus(const QString& text);
+    void UpdateHighlight();
 
     QToolButton* m_btnZoomOut;
     QAction* m_actZoomOut;
@@ -127,4 +139,8 @@ private:
     };
     static constexpr std::size_t kZoomMemory = 4; // about 11 MB each at 1600x1000
     std::vector<Shown> m_zoomedFrom;
+
+    std::optional<std::string> m_highlight; // the type picked out
+    std::vector<std::uint8_t> m_lit;        // its tiles in m_pLayout
+    QImage m_dimmed;                        // m_image with the other tiles dimmed
 };

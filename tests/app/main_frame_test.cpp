@@ -54,7 +54,7 @@ private slots:
                  QStringList({"&New\tStrg+N", "&Open...\tStrg+O", "&Save\tStrg+S", "Save &as...", "-",
                               "Compare with report...", "Stop comparing", "-", "Last file", "-", "&Exit"}));
         QVERIFY(!frame.m_actLastFile->isEnabled());
-        QCOMPARE(Captions(menus[1]->menu()), QStringList({"&Tool bar", "&Statusbar", "T&reemap"}));
+        QCOMPARE(Captions(menus[1]->menu()), QStringList({"&Tool bar", "&Statusbar", "T&reemap", "&File types"}));
         QCOMPARE(Captions(menus[2]->menu()), QStringList({"&About..."}));
         QCOMPARE(frame.m_actSave->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
         QCOMPARE(frame.m_actSave->statusTip(), QString("Saves the active document."));

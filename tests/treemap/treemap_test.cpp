@@ -4,6 +4,7 @@
 #include "PngWriter.h"
 #include "TreemapLayout.h"
 #include "TreemapRender.h"
+#include "TreemapTypes.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -190,14 +191,60 @@ TEST(TreemapLayout, FileNamesDivideTheOwnTileAndColourByExtension)
     EXPECT_EQ(L.legend[2].nBytes, 2000);
 }
 
-TEST(TreemapLayout, FileExtensions)
+TEST(TreemapTypes, AChosenTypeLightsExactlyItsFileTilesAndDimsTheRest)
 {
-    const std::pair<const char*, const char*> cases[] = {
-        {"a.TXT", ".txt"}, {"archive.tar.gz", ".gz"}, {".bashrc", ""},     {"Makefile", ""},
-        {"libz.so.1.2.13", ".so"}, {"notes.1", ".1"}, {"x.", "."},          {"v1.2", ".2"},
-    };
-    for (const auto& [name, ext] : cases)
-        EXPECT_EQ(FileExtension(name), ext) << name;
+    HandReport b(true);
+    FolderRecord& sub = b.Add(b.Root(), "sub", 0);
+    b.AddFile(sub, "movie.MP4", 5000);
+    b.AddFile(sub, "clip.mp4", 2500);
+    b.AddFile(sub, "python3.11", 1500); // a version, not the type ".11"
+    b.AddFile(sub, "libz.so.1.2", 3000);
+    FolderRecord& deep = b.Add(sub, "deep", 0);
+    b.AddFile(deep, "old.Mp4", 700);
+    b.AddFile(b.Root(), "notes.txt", 1000);
+    b.Sum();
+    const TreemapTree tree(b.r);
+    const TreemapLayout L = LayoutTreemap(tree, 0, TreemapOptions{400, 300});
+    for (const char* ext : {".mp4", "", ".so", ".11", ".none"}) {
+        const std::vector<std::uint8_t> lit = TilesOfType(L, tree, ext);
+        ASSERT_EQ(lit.size(), L.tiles.size());
+        int n = 0;
+        for (std::size_t i = 0; i < L.tiles.size(); ++i) {
+            const TreemapTile& t = L.tiles[i];
+            const bool bOfType = t.kind == TileKind::File &&
+                                 FileExtension(b.r.GetFolder(t.nFolder)->files[std::size_t(t.nFile)].strName) == ext;
+            EXPECT_EQ(lit[i] != 0, bOfType) << ext << " tile " << i;
+            n += lit[i];
+        }
+        const int expected = std::string(ext) == ".mp4" ? 3 : (std::string(ext) == "" || std::string(ext) == ".so");
+        EXPECT_EQ(n, expected) << ext;
+    }
+    // The swatch of a type is its colour in the picture.
+    const std::vector<std::uint8_t> mp4 = TilesOfType(L, tree, ".mp4");
+    for (std::size_t i = 0; i < L.tiles.size(); ++i)
+        if (mp4[i])
+            EXPECT_EQ(L.tiles[i].nColour, TypeColour(L, ".mp4"));
+    EXPECT_EQ(TypeColour(L, ".none"), kColourOther);
+
+    // Dimming leaves the chosen tiles' pixels as they were and darkens all others.
+    RgbImage before, after;
+    TreemapPixelMap map;
+    ASSERT_TRUE(RenderTreemap(L, before, nullptr, &map));
+    after = before;
+    DimOtherTiles(after.pixels.data(), std::size_t(after.nWidth) * 3, map, mp4);
+    int kept = 0, dimmed = 0;
+    for (int y = 0; y < map.nHeight; ++y)
+        for (int x = 0; x < map.nWidth; ++x) {
+            const std::size_t at = (std::size_t(y) * std::size_t(map.nWidth) + std::size_t(x)) * 3;
+            const int t = map.TileAt(x, y);
+            const bool same = std::memcmp(&before.pixels[at], &after.pixels[at], 3) == 0;
+            if (t >= 0 && mp4[std::size_t(t)])
+                kept += same;
+            else
+                dimmed += !same || before.pixels[at] < 32;
+        }
+    EXPECT_GT(kept, 0);
+    EXPECT_EQ(kept + dimmed, map.nWidth * map.nHeight);
 }
 
 TEST(TreemapLayout, RealTreeIsNearlySquareAndFarBetterThanSlices)
