@@ -288,8 +288,7 @@ TrashResult Move(const std::string& path, const ExpectedItem* expected)
             return r;
         }
         std::string why;
-        if (!OpenTrash(aboveFd.fd, trashPath.substr(above.size() == 1 ? 1 : above.size() + 1), trashPath, false,
-                       trash, &why)) {
+        if (!OpenTrash(aboveFd.fd, trashPath.substr(trashPath.rfind('/') + 1), trashPath, false, trash, &why)) {
             r.strReason = "The trash cannot be used: " + why;
             return r;
         }
