@@ -105,7 +105,7 @@ deb ${mirror%/debian}/debian-security bookworm-security main
 EOF
   cp /etc/resolv.conf "$base.new/etc/resolv.conf"
   # A throw-away system: dpkg need not wait for the disc after every file.
-  echo force-unsafe-io >"$base.new/etc/dpkg/dpkg.cfg.d/tovaline-check-unsafe-io"
+  echo force-unsafe-io >"$base.new/etc/dpkg/dpkg.cfg.d/unsafe-io"
   mount_proc "$base.new"
   in_root "$base.new" apt-get update -qq
   in_root "$base.new" apt-get -o Dpkg::Use-Pty=0 -y -qq dist-upgrade >/dev/null
