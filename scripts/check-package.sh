@@ -87,9 +87,10 @@ mount_proc() {
 }
 work=
 cleanup() {
-  local m
-  for m in "${mounted[@]}"; do umount -l "$m" 2>/dev/null || true; done
-  [ -z "$work" ] || rm -rf "$work"
+  local i
+  for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do umount -l "${mounted[i]}" 2>/dev/null || true; done
+  mounted=()
+  [ -z "$work" ] || rmdir "$work" 2>/dev/null || true
 }
 trap cleanup EXIT
 
@@ -107,20 +108,25 @@ EOF
   # A throw-away system: dpkg need not wait for the disc after every file.
   echo force-unsafe-io >"$base.new/etc/dpkg/dpkg.cfg.d/unsafe-io"
   mount_proc "$base.new"
-  in_root "$base.new" apt-get update -qq
-  in_root "$base.new" apt-get -o Dpkg::Use-Pty=0 -y -qq dist-upgrade >/dev/null
-  in_root "$base.new" apt-get -o Dpkg::Use-Pty=0 install -y -qq --no-install-recommends man-db bash-completion >/dev/null
-  in_root "$base.new" apt-get clean
-  umount -l "$base.new/proc"
-  mounted=()
+  {
+    in_root "$base.new" apt-get update -qq &&
+      in_root "$base.new" apt-get -o Dpkg::Use-Pty=0 -y -qq dist-upgrade &&
+      in_root "$base.new" apt-get -o Dpkg::Use-Pty=0 install -y -qq --no-install-recommends man-db bash-completion &&
+      in_root "$base.new" apt-get clean
+  } >>"$cache/debootstrap.log" 2>&1 || die "setting up the minimal system failed; see $cache/debootstrap.log"
+  cleanup
   mv "$base.new" "$base"
 fi
 
-# --- a copy of it for this run ---
+# --- a copy of it for this run, in memory (quick to fill and gone at the end), with
+# the packages apt downloaded before ---
 say "copying the minimal system"
-work=$(mktemp -d "$cache/check.XXXXXX")
+work=$(mktemp -d "${TMPDIR:-/tmp}/tovaline-check.XXXXXX")
+mount -t tmpfs -o size=4g,mode=755 tovaline-check "$work"
+mounted+=("$work")
 cp -a "$base/." "$work/"
-cp -l "$archives"/*.deb "$work/var/cache/apt/archives/" 2>/dev/null || true
+mount --bind "$archives" "$work/var/cache/apt/archives"
+mounted+=("$work/var/cache/apt/archives")
 cp /etc/resolv.conf "$work/etc/resolv.conf"
 mkdir -p "$work/tmp/packages"
 cp "${debs[@]}" "$work/tmp/packages/"
@@ -173,8 +179,6 @@ say "apt-get install ./$(basename "${debs[1]}")"
 in_root "$work" sh -c "cd /tmp/packages && apt-get -o Dpkg::Use-Pty=0 install -y -q ./tovaline_*.deb" >"$snapshots/install-gui.log" 2>&1 ||
   { cat "$snapshots/install-gui.log"; die "tovaline could not be installed"; }
 grep -E '^[0-9]+ upgraded, [0-9]+ newly installed' "$snapshots/install-gui.log" || true
-# Keep what apt downloaded for the next run.
-find "$work/var/cache/apt/archives" -maxdepth 1 -name '*.deb' ! -name 'tovaline*' -exec cp -n {} "$archives/" \;
 got=$(in_root "$work" tovaline --version)
 [ "$got" = "tovaline $version" ] || die "tovaline --version printed '$got'"
 in_root "$work" env MANWIDTH=200 man -P cat tovaline | grep -q 'tovaline - measure how the space' ||
