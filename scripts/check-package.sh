@@ -188,10 +188,17 @@ in_root "$work" env MANWIDTH=200 man -P cat tovaline | grep -q 'tovaline - measu
 if [ -x "$work/usr/bin/update-mime-database" ]; then
   [ -f "$work/usr/share/mime/application/x-tovaline-report.xml" ] ||
     die "the MIME database does not know application/x-tovaline-report"
+  echo "   the MIME database knows application/x-tovaline-report"
 fi
 if [ -x "$work/usr/bin/update-desktop-database" ]; then
   grep -q '^application/x-tovaline-report=.*tovaline.desktop' "$work/usr/share/applications/mimeinfo.cache" ||
     die "the desktop database does not open report files with tovaline"
+  echo "   the desktop database opens report files with tovaline"
+fi
+if [ -x "$work/usr/bin/gtk-update-icon-cache" ]; then
+  grep -q application-x-tovaline-report "$work/usr/share/icons/hicolor/icon-theme.cache" ||
+    die "the hicolor icon cache does not hold the report file icon"
+  echo "   the hicolor icon cache holds the program and report file icons"
 fi
 in_root "$work" dpkg -L tovaline tovaline-cli | sort -u >"$snapshots/installed"
 
