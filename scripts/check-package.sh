@@ -163,8 +163,8 @@ in_root "$work" env MANWIDTH=200 man -P cat tovaline-cli | grep -q 'tovaline-cli
 complete_words() { # WORD...: the completions of the last word
   in_root "$work" bash -lic '
     _completion_loader tovaline-cli 2>/dev/null || __load_completion tovaline-cli
-    spec=$(complete -p tovaline-cli) || exit 1
-    f=${spec#*-F }; f=${f%% *}
+    how=$(complete -p tovaline-cli) || exit 1
+    f=${how#*-F }; f=${f%% *}
     COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1)); COMP_LINE="$*"; COMP_POINT=${#COMP_LINE}
     "$f" tovaline-cli "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
     printf "%s\n" "${COMPREPLY[@]}"' bash "$@" 2>/dev/null
