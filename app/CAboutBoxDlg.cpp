@@ -1,6 +1,7 @@
 #include "CAboutBoxDlg.h"
 
 #include "Pictures.h"
+#include "TovalineVersion.h"
 
 #include <QDialogButtonBox>
 #include <QGroupBox>
@@ -11,7 +12,7 @@
 
 CAboutBoxDlg::CAboutBoxDlg(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
-    , m_strVersion(QStringLiteral("Tovaline v1.0"))
+    , m_strVersion(QStringLiteral("Tovaline v" TOVALINE_VERSION))
     , m_strSecondLine(QStringLiteral("Disc space reports, folder by folder"))
     , m_version(new QLabel(QStringLiteral("Tovaline")))
     , m_secondLine(new QLabel)

@@ -12,7 +12,7 @@ class CAboutBoxDlg : public QDialog {
 public:
     explicit CAboutBoxDlg(QWidget* parent = nullptr);
 
-    QString m_strVersion;    // "Tovaline v1.0"
+    QString m_strVersion;    // "Tovaline v" and the version, e.g. "Tovaline v1.0"
     QString m_strSecondLine;
 
     QLabel* VersionLabel() const { return m_version; }

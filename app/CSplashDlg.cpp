@@ -1,6 +1,7 @@
 #include "CSplashDlg.h"
 
 #include "Pictures.h"
+#include "TovalineVersion.h"
 
 #include <QFont>
 #include <QKeyEvent>
@@ -70,8 +71,8 @@ void CSplashDlg::paintEvent(QPaintEvent*)
     const QColor shadow(128, 128, 128);
     drawAt(title, shadow, 14, 6, QStringLiteral("Tovaline"));
     drawAt(title, Qt::white, 13, 5, QStringLiteral("Tovaline"));
-    drawAt(version, shadow, 15, 37, QStringLiteral("Version 1.0"));
-    drawAt(version, Qt::white, 14, 36, QStringLiteral("Version 1.0"));
+    drawAt(version, shadow, 15, 37, QStringLiteral("Version " TOVALINE_VERSION));
+    drawAt(version, Qt::white, 14, 36, QStringLiteral("Version " TOVALINE_VERSION));
     drawAt(small, QColor(255, 255, 90), 12, 227, QString::fromLatin1(kSplashSecondLine));
     drawAt(small, Qt::white, 12, 242, QString::fromLatin1(kSplashCredits));
 }

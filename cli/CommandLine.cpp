@@ -3,6 +3,7 @@
 #include "FileSystem.h"
 #include "OutputStream.h"
 #include "ReportDocument.h"
+#include "TovalineVersion.h"
 
 #include <CLI/CLI.hpp>
 
@@ -114,6 +115,7 @@ int ParseAndRun(const std::vector<std::string>& args, CommandIo& io)
 {
     CLI::App app(kDescription, "tovaline-cli");
     app.set_help_flag("-h,--help", "print this help and exit");
+    app.set_version_flag("--version", "tovaline-cli " TOVALINE_VERSION, "print the version and exit");
     app.allow_extras();
     app.require_subcommand(0, 1);
     std::vector<std::pair<CLI::App*, CommandAction>> actions;
@@ -131,6 +133,9 @@ int ParseAndRun(const std::vector<std::string>& args, CommandIo& io)
         app.parse(reversed);
     } catch (const CLI::CallForHelp&) {
         io.out << app.help();
+        return CheckOutput(io, kOk);
+    } catch (const CLI::CallForVersion& e) {
+        io.out << e.what() << "\n";
         return CheckOutput(io, kOk);
     } catch (const CLI::ParseError& e) {
         const auto chosen = app.get_subcommands();
