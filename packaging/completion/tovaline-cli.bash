@@ -35,7 +35,7 @@ _tovaline_cli()
         prev=${COMP_WORDS[COMP_CWORD - 1]}
     fi
 
-    local commands="drives scan show diff treemap help"
+    local commands="drives scan show diff treemap types help"
     local display="--depth --sort --top -h --human --rankings-only --folders-only"
 
     # The command is the first word after the program that is not an option.
@@ -96,6 +96,7 @@ _tovaline_cli()
         show) options="--help --json --csv --csv-files $display" ;;
         diff) options="--help --json -n --min-change" ;;
         treemap) options="--help -s --size --folder -o" ;;
+        types) options="--help --folder -n --json --csv" ;;
         help)
             ((cword == command_at + 1)) && COMPREPLY=($(compgen -W "${commands% help}" -- "$cur"))
             return
@@ -125,7 +126,7 @@ _tovaline_cli()
             done < <("${words[0]}" drives "${maps[@]}" 2>/dev/null)
             COMPREPLY=($(compgen -W "$letters" -- "${cur^^}"))
             ;;
-        show | diff | treemap)
+        show | diff | treemap | types)
             _tovaline_cli_files tvl
             ;;
     esac
