@@ -342,6 +342,39 @@ private slots:
         QVERIFY(!dlg.isVisible());
     }
 
+    void stopIsShownAtOnceAndTheWindowGoesSoonAfter()
+    {
+        CStepProgressDlg dlg;
+        int requests = 0;
+        connect(&dlg, &CStepProgressDlg::stopRequested, [&] { ++requests; });
+        dlg.Show();
+        dlg.SetStatus("C:\\walking\\");
+        QTest::mouseClick(dlg.m_wndStop, Qt::LeftButton);
+        QCOMPARE(requests, 1);
+        QVERIFY(!dlg.m_wndStop->isEnabled());
+        QCOMPARE(dlg.m_wndStatus->text(), QStringLiteral("Stopping..."));
+        // Escape and the scan's own status texts change nothing while it winds down.
+        QTest::keyClick(&dlg, Qt::Key_Escape);
+        dlg.SetStatus("C:\\summing\\");
+        dlg.Redraw();
+        QCOMPARE(requests, 1);
+        QCOMPARE(dlg.m_wndStatus->text(), QStringLiteral("Stopping..."));
+        QVERIFY(dlg.isVisible());
+        // The summing-up after a stop may take long; the window does not wait for it.
+        QTest::qWait(CStepProgressDlg::kStoppingShownMs + 50);
+        dlg.SetProgress(10, 100);
+        QVERIFY(!dlg.isVisible());
+        dlg.SetStep(3);
+        QVERIFY(!dlg.isVisible());
+        // The next scan starts with a working button.
+        dlg.Show();
+        QVERIFY(dlg.m_wndStop->isEnabled());
+        dlg.SetStatus("C:\\");
+        dlg.Redraw();
+        QCOMPARE(dlg.m_wndStatus->text(), QStringLiteral("C:\\"));
+        dlg.Hide();
+    }
+
     // The scan lets events through only about once a second; the window must be on the
     // screen before the walk starts, not only at the first pump.
     void stepWindowIsPaintedBeforeTheFirstFolderIsRead()
