@@ -307,8 +307,22 @@ void AddBytes(std::int64_t& sum, std::int64_t n)
 
 bool IsLeaf(const TreemapTile& t) { return t.nChildren == 0; }
 
+// The palette entry of an extension: a function of its name alone (FNV-1a), so that
+// an extension keeps its colour at every zoom level and in every folder, whatever
+// else is shown beside it. Two extensions may share a colour.
+std::uint8_t ExtensionColour(const std::string& extension)
+{
+    std::uint32_t h = 2166136261u;
+    for (unsigned char c : extension) {
+        h ^= c;
+        h *= 16777619u;
+    }
+    return static_cast<std::uint8_t>(h % kColourCount);
+}
+
 // Colours by extension: the kColourCount extensions with the most bytes among the
-// file tiles get a colour each; folders and rest tiles that were not divided are grey.
+// file tiles are shown in their colours (ExtensionColour), the others in the grey of
+// "Other types"; folders and rest tiles that were not divided are grey too.
 void ColourByExtension(TreemapLayout& L, const TreemapTree& tree)
 {
     const std::vector<std::string>& names = tree.Extensions();
@@ -325,7 +339,7 @@ void ColourByExtension(TreemapLayout& L, const TreemapTree& tree)
     std::int64_t other = 0, undivided = 0;
     for (std::size_t k = 0; k < all.size(); ++k) {
         if (k < kColourCount)
-            all[k].nColour = static_cast<std::uint8_t>(k);
+            all[k].nColour = ExtensionColour(all[k].strLabel);
         else
             AddBytes(other, all[k].nBytes);
     }

@@ -119,13 +119,23 @@ void CTreemapView::OnUpdate(CView*, int lHint)
         m_image = QImage();
         m_map = std::make_shared<const tvl::TreemapPixelMap>();
     }
-    if (lHint == 1 && m_bOwnClick && nDrive == m_nDrive) {
+    // A folder selected inside the folder shown (from the list or by a click here)
+    // keeps the picture and is framed in it; the picture changes only on zoom or for
+    // a folder outside it.
+    if (lHint == 1 && nDrive == m_nDrive && (m_bOwnClick || Shows(nPos))) {
         m_nSelected = nPos;
         update();
         return;
     }
     m_nSelected = nPos;
     ZoomTo(nDrive, nPos);
+}
+
+bool CTreemapView::Shows(int nPos) const
+{
+    const tvl::DriveReport* report = ShownReport();
+    const tvl::FolderRecord* root = report ? report->GetFolder(m_nRoot) : nullptr;
+    return root && nPos >= m_nRoot && nPos <= m_nRoot + root->nDescendants;
 }
 
 void CTreemapView::ZoomTo(int nDrive, int nPos)
