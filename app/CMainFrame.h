@@ -21,6 +21,7 @@ class CChangesView;
 class CDiscReportView;
 class CFileListView;
 class CLoadProgressDlg;
+class CNavigator;
 class CRankView;
 class CStepProgressDlg;
 class CTreemapView;
@@ -56,6 +57,7 @@ public:
     QSize ClientSize() const;
 
     QAction* m_actNew;
+    QAction* m_actNewFolder; // "Create report of a folder..."
     QAction* m_actOpen;
     QAction* m_actSave;
     QAction* m_actSaveAs;
@@ -64,6 +66,7 @@ public:
     QAction* m_actStatusBar;
     QAction* m_actAbout;
     QAction* m_actTreemap; // View > Treemap; off until the application sets it
+    QAction* m_actUnits;   // View > "Sizes in units"; off by default
     QAction* m_actLastFile; // the grayed place holder of the recent files
     QAction* m_actCompare = nullptr;     // "Compare with report..."
     QAction* m_actStopCompare = nullptr; // "Stop comparing"
@@ -86,6 +89,8 @@ public:
     // middle row of m_wndSplitter); while it is hidden the client area is laid out as
     // without it.
     CTreemapView* m_pTreemapView = nullptr;
+    // Back, Forward and going to a ranking row's file.
+    CNavigator* m_pNavigator = nullptr;
 
     // Asked before the window closes (the report may need saving); false keeps it open.
     std::function<bool()> m_queryClose;

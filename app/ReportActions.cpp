@@ -1,5 +1,7 @@
 #include "ReportActions.h"
 
+#include "SizeText.h"
+
 #include "CDiscReportView.h"
 #include "CFileListView.h"
 #include "CFolderListCtrl.h"
@@ -226,7 +228,11 @@ bool CReportActions::Open(const Target& t)
         Status(reason);
         return false;
     }
-    return m_hooks.open ? m_hooks.open(path) : QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    if (m_hooks.open ? m_hooks.open(path) : QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+        return true;
+    // The desktop found no application for it (only standard error would say so).
+    Tell(QStringLiteral("No application could be found to open %1.").arg(path), QStringLiteral("Open"));
+    return false;
 }
 
 bool CReportActions::OpenContainingFolder(const Target& t)
@@ -238,7 +244,11 @@ bool CReportActions::OpenContainingFolder(const Target& t)
         return false;
     }
     const QString dir = QFileInfo(path).absolutePath();
-    return m_hooks.open ? m_hooks.open(dir) : QDesktopServices::openUrl(QUrl::fromLocalFile(dir));
+    if (m_hooks.open ? m_hooks.open(dir) : QDesktopServices::openUrl(QUrl::fromLocalFile(dir)))
+        return true;
+    Tell(QStringLiteral("No application could be found to show the folder %1.").arg(dir),
+         QStringLiteral("Open containing folder"));
+    return false;
 }
 
 bool CReportActions::CopyPath(const Target& t)
@@ -439,7 +449,8 @@ std::size_t CFindDlg::Search()
         auto* item = new QTreeWidgetItem;
         item->setText(0, bFile ? QFile::decodeName(name.c_str())
                                : QString::fromStdString(tvl::FolderDisplayName(f->strPath)) + QLatin1Char('\\'));
-        item->setText(1, QString::fromStdString(tvl::FormatSize(h.nSize)));
+        item->setText(1, sizetext::Size(h.nSize));
+        item->setToolTip(1, sizetext::ExactTip(h.nSize));
         item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
         item->setText(2, QFile::decodeName((bFile || !f->pParent ? f->strPath : f->pParent->strPath).c_str()));
         item->setData(0, Qt::UserRole, QVariant::fromValue(QList<QVariant>{QChar::fromLatin1(h.cDrive), h.nFolderPos,
@@ -449,9 +460,19 @@ std::size_t CFindDlg::Search()
     m_results->addTopLevelItems(items);
     m_results->resizeColumnToContents(0);
     m_results->resizeColumnToContents(1);
-    m_count->setText(total > hits.size()
-                         ? QStringLiteral("%1 found, the largest %2 shown").arg(total).arg(hits.size())
-                         : QStringLiteral("%1 found").arg(total));
+    QString count = total > hits.size() ? QStringLiteral("%1 found, the largest %2 shown").arg(total).arg(hits.size())
+                                        : QStringLiteral("%1 found").arg(total);
+    // File names are only searched where the report stores them.
+    QStringList withoutNames;
+    for (const tvl::DriveReport* d : drives)
+        if (d && !d->bStoreFileNames)
+            withoutNames << QStringLiteral("%1:").arg(QChar::fromLatin1(d->cDrive));
+    if (!withoutNames.isEmpty() && withoutNames.size() == static_cast<int>(drives.size()))
+        count += QStringLiteral(". Only folder names were searched: this report does not store file names.");
+    else if (!withoutNames.isEmpty())
+        count += QStringLiteral(". On %1 only folder names were searched: the report stores no file names there.")
+                     .arg(withoutNames.join(QStringLiteral(", ")));
+    m_count->setText(count);
     return total;
 }
 

@@ -3,12 +3,16 @@
 // report, and Find.
 #include "CDiscReportView.h"
 #include "CFileListView.h"
+#include "CFolderListCtrl.h"
+#include "CNavigator.h"
+#include "FolderListModel.h"
 #include "CMainFrame.h"
 #include "CRankView.h"
 #include "CTovalineApp.h"
 #include "ReportActions.h"
 #include "gui_fixture.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
@@ -39,6 +43,7 @@ private:
     bool m_answer = true;
     int m_saveAnswer = QMessageBox::Cancel;
     int m_newCalls = 0;
+    bool m_openWorks = true;
     std::unique_ptr<CTovalineApp> m_app;
 
     QString Drive(const QString& rel = {}) const { return m_tmp.filePath("drive/" + rel); }
@@ -76,7 +81,7 @@ private:
             m_questions << text;
             return m_answer;
         };
-        o.actionHooks.open = [](const QString&) { return true; };
+        o.actionHooks.open = [this](const QString&) { return m_openWorks; };
         m_app = std::make_unique<CTovalineApp>(o);
         QVERIFY(m_app->InitInstance({}));
     }
@@ -98,6 +103,7 @@ private slots:
         m_answer = true;
         m_saveAnswer = QMessageBox::Cancel;
         m_newCalls = 0;
+        m_openWorks = true;
         QDir(Drive()).removeRecursively();
         QDir(m_tmp.filePath("data")).removeRecursively();
         QDir().mkpath(m_tmp.filePath("data"));
@@ -211,6 +217,41 @@ private slots:
         QVERIFY(!Actions().CopyPath(FolderOf("C:\\a\\")));
     }
 
+    void aRankingThatMayMissFilesIsMarkedWhereItIsSeen()
+    {
+        Start(false); // ranks 3 of the 4 files, without stored names
+        CRankView* rank = m_app->MainFrame()->m_pRankView;
+        QVERIFY(!rank->IncompleteLine()->isVisibleTo(rank));
+        QVERIFY(Actions().MoveToTrash(FolderOf("C:\\b\\")));
+        QVERIFY(C().bRankingIncomplete);
+        QVERIFY(rank->IncompleteLine()->isVisibleTo(rank));
+        QVERIFY(rank->IncompleteLine()->text().contains("Refresh all"));
+        QCOMPARE(rank->Tabs()->tabText(0), QString("All !"));
+        QCOMPARE(rank->Tabs()->tabText(1), QString("C: !"));
+        // The line stands above the list, not over it.
+        QVERIFY(rank->List()->geometry().top() > rank->IncompleteLine()->geometry().bottom());
+        Actions().m_actRefreshAll->trigger();
+        QVERIFY(!rank->IncompleteLine()->isVisibleTo(rank));
+        QCOMPARE(rank->Tabs()->tabText(1), QString("C:"));
+        QCOMPARE(rank->List()->geometry().top(), 0);
+    }
+
+    void openingWithoutAnApplicationSaysSo()
+    {
+        Start(true);
+        QVERIFY(Actions().Open(FolderOf("C:\\a\\")));
+        QVERIFY(m_messages.messages.empty());
+        m_openWorks = false;
+        QVERIFY(!Actions().Open(FolderOf("C:\\a\\")));
+        QVERIFY(!Actions().OpenContainingFolder(FolderOf("C:\\a\\")));
+        QCOMPARE(m_messages.messages.size(), std::size_t(2));
+        QCOMPARE(m_messages.messages[0].caption, std::string("Open"));
+        QVERIFY(m_messages.messages[0].text.find("No application could be found to open") != std::string::npos);
+        QVERIFY(m_messages.messages[0].text.find("/drive/a") != std::string::npos);
+        QCOMPARE(m_messages.messages[1].caption, std::string("Open containing folder"));
+        QVERIFY(QFileInfo::exists(Drive("a/big"))); // nothing happened to the item
+    }
+
     void refreshReadsTheFolderAgainAndMarksTheReport()
     {
         Start(false);
@@ -258,6 +299,82 @@ private slots:
         QVERIFY(!m_app->Document()->IsModified());
     }
 
+    void closingAfterANewScanAsksToSaveIt()
+    {
+        Start(false);
+        QVERIFY(!m_app->Document()->IsModified());
+        m_saveAnswer = QMessageBox::Cancel;
+        QVERIFY(!m_app->MainFrame()->close());
+        QCOMPARE(m_questions.size(), 1);
+        QVERIFY(m_questions[0].contains("has not been saved"));
+        QCOMPARE(m_app->Document()->m_nDrives, 1); // the scan is still there
+
+        m_saveAnswer = QMessageBox::Save;
+        QVERIFY(m_app->MainFrame()->close());
+        QVERIFY(QFileInfo(m_tmp.filePath("saved.tvl")).size() > 0);
+        // Saved once, it closes without a question; so does an opened report.
+        m_app->MainFrame()->show();
+        m_questions.clear();
+        QVERIFY(m_app->MainFrame()->close());
+        QVERIFY(m_app->OpenDocumentFile(m_tmp.filePath("saved.tvl")));
+        m_app->MainFrame()->show();
+        QVERIFY(m_app->MainFrame()->close());
+        QVERIFY(m_questions.isEmpty());
+    }
+
+    void rankingRowsBackForwardAndHomeEndNavigate()
+    {
+        Start(true);
+        CMainFrame* frame = m_app->MainFrame();
+        CTovalineDoc* doc = m_app->Document();
+        QTreeWidget* rank = frame->m_pRankView->List();
+        auto currentFile = [&] {
+            const QModelIndex i = frame->m_pFileView->List()->currentIndex();
+            return i.isValid() ? frame->m_pFileView->Model().EntryAt(i.row()).strName : std::string();
+        };
+        // Enter on a ranking row: its folder in the folder view, the file in the list.
+        rank->setFocus();
+        rank->setCurrentItem(rank->topLevelItem(1));
+        QTest::keyClick(rank, Qt::Key_Return);
+        QCOMPARE(doc->m_strSelectedPath, std::string("C:\\a\\sub\\"));
+        QCOMPARE(currentFile(), std::string("s"));
+        // A double click does the same, opening the branches on the way.
+        const QRect r0 = rank->visualItemRect(rank->topLevelItem(0));
+        QTest::mouseClick(rank->viewport(), Qt::LeftButton, {}, r0.center());
+        QTest::mouseDClick(rank->viewport(), Qt::LeftButton, {}, r0.center());
+        QCOMPARE(doc->m_strSelectedPath, std::string("C:\\a\\"));
+        QCOMPARE(currentFile(), std::string("big"));
+        // A folder chosen in the folder list counts too.
+        frame->m_pDiscView->SelectFolder(doc->DriveOf('C')->GetFolder(PosOf(C(), "C:\\b\\")));
+
+        CNavigator& nav = *frame->m_pNavigator;
+        QVERIFY(nav.m_actBack->isEnabled());
+        QVERIFY(!nav.m_actForward->isEnabled());
+        // The mouse's back button, then Back from the tool bar.
+        QTest::mouseClick(frame->m_pDiscView->m_list->viewport(), Qt::BackButton);
+        QCOMPARE(doc->m_strSelectedPath, std::string("C:\\a\\"));
+        nav.m_actBack->trigger();
+        QCOMPARE(doc->m_strSelectedPath, std::string("C:\\a\\sub\\"));
+        QVERIFY(!nav.m_actBack->isEnabled());
+        nav.m_actForward->trigger();
+        QCOMPARE(doc->m_strSelectedPath, std::string("C:\\a\\"));
+        QTest::mouseClick(frame->m_pDiscView->m_list->viewport(), Qt::ForwardButton);
+        QCOMPARE(doc->m_strSelectedPath, std::string("C:\\b\\"));
+        // A folder gone from the report is skipped.
+        QVERIFY(Actions().MoveToTrash(FolderOf("C:\\a\\")));
+        QVERIFY(!nav.GoBack());
+
+        // Home and End: the first and the last row of the folder list.
+        CFolderListCtrl* list = frame->m_pDiscView->m_list;
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_End);
+        QCOMPARE(list->currentIndex().row(), list->model()->rowCount() - 1);
+        QCOMPARE(doc->m_pSelectedFolder, frame->m_pDiscView->Model()->FolderAt(list->model()->rowCount() - 1));
+        QTest::keyClick(list, Qt::Key_Home);
+        QCOMPARE(list->currentIndex().row(), 0);
+        QCOMPARE(doc->m_strSelectedPath, std::string("C:\\"));
+    }
+
     void findBySubstringAndPatternAndShowAResult()
     {
         Start(true);
@@ -280,6 +397,18 @@ private slots:
         QVERIFY(dlg.Choose(0));
         QCOMPARE(m_app->Document()->m_strSelectedPath, std::string("C:\\a\\"));
         QVERIFY(m_app->MainFrame()->m_pFileView->List()->currentIndex().isValid());
+        QVERIFY(!dlg.m_count->text().contains("folder names"));
+    }
+
+    void findWithoutStoredFileNamesSaysOnlyFoldersWereSearched()
+    {
+        Start(false);
+        Actions().ShowFind();
+        CFindDlg& dlg = *Actions().m_pFindDlg;
+        dlg.m_edit->setText("s");
+        QCOMPARE(dlg.Search(), size_t(1)); // the folder "sub"; the file "s" is not known
+        QVERIFY(dlg.m_count->text().startsWith("1 found"));
+        QVERIFY(dlg.m_count->text().contains("Only folder names were searched"));
     }
 };
 
