@@ -280,7 +280,9 @@ void CRankView::MarkNewEntries(int nTab)
         for (int c = 0; c < 4; ++c) {
             item->setFont(c, font);
             item->setBackground(c, isNew ? QBrush(mark) : QBrush());
-            item->setToolTip(c, isNew ? NewEntryTip() : QString());
+            // The size column keeps its exact number (sizes in units).
+            if (c != 2 || isNew)
+                item->setToolTip(c, isNew ? NewEntryTip() : QString());
         }
     }
 }

@@ -1,5 +1,7 @@
 #include "CTreemapView.h"
 
+#include "SizeText.h"
+
 #include "CTovalineDoc.h"
 #include "NumberFormat.h"
 
@@ -69,6 +71,7 @@ CTreemapView::CTreemapView(QWidget* parent)
     m_relayoutTimer.setSingleShot(true);
     m_relayoutTimer.setInterval(kResizeDelayMs);
     connect(&m_relayoutTimer, &QTimer::timeout, this, &CTreemapView::Relayout);
+    connect(&sizetext::Notifier(), &SizeTextNotifier::changed, this, &CTreemapView::UpdateHeader);
     UpdateHeader();
 }
 
@@ -271,7 +274,7 @@ void CTreemapView::UpdateHeader()
         return;
     }
     const tvl::FolderRecord* f = report->GetFolder(m_nRoot);
-    m_lblPath->setText(ToQString(f->strPath) + QStringLiteral("  ") + ToQString(tvl::FormatSize(f->nSpaceWithSubs)));
+    m_lblPath->setText(ToQString(f->strPath) + QStringLiteral("  ") + sizetext::Size(f->nSpaceWithSubs));
 }
 
 void CTreemapView::resizeEvent(QResizeEvent* event)
@@ -398,7 +401,7 @@ QString CTreemapView::TileText(const QPoint& pos) const
             text += ToQString(f->files[static_cast<std::size_t>(t.nFile)].strName);
         break;
     }
-    return text + QStringLiteral("  ") + ToQString(tvl::FormatSize(t.nSize)) + QStringLiteral(" bytes");
+    return text + QStringLiteral("  ") + sizetext::Size(t.nSize) + (sizetext::Units() ? QString() : QStringLiteral(" bytes"));
 }
 
 void CTreemapView::ShowStatus(const QString& text)

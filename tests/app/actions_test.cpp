@@ -1,6 +1,7 @@
 // Acting on the report from the window: the context menu, Move to trash (into a trash
 // folder under a temporary XDG_DATA_HOME), refresh, the save question of a changed
 // report, and Find.
+#include "CCreateReportDlg.h"
 #include "CDiscReportView.h"
 #include "CFileListView.h"
 #include "CFolderListCtrl.h"
@@ -12,12 +13,16 @@
 #include "ReportActions.h"
 #include "gui_fixture.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
 #include <QMenu>
 #include <QMessageBox>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QtTest>
@@ -44,6 +49,7 @@ private:
     int m_saveAnswer = QMessageBox::Cancel;
     int m_newCalls = 0;
     bool m_openWorks = true;
+    QString m_folder; // what the folder chooser returns
     std::unique_ptr<CTovalineApp> m_app;
 
     QString Drive(const QString& rel = {}) const { return m_tmp.filePath("drive/" + rel); }
@@ -77,6 +83,7 @@ private:
             return m_saveAnswer;
         };
         o.saveFileName = [this](QWidget*, const QString&) { return m_tmp.filePath("saved.tvl"); };
+        o.folderName = [this](QWidget*) { return m_folder; };
         o.actionHooks.confirm = [this](const QString& text) {
             m_questions << text;
             return m_answer;
@@ -104,6 +111,7 @@ private slots:
         m_saveAnswer = QMessageBox::Cancel;
         m_newCalls = 0;
         m_openWorks = true;
+        QFile::remove(m_tmp.filePath("settings.ini"));
         QDir(Drive()).removeRecursively();
         QDir(m_tmp.filePath("data")).removeRecursively();
         QDir().mkpath(m_tmp.filePath("data"));
@@ -373,6 +381,61 @@ private slots:
         QTest::keyClick(list, Qt::Key_Home);
         QCOMPARE(list->currentIndex().row(), 0);
         QCOMPARE(doc->m_strSelectedPath, std::string("C:\\"));
+    }
+
+    void aFolderIsScannedAsTheNextFreeLetter()
+    {
+        Start(true);
+        m_saveAnswer = QMessageBox::Discard;
+        m_folder = Drive("a");
+        // The dialog opens with the folder's letter (D: C is the only drive) checked.
+        QString shown;
+        QTimer::singleShot(0, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* dlg = qobject_cast<CCreateReportDlg*>(w); dlg && dlg->isVisible()) {
+                    for (int i = 0; i < dlg->m_wndDriveList->count(); ++i)
+                        if (dlg->m_wndDriveList->item(i)->checkState() == Qt::Checked)
+                            shown += dlg->m_wndDriveList->item(i)->text();
+                    dlg->m_wndStart->click();
+                }
+        });
+        m_app->OnFileNewFolder();
+        QCOMPARE(shown, QString(" Drive D: a"));
+        CTovalineDoc* doc = m_app->Document();
+        QCOMPARE(doc->m_nDrives, 1);
+        const tvl::DriveReport* d = doc->DriveOf('D');
+        QVERIFY(d);
+        QCOMPARE(d->GetFolder(0)->nSpaceWithSubs, 5000); // a/big and a/sub/s
+        QCOMPARE(d->GetFolder(1)->strPath, std::string("D:\\sub\\"));
+        // The same folder again keeps its letter; a cancelled chooser does nothing.
+        m_folder.clear();
+        m_app->OnFileNewFolder();
+        QCOMPARE(doc->DriveOf('D'), d);
+    }
+
+    void sizesInUnitsEverywhereWithTheExactNumberInTheToolTip()
+    {
+        Start(true);
+        CMainFrame* frame = m_app->MainFrame();
+        const FolderListModel* folders = frame->m_pDiscView->Model();
+        QTreeWidget* rank = frame->m_pRankView->List();
+        QVERIFY(!frame->m_actUnits->isChecked()); // off by default
+        QCOMPARE(folders->index(0, 1).data().toString(), QString("5.600"));
+        frame->m_actUnits->trigger();
+        QCOMPARE(folders->index(0, 1).data().toString(), QString("5.5 KiB"));
+        QCOMPARE(folders->index(0, 1).data(Qt::ToolTipRole).toString(), QString("5.600 bytes"));
+        QCOMPARE(rank->topLevelItem(0)->text(2), QString("3.9 KiB"));
+        QCOMPARE(rank->topLevelItem(0)->toolTip(2), QString("4.000 bytes"));
+        frame->m_pDiscView->SelectFolder(C().GetFolder(PosOf(C(), "C:\\a\\")));
+        const CFileListModel& files = frame->m_pFileView->Model();
+        QCOMPARE(files.index(0, 1).data().toString(), QString("3.9 KiB"));
+        // The choice is remembered for the next start.
+        m_app.reset();
+        Start(true);
+        QVERIFY(m_app->MainFrame()->m_actUnits->isChecked());
+        m_app->MainFrame()->m_actUnits->trigger();
+        QCOMPARE(m_app->MainFrame()->m_pDiscView->Model()->index(0, 1).data().toString(), QString("5.600"));
+        QVERIFY(!m_app->MainFrame()->m_pDiscView->Model()->index(0, 1).data(Qt::ToolTipRole).isValid());
     }
 
     void findBySubstringAndPatternAndShowAResult()

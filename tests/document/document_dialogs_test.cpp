@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QtTest>
@@ -112,6 +113,35 @@ private slots:
         QCOMPARE(dlg.m_nRankingSize, 1000u);
         QVERIFY(dlg.m_bStoreFileNames);
         QVERIFY(dlg.m_bRanking);
+    }
+
+    void addFolderMapsItAndChecksItInLetterOrder()
+    {
+        tvl::DriveMap drives = m_drives; // C and E available, D mapped but missing
+        {
+            CCreateReportDlg plain(drives);
+            QVERIFY(plain.m_wndAddFolder->isHidden()); // no chooser: no button
+        }
+        CCreateReportDlg dlg(drives);
+        QString chosen = m_dirC.filePath("a");
+        dlg.SetFolderChooser([&](QWidget*) { return chosen.isEmpty() ? char(0) : drives.MapFolder(chosen.toStdString()); });
+        dlg.show();
+        QVERIFY(dlg.m_wndAddFolder->isVisible());
+        dlg.m_wndAddFolder->click(); // the folder gets F, the first letter not mapped
+        QCOMPARE(dlg.m_wndDriveList->count(), 3);
+        QListWidgetItem* item = dlg.m_wndDriveList->item(2);
+        QCOMPARE(item->text(), QStringLiteral(" Drive F: a"));
+        QCOMPARE(item->toolTip(), chosen);
+        QCOMPARE(item->checkState(), Qt::Checked);
+        // The same folder again: the same item; a cancelled chooser changes nothing.
+        dlg.m_wndAddFolder->click();
+        chosen.clear();
+        dlg.m_wndAddFolder->click();
+        QCOMPARE(dlg.m_wndDriveList->count(), 3);
+        // A drive's own folder checks that drive.
+        dlg.CheckDrives("C");
+        dlg.m_wndStart->click();
+        QCOMPARE(dlg.m_strDrives, std::string("CF"));
     }
 
     void startWithoutDriveKeepsTheDialogOpen()

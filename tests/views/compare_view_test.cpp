@@ -3,6 +3,7 @@
 // title, Stop comparing, a baseline that cannot be read, and Open ending a comparison.
 #include "CChangesView.h"
 #include "CDiscReportView.h"
+#include "CFileListView.h"
 #include "CFolderListCtrl.h"
 #include "CMainFrame.h"
 #include "CRankView.h"
