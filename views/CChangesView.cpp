@@ -159,6 +159,7 @@ CChangesView::CChangesView(QWidget* parent) : CView(parent)
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setShowGrid(false);
     m_list->setWordWrap(false);
+    m_list->setTextElideMode(Qt::ElideMiddle);
     m_list->setTabKeyNavigation(false);
     m_list->verticalHeader()->hide();
     m_list->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -222,7 +223,7 @@ void CChangesView::LayoutColumns()
 {
     // Numbers get room for the largest the comparison can hold (no change and no size
     // exceeds the larger total of its drive), never less than their headings; the
-    // folder takes the rest, at least 120 pixels.
+    // folder takes the rest, at least 80 pixels.
     const QFontMetrics fm = m_list->fontMetrics();
     const QFontMetrics hfm = m_list->horizontalHeader()->fontMetrics();
     std::int64_t largest = 0;
@@ -246,7 +247,7 @@ void CChangesView::LayoutColumns()
     const int room = width() - 2 * m_list->frameWidth() - scroll;
     // In a narrow pane "Before" and "Now" make way (the tool tip of a row has them), so
     // that no number stands half outside the pane.
-    constexpr int kMinFolder = 120;
+    constexpr int kMinFolder = 80; // a path elides in the middle, keeping its last folder
     const bool sizesFit = room - 2 * size - change - percent >= kMinFolder;
     m_list->setColumnHidden(ChangesListModel::ColBefore, !sizesFit);
     m_list->setColumnHidden(ChangesListModel::ColNow, !sizesFit);

@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QHeaderView>
 #include <QLabel>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -204,6 +205,15 @@ private slots:
             // Everything fits without sideways scrolling: the file list made way.
             QVERIFY(view->m_list->horizontalHeader()->length() <= view->m_list->viewport()->width());
             QVERIFY(frame.m_pFileView->width() >= CMainFrame::kMinPane);
+            // The Changes pane: "Before" and "Now" as columns where the numbers are
+            // small, and no sideways scroll bar while everything fits.
+            QTableView* changes = frame.m_pChangesView->List();
+            if (scale == 1.0) {
+                QVERIFY(!changes->isColumnHidden(ChangesListModel::ColBefore));
+                QVERIFY(!changes->isColumnHidden(ChangesListModel::ColNow));
+            }
+            QApplication::processEvents();
+            QVERIFY(!changes->horizontalScrollBar()->isVisible());
         }
     }
 
