@@ -52,6 +52,9 @@ export TOVALINE_DRIVES=${map%;}
 report=$out/report.tvl
 echo "Creating $report ..."
 "$cli" scan -r 100 -f "${cli_map[@]}" -o "$report" "${letters[@]}" >/dev/null
+# A baseline of two of the drives, for the comparison's pictures.
+baseline=$out/baseline.tvl
+"$cli" scan -r 100 -f "${cli_map[@]}" -o "$baseline" E F >/dev/null
 
 if [ "$(locale -a 2>/dev/null | grep -ci '^de_DE\.utf-\?8$')" = 0 ]; then
   localedef -i de_DE -f UTF-8 de_DE.UTF-8 2>/dev/null || echo "screenshots.sh: de_DE.UTF-8 missing; German run uses C" >&2
@@ -116,6 +119,19 @@ run() {
   xdotool key --delay 150 Home Return Down
   sleep 1
   shot 4-report-expanded
+  # File > "Compare with report...": the change columns must fit without cutting a
+  # number; then "Stop comparing".
+  xdotool key alt+f c
+  if await '^Compare with report$' 10; then
+    sleep 0.5
+    xdotool type --delay 20 "$baseline"
+    xdotool key Return
+    await 'compared with baseline' 20 && sleep 1 && shot 4-compared
+    xdotool key alt+f t
+    sleep 0.5
+  else
+    echo "the Compare file dialog did not appear" >&2
+  fi
 
   xdotool key ctrl+n
   await '^Create report$' 10 || { echo "the Create report dialog did not appear" >&2; return 1; }

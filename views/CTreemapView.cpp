@@ -125,7 +125,7 @@ void CTreemapView::OnUpdate(CView*, int lHint)
     // A folder selected inside the folder shown (from the list or by a click here)
     // keeps the picture and is framed in it; the picture changes only on zoom or for
     // a folder outside it.
-    if (lHint == 1 && nDrive == m_nDrive && (m_bOwnClick || Shows(nPos))) {
+    if ((lHint == 1 || lHint == kHintComparison) && nDrive == m_nDrive && (m_bOwnClick || Shows(nPos))) {
         m_nSelected = nPos;
         update();
         return;
