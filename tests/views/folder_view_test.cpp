@@ -12,6 +12,7 @@
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
 #include <QImage>
+#include <QLineEdit>
 #include <QPainter>
 #include <QProxyStyle>
 #include <QScrollBar>
@@ -308,6 +309,24 @@ private slots:
         f.view.OnItemActivate(RowOf(m, "a"));
         QCOMPARE(lines("a"), QStringLiteral("0"));
         QCOMPARE(lines("b"), QStringLiteral("0"));
+    }
+
+    void theSelectedRowShowsWithoutTheFocus()
+    {
+        Fixture f(Drives());
+        QLineEdit elsewhere; // another pane with the keyboard
+        f.view.show();
+        elsewhere.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.view));
+        QVERIFY(RunNew(f.e.doc, StartWith("C")));
+        const int row = RowOf(f.m(), "b");
+        f.view.SelectFolder(f.m().FolderAt(row));
+        elsewhere.setFocus();
+        QVERIFY(!f.view.m_list->hasFocus());
+        const QImage img = f.view.m_list->viewport()->grab().toImage();
+        const QRect cell = f.view.m_list->visualRect(f.m().index(row, FolderListModel::ColSpaceWithSubs));
+        const QPalette pal = f.view.m_list->palette();
+        QCOMPARE(img.pixelColor(cell.left() + 3, cell.top() + 1), pal.color(QPalette::Inactive, QPalette::Highlight));
     }
 
     void headingClicksSortChildrenKeepingTheTree()
