@@ -7,6 +7,7 @@
 #include "CFileTypesView.h"
 #include "CFolderListCtrl.h"
 #include "CLoadProgressDlg.h"
+#include "CNavigator.h"
 #include "CRankView.h"
 #include "CStepProgressDlg.h"
 #include "CTovalineApp.h"
@@ -14,6 +15,7 @@
 #include "CTreemapView.h"
 #include "Pictures.h"
 #include "ReportActions.h"
+#include "SizeText.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -64,6 +66,7 @@ CMainFrame::CMainFrame()
     setWindowIcon(pictures::ProgramIcon());
     CreateActions();
     CreateClient();
+    m_pNavigator = new CNavigator(*this);
     CreateBars();
 
     // A comfortable first size, never larger than the screen.
@@ -94,6 +97,9 @@ void CMainFrame::CreateActions()
                           QStringLiteral("New"));
     m_actNew->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
     m_actNew->setIcon(pictures::ToolIcon(pictures::ToolButton::New));
+    m_actNewFolder = MakeAction(this, QStringLiteral("Create report of a &folder..."),
+                                QStringLiteral("Creates a new report of a folder of your choice."),
+                                QStringLiteral("Create report of a folder"));
     m_actOpen = MakeAction(this, QStringLiteral("&Open...\tStrg+O"), QStringLiteral("Opens an existing document."),
                            QStringLiteral("Open"));
     m_actOpen->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
@@ -125,6 +131,7 @@ void CMainFrame::CreateActions()
 
     m_menuFile = menuBar()->addMenu(QStringLiteral("&File"));
     m_menuFile->addAction(m_actNew);
+    m_menuFile->addAction(m_actNewFolder);
     m_menuFile->addAction(m_actOpen);
     m_menuFile->addAction(m_actSave);
     m_menuFile->addAction(m_actSaveAs);
@@ -145,6 +152,13 @@ void CMainFrame::CreateActions()
                               QStringLiteral("Toggle treemap"));
     m_actTreemap->setCheckable(true);
 
+    m_actUnits = MakeAction(this, QStringLiteral("Sizes in &units"),
+                            QStringLiteral("Shows sizes as 1.5 GiB; the exact number is in the tool tip."),
+                            QStringLiteral("Sizes in units"));
+    m_actUnits->setCheckable(true);
+    connect(m_actUnits, &QAction::toggled, this, [](bool bOn) { sizetext::SetUnits(bOn); });
+    sizetext::SetUnits(false);
+
     QMenu* view = menuBar()->addMenu(QStringLiteral("View"));
     view->addAction(m_actToolBar);
     view->addAction(m_actStatusBar);
@@ -154,6 +168,7 @@ void CMainFrame::CreateActions()
                                 QStringLiteral("Toggle file types"));
     m_actFileTypes->setCheckable(true);
     view->addAction(m_actFileTypes);
+    view->addAction(m_actUnits);
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(m_actAbout);
 }
@@ -167,6 +182,9 @@ void CMainFrame::CreateBars()
     m_wndToolBar->addAction(m_actNew);
     m_wndToolBar->addAction(m_actOpen);
     m_wndToolBar->addAction(m_actSave);
+    m_wndToolBar->addSeparator();
+    m_wndToolBar->addAction(m_pNavigator->m_actBack);
+    m_wndToolBar->addAction(m_pNavigator->m_actForward);
     m_wndToolBar->addSeparator();
     m_wndToolBar->addAction(m_actAbout);
     addToolBar(Qt::TopToolBarArea, m_wndToolBar);
@@ -324,16 +342,26 @@ void CMainFrame::SetDocument(CTovalineDoc* pDoc)
     m_pChangesView->SetDocument(pDoc);
     m_pTreemapView->SetDocument(pDoc);
     m_pTypesView->SetDocument(pDoc);
+    m_pNavigator->SetDocument(pDoc);
     if (!pDoc)
         return;
     connect(pDoc, &CTovalineDoc::titleChanged, this, &CMainFrame::ShowTitle);
     connect(pDoc, &CTovalineDoc::comparisonChanged, this, &CMainFrame::OnComparisonChanged);
+    connect(pDoc, &CTovalineDoc::statusMessage, this, [this](const QString& text) {
+        statusBar()->showMessage(text, 15000);
+    });
     // The step window's Stop ends the scan and keeps what was read; so does Escape in
     // the main window while a scan runs.
     connect(m_pStepProgress.get(), &CStepProgressDlg::stopRequested, pDoc, &CTovalineDoc::StopScan);
     if (!m_pStopShortcut)
         m_pStopShortcut = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    connect(m_pStopShortcut, &QShortcut::activated, pDoc, &CTovalineDoc::StopScan);
+    connect(m_pStopShortcut, &QShortcut::activated, pDoc, [this] {
+        // The step window tells that the stop was heard; a scan without it just stops.
+        if (m_pStepProgress->isVisible())
+            m_pStepProgress->RequestStop();
+        else if (m_pDoc)
+            m_pDoc->StopScan();
+    });
     connect(pDoc, &CTovalineDoc::busyChanged, this, &CMainFrame::OnBusyChanged);
     connect(pDoc, &QObject::destroyed, this, [this] { m_pDoc = nullptr; });
     OnComparisonChanged();
@@ -342,10 +370,10 @@ void CMainFrame::SetDocument(CTovalineDoc* pDoc)
 
 void CMainFrame::CreateCompareActions()
 {
-    m_actCompare = MakeAction(this, QStringLiteral("Compare with report..."),
+    m_actCompare = MakeAction(this, QStringLiteral("&Compare with report..."),
                               QStringLiteral("Compares the report with an older report file and shows what changed."),
                               QStringLiteral("Compare with report"));
-    m_actStopCompare = MakeAction(this, QStringLiteral("Stop comparing"),
+    m_actStopCompare = MakeAction(this, QStringLiteral("S&top comparing"),
                                   QStringLiteral("Shows the plain report again."), QStringLiteral("Stop comparing"));
     m_actStopCompare->setEnabled(false);
     connect(m_actStopCompare, &QAction::triggered, this, [this] {
@@ -369,6 +397,9 @@ void CMainFrame::OnComparisonChanged()
     } else if (!comparing) {
         m_pChangesView->hide();
     }
+    // The change columns need room in the folder view.
+    if (m_bSplitterCreated)
+        ApplyPaneSizes();
     ShowTitle();
 }
 
@@ -391,7 +422,7 @@ void CMainFrame::ShowTitle()
 void CMainFrame::OnBusyChanged(bool bBusy)
 {
     // A scan lets the user interface run; New, Open and Save must wait for its end.
-    for (QAction* a : {m_actNew, m_actOpen, m_actSave, m_actSaveAs, m_actCompare})
+    for (QAction* a : {m_actNew, m_actNewFolder, m_actOpen, m_actSave, m_actSaveAs, m_actCompare})
         a->setEnabled(!bBusy);
     m_actStopCompare->setEnabled(!bBusy && m_pDoc && m_pDoc->Comparison());
     for (QAction* a : m_recentActions)
@@ -449,7 +480,11 @@ void CMainFrame::ApplyPaneSizes()
     const int map = bMap ? (row0 * 11) / 20 : 0;
     m_wndSplitter->setSizes({row0 - map, map, outer - row0});
     const int inner = std::max(m_wndSplitterTop->width() - m_wndSplitterTop->handleWidth(), 0);
-    const int col0 = std::min(sizes.nCol0, inner);
+    // The folder view's numbers are never cut: when its share is too narrow for them
+    // (the change columns of a comparison, a large font) the file list gives way, down
+    // to its minimum.
+    const int needed = std::min(m_pDiscView->RequiredWidth(), inner - kMinPane);
+    const int col0 = std::min(std::max(sizes.nCol0, needed), inner);
     m_wndSplitterTop->setSizes({col0, inner - col0});
 }
 

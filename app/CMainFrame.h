@@ -22,6 +22,7 @@ class CFileTypesView;
 class CDiscReportView;
 class CFileListView;
 class CLoadProgressDlg;
+class CNavigator;
 class CRankView;
 class CStepProgressDlg;
 class CTreemapView;
@@ -57,6 +58,7 @@ public:
     QSize ClientSize() const;
 
     QAction* m_actNew;
+    QAction* m_actNewFolder; // "Create report of a folder..."
     QAction* m_actOpen;
     QAction* m_actSave;
     QAction* m_actSaveAs;
@@ -65,6 +67,7 @@ public:
     QAction* m_actStatusBar;
     QAction* m_actAbout;
     QAction* m_actTreemap; // View > Treemap; off until the application sets it
+    QAction* m_actUnits;   // View > "Sizes in units"; off by default
     QAction* m_actLastFile; // the grayed place holder of the recent files
     QAction* m_actCompare = nullptr;     // "Compare with report..."
     QAction* m_actStopCompare = nullptr; // "Stop comparing"
@@ -91,6 +94,8 @@ public:
     // report with file names).
     CFileTypesView* m_pTypesView = nullptr;
     QAction* m_actFileTypes = nullptr;
+    // Back, Forward and going to a ranking row's file.
+    CNavigator* m_pNavigator = nullptr;
 
     // Asked before the window closes (the report may need saving); false keeps it open.
     std::function<bool()> m_queryClose;

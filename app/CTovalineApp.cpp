@@ -2,6 +2,7 @@
 
 #include "ReportActions.h"
 
+#include "CDiscReportView.h"
 #include "CLoadProgressDlg.h"
 #include "CMainFrame.h"
 #include "CSplashDlg.h"
@@ -15,7 +16,10 @@
 #include "MessagePump.h"
 #include "Scan.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileDialog>
+#include <QAbstractButton>
 #include <QMessageBox>
 #include <QFileInfo>
 #include <QSettings>
@@ -115,9 +119,10 @@ bool CTovalineApp::InitInstance(const QStringList& args)
     }
 
     if (args.size() > 1) {
-        ShowMessage(kCaption, QStringLiteral("Usage: tovaline [report file]\n\n"
+        ShowMessage(kCaption, QStringLiteral("Usage: tovaline [report file | folder]\n\n"
                                              "Without an argument a new report is created; with "
-                                             "the name of a report file (.tvl) that report is opened."));
+                                             "the name of a report file (.tvl) that report is opened; "
+                                             "with a folder a new report of that folder is created."));
         return false;
     }
 
@@ -155,6 +160,27 @@ bool CTovalineApp::InitInstance(const QStringList& args)
         auto settings = OpenSettings();
         settings->setValue(QStringLiteral("View/Treemap"), bOn);
     });
+    {
+        auto settings = OpenSettings();
+        m_pFrame->m_actUnits->setChecked(settings->value(QStringLiteral("View/SizesInUnits"), false).toBool());
+    }
+    connect(m_pFrame->m_actUnits, &QAction::toggled, this, [this](bool bOn) {
+        auto settings = OpenSettings();
+        settings->setValue(QStringLiteral("View/SizesInUnits"), bOn);
+    });
+    {
+        // The folder view's sort, as the user left it.
+        auto settings = OpenSettings();
+        tvl::FolderSort sort;
+        sort.nColumn = settings->value(QStringLiteral("View/SortColumn"), -1).toInt();
+        sort.bDescending = settings->value(QStringLiteral("View/SortDescending"), true).toBool();
+        m_pFrame->m_pDiscView->SetSort(sort);
+    }
+    connect(m_pFrame->m_pDiscView, &CDiscReportView::sortChanged, this, [this](const tvl::FolderSort& sort) {
+        auto settings = OpenSettings();
+        settings->setValue(QStringLiteral("View/SortColumn"), sort.nColumn);
+        settings->setValue(QStringLiteral("View/SortDescending"), sort.bDescending);
+    });
 
     CMainFrame* frame = m_pFrame.get();
     connect(frame->m_actNew, &QAction::triggered, this, &CTovalineApp::OnFileNew);
@@ -163,6 +189,8 @@ bool CTovalineApp::InitInstance(const QStringList& args)
     connect(frame->m_actSaveAs, &QAction::triggered, this, &CTovalineApp::OnFileSaveAs);
     connect(frame, &CMainFrame::recentFileTriggered, this, &CTovalineApp::OnOpenRecentFile);
     connect(frame->m_actCompare, &QAction::triggered, this, &CTovalineApp::OnFileCompare);
+    connect(frame->m_actNewFolder, &QAction::triggered, this, &CTovalineApp::OnFileNewFolder);
+    m_pDoc->m_chooseFolder = [this](QWidget* parent) { return ChooseFolder(parent); };
     m_pActions = new CReportActions(*frame, *m_pDoc, m_options.actionHooks);
     frame->m_queryClose = [this] { return SaveModified(); };
 
@@ -170,6 +198,13 @@ bool CTovalineApp::InitInstance(const QStringList& args)
         m_pDoc->SetPathName(QString());
         const bool ok = m_options.newDocument ? m_options.newDocument(*m_pDoc) : m_pDoc->OnNewDocument();
         if (!ok)
+            return false;
+    } else if (QFileInfo(args.front()).isDir()) {
+        // "tovaline DIR": a new report of that folder.
+        m_pDoc->SetPathName(QString());
+        const QByteArray dir = QFile::encodeName(args.front());
+        const char letter = MapFolder(std::string(dir.constData(), static_cast<std::size_t>(dir.size())));
+        if (!letter || !m_pDoc->NewReportOfFolder(letter))
             return false;
     } else if (!OpenDocumentFile(args.front())) {
         return false;
@@ -206,14 +241,26 @@ void CTovalineApp::RemoveFromRecentFileList(const QString& path)
 
 bool CTovalineApp::SaveModified()
 {
-    if (!m_pDoc || !m_pDoc->IsModified())
+    if (!m_pDoc || !m_pDoc->NeedsSave())
         return true;
-    const QString text = QStringLiteral("The report \"%1\" was changed. Save the changes?").arg(m_pDoc->GetTitle());
-    const int answer = m_options.saveQuestion
-                           ? m_options.saveQuestion(m_pFrame.get(), text)
-                           : QMessageBox::question(m_pFrame.get(), QStringLiteral("Tovaline"), text,
-                                                   QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
-                                                   QMessageBox::Save);
+    // A new scan is asked about like a changed report: it may have taken an hour.
+    const QString text =
+        m_pDoc->IsModified()
+            ? QStringLiteral("The report \"%1\" was changed. Save the changes?").arg(m_pDoc->GetTitle())
+            : QStringLiteral("The new report has not been saved. Save it?");
+    int answer = QMessageBox::Cancel;
+    if (m_options.saveQuestion) {
+        answer = m_options.saveQuestion(m_pFrame.get(), text);
+    } else {
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Tovaline"), text,
+                        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, m_pFrame.get());
+        box.setDefaultButton(QMessageBox::Save);
+        // Alt+S, Alt+D and Alt+C answer it from the keyboard.
+        box.button(QMessageBox::Save)->setText(QStringLiteral("&Save"));
+        box.button(QMessageBox::Discard)->setText(QStringLiteral("&Discard"));
+        box.button(QMessageBox::Cancel)->setText(QStringLiteral("&Cancel"));
+        answer = box.exec();
+    }
     if (answer == QMessageBox::Discard)
         return true;
     return answer == QMessageBox::Save && OnFileSave();
@@ -243,6 +290,38 @@ void CTovalineApp::OnFileOpen()
     }
     if (!path.isEmpty())
         OpenDocumentFile(path);
+}
+
+char CTovalineApp::MapFolder(const std::string& dir)
+{
+    const char letter = m_pDrives->MapFolder(dir);
+    if (!letter)
+        ShowMessage(QStringLiteral("Create report"),
+                    QStringLiteral("Every drive letter from C to Z is taken, so the folder %1 cannot be "
+                                   "scanned as a drive of its own.")
+                        .arg(QFile::decodeName(dir.c_str())));
+    return letter;
+}
+
+char CTovalineApp::ChooseFolder(QWidget* parent)
+{
+    const QString path = m_options.folderName
+                             ? m_options.folderName(parent)
+                             : QFileDialog::getExistingDirectory(parent, QStringLiteral("Create report of a folder"),
+                                                                 QDir::homePath());
+    if (path.isEmpty())
+        return 0;
+    // The folder's name is turned into bytes once, here; below this line it stays bytes.
+    const QByteArray dir = QFile::encodeName(path);
+    return MapFolder(std::string(dir.constData(), static_cast<std::size_t>(dir.size())));
+}
+
+void CTovalineApp::OnFileNewFolder()
+{
+    if (!m_pDoc || m_pDoc->IsBusy() || !SaveModified())
+        return;
+    if (const char letter = ChooseFolder(m_pFrame.get()))
+        m_pDoc->NewReportOfFolder(letter);
 }
 
 void CTovalineApp::OnFileCompare()

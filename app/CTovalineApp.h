@@ -67,6 +67,9 @@ public:
         // Replaces the file dialog of "Compare with report..."; an empty result cancels.
         std::function<QString(QWidget*)> compareFileName;
         std::function<QString(QWidget*, const QString&)> saveFileName;
+        // Replaces the folder chooser of "Create report of a folder..." and "Add
+        // folder..."; an empty result cancels.
+        std::function<QString(QWidget*)> folderName;
         // Replaces the question whether to save a changed report (before New, Open and
         // closing); returns QMessageBox::Save, Discard or Cancel.
         std::function<int(QWidget*, const QString&)> saveQuestion;
@@ -97,6 +100,15 @@ public:
     bool OnFileSave();
     bool OnFileSaveAs();
     void OnOpenRecentFile(const QString& path);
+    // File > "Create report of a folder...": picks a folder, maps it to the next free
+    // drive letter and runs New with that drive checked.
+    void OnFileNewFolder();
+    // Maps a folder (bytes, as the file system takes them) to a drive letter; 0 after
+    // telling the user when no letter is free.
+    char MapFolder(const std::string& dir);
+    // The folder chooser of the above and of the dialog's "Add folder...": the letter
+    // of the chosen folder, 0 when cancelled.
+    char ChooseFolder(QWidget* parent);
     // File > "Compare with report...": picks a baseline report file and compares the
     // report on screen with it.
     void OnFileCompare();

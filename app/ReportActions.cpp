@@ -1,5 +1,7 @@
 #include "ReportActions.h"
 
+#include "SizeText.h"
+
 #include "CDiscReportView.h"
 #include "CFileListView.h"
 #include "CFolderListCtrl.h"
@@ -249,7 +251,11 @@ bool CReportActions::Open(const Target& t)
         return false;
     }
     const QUrl url = LocalFileUrl(*path);
-    return m_hooks.open ? m_hooks.open(url) : QDesktopServices::openUrl(url);
+    if (m_hooks.open ? m_hooks.open(url) : QDesktopServices::openUrl(url))
+        return true;
+    // The desktop found no application for it (only standard error would say so).
+    Tell(QStringLiteral("No application could be found to open %1.").arg(DisplayPath(*path)), QStringLiteral("Open"));
+    return false;
 }
 
 bool CReportActions::OpenContainingFolder(const Target& t)
@@ -261,8 +267,13 @@ bool CReportActions::OpenContainingFolder(const Target& t)
         return false;
     }
     const std::size_t slash = path->rfind('/');
-    const QUrl url = LocalFileUrl(slash == 0 || slash == std::string::npos ? std::string("/") : path->substr(0, slash));
-    return m_hooks.open ? m_hooks.open(url) : QDesktopServices::openUrl(url);
+    const std::string dir = slash == 0 || slash == std::string::npos ? std::string("/") : path->substr(0, slash);
+    const QUrl url = LocalFileUrl(dir);
+    if (m_hooks.open ? m_hooks.open(url) : QDesktopServices::openUrl(url))
+        return true;
+    Tell(QStringLiteral("No application could be found to show the folder %1.").arg(DisplayPath(dir)),
+         QStringLiteral("Open containing folder"));
+    return false;
 }
 
 bool CReportActions::CopyPath(const Target& t)
@@ -464,7 +475,8 @@ std::size_t CFindDlg::Search()
         auto* item = new QTreeWidgetItem;
         item->setText(0, bFile ? QFile::decodeName(name.c_str())
                                : QString::fromStdString(tvl::FolderDisplayName(f->strPath)) + QLatin1Char('\\'));
-        item->setText(1, QString::fromStdString(tvl::FormatSize(h.nSize)));
+        item->setText(1, sizetext::Size(h.nSize));
+        item->setToolTip(1, sizetext::ExactTip(h.nSize));
         item->setTextAlignment(1, Qt::AlignRight | Qt::AlignVCenter);
         item->setText(2, QFile::decodeName((bFile || !f->pParent ? f->strPath : f->pParent->strPath).c_str()));
         item->setData(0, Qt::UserRole, QVariant::fromValue(QList<QVariant>{QChar::fromLatin1(h.cDrive), h.nFolderPos,
@@ -474,9 +486,19 @@ std::size_t CFindDlg::Search()
     m_results->addTopLevelItems(items);
     m_results->resizeColumnToContents(0);
     m_results->resizeColumnToContents(1);
-    m_count->setText(total > hits.size()
-                         ? QStringLiteral("%1 found, the largest %2 shown").arg(total).arg(hits.size())
-                         : QStringLiteral("%1 found").arg(total));
+    QString count = total > hits.size() ? QStringLiteral("%1 found, the largest %2 shown").arg(total).arg(hits.size())
+                                        : QStringLiteral("%1 found").arg(total);
+    // File names are only searched where the report stores them.
+    QStringList withoutNames;
+    for (const tvl::DriveReport* d : drives)
+        if (d && !d->bStoreFileNames)
+            withoutNames << QStringLiteral("%1:").arg(QChar::fromLatin1(d->cDrive));
+    if (!withoutNames.isEmpty() && withoutNames.size() == static_cast<int>(drives.size()))
+        count += QStringLiteral(". Only folder names were searched: this report does not store file names.");
+    else if (!withoutNames.isEmpty())
+        count += QStringLiteral(". On %1 only folder names were searched: the report stores no file names there.")
+                     .arg(withoutNames.join(QStringLiteral(", ")));
+    m_count->setText(count);
     return total;
 }
 

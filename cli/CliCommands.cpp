@@ -74,15 +74,25 @@ struct ScanOptions {
     std::vector<std::string> excludes; // --exclude, checked by ScanProblem
 };
 
-// The drive string of the letters (ascending, each once), or the usage problem.
-std::string MarkDrives(const std::vector<std::string>& letters, const DriveMap& map, std::string& drives)
+// The drive string of the letters (ascending, each once), or the usage problem. An
+// argument holding a '/' is a directory: it is mapped to the next free letter.
+std::string MarkDrives(const std::vector<std::string>& letters, DriveMap& map, std::string& drives)
 {
     bool marked[26] = {};
     for (const std::string& l : letters) {
+        if (DriveMap::IsFolderArgument(l)) {
+            const char letter = map.MapFolder(l);
+            if (!letter)
+                return "no drive letter is free for the directory '" + l + "'";
+            if (!map.IsAvailable(letter))
+                return "'" + l + "' is not a directory";
+            marked[letter - 'A'] = true;
+            continue;
+        }
         const bool shapeOk = l.size() == 1 || (l.size() == 2 && l[1] == ':');
         const char letter = shapeOk ? NormalizeDriveLetter(l[0]) : 0;
         if (!letter)
-            return "'" + l + "' is not a drive letter from C to Z";
+            return "'" + l + "' is not a drive letter from C to Z (a directory needs a '/', as in ./" + l + ")";
         if (!map.IsMapped(letter))
             return std::string("drive ") + letter + ": is not mapped to a directory";
         if (!map.IsAvailable(letter))
@@ -114,7 +124,7 @@ std::string ScanProblem(ScanOptions& o)
         if (std::string p = CheckExcludePattern(pattern); !p.empty())
             return p;
     if (o.letters.empty())
-        return "scan needs at least one drive letter";
+        return "scan needs at least one drive letter or directory";
     return std::string();
 }
 
@@ -249,7 +259,9 @@ CommandAction DeclareScanCommand(CLI::App& command)
         "its other names are listed with their size but add nothing (--count-links counts\n"
         "them all). Ctrl+C stops the scan: nothing is printed or written (an existing -o\n"
         "FILE stays as it was) and the exit status is 130.\n"
-        "Letters stand for directories: see 'tovaline-cli drives --help'.\n");
+        "Letters stand for directories: see 'tovaline-cli drives --help'. An argument\n"
+        "holding a '/' is a directory (./C is the folder C): it is scanned as the next\n"
+        "letter that is not mapped yet, and the report names it by that letter.\n");
     AddDriveOption(command, o->drives);
     o->rankingOption = AddCountOption(command, "-r", o->ranking, "ranking count", 1, 1000,
                                       "rank the N largest files (1 to 1000, default 100)");
@@ -274,7 +286,7 @@ CommandAction DeclareScanCommand(CLI::App& command)
                                       "write the report to the .tvl file FILE instead of printing it")
                           ->type_name("FILE");
     AddDisplayOptions(command, o->display);
-    command.add_option("LETTER", o->letters, "drives to scan (C to Z)");
+    command.add_option("LETTER", o->letters, "drives to scan (C to Z), or directories (holding a '/')");
     return [o](CommandIo& io) { return Scan(*o, io); };
 }
 

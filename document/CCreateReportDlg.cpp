@@ -3,6 +3,9 @@
 #include "DriveMap.h"
 
 #include <QCheckBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QStyle>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -13,7 +16,9 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-CCreateReportDlg::CCreateReportDlg(const tvl::DriveMap& drives, QWidget* parent) : QDialog(parent)
+#include <algorithm>
+
+CCreateReportDlg::CCreateReportDlg(const tvl::DriveMap& drives, QWidget* parent) : QDialog(parent), m_drives(drives)
 {
     setWindowTitle(QStringLiteral("Create report"));
     setModal(true);
@@ -27,6 +32,11 @@ CCreateReportDlg::CCreateReportDlg(const tvl::DriveMap& drives, QWidget* parent)
     m_wndDriveList->setFixedWidth(110);
     m_wndDriveList->setMinimumHeight(110);
     grid->addWidget(m_wndDriveList, 1, 0, 3, 1);
+    m_wndAddFolder = new QPushButton(QStringLiteral("Add &folder..."), group);
+    m_wndAddFolder->setAutoDefault(false);
+    m_wndAddFolder->setToolTip(QStringLiteral("Scans a folder of your choice as a drive of its own"));
+    m_wndAddFolder->hide();
+    grid->addWidget(m_wndAddFolder, 4, 0);
 
     grid->addWidget(new QLabel(QStringLiteral("Options:"), group), 0, 1);
     auto* rankingRow = new QHBoxLayout;
@@ -41,7 +51,7 @@ CCreateReportDlg::CCreateReportDlg(const tvl::DriveMap& drives, QWidget* parent)
     m_wndStoreFileNames = new QCheckBox(QStringLiteral("Store filenames in database"), group);
     grid->addWidget(m_wndStoreFileNames, 2, 1);
     grid->addLayout(MakeScanOptionControls(group), 3, 1);
-    grid->addLayout(MakeExcludeRow(group), 4, 0, 1, 2);
+    grid->addLayout(MakeExcludeRow(group), 5, 0, 1, 2);
 
     auto* buttons = new QHBoxLayout;
     m_wndStart = new QPushButton(QStringLiteral("Start!"), group);
@@ -50,7 +60,7 @@ CCreateReportDlg::CCreateReportDlg(const tvl::DriveMap& drives, QWidget* parent)
     buttons->addWidget(m_wndStart);
     buttons->addSpacing(12);
     buttons->addWidget(m_wndCancel);
-    grid->addLayout(buttons, 5, 1, Qt::AlignBottom);
+    grid->addLayout(buttons, 6, 1, Qt::AlignBottom);
     grid->setRowStretch(3, 1); // the options sit at the top, any extra height goes below them
 
     auto* outer = new QVBoxLayout(this);
@@ -63,16 +73,73 @@ CCreateReportDlg::CCreateReportDlg(const tvl::DriveMap& drives, QWidget* parent)
     SetScanOptions(m_scanOptions);
 
     // One unchecked item per available drive, C upwards; the letter is the item data.
-    for (char letter : drives.AvailableLetters()) {
-        auto* item = new QListWidgetItem(QStringLiteral(" Drive %1:").arg(QChar(letter)), m_wndDriveList);
-        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-        item->setCheckState(Qt::Unchecked);
-        item->setData(Qt::UserRole, static_cast<int>(static_cast<unsigned char>(letter)));
-    }
+    for (char letter : drives.AvailableLetters())
+        ItemOf(letter);
+    connect(m_wndAddFolder, &QPushButton::clicked, this, &CCreateReportDlg::OnAddFolder);
 
     connect(m_wndRanking, &QCheckBox::clicked, this, &CCreateReportDlg::OnRankingClicked);
     connect(m_wndStart, &QPushButton::clicked, this, &CCreateReportDlg::OnOK);
     connect(m_wndCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+QListWidgetItem* CCreateReportDlg::ItemOf(char letter)
+{
+    int at = 0;
+    for (; at < m_wndDriveList->count(); ++at) {
+        const int l = m_wndDriveList->item(at)->data(Qt::UserRole).toInt();
+        if (l == static_cast<unsigned char>(letter))
+            return m_wndDriveList->item(at);
+        if (l > static_cast<unsigned char>(letter))
+            break;
+    }
+    const std::string dir = m_drives.Directory(letter);
+    auto* item = new QListWidgetItem(QStringLiteral(" Drive %1:").arg(QChar(letter)));
+    m_wndDriveList->insertItem(at, item);
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+    item->setCheckState(Qt::Unchecked);
+    item->setData(Qt::UserRole, static_cast<int>(static_cast<unsigned char>(letter)));
+    item->setToolTip(QFile::decodeName(dir.c_str()));
+    return item;
+}
+
+void CCreateReportDlg::FitDriveList()
+{
+    // A folder's item names it: the list grows for it (up to a limit; beyond, the
+    // name is elided and the tool tip has it whole).
+    const int scroll = m_wndDriveList->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    const int wanted = m_wndDriveList->sizeHintForColumn(0) + 2 * m_wndDriveList->frameWidth() + scroll + 4;
+    m_wndDriveList->setFixedWidth(std::clamp(wanted, 110, 280));
+}
+
+void CCreateReportDlg::SetFolderChooser(std::function<char(QWidget*)> choose)
+{
+    m_chooseFolder = std::move(choose);
+    m_wndAddFolder->setVisible(static_cast<bool>(m_chooseFolder));
+}
+
+void CCreateReportDlg::CheckDrives(const std::string& letters)
+{
+    for (char letter : letters) {
+        if (!m_drives.IsMapped(letter))
+            continue;
+        QListWidgetItem* item = ItemOf(letter);
+        const QString dir = QFile::decodeName(m_drives.Directory(letter).c_str());
+        item->setText(QStringLiteral(" Drive %1: %2").arg(QChar(letter)).arg(QFileInfo(dir).fileName().isEmpty()
+                                                                                 ? dir
+                                                                                 : QFileInfo(dir).fileName()));
+        item->setCheckState(Qt::Checked);
+        m_wndDriveList->scrollToItem(item);
+    }
+    FitDriveList();
+}
+
+void CCreateReportDlg::OnAddFolder()
+{
+    if (!m_chooseFolder)
+        return;
+    const char letter = m_chooseFolder(this);
+    if (letter)
+        CheckDrives(std::string(1, letter));
 }
 
 QLayout* CCreateReportDlg::MakeScanOptionControls(QWidget* group)

@@ -39,6 +39,18 @@ public:
     // Shows the given choices in the scan option controls (the remembered ones).
     void SetScanOptions(const tvl::ScanOptions& options);
 
+    // "Add folder...": asks for a folder and maps it to a drive letter (the next free
+    // one, or the letter it has already), returning the letter or 0 (cancelled, or no
+    // letter free: the chooser tells why). The folder's item is then checked. Without
+    // a chooser the button is hidden.
+    std::function<char(QWidget* parent)> m_chooseFolder;
+    void SetFolderChooser(std::function<char(QWidget* parent)> choose);
+    // Checks the items of these letters (a folder chosen before the dialog opened);
+    // letters not in the list are added when the map has them.
+    void CheckDrives(const std::string& letters);
+    void OnAddFolder();
+    QPushButton* m_wndAddFolder = nullptr;
+
     // How messages are shown: by default a message box owned by the dialog. Tests
     // replace it to record them.
     std::function<void(const QString& caption, const QString& text, QMessageBox::Icon icon)> m_showMessage;
@@ -65,6 +77,11 @@ private slots:
     void OnRankingClicked();
 
 private:
+    // The list item of a letter, added in letter order when it is not there yet.
+    class QListWidgetItem* ItemOf(char letter);
+    void FitDriveList();
+    const tvl::DriveMap& m_drives;
+
     void ShowMessage(const QString& caption, const QString& text, QMessageBox::Icon icon);
     QLayout* MakeScanOptionControls(QWidget* group);
     QLayout* MakeExcludeRow(QWidget* group);

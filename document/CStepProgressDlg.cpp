@@ -62,7 +62,7 @@ CStepProgressDlg::CStepProgressDlg(QWidget* parent) : ProgressWindow(parent)
     m_wndStop->setAutoDefault(false);
     m_wndStop->setToolTip(QStringLiteral("Ends the scan and keeps the folders read so far."));
     grid->addWidget(m_wndStop, 6, 0, 1, 3, Qt::AlignRight);
-    connect(m_wndStop, &QPushButton::clicked, this, &CStepProgressDlg::stopRequested);
+    connect(m_wndStop, &QPushButton::clicked, this, &CStepProgressDlg::RequestStop);
 
     SetContent(group);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -92,11 +92,18 @@ void CStepProgressDlg::SetStep1Text(const std::string& text)
 
 void CStepProgressDlg::SetStatus(const std::string& text)
 {
+    // "Stopping..." stays until the window goes.
+    if (m_bStopping) {
+        ClosedAfterStop();
+        return;
+    }
     SetThrottledText(m_status, text);
 }
 
 void CStepProgressDlg::SetStep(int nStep)
 {
+    if (ClosedAfterStop())
+        return;
     for (int i = 1; i <= 5; ++i)
         StepLabel(i)->setFont(i == nStep ? m_fontBold : font());
     RedrawWindow();
@@ -104,11 +111,15 @@ void CStepProgressDlg::SetStep(int nStep)
 
 void CStepProgressDlg::SetProgress(int nPos, int nTotal)
 {
+    if (ClosedAfterStop())
+        return;
     ShowPercent(*m_wndProgress, *m_wndPercent, nPos, nTotal);
 }
 
 void CStepProgressDlg::Show()
 {
+    m_bStopping = false;
+    m_wndStop->setEnabled(true);
     ShowWindowPainted();
 }
 
@@ -119,6 +130,8 @@ void CStepProgressDlg::Hide()
 
 void CStepProgressDlg::Redraw()
 {
+    if (ClosedAfterStop())
+        return;
     RedrawWindow();
 }
 
@@ -129,6 +142,26 @@ void CStepProgressDlg::ShowPendingText()
 
 void CStepProgressDlg::reject()
 {
-    if (isVisible())
-        emit stopRequested();
+    RequestStop();
+}
+
+void CStepProgressDlg::RequestStop()
+{
+    if (m_bStopping || !isVisible())
+        return;
+    m_bStopping = true;
+    m_wndStop->setEnabled(false);
+    SetThrottledText(m_status, "Stopping...");
+    RedrawWindow();
+    m_stopTimer.start();
+    emit stopRequested();
+}
+
+bool CStepProgressDlg::ClosedAfterStop()
+{
+    if (!m_bStopping)
+        return false;
+    if (isVisible() && m_stopTimer.elapsed() >= kStoppingShownMs)
+        HideWindow();
+    return !isVisible();
 }

@@ -48,6 +48,15 @@ public:
     // The label of step 1..5, or null.
     QLabel* StepLabel(int nStep) const;
 
+    // What "Stop", Escape in this window and Escape in the main window do: the button
+    // is disabled and the status line says "Stopping..." at once (painted before the
+    // scan goes on), then stopRequested is emitted. Further presses do nothing until
+    // the next Show. The scan still sums up what it read; the window goes away as soon
+    // as that takes longer than kStoppingShownMs, rather than wait for the end.
+    void RequestStop();
+    bool IsStopping() const { return m_bStopping; }
+    static constexpr qint64 kStoppingShownMs = 300;
+
 signals:
     // "Stop" was clicked or Escape pressed while the window is shown.
     void stopRequested();
@@ -57,5 +66,11 @@ protected:
     void reject() override;
 
 private:
+    // After a stop: hides the window once kStoppingShownMs have passed. True while the
+    // window is gone for that reason, so that the scan's last calls paint nothing.
+    bool ClosedAfterStop();
+
     ThrottledText m_status;
+    bool m_bStopping = false;
+    QElapsedTimer m_stopTimer;
 };

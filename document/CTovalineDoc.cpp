@@ -9,6 +9,7 @@
 #include <QMessageBox>
 
 #include <algorithm>
+#include <utility>
 
 CTovalineDoc::CTovalineDoc(tvl::ScanEnvironment& env, tvl::ILoadProgress& loadProgress, QObject* parent)
     : QObject(parent), tvl::ReportDocument(env), m_loadProgress(loadProgress)
@@ -73,6 +74,7 @@ void CTovalineDoc::EmptyAfterFailure()
     FreeReports();
     m_bRanking = false;
     m_rankingAll.clear();
+    m_bUnsavedScan = false;
 }
 
 void CTovalineDoc::RequestStop()
@@ -95,6 +97,9 @@ bool CTovalineDoc::OnNewDocument()
     StopComparing();
     CCreateReportDlg dlg(m_env.drives, m_pMainWnd.data());
     dlg.SetScanOptions(m_scanOptions);
+    if (m_chooseFolder)
+        dlg.SetFolderChooser(m_chooseFolder);
+    dlg.CheckDrives(std::exchange(m_strCheckDrives, std::string()));
     tvl::NewReportOptions options;
     options.strDrives.clear();
     if (dlg.exec() == QDialog::Accepted) {
@@ -133,6 +138,14 @@ bool CTovalineDoc::OnNewDocument()
     SendInitialUpdate();
     emit titleChanged(m_strTitle); // a new report is not modified
     return ok;
+}
+
+bool CTovalineDoc::NewReportOfFolder(char cDrive)
+{
+    if (IsBusy())
+        return false;
+    m_strCheckDrives = std::string(1, cDrive);
+    return OnNewDocument();
 }
 
 bool CTovalineDoc::OnOpenDocument(const QString& pathName)
@@ -190,7 +203,26 @@ bool CTovalineDoc::AskQuestion(const QString& caption, const QString& text)
 
 void CTovalineDoc::ReportEdited()
 {
-    StopComparing();
+    // A running comparison follows the edit: it is made again against the same
+    // baseline. Only when that cannot be done does it end, and the user is told.
+    if (m_pBaseline && m_pComparison) {
+        std::unique_ptr<tvl::ReportComparison> comparison;
+        try {
+            comparison = std::make_unique<tvl::ReportComparison>(tvl::CompareReports(
+                tvl::ReportSide{m_pBaseline->m_pDriveReports, m_pBaseline->m_bRanking, m_pBaseline->m_rankingAll},
+                tvl::ReportSide{m_pDriveReports, m_bRanking, m_rankingAll}));
+        } catch (const std::bad_alloc&) {
+        }
+        if (comparison) {
+            m_pComparison = std::move(comparison);
+            UpdateAllViews(nullptr, kHintComparison);
+            emit comparisonChanged();
+        } else {
+            StopComparing();
+            emit statusMessage(QStringLiteral("The comparison ended: there was not enough memory to compare the "
+                                              "changed report again."));
+        }
+    }
     emit titleChanged(m_strTitle);
     UpdateAllViews(nullptr, kHintAll);
 }

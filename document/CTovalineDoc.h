@@ -52,6 +52,13 @@ public:
     virtual bool OnOpenDocument(const QString& pathName);
     virtual bool OnSaveDocument(const QString& pathName);
 
+    // New for a folder: the "Create report" dialog opens with the drive letter the
+    // folder was mapped to checked; otherwise as OnNewDocument.
+    bool NewReportOfFolder(char cDrive);
+    // What the dialog's "Add folder..." does (DriveMap::MapFolder through a folder
+    // chooser; see CCreateReportDlg). None: the button is hidden.
+    std::function<char(QWidget* parent)> m_chooseFolder;
+
     // The window that owns the "Create report" dialog (the main window; none by default).
     void SetMainWindow(QWidget* pMainWnd) { m_pMainWnd = pMainWnd; }
     // Asks a running scan to stop at its next pump (the main window is closing). The
@@ -95,8 +102,10 @@ public:
     // The baseline's file name (as chosen), empty when not comparing.
     QString BaselinePathName() const { return m_strBaselinePath; }
 
-    // The report was edited (an item moved to the trash, a folder read again): any
-    // comparison ends, the title shows the change and every view refills.
+    // The report was edited (an item moved to the trash, a folder read again): a
+    // running comparison is made again against the same baseline (it ends, with a
+    // statusMessage, only when that fails), the title shows the change and every view
+    // refills.
     void ReportEdited();
     bool IsModified() const { return m_bModified; }
 
@@ -108,6 +117,8 @@ signals:
     void scanOptionsChosen(const tvl::ScanOptions& options);
     // A comparison started, ended or was replaced.
     void comparisonChanged();
+    // Something the status bar should say.
+    void statusMessage(const QString& text);
 
 private:
     bool AskQuestion(const QString& caption, const QString& text);
@@ -120,6 +131,7 @@ private:
     QString m_strPathName;
     QPointer<QWidget> m_pMainWnd;
     tvl::ScanOptions m_scanOptions;
+    std::string m_strCheckDrives; // checked when the dialog opens (NewReportOfFolder)
     bool m_bDiscardOnStop = false;
     // The baseline of the comparison and the comparison, which points into both it
     // and this document's reports.

@@ -34,6 +34,7 @@ bool ReportDocument::CreateReports(const NewReportOptions& options)
     } busy(m_bBusy);
 
     m_bModified = false;
+    m_bUnsavedScan = false;
     FreeReports();
     m_bRanking = options.bRanking;
     const int n = options.bRanking ? static_cast<int>(options.nRankingSize) : 0;
@@ -68,9 +69,11 @@ bool ReportDocument::CreateReports(const NewReportOptions& options)
             MergeRanking(m_rankingAll, drive.ranking);
         if (stopped) {
             KeepStoppedReport(made ? i + 1 : i, drive.WasCancelled() || i + 1 < options.strDrives.size());
+            m_bUnsavedScan = m_nDrives > 0;
             return true;
         }
     }
+    m_bUnsavedScan = m_nDrives > 0;
     return true;
 }
 
@@ -87,6 +90,7 @@ bool ReportDocument::OnOpenDocument(const std::string& pathName)
     if (m_bBusy)
         return false;
     m_bModified = false;
+    m_bUnsavedScan = false;
     FreeReports();
     m_bRanking = false;
     m_rankingAll.clear();
@@ -149,6 +153,7 @@ bool ReportDocument::OnSaveDocument(const std::string& pathName)
             file.SetWriteError(out.Errno());
         if (file.Commit()) {
             m_bModified = false;
+            m_bUnsavedScan = false;
             return true;
         }
     }

@@ -80,6 +80,11 @@ public:
     // The report differs from its file (or, never saved, from its scan): set by the
     // edits below, cleared by New, Open and a successful Save.
     bool m_bModified = false;
+    // A new scan that was never saved: set when CreateReports leaves drives behind,
+    // cleared by New, Open and a successful Save. Losing it would cost a whole scan, so
+    // the desktop program asks before it goes, as it does for an edited report.
+    bool m_bUnsavedScan = false;
+    bool NeedsSave() const { return m_bModified || m_bUnsavedScan; }
 
     // Edits of drive cDrive's report after the disc changed (ReportEdit.h). Each
     // returns false when there is no such drive or folder or the edit is refused

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string_view>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace tvl {
 
@@ -32,6 +33,45 @@ std::string FolderDisplayName(const std::string& reportPath)
     if (slash == std::string_view::npos)
         return std::string(trimmed);
     return PathStepToName(trimmed.substr(slash + 1)); // a '/' in the step is the name's backslash
+}
+
+char DriveMap::MapFolder(const std::string& dirIn)
+{
+    if (dirIn.empty())
+        return 0;
+    std::string dir = dirIn;
+    if (dir[0] != '/') {
+        char* c = ::getcwd(nullptr, 0);
+        if (!c)
+            return 0;
+        const std::string cwd = c;
+        std::free(c);
+        if (dir == ".")
+            dir = cwd;
+        else
+            dir = cwd + (cwd.back() == '/' ? "" : "/") + (dir.rfind("./", 0) == 0 ? dir.substr(2) : dir);
+    }
+    // "/srv//data/./x/" is "/srv/data/x": the same folder gets the same letter.
+    std::string clean;
+    for (std::size_t i = 0; i < dir.size();) {
+        const std::size_t next = std::min(dir.find('/', i), dir.size());
+        const std::string_view step(dir.data() + i, next - i);
+        if (!step.empty() && step != ".") {
+            clean += '/';
+            clean += step;
+        }
+        i = next + 1;
+    }
+    dir = clean.empty() ? "/" : clean;
+    for (char l = kFirst; l <= kLast; ++l)
+        if (m_dirs[static_cast<std::size_t>(l - kFirst)] == dir)
+            return l;
+    for (char l = kFirst; l <= kLast; ++l)
+        if (!IsMapped(l)) {
+            Set(l, dir);
+            return l;
+        }
+    return 0;
 }
 
 bool DriveMap::Set(char letter, const std::string& dir)

@@ -41,6 +41,15 @@ public:
     // or an empty dir.
     bool Set(char letter, const std::string& dir);
     bool IsMapped(char letter) const;
+    // Scanning a folder: maps dir to the first letter from C to Z that is not mapped
+    // yet, or returns the letter it is mapped to already. A relative dir is taken from
+    // the current directory, a trailing '/' does not count ("/srv/" is "/srv"). Returns
+    // 0 when dir is empty or every letter is taken. Whether dir exists is not checked
+    // (IsAvailable says so).
+    char MapFolder(const std::string& dir);
+    // Whether a command-line argument names a directory rather than a drive letter: it
+    // holds a '/' ("./C" is the folder C, "C" the drive).
+    static bool IsFolderArgument(const std::string& arg) { return arg.find('/') != std::string::npos; }
     // The mapped directory, or "" when the letter is not mapped.
     std::string Directory(char letter) const;
     // True when the letter is mapped and its directory exists and is a directory. This

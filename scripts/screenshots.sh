@@ -6,7 +6,9 @@
 # For each setting the program is started with a report on its command line (splash,
 # load window, main window), then File > New is pressed and the "Create report"
 # dialog is answered with key presses (every drive marked, Enter), and the five-step
-# window is photographed while the scan runs.
+# window is photographed while the scan runs; closing the window then asks whether to
+# save the new scan. A second start with a folder on its command line shows the
+# dialog with that folder, and the folder view sorted by size with sizes in units.
 #
 # Usage: scripts/screenshots.sh [OUTPUT-FOLDER]
 #   OUTPUT-FOLDER     where the pictures go (default: <build>/screenshots)
@@ -17,6 +19,8 @@
 #   SCAN_ROOT         the folder scanned as drive C (default: /usr); D to H are
 #                     folders below or beside it, so the rank view has six drive tabs
 #   RUNS              which settings to run (default: "1280x1024 800x600 scale1.5 de_DE")
+#   FOLDER            the folder given on the command line of the second start
+#                     (default: /usr/share/doc)
 # The program runs with its own settings folder inside the output folder, so the
 # user's recent-file list is not touched.
 set -euo pipefail
@@ -48,6 +52,9 @@ export TOVALINE_DRIVES=${map%;}
 report=$out/report.tvl
 echo "Creating $report ..."
 "$cli" scan -r 100 -f "${cli_map[@]}" -o "$report" "${letters[@]}" >/dev/null
+# A baseline of two of the drives, for the comparison's pictures.
+baseline=$out/baseline.tvl
+"$cli" scan -r 100 -f "${cli_map[@]}" -o "$baseline" E F >/dev/null
 
 if [ "$(locale -a 2>/dev/null | grep -ci '^de_DE\.utf-\?8$')" = 0 ]; then
   localedef -i de_DE -f UTF-8 de_DE.UTF-8 2>/dev/null || echo "screenshots.sh: de_DE.UTF-8 missing; German run uses C" >&2
@@ -112,6 +119,19 @@ run() {
   xdotool key --delay 150 Home Return Down
   sleep 1
   shot 4-report-expanded
+  # File > "Compare with report...": the change columns must fit without cutting a
+  # number; then "Stop comparing".
+  xdotool key alt+f c
+  if await '^Compare with report$' 10; then
+    sleep 0.5
+    xdotool type --delay 20 "$baseline"
+    xdotool key Return
+    await 'compared with baseline' 20 && sleep 1 && shot 4-compared
+    xdotool key alt+f t
+    sleep 0.5
+  else
+    echo "the Compare file dialog did not appear" >&2
+  fi
 
   xdotool key ctrl+n
   await '^Create report$' 10 || { echo "the Create report dialog did not appear" >&2; return 1; }
@@ -125,6 +145,43 @@ run() {
   for _ in $(seq 300); do xdotool search --onlyvisible --name '^Creating report' >/dev/null 2>&1 || break; sleep 0.2; done
   sleep 1
   shot 7-scanned
+  # A new scan is not thrown away by one click: closing asks whether to save it.
+  xdotool key alt+F4
+  if await '^Tovaline$' 10; then
+    sleep 0.5
+    shot 8-close-asks
+  else
+    echo "closing after the scan asked nothing" >&2
+  fi
+  kill "$prog" 2>/dev/null || true
+  wait "$prog" 2>/dev/null || true
+
+  # Second start, "tovaline FOLDER": the dialog has the folder checked; the folder
+  # view then sorts by size (remembered from the settings) with sizes in units, and
+  # opens the tree a few levels so that the tree lines show.
+  local conf="$dir/config/Local AppWizard-Generated Applications"
+  mkdir -p "$conf"
+  printf '[View]\nSortColumn=1\nSortDescending=true\nSizesInUnits=true\n' >>"$conf/Tovaline.conf"
+  env "$@" XDG_CONFIG_HOME="$dir/config" "$app" "${FOLDER:-/usr/share/doc}" >>"$dir/program.log" 2>&1 &
+  prog=$!
+  pids+=("$prog")
+  if await '^Create report$' 20; then
+    sleep 0.5
+    shot 9-folder-dialog
+    xdotool key Return
+    await 'Report - Tovaline' 120 || true
+    for _ in $(seq 300); do xdotool search --onlyvisible --name '^Creating report' >/dev/null 2>&1 || break; sleep 0.2; done
+    sleep 1
+    xdotool key --delay 150 Home Down Return Down Return Down Down
+    sleep 1
+    shot 10-folder-sorted-units
+    # Back to the folder selected before (Alt+Left).
+    xdotool key alt+Left
+    sleep 0.5
+    shot 11-back
+  else
+    echo "the Create report dialog of a folder did not appear" >&2
+  fi
 
   kill "$prog" "$wm" "$xvfb" 2>/dev/null || true
   wait "$prog" "$wm" "$xvfb" 2>/dev/null || true

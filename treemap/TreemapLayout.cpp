@@ -307,8 +307,23 @@ void AddBytes(std::int64_t& sum, std::int64_t n)
 
 bool IsLeaf(const TreemapTile& t) { return t.nChildren == 0; }
 
+// The palette entry of an extension: a function of its name alone (FNV-1a), so that
+// an extension keeps its colour at every zoom level and in every folder. Two names may
+// hash alike: the larger one in a picture keeps the colour, the other takes the next
+// free one there.
+std::uint8_t ExtensionColour(const std::string& extension)
+{
+    std::uint32_t h = 2166136261u;
+    for (unsigned char c : extension) {
+        h ^= c;
+        h *= 16777619u;
+    }
+    return static_cast<std::uint8_t>(h % kColourCount);
+}
+
 // Colours by extension: the kColourCount extensions with the most bytes among the
-// file tiles get a colour each; folders and rest tiles that were not divided are grey.
+// file tiles are shown in their colours (ExtensionColour), the others in the grey of
+// "Other types"; folders and rest tiles that were not divided are grey too.
 void ColourByExtension(TreemapLayout& L, const TreemapTree& tree)
 {
     const std::vector<std::string>& names = tree.Extensions();
@@ -323,10 +338,17 @@ void ColourByExtension(TreemapLayout& L, const TreemapTree& tree)
     SortLegend(all);
     std::vector<std::uint8_t> colourOf(names.size(), kColourOther);
     std::int64_t other = 0, undivided = 0;
+    bool taken[kColourCount] = {};
     for (std::size_t k = 0; k < all.size(); ++k) {
-        if (k < kColourCount)
-            all[k].nColour = static_cast<std::uint8_t>(k);
-        else
+        if (k < kColourCount) {
+            // Its own colour, unless a larger extension of this picture has it: then
+            // the next free one, so that no two legend entries look alike.
+            std::uint8_t c = ExtensionColour(all[k].strLabel);
+            while (taken[c])
+                c = static_cast<std::uint8_t>((c + 1) % kColourCount);
+            taken[c] = true;
+            all[k].nColour = c;
+        } else
             AddBytes(other, all[k].nBytes);
     }
     for (std::size_t e = 0; e < names.size(); ++e)

@@ -3,6 +3,7 @@
 #include "CFolderListCtrl.h"
 #include "CTovalineDoc.h"
 #include "NumberFormat.h"
+#include "SizeText.h"
 #include "ReportCompare.h"
 
 #include <QFileInfo>
@@ -109,15 +110,15 @@ QVariant ChangesListModel::data(const QModelIndex& index, int role) const
         return {};
     switch (index.column()) {
     case ColFolder: return ToQString(c.Path());
-    case ColChange: return QString::fromStdString(tvl::FormatSizeChange(c.Change()));
+    case ColChange: return sizetext::Change(c.Change());
     case ColChangePercent: {
         if (c.state == tvl::ChangeState::New || c.state == tvl::ChangeState::Removed)
             return QString::fromLatin1(tvl::ChangeStateName(c.state));
         const auto p = c.Percent();
         return p ? QString::fromStdString(tvl::FormatPercentChange(*p)) : QString();
     }
-    case ColBefore: return QString::fromStdString(tvl::FormatSize(c.OldWithSubs()));
-    case ColNow: return QString::fromStdString(tvl::FormatSize(c.NewWithSubs()));
+    case ColBefore: return sizetext::Size(c.OldWithSubs());
+    case ColNow: return sizetext::Size(c.NewWithSubs());
     default: return {};
     }
 }
@@ -158,6 +159,7 @@ CChangesView::CChangesView(QWidget* parent) : CView(parent)
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_list->setShowGrid(false);
     m_list->setWordWrap(false);
+    m_list->setTextElideMode(Qt::ElideMiddle);
     m_list->setTabKeyNavigation(false);
     m_list->verticalHeader()->hide();
     m_list->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -173,6 +175,10 @@ CChangesView::CChangesView(QWidget* parent) : CView(parent)
 
     connect(m_list, &QAbstractItemView::clicked, this, [this](const QModelIndex& i) { ChooseRow(i.row()); });
     connect(m_list, &QAbstractItemView::activated, this, [this](const QModelIndex& i) { ChooseRow(i.row()); });
+    connect(&sizetext::Notifier(), &SizeTextNotifier::changed, this, [this] {
+        LayoutColumns();
+        m_list->viewport()->update();
+    });
     LayoutColumns();
 }
 
@@ -185,7 +191,7 @@ void CChangesView::OnUpdate(CView*, int lHint)
     const tvl::ReportComparison* rc = doc ? doc->Comparison() : nullptr;
     m_heading->setText(rc ? QStringLiteral("Changes since %1: %2 folders")
                                 .arg(QFileInfo(doc->BaselinePathName()).fileName())
-                                .arg(m_model->rowCount())
+                                .arg(QString::fromStdString(tvl::FormatSize(m_model->rowCount())))
                           : QString());
     LayoutColumns();
 }
@@ -215,23 +221,36 @@ void CChangesView::resizeEvent(QResizeEvent* event)
 
 void CChangesView::LayoutColumns()
 {
-    // Numbers get room for a terabyte; the folder takes the rest, at least 120 pixels.
+    // Numbers get room for the largest the comparison can hold (no change and no size
+    // exceeds the larger total of its drive), never less than their headings; the
+    // folder takes the rest, at least 80 pixels.
     const QFontMetrics fm = m_list->fontMetrics();
-    const int change = fm.horizontalAdvance(QStringLiteral("+999.999.999.999")) + 12;
-    const int percent = fm.horizontalAdvance(QStringLiteral("+100000.00")) + 12;
-    const int size = fm.horizontalAdvance(QStringLiteral("999.999.999.999")) + 12;
+    const QFontMetrics hfm = m_list->horizontalHeader()->fontMetrics();
+    std::int64_t largest = 0;
+    if (const tvl::ReportComparison* rc = GetDocument() ? GetDocument()->Comparison() : nullptr)
+        for (const tvl::DriveComparison& d : rc->drives)
+            largest = std::max({largest, d.nOldTotal, d.nNewTotal});
+    auto fit = [&](int text, const char* heading) {
+        return std::max(text, hfm.horizontalAdvance(QString::fromLatin1(heading)) + 12) + 12;
+    };
+    const int change = fit(fm.horizontalAdvance(QStringLiteral("+")) + sizetext::WidestSize(fm, -largest, largest), "Change");
+    const int percent = fit(fm.horizontalAdvance(QStringLiteral("+100000.00")), "Change %");
+    const int size = fit(sizetext::WidestSize(fm, 0, largest), "Before");
     QHeaderView* h = m_list->horizontalHeader();
     h->resizeSection(ChangesListModel::ColChange, change);
     h->resizeSection(ChangesListModel::ColChangePercent, percent);
     h->resizeSection(ChangesListModel::ColBefore, size);
     h->resizeSection(ChangesListModel::ColNow, size);
     const int scroll = m_list->verticalScrollBar() ? m_list->verticalScrollBar()->sizeHint().width() : 15;
+    // The room the rows are shown in: the list without its frame and a vertical scroll
+    // bar, so that no horizontal one appears while everything fits.
+    const int room = width() - 2 * m_list->frameWidth() - scroll;
     // In a narrow pane "Before" and "Now" make way (the tool tip of a row has them), so
     // that no number stands half outside the pane.
-    constexpr int kMinFolder = 120;
-    const bool sizesFit = width() - scroll - 2 * size - change - percent >= kMinFolder;
+    constexpr int kMinFolder = 80; // a path elides in the middle, keeping its last folder
+    const bool sizesFit = room - 2 * size - change - percent >= kMinFolder;
     m_list->setColumnHidden(ChangesListModel::ColBefore, !sizesFit);
     m_list->setColumnHidden(ChangesListModel::ColNow, !sizesFit);
-    const int rest = width() - scroll - change - percent - (sizesFit ? 2 * size : 0);
+    const int rest = room - change - percent - (sizesFit ? 2 * size : 0);
     h->resizeSection(ChangesListModel::ColFolder, std::max(rest, kMinFolder));
 }

@@ -6,10 +6,12 @@
 #include "FolderListModel.h"
 #include "NumberFormat.h"
 #include "ReportCompare.h"
+#include "SizeText.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QResizeEvent>
+#include <QScrollBar>
 
 #include <algorithm>
 #include <vector>
@@ -31,6 +33,40 @@ CDiscReportView::CDiscReportView(QWidget* parent) : CView(parent)
     // The columns follow the width the rows are shown in, which shrinks when the
     // vertical scroll bar appears, whatever its width under the current style.
     connect(m_list, &CFolderListCtrl::viewportResized, this, &CDiscReportView::LayoutColumns);
+    connect(m_list->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) {
+        SetSort(m_model->Sort().Clicked(column, column == FolderListModel::ColFolder));
+        emit sortChanged(m_model->Sort());
+    });
+    connect(&sizetext::Notifier(), &SizeTextNotifier::changed, this, [this] {
+        MeasureNumbers();
+        LayoutColumns(m_list->viewport()->width());
+        m_list->viewport()->update();
+    });
+}
+
+tvl::FolderSort CDiscReportView::Sort() const
+{
+    return m_model->Sort();
+}
+
+void CDiscReportView::SetSort(const tvl::FolderSort& sort)
+{
+    const CTovalineDoc* doc = GetDocument();
+    const tvl::FolderRecord* selected = doc ? doc->m_pSelectedFolder : nullptr;
+    m_model->SetSort(sort);
+    ShowSortIndicator();
+    // The selected folder stays selected wherever its row went.
+    if (selected && doc->m_pSelectedFolder == selected)
+        SelectFolder(selected);
+}
+
+void CDiscReportView::ShowSortIndicator()
+{
+    QHeaderView* header = m_list->horizontalHeader();
+    const tvl::FolderSort sort = m_model->Sort();
+    header->setSortIndicatorShown(!sort.IsPathOrder());
+    if (!sort.IsPathOrder())
+        header->setSortIndicator(sort.nColumn, sort.bDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
 CDiscReportView::~CDiscReportView() = default;
@@ -45,6 +81,7 @@ void CDiscReportView::OnUpdate(CView*, int lHint)
 {
     if (lHint == kHintAll || lHint == kHintComparison) {
         m_model->UpdateComparisonColumns();
+        ShowSortIndicator(); // a sort by a change column ends with the comparison
         LayoutColumns(m_list->viewport()->width());
     }
     if (lHint == kHintAll)
@@ -75,8 +112,7 @@ void CDiscReportView::MeasureNumbers()
                         hi = std::max(hi, bytes(*root));
                     }
     const QFontMetrics fm = m_list->fontMetrics();
-    m_nWidestSize = std::max(fm.horizontalAdvance(QString::fromStdString(tvl::FormatSize(lo))),
-                             fm.horizontalAdvance(QString::fromStdString(tvl::FormatSize(hi))));
+    m_nWidestSize = sizetext::WidestSize(fm, lo, hi);
 }
 
 std::vector<int> CDiscReportView::MinimumColumnWidths() const
@@ -96,6 +132,17 @@ std::vector<int> CDiscReportView::MinimumColumnWidths() const
             break;
         }
     return widths;
+}
+
+int CDiscReportView::RequiredWidth() const
+{
+    int change = 0, percent = 0;
+    ChangeColumnWidths(change, percent);
+    int sum = change + percent;
+    for (int w : MinimumColumnWidths())
+        sum += w;
+    const int scroll = m_list->verticalScrollBar()->sizeHint().width();
+    return sum + scroll + 2 * m_list->frameWidth();
 }
 
 void CDiscReportView::LayoutColumns(int width)
@@ -211,8 +258,10 @@ void CDiscReportView::ChangeColumnWidths(int& change, int& percent) const
         largest = std::max({largest, d.nOldTotal, d.nNewTotal});
     const QFontMetrics fm = m_list->fontMetrics();
     const QFontMetrics headerFm = m_list->horizontalHeader()->fontMetrics();
-    change = std::max(fm.horizontalAdvance(QString::fromStdString(tvl::FormatSizeChange(largest))),
-                      headerFm.horizontalAdvance(QStringLiteral("Change"))) + 14;
+    const int widestChange = sizetext::Units()
+                                 ? fm.horizontalAdvance(QStringLiteral("+")) + sizetext::WidestSize(fm, -largest, largest)
+                                 : fm.horizontalAdvance(sizetext::Change(largest));
+    change = std::max(widestChange, headerFm.horizontalAdvance(QStringLiteral("Change"))) + 14;
     // A four-digit percentage and a short bar beside it.
     percent = std::max(fm.horizontalAdvance(QStringLiteral("+1000.00")) + 6 + 30,
                        headerFm.horizontalAdvance(QStringLiteral("Change %")) + 14);

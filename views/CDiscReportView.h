@@ -3,6 +3,7 @@
 // opens and closes a branch; the selected row becomes the document's selected folder.
 #pragma once
 
+#include "FolderOrder.h"
 #include "View.h"
 
 #include <vector>
@@ -44,6 +45,10 @@ public:
     // report's widest number, the share columns "100.00" and a short bar; "Folder"
     // gives way first.
     std::vector<int> MinimumColumnWidths() const;
+    // The width the view needs to show every column at its minimum without sideways
+    // scrolling (the change columns included while comparing): the main window gives
+    // it this much, taking it from the file list, before a number would be cut.
+    int RequiredWidth() const;
 
     // Selects the row of a folder, opening every closed branch above it first, and
     // scrolls it into view; the document hears of the selection as after a click.
@@ -53,8 +58,18 @@ public:
     // and the keyboard focus to the list, so that the row shows highlighted.
     bool ShowFolder(int nDrive, int nPos);
 
+    // Sorts the sub-folders of every folder by a column (or returns to path order),
+    // keeping the selected folder selected; the heading shows an arrow while sorted.
+    // A click on a heading goes through FolderSort::Clicked and then sortChanged.
+    void SetSort(const tvl::FolderSort& sort);
+    tvl::FolderSort Sort() const;
+
     CFolderListCtrl* m_list = nullptr;
     FolderListModel* Model() const { return m_model; }
+
+signals:
+    // The user changed the sort by clicking a heading.
+    void sortChanged(const tvl::FolderSort& sort);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -67,6 +82,8 @@ private:
     // The widths of "Change" and "Change %" while comparing (0 otherwise): room for the
     // largest possible change and for a percentage with a short bar.
     void ChangeColumnWidths(int& change, int& percent) const;
+
+    void ShowSortIndicator();
 
     FolderListModel* m_model = nullptr;
     int m_nWidestSize = 0;

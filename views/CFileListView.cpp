@@ -3,6 +3,7 @@
 #include "CTovalineDoc.h"
 #include "ElidingHeaderView.h"
 #include "NumberFormat.h"
+#include "SizeText.h"
 
 #include <QFile>
 #include <QHeaderView>
@@ -48,7 +49,9 @@ QVariant CFileListModel::data(const QModelIndex& index, int role) const
     const tvl::FileEntry& e = EntryAt(index.row());
     if (role == Qt::DisplayRole)
         return index.column() == 0 ? QFile::decodeName(e.strName.c_str())
-                                   : QString::fromStdString(tvl::FormatSize(e.nSize));
+                                   : sizetext::Size(e.nSize);
+    if (role == Qt::ToolTipRole && index.column() == 1 && sizetext::Units())
+        return sizetext::ExactTip(e.nSize);
     if (role == Qt::TextAlignmentRole && index.column() == 1)
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
     return {};
@@ -149,6 +152,10 @@ CFileListView::CFileListView(QWidget* parent)
     header->resizeSection(0, 100);
     header->resizeSection(1, 100);
     connect(header, &QHeaderView::sectionClicked, this, &CFileListView::OnColumnClick);
+    connect(&sizetext::Notifier(), &SizeTextNotifier::changed, this, [this] {
+        LayoutColumns();
+        m_list->viewport()->update();
+    });
     m_list->setGeometry(0, 0, 1, 1);
     m_list->viewport()->installEventFilter(this);
     m_list->hide();
@@ -281,8 +288,7 @@ int CFileListView::SizeColumnMinimum() const
 {
     const QFontMetrics fm = m_list->fontMetrics();
     const auto [lo, hi] = m_model->SizeRange();
-    const int widest = std::max(fm.horizontalAdvance(QString::fromStdString(tvl::FormatSize(lo))),
-                                fm.horizontalAdvance(QString::fromStdString(tvl::FormatSize(hi))));
+    const int widest = sizetext::WidestSize(fm, lo, hi);
     // The cell's text margins as the style draws them, on both sides.
     const int margins = 2 * (m_list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_list) + 1);
     return std::max(widest + margins + 2, m_list->header()->sectionSizeHint(1));

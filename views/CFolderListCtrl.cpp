@@ -74,9 +74,10 @@ void FolderRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     if (FolderListModel::ColumnAt(column).kind == FolderListModel::Kind::Name)
         area.setLeft(x0 - 2);
     painter->fillRect(cell, pal.color(QPalette::Base));
+    const QPalette::ColorGroup group = m_list->HighlightGroup();
     if (highlighted)
-        painter->fillRect(area, pal.color(QPalette::Highlight));
-    painter->setPen(pal.color(highlighted ? QPalette::HighlightedText : QPalette::Text));
+        painter->fillRect(area, pal.color(group, QPalette::Highlight));
+    painter->setPen(highlighted ? pal.color(group, QPalette::HighlightedText) : pal.color(QPalette::Text));
 
     const QString text = index.data(Qt::DisplayRole).toString();
     if (column >= FolderListModel::ColCount) {
@@ -86,11 +87,14 @@ void FolderRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     switch (FolderListModel::ColumnAt(column).kind) {
     case FolderListModel::Kind::Name: {
         const int image = index.data(FolderListModel::ImageRole).toInt();
+        PaintBranches(painter, option, index, level, image);
         painter->drawPixmap(x0 - 17, cell.top() + (cell.height() - 16) / 2, FolderImage(image));
         const QRect textRect(x0, cell.top(), std::max(0, cell.right() + 1 - x0), cell.height());
         painter->save();
         painter->setClipRect(textRect);
-        painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
+        // A name wider than its column ends in an ellipsis, so that it reads as cut.
+        painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                          option.fontMetrics.elidedText(text, Qt::ElideRight, textRect.width()));
         painter->restore();
         break;
     }
@@ -171,6 +175,51 @@ void FolderRowDelegate::PaintChangeCell(QPainter* painter, const QStyleOptionVie
     painter->restore();
 }
 
+void FolderRowDelegate::PaintBranches(QPainter* painter, const QStyleOptionViewItem& option,
+                                      const QModelIndex& index, int level, int image) const
+{
+    if (level <= 0)
+        return;
+    const quint64 bits = index.data(FolderListModel::BranchRole).toULongLong();
+    const QRect cell = option.rect;
+    const int cy = cell.top() + cell.height() / 2;
+    // The line of depth d runs below the middle of the image of level d.
+    auto lineX = [&](int d) { return cell.left() + TextStart(d) - 17 + 8; };
+    painter->save();
+    painter->setPen(QPen(option.palette.color(QPalette::Mid), 1, Qt::DotLine));
+    for (int d = 0; d < level && d < FolderListModel::kLastChildBit; ++d) {
+        const bool goesOn = bits & (quint64{1} << d);
+        const int x = lineX(d);
+        if (d + 1 < level) {
+            if (goesOn)
+                painter->drawLine(x, cell.top(), x, cell.bottom());
+            continue;
+        }
+        // The row's own branch: down to its middle (and on, when a sibling follows),
+        // then across to its image.
+        painter->drawLine(x, cell.top(), x, goesOn ? cell.bottom() : cy);
+        painter->drawLine(x, cy, cell.left() + TextStart(level) - 18, cy);
+    }
+    // A folder with sub-folders shows an arrow on its branch: right when closed, down
+    // when open.
+    if (image == 1 || image == 2) {
+        const int x = lineX(level - 1);
+        const QRect box(x - 4, cy - 4, 9, 9);
+        painter->setPen(QPen(option.palette.color(QPalette::Mid), 1));
+        painter->setBrush(option.palette.color(QPalette::Base));
+        painter->drawRect(box.adjusted(0, 0, -1, -1));
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(option.palette.color(QPalette::Text));
+        QPolygon arrow;
+        if (image == 2)
+            arrow << QPoint(x - 2, cy - 1) << QPoint(x + 3, cy - 1) << QPoint(x, cy + 2);
+        else
+            arrow << QPoint(x - 1, cy - 3) << QPoint(x - 1, cy + 3) << QPoint(x + 2, cy);
+        painter->drawPolygon(arrow);
+    }
+    painter->restore();
+}
+
 CFolderListCtrl::CFolderListCtrl(QWidget* parent) : QTableView(parent)
 {
     setHorizontalHeader(new ElidingHeaderView(this));
@@ -190,7 +239,8 @@ CFolderListCtrl::CFolderListCtrl(QWidget* parent) : QTableView(parent)
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setStretchLastSection(false);
-    horizontalHeader()->setSectionsClickable(false);
+    // A click on a heading sorts (the view decides how); the arrow shows the order.
+    horizontalHeader()->setSectionsClickable(true);
     horizontalHeader()->setDefaultSectionSize(100);
 }
 
@@ -237,6 +287,17 @@ void CFolderListCtrl::keyPressEvent(QKeyEvent* event)
 {
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentIndex().isValid()) {
         emit rowActivated(currentIndex().row());
+        event->accept();
+        return;
+    }
+    // Home and End go to the first and the last folder (a table would only move to
+    // the first or last column of the row).
+    if ((event->key() == Qt::Key_Home || event->key() == Qt::Key_End) &&
+        !(event->modifiers() & ~Qt::KeypadModifier) && model() && model()->rowCount() > 0) {
+        const int row = event->key() == Qt::Key_Home ? 0 : model()->rowCount() - 1;
+        const QModelIndex index = model()->index(row, 0);
+        selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        scrollTo(index);
         event->accept();
         return;
     }

@@ -45,6 +45,10 @@ public:
     static const QString kOverflowMark;
 
 private:
+    // The tree lines left of a row's image, and the arrow of a folder with sub-folders
+    // (image 1 closed, 2 open) where its branch meets its parent's line.
+    void PaintBranches(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index, int level,
+                       int image) const;
     // "Change" and "Change %" while a comparison runs: the signed number, and in
     // "Change %" a bar of the change's size (up to 100 %) in the growth or shrinkage
     // colour; a new folder gets a full growth bar.
@@ -59,8 +63,11 @@ class CFolderListCtrl : public QTableView {
 public:
     explicit CFolderListCtrl(QWidget* parent = nullptr);
 
-    // Whether the selected row is drawn highlighted: only while the list has the focus.
-    bool ShowsSelection() const { return hasFocus(); }
+    // The selected row is always drawn highlighted, so that a folder chosen in another
+    // pane (the treemap, Find, Changes) shows; while another pane has the keyboard the
+    // highlight takes the inactive colours.
+    bool ShowsSelection() const { return true; }
+    QPalette::ColorGroup HighlightGroup() const { return hasFocus() ? QPalette::Active : QPalette::Inactive; }
 
 signals:
     // A row was double-clicked with the left button or Enter was pressed on the

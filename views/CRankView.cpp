@@ -3,11 +3,13 @@
 #include "CTovalineDoc.h"
 #include "ElidingHeaderView.h"
 #include "NumberFormat.h"
+#include "SizeText.h"
 #include "ReportCompare.h"
 
 #include <QFile>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QStyleOptionFocusRect>
 #include <QStyleOptionTab>
 #include <QStylePainter>
@@ -120,6 +122,7 @@ CRankView::CRankView(QWidget* parent)
     : CView(parent)
     , m_wndRankList(new QTreeWidget(this))
     , m_wndDriveTabs(new DriveTabBar(this))
+    , m_wndIncomplete(new QLabel(this))
 {
     setObjectName(QStringLiteral("CRankView"));
     setAutoFillBackground(true);
@@ -156,6 +159,21 @@ CRankView::CRankView(QWidget* parent)
     m_wndDriveTabs->setExpanding(false);
     m_wndDriveTabs->setGeometry(0, 0, 25, 100);
     connect(m_wndDriveTabs, &QTabBar::currentChanged, this, &CRankView::OnTabChanged);
+    m_wndIncomplete->setObjectName(QStringLiteral("rankingIncomplete"));
+    m_wndIncomplete->setText(QStringLiteral("This ranking may miss files: items were moved to the trash or folders "
+                                            "read again. \"Refresh all\" makes it whole."));
+    m_wndIncomplete->setWordWrap(true);
+    m_wndIncomplete->setContentsMargins(4, 1, 4, 1);
+    m_wndIncomplete->setAutoFillBackground(true);
+    QPalette pal = m_wndIncomplete->palette();
+    pal.setColor(QPalette::Window, QColor(255, 240, 200));
+    pal.setColor(QPalette::WindowText, QColor(0, 0, 0));
+    m_wndIncomplete->setPalette(pal);
+    m_wndIncomplete->hide();
+    connect(&sizetext::Notifier(), &SizeTextNotifier::changed, this, [this] {
+        if (GetDocument())
+            FillRankList();
+    });
 }
 
 void CRankView::OnUpdate(CView*, int lHint)
@@ -184,6 +202,11 @@ void CRankView::FillDriveTabs()
             m_wndDriveTabs->addTab(d ? QStringLiteral("%1:").arg(QChar(d->cDrive)) : QStringLiteral("?:"));
         }
     }
+    // The mark of a ranking that may miss files is part of the caption, so that the
+    // compact tabs, which draw their captions themselves, show it too.
+    for (int i = 0; i < m_wndDriveTabs->count(); ++i)
+        if (MayMissFiles(i))
+            m_wndDriveTabs->setTabText(i, m_wndDriveTabs->tabText(i) + QStringLiteral(" !"));
     m_wndDriveTabs->setCurrentIndex(0);
     m_bFilling = false;
     LayoutControls(width(), height());
@@ -195,6 +218,11 @@ void CRankView::FillRankList()
     const bool bRanking = pDoc && pDoc->m_bRanking;
     m_wndDriveTabs->setVisible(bRanking);
     m_wndRankList->setVisible(bRanking);
+    const bool bMayMiss = bRanking && MayMissFiles(m_wndDriveTabs->currentIndex());
+    if (bMayMiss != m_wndIncomplete->isVisibleTo(this)) {
+        m_wndIncomplete->setVisible(bMayMiss);
+        LayoutControls(width(), height());
+    }
     if (!bRanking)
         return;
 
@@ -220,7 +248,8 @@ void CRankView::FillRankList()
         const tvl::RankEntry& e = (*pRanking)[k];
         item->setText(0, QString::number(k + 1));
         item->setText(1, QFile::decodeName(e.strName.c_str()));
-        item->setText(2, QString::fromStdString(tvl::FormatSize(e.nSize)));
+        item->setText(2, sizetext::Size(e.nSize));
+        item->setToolTip(2, sizetext::ExactTip(e.nSize));
         item->setText(3, QFile::decodeName(e.strLocation.c_str()));
     }
     while (m_wndRankList->topLevelItemCount() > nEntries)
@@ -251,7 +280,9 @@ void CRankView::MarkNewEntries(int nTab)
         for (int c = 0; c < 4; ++c) {
             item->setFont(c, font);
             item->setBackground(c, isNew ? QBrush(mark) : QBrush());
-            item->setToolTip(c, isNew ? NewEntryTip() : QString());
+            // The size column keeps its exact number (sizes in units).
+            if (c != 2 || isNew)
+                item->setToolTip(c, isNew ? NewEntryTip() : QString());
         }
     }
 }
@@ -264,7 +295,7 @@ void CRankView::MeasureSizes(const std::vector<tvl::RankEntry>& ranking)
     const QFontMetrics fm(bold);
     int widest = 0;
     for (const tvl::RankEntry& e : ranking)
-        widest = std::max(widest, fm.horizontalAdvance(QString::fromStdString(tvl::FormatSize(e.nSize))));
+        widest = std::max(widest, fm.horizontalAdvance(sizetext::Size(e.nSize)));
     const int margins = 2 * (m_wndRankList->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_wndRankList) + 1);
     const int needed = widest > 0 ? widest + margins + 2 : 0;
     if (needed != m_nWidestSize) {
@@ -277,6 +308,19 @@ void CRankView::OnTabChanged(int)
 {
     if (!m_bFilling)
         FillRankList();
+}
+
+bool CRankView::MayMissFiles(int nTab) const
+{
+    const CTovalineDoc* pDoc = GetDocument();
+    if (!pDoc)
+        return false;
+    for (std::size_t i = 0; i < pDoc->m_pDriveReports.size(); ++i) {
+        const tvl::DriveReport* d = pDoc->m_pDriveReports[i].get();
+        if (d && d->bRankingIncomplete && (nTab <= 0 || static_cast<std::size_t>(nTab) == i + 1))
+            return true;
+    }
+    return false;
 }
 
 void CRankView::resizeEvent(QResizeEvent* event)
@@ -296,7 +340,14 @@ void CRankView::LayoutControls(int cx, int cy)
         const QRect r = m_wndDriveTabs->tabRect(i);
         w = std::max(w, r.x() + r.width());
     }
-    m_wndRankList->setGeometry(w + 1, 0, std::max(cx - w - 1, 0), cy);
+    // The line of a ranking that may miss files stands above the list.
+    int top = 0;
+    if (m_wndIncomplete->isVisibleTo(this)) {
+        top = m_wndIncomplete->heightForWidth(std::max(cx - w - 1, 1));
+        top = std::max(top, m_wndIncomplete->sizeHint().height());
+        m_wndIncomplete->setGeometry(w + 1, 0, std::max(cx - w - 1, 0), top);
+    }
+    m_wndRankList->setGeometry(w + 1, top, std::max(cx - w - 1, 0), std::max(cy - top, 0));
     QHeaderView* header = m_wndRankList->header();
     const int wText = std::max((cx - w - 166) / 2, 0);
     header->resizeSection(0, 50);

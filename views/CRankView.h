@@ -11,6 +11,7 @@
 
 #include <vector>
 
+class QLabel;
 class QTreeWidget;
 
 // The drive tabs down the left edge. Where the strip is too short for the tabs at
@@ -50,6 +51,13 @@ public:
     void FillDriveTabs();
     void FillRankList();
 
+    // The line above the list while the shown ranking may miss files (after Move to
+    // trash or a refresh; the tab carries a warning mark as well).
+    QLabel* IncompleteLine() const { return m_wndIncomplete; }
+    // Whether the ranking of a tab may miss files: a drive's when its report says so,
+    // "All" when any drive's does.
+    bool MayMissFiles(int nTab) const;
+
     DriveTabBar* Tabs() const { return m_wndDriveTabs; }
     QTreeWidget* List() const { return m_wndRankList; }
 
@@ -74,6 +82,7 @@ private:
 
     QTreeWidget* m_wndRankList;
     DriveTabBar* m_wndDriveTabs;
+    QLabel* m_wndIncomplete;
     int m_nWidestSize = 0; // the widest size text of the shown ranking, in pixels
     bool m_bFilling = false; // tab changes made by FillDriveTabs are not the user's
 };

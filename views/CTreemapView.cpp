@@ -1,5 +1,7 @@
 #include "CTreemapView.h"
 
+#include "SizeText.h"
+
 #include "CTovalineDoc.h"
 #include "NumberFormat.h"
 #include "TreemapTypes.h"
@@ -70,6 +72,7 @@ CTreemapView::CTreemapView(QWidget* parent)
     m_relayoutTimer.setSingleShot(true);
     m_relayoutTimer.setInterval(kResizeDelayMs);
     connect(&m_relayoutTimer, &QTimer::timeout, this, &CTreemapView::Relayout);
+    connect(&sizetext::Notifier(), &SizeTextNotifier::changed, this, &CTreemapView::UpdateHeader);
     UpdateHeader();
 }
 
@@ -120,13 +123,23 @@ void CTreemapView::OnUpdate(CView*, int lHint)
         m_image = QImage();
         m_map = std::make_shared<const tvl::TreemapPixelMap>();
     }
-    if (lHint == kHintSelection && m_bOwnClick && nDrive == m_nDrive) {
+    // A folder selected inside the folder shown (from the list or by a click here)
+    // keeps the picture and is framed in it; the picture changes only on zoom or for
+    // a folder outside it.
+    if ((lHint == kHintSelection || lHint == kHintComparison) && nDrive == m_nDrive && (m_bOwnClick || Shows(nPos))) {
         m_nSelected = nPos;
         update();
         return;
     }
     m_nSelected = nPos;
     ZoomTo(nDrive, nPos);
+}
+
+bool CTreemapView::Shows(int nPos) const
+{
+    const tvl::DriveReport* report = ShownReport();
+    const tvl::FolderRecord* root = report ? report->GetFolder(m_nRoot) : nullptr;
+    return root && nPos >= m_nRoot && nPos <= m_nRoot + root->nDescendants;
 }
 
 void CTreemapView::ZoomTo(int nDrive, int nPos)
@@ -267,7 +280,7 @@ void CTreemapView::UpdateHeader()
         return;
     }
     const tvl::FolderRecord* f = report->GetFolder(m_nRoot);
-    m_lblPath->setText(ToQString(f->strPath) + QStringLiteral("  ") + ToQString(tvl::FormatSize(f->nSpaceWithSubs)));
+    m_lblPath->setText(ToQString(f->strPath) + QStringLiteral("  ") + sizetext::Size(f->nSpaceWithSubs));
 }
 
 void CTreemapView::resizeEvent(QResizeEvent* event)
@@ -394,7 +407,7 @@ QString CTreemapView::TileText(const QPoint& pos) const
             text += ToQString(f->files[static_cast<std::size_t>(t.nFile)].strName);
         break;
     }
-    return text + QStringLiteral("  ") + ToQString(tvl::FormatSize(t.nSize)) + QStringLiteral(" bytes");
+    return text + QStringLiteral("  ") + sizetext::Size(t.nSize) + (sizetext::Units() ? QString() : QStringLiteral(" bytes"));
 }
 
 void CTreemapView::ShowStatus(const QString& text)

@@ -45,10 +45,12 @@ public:
     ~CTreemapView() override;
 
     // kHintAll: a new report; shows the selected folder's drive (or the first drive).
-    // kHintSelection: shows the newly selected folder, unless the selection came from a click
-    // in this pane, which only moves the outline.
+    // kHintSelection: frames the newly selected folder in the picture when it lies inside
+    // the folder shown (or was clicked here); otherwise shows that folder.
     void OnUpdate(CView* pSender, int lHint) override;
 
+    // Whether a folder (list position) lies in the folder the picture shows.
+    bool Shows(int nPos) const;
     // Shows the subtree of the folder at list position nPos of drive report nDrive.
     void ZoomTo(int nDrive, int nPos);
     // Shows the folder at list position nPos of the shown drive, which lies inside

@@ -3,9 +3,12 @@
 #include "NumberFormat.h"
 #include "ReportCompare.h"
 #include "ReportDocument.h"
+#include "SizeText.h"
 
 #include <algorithm>
 #include <iterator>
+#include <limits>
+#include <optional>
 
 using tvl::DriveReport;
 using tvl::FolderRecord;
@@ -75,16 +78,20 @@ QVariant FolderListModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole:
         switch (column.kind) {
         case Kind::Name: return ToQString(tvl::FolderDisplayName(f->strPath));
-        case Kind::Bytes: return QString::fromStdString(tvl::FormatSize(column.bytes(*f)));
+        case Kind::Bytes: return sizetext::Size(column.bytes(*f));
         case Kind::Share: return QString::fromStdString(tvl::FormatPercent(column.share(*f)));
         }
         return {};
     case Qt::TextAlignmentRole:
         return column.kind == Kind::Name ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignRight | Qt::AlignVCenter);
     case Qt::ToolTipRole:
+        if (column.kind == Kind::Bytes && sizetext::Units())
+            return sizetext::ExactTip(column.bytes(*f));
         return column.kind == Kind::Name ? ToQString(f->strPath) : QVariant();
     case LevelRole:
         return f->nLevel;
+    case BranchRole:
+        return static_cast<qulonglong>(m_branches[static_cast<std::size_t>(index.row())]);
     case ImageRole: {
         const RowKey key = m_rows[static_cast<std::size_t>(index.row())];
         if (key.nPos == 0)
@@ -125,14 +132,22 @@ void FolderListModel::Fill()
                 for (const FolderRecord* f : drive->Folders())
                     shown += f->bVisible ? 1 : 0;
         rows.reserve(shown);
+        std::vector<int> order;
         for (std::size_t d = 0; d < doc->m_pDriveReports.size(); ++d) {
             const DriveReport* drive = doc->m_pDriveReports[d].get();
             if (!drive)
                 continue;
             const auto& folders = drive->Folders();
-            for (std::size_t p = 0; p < folders.size(); ++p)
-                if (folders[p]->bVisible)
-                    rows.push_back({static_cast<int>(d), static_cast<int>(p)});
+            if (m_sort.IsPathOrder()) {
+                for (std::size_t p = 0; p < folders.size(); ++p)
+                    if (folders[p]->bVisible)
+                        rows.push_back({static_cast<int>(d), static_cast<int>(p)});
+                continue;
+            }
+            order.clear();
+            tvl::AppendShownBranch(folders, 0, LessFor(static_cast<int>(d)), order);
+            for (int p : order)
+                rows.push_back({static_cast<int>(d), p});
         }
     }
     ApplyRows(std::move(rows), 0);
@@ -153,7 +168,15 @@ bool FolderListModel::Activate(int row)
     const bool wasExpanded = f->bExpanded;
     f->bExpanded = !wasExpanded;
     std::vector<RowKey> branch; // the rows of the subtree after the change
-    if (wasExpanded) {
+    if (!wasExpanded && !m_sort.IsPathOrder()) {
+        for (int q = key.nPos + 1; q < end; ++q)
+            if (folders[static_cast<std::size_t>(q)]->pParent == f)
+                folders[static_cast<std::size_t>(q)]->bVisible = true;
+        std::vector<int> order;
+        tvl::AppendShownBranch(folders, key.nPos, LessFor(key.nDrive), order);
+        for (std::size_t i = 1; i < order.size(); ++i)
+            branch.push_back({key.nDrive, order[i]});
+    } else if (wasExpanded) {
         // Collapse: the whole branch disappears and closes, however deep it was open.
         for (int q = key.nPos + 1; q < end; ++q) {
             FolderRecord* g = folders[static_cast<std::size_t>(q)];
@@ -179,7 +202,11 @@ bool FolderListModel::Activate(int row)
     // Splice: the rows of the branch follow the activated row directly.
     std::vector<RowKey> rows = m_rows;
     const auto first = rows.begin() + row + 1;
-    const auto last = std::lower_bound(first, rows.end(), RowKey{key.nDrive, end});
+    // The branch's rows follow the row in any order; they are the rows of the same
+    // drive within the subtree's positions.
+    const auto last = std::find_if(first, rows.end(), [&](const RowKey& k) {
+        return k.nDrive != key.nDrive || k.nPos <= key.nPos || k.nPos >= end;
+    });
     const auto at = rows.erase(first, last);
     rows.insert(at, branch.begin(), branch.end());
     ApplyRows(std::move(rows), row);
@@ -191,6 +218,7 @@ void FolderListModel::ApplyRows(std::vector<RowKey>&& newRows, int firstChanged)
     const int oldCount = m_nReportedRows;
     const int newCount = static_cast<int>(newRows.size());
     m_rows = std::move(newRows);
+    MakeBranchLines();
     if (newCount < oldCount) {
         beginRemoveRows(QModelIndex(), newCount, oldCount - 1);
         m_nReportedRows = newCount;
@@ -203,6 +231,33 @@ void FolderListModel::ApplyRows(std::vector<RowKey>&& newRows, int firstChanged)
         beginInsertRows(QModelIndex(), oldCount, newCount - 1);
         m_nReportedRows = newCount;
         endInsertRows();
+    }
+}
+
+void FolderListModel::MakeBranchLines()
+{
+    // From the last row up: more[d] tells whether a row of level d follows before the
+    // next row of a lower level, that is whether the folder at level d above has a
+    // sibling further down.
+    m_branches.assign(m_rows.size(), 0);
+    std::vector<bool> more;
+    for (std::size_t r = m_rows.size(); r-- > 0;) {
+        const FolderRecord* f = FolderAt(static_cast<int>(r));
+        const int level = f ? std::max(f->nLevel, 0) : 0;
+        if (more.size() < static_cast<std::size_t>(level) + 1)
+            more.resize(static_cast<std::size_t>(level) + 1, false);
+        std::uint64_t bits = 0;
+        for (int d = 0; d < level && d < kLastChildBit; ++d)
+            if (more[static_cast<std::size_t>(d) + 1])
+                bits |= std::uint64_t{1} << d;
+        if (!more[static_cast<std::size_t>(level)])
+            bits |= std::uint64_t{1} << kLastChildBit;
+        m_branches[r] = bits;
+        more[static_cast<std::size_t>(level)] = true;
+        std::fill(more.begin() + level + 1, more.end(), false);
+        // A new drive's root ends every line of the drive before it.
+        if (level == 0)
+            std::fill(more.begin(), more.end(), false);
     }
 }
 
@@ -232,7 +287,7 @@ QVariant FolderListModel::ComparisonData(int row, int col, int role) const
     switch (role) {
     case Qt::DisplayRole:
         if (col == ColChange)
-            return QString::fromStdString(tvl::FormatSizeChange(c->Change()));
+            return sizetext::Change(c->Change());
         if (col == ColChangePercent)
             return percentText();
         return {};
@@ -272,10 +327,67 @@ void FolderListModel::UpdateComparisonColumns()
     }
     if (m_nReportedRows > 0)
         emit dataChanged(index(0, 0), index(m_nReportedRows - 1, m_nReportedColumns - 1));
+    // A sort by a change column follows the new comparison, and ends with it.
+    if (m_sort.nColumn >= ColCount)
+        SetSort(Comparison() ? m_sort : tvl::FolderSort{});
+}
+
+void FolderListModel::SetSort(const tvl::FolderSort& sort)
+{
+    m_sort = sort;
+    if (m_sort.nColumn >= ColCountComparing || (m_sort.nColumn >= ColCount && !Comparison()))
+        m_sort = {};
+    Fill();
+}
+
+tvl::FolderLess FolderListModel::LessFor(int nDrive) const
+{
+    const tvl::ReportDocument* doc = Doc();
+    const DriveReport* drive = doc ? doc->m_pDriveReports[static_cast<std::size_t>(nDrive)].get() : nullptr;
+    if (!drive)
+        return [](int, int) { return false; };
+    const auto& folders = drive->Folders();
+    const bool down = m_sort.bDescending;
+    // Orders by a key, ties left to the stable sort (path order).
+    auto by = [down](auto key) -> tvl::FolderLess {
+        return [down, key](int a, int b) { return down ? key(b) < key(a) : key(a) < key(b); };
+    };
+    const int col = m_sort.nColumn;
+    if (col == ColFolder) // siblings' positions are in name order
+        return by([](int p) { return p; });
+    if (col < ColCount) {
+        const ColumnInfo& info = ColumnAt(col);
+        if (info.bytes)
+            return by([&folders, f = info.bytes](int p) { return f(*folders[static_cast<std::size_t>(p)]); });
+        return by([&folders, f = info.share](int p) { return f(*folders[static_cast<std::size_t>(p)]); });
+    }
+    const tvl::ReportComparison* rc = Comparison();
+    if (!rc)
+        return [](int, int) { return false; };
+    if (col == ColChange)
+        return by([rc, nDrive](int p) {
+            const tvl::FolderChange* c = rc->ChangeOf(nDrive, p);
+            return c ? c->Change() : std::int64_t{0};
+        });
+    // "Change %": a new folder above every percentage, a folder without one below.
+    return by([rc, nDrive](int p) {
+        const tvl::FolderChange* c = rc->ChangeOf(nDrive, p);
+        if (!c)
+            return -std::numeric_limits<double>::infinity();
+        if (c->state == tvl::ChangeState::New)
+            return std::numeric_limits<double>::infinity();
+        const std::optional<double> v = c->Percent();
+        return v ? *v : -std::numeric_limits<double>::infinity();
+    });
 }
 
 int FolderListModel::RowOf(const RowKey& key) const
 {
+    if (!m_sort.IsPathOrder()) {
+        const auto it = std::find(m_rows.begin(), m_rows.end(), key);
+        const int row = static_cast<int>(it - m_rows.begin());
+        return it != m_rows.end() && row < m_nReportedRows ? row : -1;
+    }
     const auto it = std::lower_bound(m_rows.begin(), m_rows.end(), key);
     if (it == m_rows.end() || !(*it == key))
         return -1;

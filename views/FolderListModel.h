@@ -6,6 +6,8 @@
 // released report.
 #pragma once
 
+#include "FolderOrder.h"
+
 #include <QAbstractTableModel>
 
 #include <cstdint>
@@ -29,7 +31,13 @@ public:
         PercentRole,                  // double: the share as printed with two decimals
         ChangeStateRole,              // int: tvl::ChangeState of the row's folder (comparing only)
         ChangePercentRole,            // double: the change in percent as printed; none without value
+        BranchRole,                   // qulonglong: the tree lines of a row (see BranchLines)
     };
+    // The tree lines a row draws left of its image: bit d (d < level, d < 63) is set
+    // when the line of depth d goes on below this row (a folder at level d + 1 above
+    // it has a sibling further down), and bit 63 when the row's folder is the last
+    // of its parent's rows. Derived from the shown rows in one pass per change.
+    static constexpr int kLastChildBit = 63;
     // While a comparison runs, two more columns follow the others.
     enum ComparisonColumn { ColChange = ColCount, ColChangePercent, ColCountComparing };
 
@@ -74,8 +82,15 @@ public:
     // says, and repaints the rows. Call when a comparison starts or ends.
     void UpdateComparisonColumns();
 
-    // The row that shows a folder, or -1 when it is not shown. O(log rows).
+    // The row that shows a folder, or -1 when it is not shown. O(log rows) in path
+    // order, O(rows) while sorted by a column.
     int RowOf(const RowKey& key) const;
+
+    // Sorts the children of every folder by a column (FolderOrder.h) and refills; the
+    // tree is kept. Sorting by "Change" or "Change %" without a comparison, or by a
+    // column that does not exist, is path order.
+    void SetSort(const tvl::FolderSort& sort);
+    const tvl::FolderSort& Sort() const { return m_sort; }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -104,12 +119,21 @@ private:
     std::function<const tvl::ReportComparison*()> m_comparisonSource;
     int m_nReportedColumns = ColCount;
 
+    // How the children of a folder are ordered under the current sort.
+    tvl::FolderLess LessFor(int nDrive) const;
+
+    tvl::FolderSort m_sort;
+
     // Replaces the rows by newRows; rows before firstChanged are known to be unchanged.
     void ApplyRows(std::vector<RowKey>&& newRows, int firstChanged);
 
     const tvl::ReportDocument* Doc() const { return m_docSource ? m_docSource() : nullptr; }
 
     std::function<const tvl::ReportDocument*()> m_docSource;
+    // The tree lines of every row (BranchRole), made again whenever the rows change.
+    void MakeBranchLines();
+
     std::vector<RowKey> m_rows;
+    std::vector<std::uint64_t> m_branches;
     int m_nReportedRows = 0; // what rowCount says while a change is announced
 };

@@ -1,8 +1,12 @@
 // Acting on the report from the window: the context menu, Move to trash (into a trash
 // folder under a temporary XDG_DATA_HOME), refresh, the save question of a changed
 // report, and Find.
+#include "CCreateReportDlg.h"
 #include "CDiscReportView.h"
 #include "CFileListView.h"
+#include "CFolderListCtrl.h"
+#include "CNavigator.h"
+#include "FolderListModel.h"
 #include "CMainFrame.h"
 #include "CRankView.h"
 #include "CTovalineApp.h"
@@ -11,11 +15,16 @@
 #include "gui_fixture.h"
 
 #include <QClipboard>
+#include <QApplication>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
 #include <QMenu>
 #include <QMessageBox>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QtTest>
@@ -48,6 +57,8 @@ private:
     bool m_answer = true;
     int m_saveAnswer = QMessageBox::Cancel;
     int m_newCalls = 0;
+    bool m_openWorks = true;
+    QString m_folder; // what the folder chooser returns
     std::unique_ptr<CTovalineApp> m_app;
 
     QString Drive(const QString& rel = {}) const { return m_tmp.filePath("drive/" + rel); }
@@ -81,13 +92,14 @@ private:
             return m_saveAnswer;
         };
         o.saveFileName = [this](QWidget*, const QString&) { return m_tmp.filePath("saved.tvl"); };
+        o.folderName = [this](QWidget*) { return m_folder; };
         o.actionHooks.confirm = [this](const QString& text) {
             m_questions << text;
             return m_answer;
         };
         o.actionHooks.open = [this](const QUrl& url) {
             m_opened << url;
-            return true;
+            return m_openWorks;
         };
         m_app = std::make_unique<CTovalineApp>(o);
         QVERIFY(m_app->InitInstance({}));
@@ -111,6 +123,8 @@ private slots:
         m_answer = true;
         m_saveAnswer = QMessageBox::Cancel;
         m_newCalls = 0;
+        m_openWorks = true;
+        QFile::remove(m_tmp.filePath("settings.ini"));
         QDir(Drive()).removeRecursively();
         QDir(m_tmp.filePath("data")).removeRecursively();
         QDir().mkpath(m_tmp.filePath("data"));
@@ -313,6 +327,41 @@ private slots:
         QCOMPARE(C().nFolders, 4);
     }
 
+    void aRankingThatMayMissFilesIsMarkedWhereItIsSeen()
+    {
+        Start(false); // ranks 3 of the 4 files, without stored names
+        CRankView* rank = m_app->MainFrame()->m_pRankView;
+        QVERIFY(!rank->IncompleteLine()->isVisibleTo(rank));
+        QVERIFY(Actions().MoveToTrash(FolderOf("C:\\b\\")));
+        QVERIFY(C().bRankingIncomplete);
+        QVERIFY(rank->IncompleteLine()->isVisibleTo(rank));
+        QVERIFY(rank->IncompleteLine()->text().contains("Refresh all"));
+        QCOMPARE(rank->Tabs()->tabText(0), QString("All !"));
+        QCOMPARE(rank->Tabs()->tabText(1), QString("C: !"));
+        // The line stands above the list, not over it.
+        QVERIFY(rank->List()->geometry().top() > rank->IncompleteLine()->geometry().bottom());
+        Actions().m_actRefreshAll->trigger();
+        QVERIFY(!rank->IncompleteLine()->isVisibleTo(rank));
+        QCOMPARE(rank->Tabs()->tabText(1), QString("C:"));
+        QCOMPARE(rank->List()->geometry().top(), 0);
+    }
+
+    void openingWithoutAnApplicationSaysSo()
+    {
+        Start(true);
+        QVERIFY(Actions().Open(FolderOf("C:\\a\\")));
+        QVERIFY(m_messages.messages.empty());
+        m_openWorks = false;
+        QVERIFY(!Actions().Open(FolderOf("C:\\a\\")));
+        QVERIFY(!Actions().OpenContainingFolder(FolderOf("C:\\a\\")));
+        QCOMPARE(m_messages.messages.size(), std::size_t(2));
+        QCOMPARE(m_messages.messages[0].caption, std::string("Open"));
+        QVERIFY(m_messages.messages[0].text.find("No application could be found to open") != std::string::npos);
+        QVERIFY(m_messages.messages[0].text.find("/drive/a") != std::string::npos);
+        QCOMPARE(m_messages.messages[1].caption, std::string("Open containing folder"));
+        QVERIFY(QFileInfo::exists(Drive("a/big"))); // nothing happened to the item
+    }
+
     void refreshReadsTheFolderAgainAndMarksTheReport()
     {
         Start(false);
@@ -360,6 +409,137 @@ private slots:
         QVERIFY(!m_app->Document()->IsModified());
     }
 
+    void closingAfterANewScanAsksToSaveIt()
+    {
+        Start(false);
+        QVERIFY(!m_app->Document()->IsModified());
+        m_saveAnswer = QMessageBox::Cancel;
+        QVERIFY(!m_app->MainFrame()->close());
+        QCOMPARE(m_questions.size(), 1);
+        QVERIFY(m_questions[0].contains("has not been saved"));
+        QCOMPARE(m_app->Document()->m_nDrives, 1); // the scan is still there
+
+        m_saveAnswer = QMessageBox::Save;
+        QVERIFY(m_app->MainFrame()->close());
+        QVERIFY(QFileInfo(m_tmp.filePath("saved.tvl")).size() > 0);
+        // Saved once, it closes without a question; so does an opened report.
+        m_app->MainFrame()->show();
+        m_questions.clear();
+        QVERIFY(m_app->MainFrame()->close());
+        QVERIFY(m_app->OpenDocumentFile(m_tmp.filePath("saved.tvl")));
+        m_app->MainFrame()->show();
+        QVERIFY(m_app->MainFrame()->close());
+        QVERIFY(m_questions.isEmpty());
+    }
+
+    void rankingRowsBackForwardAndHomeEndNavigate()
+    {
+        Start(true);
+        CMainFrame* frame = m_app->MainFrame();
+        CTovalineDoc* doc = m_app->Document();
+        QTreeWidget* rank = frame->m_pRankView->List();
+        auto currentFile = [&] {
+            const QModelIndex i = frame->m_pFileView->List()->currentIndex();
+            return i.isValid() ? frame->m_pFileView->Model().EntryAt(i.row()).strName : std::string();
+        };
+        // Enter on a ranking row: its folder in the folder view, the file in the list.
+        rank->setFocus();
+        rank->setCurrentItem(rank->topLevelItem(1));
+        QTest::keyClick(rank, Qt::Key_Return);
+        QCOMPARE(doc->m_strSelectedPath, std::string("C:\\a\\sub\\"));
+        QCOMPARE(currentFile(), std::string("s"));
+        // A double click does the same, opening the branches on the way.
+        const QRect r0 = rank->visualItemRect(rank->topLevelItem(0));
+        QTest::mouseClick(rank->viewport(), Qt::LeftButton, {}, r0.center());
+        QTest::mouseDClick(rank->viewport(), Qt::LeftButton, {}, r0.center());
+        QCOMPARE(doc->m_strSelectedPath, std::string("C:\\a\\"));
+        QCOMPARE(currentFile(), std::string("big"));
+        // A folder chosen in the folder list counts too.
+        frame->m_pDiscView->SelectFolder(doc->DriveOf('C')->GetFolder(PosOf(C(), "C:\\b\\")));
+
+        CNavigator& nav = *frame->m_pNavigator;
+        QVERIFY(nav.m_actBack->isEnabled());
+        QVERIFY(!nav.m_actForward->isEnabled());
+        // The mouse's back button, then Back from the tool bar.
+        QTest::mouseClick(frame->m_pDiscView->m_list->viewport(), Qt::BackButton);
+        QCOMPARE(doc->m_strSelectedPath, std::string("C:\\a\\"));
+        nav.m_actBack->trigger();
+        QCOMPARE(doc->m_strSelectedPath, std::string("C:\\a\\sub\\"));
+        QVERIFY(!nav.m_actBack->isEnabled());
+        nav.m_actForward->trigger();
+        QCOMPARE(doc->m_strSelectedPath, std::string("C:\\a\\"));
+        QTest::mouseClick(frame->m_pDiscView->m_list->viewport(), Qt::ForwardButton);
+        QCOMPARE(doc->m_strSelectedPath, std::string("C:\\b\\"));
+        // A folder gone from the report is skipped.
+        QVERIFY(Actions().MoveToTrash(FolderOf("C:\\a\\")));
+        QVERIFY(!nav.GoBack());
+
+        // Home and End: the first and the last row of the folder list.
+        CFolderListCtrl* list = frame->m_pDiscView->m_list;
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_End);
+        QCOMPARE(list->currentIndex().row(), list->model()->rowCount() - 1);
+        QCOMPARE(doc->m_pSelectedFolder, frame->m_pDiscView->Model()->FolderAt(list->model()->rowCount() - 1));
+        QTest::keyClick(list, Qt::Key_Home);
+        QCOMPARE(list->currentIndex().row(), 0);
+        QCOMPARE(doc->m_strSelectedPath, std::string("C:\\"));
+    }
+
+    void aFolderIsScannedAsTheNextFreeLetter()
+    {
+        Start(true);
+        m_saveAnswer = QMessageBox::Discard;
+        m_folder = Drive("a");
+        // The dialog opens with the folder's letter (D: C is the only drive) checked.
+        QString shown;
+        QTimer::singleShot(0, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* dlg = qobject_cast<CCreateReportDlg*>(w); dlg && dlg->isVisible()) {
+                    for (int i = 0; i < dlg->m_wndDriveList->count(); ++i)
+                        if (dlg->m_wndDriveList->item(i)->checkState() == Qt::Checked)
+                            shown += dlg->m_wndDriveList->item(i)->text();
+                    dlg->m_wndStart->click();
+                }
+        });
+        m_app->OnFileNewFolder();
+        QCOMPARE(shown, QString(" Drive D: a"));
+        CTovalineDoc* doc = m_app->Document();
+        QCOMPARE(doc->m_nDrives, 1);
+        const tvl::DriveReport* d = doc->DriveOf('D');
+        QVERIFY(d);
+        QCOMPARE(d->GetFolder(0)->nSpaceWithSubs, 5000); // a/big and a/sub/s
+        QCOMPARE(d->GetFolder(1)->strPath, std::string("D:\\sub\\"));
+        // The same folder again keeps its letter; a cancelled chooser does nothing.
+        m_folder.clear();
+        m_app->OnFileNewFolder();
+        QCOMPARE(doc->DriveOf('D'), d);
+    }
+
+    void sizesInUnitsEverywhereWithTheExactNumberInTheToolTip()
+    {
+        Start(true);
+        CMainFrame* frame = m_app->MainFrame();
+        const FolderListModel* folders = frame->m_pDiscView->Model();
+        QTreeWidget* rank = frame->m_pRankView->List();
+        QVERIFY(!frame->m_actUnits->isChecked()); // off by default
+        QCOMPARE(folders->index(0, 1).data().toString(), QString("5.600"));
+        frame->m_actUnits->trigger();
+        QCOMPARE(folders->index(0, 1).data().toString(), QString("5.5 KiB"));
+        QCOMPARE(folders->index(0, 1).data(Qt::ToolTipRole).toString(), QString("5.600 bytes"));
+        QCOMPARE(rank->topLevelItem(0)->text(2), QString("3.9 KiB"));
+        QCOMPARE(rank->topLevelItem(0)->toolTip(2), QString("4.000 bytes"));
+        frame->m_pDiscView->SelectFolder(C().GetFolder(PosOf(C(), "C:\\a\\")));
+        const CFileListModel& files = frame->m_pFileView->Model();
+        QCOMPARE(files.index(0, 1).data().toString(), QString("3.9 KiB"));
+        // The choice is remembered for the next start.
+        m_app.reset();
+        Start(true);
+        QVERIFY(m_app->MainFrame()->m_actUnits->isChecked());
+        m_app->MainFrame()->m_actUnits->trigger();
+        QCOMPARE(m_app->MainFrame()->m_pDiscView->Model()->index(0, 1).data().toString(), QString("5.600"));
+        QVERIFY(!m_app->MainFrame()->m_pDiscView->Model()->index(0, 1).data(Qt::ToolTipRole).isValid());
+    }
+
     void findBySubstringAndPatternAndShowAResult()
     {
         Start(true);
@@ -382,6 +562,18 @@ private slots:
         QVERIFY(dlg.Choose(0));
         QCOMPARE(m_app->Document()->m_strSelectedPath, std::string("C:\\a\\"));
         QVERIFY(m_app->MainFrame()->m_pFileView->List()->currentIndex().isValid());
+        QVERIFY(!dlg.m_count->text().contains("folder names"));
+    }
+
+    void findWithoutStoredFileNamesSaysOnlyFoldersWereSearched()
+    {
+        Start(false);
+        Actions().ShowFind();
+        CFindDlg& dlg = *Actions().m_pFindDlg;
+        dlg.m_edit->setText("s");
+        QCOMPARE(dlg.Search(), size_t(1)); // the folder "sub"; the file "s" is not known
+        QVERIFY(dlg.m_count->text().startsWith("1 found"));
+        QVERIFY(dlg.m_count->text().contains("Only folder names were searched"));
     }
 };
 

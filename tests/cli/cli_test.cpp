@@ -42,6 +42,7 @@ TEST(Cli, RefusesBadInputBeforeScanningAnything)
         {{"scan", "-d", map, "-r", "5", "--no-ranking", "C"}, "exclude each other"},
         {{"scan", "-d", "Q", "C"}, "bad drive assignment"},
         {{"scan", "-d", map}, "scan needs at least one drive letter"},
+        {{"scan", "-d", map, t.Abs("gone")}, "is not a directory"},
         {{"scan", "--bogus", "C"}, "unknown option '--bogus'"},
         {{"frobnicate"}, "unknown command 'frobnicate'"},
         {{}, "a command is needed"},
@@ -56,6 +57,23 @@ TEST(Cli, RefusesBadInputBeforeScanningAnything)
                   std::string::npos);
         EXPECT_EQ(r.out, "");
     }
+}
+
+TEST(Cli, DirectoriesAreScannedAsTheNextFreeLetters)
+{
+    tvl::test::TempDir t;
+    t.MakeFile("one/a.txt", 300);
+    t.MakeFile("C/c.txt", 1234);
+    // With C mapped, the folder "one" becomes D and "./C" (a folder, not the drive) E,
+    // the same folder twice only once; the drive letters keep their meaning.
+    const std::string here = t.path();
+    Result r = Cli({"scan", "--folders-only", "-d", "C=" + t.Abs("one"), t.Abs("C"), t.Abs("one") + "/", "C",
+                    t.path() + "/./C"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("Drive C: (1 folders)"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Drive D: (1 folders)"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("Drive E:"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("1.234"), std::string::npos);
 }
 
 TEST(Cli, ScanPrintsFoldersInPathOrderThenTheRankings)

@@ -1,7 +1,7 @@
 // tovaline-cli types: the table, JSON and CSV of a scanned tree with known types read
 // back and added up, and the failures a user can meet, each with its message and
 // nothing written.
-#include "format_support.h"
+#include "cli_support.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

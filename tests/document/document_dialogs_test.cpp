@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QThread>
@@ -115,6 +116,35 @@ private slots:
         QCOMPARE(dlg.m_nRankingSize, 1000u);
         QVERIFY(dlg.m_bStoreFileNames);
         QVERIFY(dlg.m_bRanking);
+    }
+
+    void addFolderMapsItAndChecksItInLetterOrder()
+    {
+        tvl::DriveMap drives = m_drives; // C and E available, D mapped but missing
+        {
+            CCreateReportDlg plain(drives);
+            QVERIFY(plain.m_wndAddFolder->isHidden()); // no chooser: no button
+        }
+        CCreateReportDlg dlg(drives);
+        QString chosen = m_dirC.filePath("a");
+        dlg.SetFolderChooser([&](QWidget*) { return chosen.isEmpty() ? char(0) : drives.MapFolder(chosen.toStdString()); });
+        dlg.show();
+        QVERIFY(dlg.m_wndAddFolder->isVisible());
+        dlg.m_wndAddFolder->click(); // the folder gets F, the first letter not mapped
+        QCOMPARE(dlg.m_wndDriveList->count(), 3);
+        QListWidgetItem* item = dlg.m_wndDriveList->item(2);
+        QCOMPARE(item->text(), QStringLiteral(" Drive F: a"));
+        QCOMPARE(item->toolTip(), chosen);
+        QCOMPARE(item->checkState(), Qt::Checked);
+        // The same folder again: the same item; a cancelled chooser changes nothing.
+        dlg.m_wndAddFolder->click();
+        chosen.clear();
+        dlg.m_wndAddFolder->click();
+        QCOMPARE(dlg.m_wndDriveList->count(), 3);
+        // A drive's own folder checks that drive.
+        dlg.CheckDrives("C");
+        dlg.m_wndStart->click();
+        QCOMPARE(dlg.m_strDrives, std::string("CF"));
     }
 
     void startWithoutDriveKeepsTheDialogOpen()
@@ -343,6 +373,39 @@ private slots:
         QCOMPARE(dlg.m_wndStatus->text(), QStringLiteral("C:\\folder999\\"));
         dlg.Hide();
         QVERIFY(!dlg.isVisible());
+    }
+
+    void stopIsShownAtOnceAndTheWindowGoesSoonAfter()
+    {
+        CStepProgressDlg dlg;
+        int requests = 0;
+        connect(&dlg, &CStepProgressDlg::stopRequested, [&] { ++requests; });
+        dlg.Show();
+        dlg.SetStatus("C:\\walking\\");
+        QTest::mouseClick(dlg.m_wndStop, Qt::LeftButton);
+        QCOMPARE(requests, 1);
+        QVERIFY(!dlg.m_wndStop->isEnabled());
+        QCOMPARE(dlg.m_wndStatus->text(), QStringLiteral("Stopping..."));
+        // Escape and the scan's own status texts change nothing while it winds down.
+        QTest::keyClick(&dlg, Qt::Key_Escape);
+        dlg.SetStatus("C:\\summing\\");
+        dlg.Redraw();
+        QCOMPARE(requests, 1);
+        QCOMPARE(dlg.m_wndStatus->text(), QStringLiteral("Stopping..."));
+        QVERIFY(dlg.isVisible());
+        // The summing-up after a stop may take long; the window does not wait for it.
+        QTest::qWait(CStepProgressDlg::kStoppingShownMs + 50);
+        dlg.SetProgress(10, 100);
+        QVERIFY(!dlg.isVisible());
+        dlg.SetStep(3);
+        QVERIFY(!dlg.isVisible());
+        // The next scan starts with a working button.
+        dlg.Show();
+        QVERIFY(dlg.m_wndStop->isEnabled());
+        dlg.SetStatus("C:\\");
+        dlg.Redraw();
+        QCOMPARE(dlg.m_wndStatus->text(), QStringLiteral("C:\\"));
+        dlg.Hide();
     }
 
     // The scan lets events through only about once a second; the window must be on the

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <vector>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using tvl::DriveMap;
 
@@ -101,3 +102,34 @@ TEST(DriveMap, PathsAndFileNamesThatWouldLeaveTheDriveNeverMap)
 }
 
 } // namespace
+
+TEST(DriveMap, FoldersTakeTheNextFreeLetterOnce)
+{
+    DriveMap map;
+    map.Set('C', "/");
+    map.Set('E', "/home");
+    EXPECT_EQ(map.MapFolder("/srv/data/"), 'D');
+    EXPECT_EQ(map.Directory('D'), "/srv/data");
+    EXPECT_EQ(map.MapFolder("/srv/data"), 'D'); // the same folder again
+    EXPECT_EQ(map.MapFolder("/home"), 'E');     // a mapped drive's own directory
+    EXPECT_EQ(map.MapFolder("/"), 'C');
+    // Relative to the current directory; "./C" is the folder C, not the drive.
+    char* cwd = ::getcwd(nullptr, 0);
+    ASSERT_NE(cwd, nullptr);
+    const std::string here = cwd;
+    std::free(cwd);
+    EXPECT_EQ(map.MapFolder("./C"), 'F');
+    EXPECT_EQ(map.Directory('F'), (here == "/" ? "" : here) + "/C");
+    EXPECT_EQ(map.MapFolder("."), here == "/" ? 'C' : 'G');
+    EXPECT_TRUE(DriveMap::IsFolderArgument("./C"));
+    EXPECT_TRUE(DriveMap::IsFolderArgument("/"));
+    EXPECT_FALSE(DriveMap::IsFolderArgument("C"));
+    EXPECT_FALSE(DriveMap::IsFolderArgument("d:"));
+    EXPECT_EQ(map.MapFolder(""), 0);
+    // Every letter taken: none for another folder.
+    for (char l = 'C'; l <= 'Z'; ++l)
+        if (!map.IsMapped(l))
+            map.Set(l, std::string("/x/") + l);
+    EXPECT_EQ(map.MapFolder("/another"), 0);
+    EXPECT_EQ(map.MapFolder("/x/Q"), 'Q');
+}

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -189,6 +191,36 @@ TEST(TreemapLayout, FileNamesDivideTheOwnTileAndColourByExtension)
     EXPECT_EQ(L.legend[1].strLabel, ".so");
     EXPECT_EQ(L.legend[2].strLabel, ".txt");
     EXPECT_EQ(L.legend[2].nBytes, 2000);
+}
+
+TEST(TreemapLayout, AnExtensionKeepsItsColourAtEveryZoomLevel)
+{
+    // .mkv leads on the drive, .jpg inside sub: the ranks differ, the colours do not.
+    HandReport b(true);
+    FolderRecord& sub = b.Add(b.Root(), "sub", 0);
+    b.AddFile(sub, "a.jpg", 4000);
+    b.AddFile(sub, "b.mkv", 1000);
+    b.AddFile(sub, "c.txt", 500);
+    b.AddFile(b.Root(), "film.mkv", 90000);
+    b.AddFile(b.Root(), "notes.txt", 20000);
+    b.Sum();
+    auto colours = [](const TreemapLayout& L) {
+        std::map<std::string, int> c;
+        for (const TreemapLegendEntry& e : L.legend)
+            c[e.strLabel] = e.nColour;
+        return c;
+    };
+    const TreemapLayout drive = Layout(b.r, 400, 300);
+    const TreemapLayout zoomed = Layout(b.r, 400, 300, true, 1);
+    ASSERT_EQ(drive.legend[0].strLabel, ".mkv");
+    ASSERT_EQ(zoomed.legend[0].strLabel, ".jpg");
+    const auto d = colours(drive), z = colours(zoomed);
+    for (const char* ext : {".mkv", ".jpg", ".txt"}) {
+        SCOPED_TRACE(ext);
+        ASSERT_TRUE(d.count(ext) && z.count(ext));
+        EXPECT_EQ(d.at(ext), z.at(ext));
+        EXPECT_LT(d.at(ext), int(kColourCount)); // a colour of the palette, not a grey
+    }
 }
 
 TEST(TreemapTypes, AChosenTypeLightsExactlyItsFileTilesAndDimsTheRest)

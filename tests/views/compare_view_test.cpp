@@ -3,6 +3,7 @@
 // title, Stop comparing, a baseline that cannot be read, and Open ending a comparison.
 #include "CChangesView.h"
 #include "CDiscReportView.h"
+#include "CFileListView.h"
 #include "CFolderListCtrl.h"
 #include "CMainFrame.h"
 #include "CRankView.h"
@@ -14,6 +15,7 @@
 #include <QAction>
 #include <QHeaderView>
 #include <QLabel>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -168,6 +170,76 @@ private slots:
         QVERIFY(!frame.windowTitle().contains("compared"));
         QCOMPARE(f.doc.m_strSelectedPath, std::string("C:\\")); // the report is as it was
         QVERIFY(f.messages.messages.empty());
+    }
+
+    void numbersAreNeverCutInCompareModeAt800x600()
+    {
+        for (const double scale : {1.0, 1.5}) {
+            GuiFixture f;
+            CMainFrame frame;
+            QFont font = frame.font();
+            font.setPointSizeF(font.pointSizeF() * scale);
+            frame.setFont(font);
+            frame.SetDocument(&f.doc);
+            frame.resize(800, 600);
+            frame.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&frame));
+            QVERIFY(f.doc.OnOpenDocument(m_after));
+            QVERIFY(f.doc.CompareWith(m_before));
+            CDiscReportView* view = frame.m_pDiscView;
+            view->OnItemActivate(0); // all rows of C:\ shown
+            view->OnItemActivate(0);
+            QApplication::processEvents();
+            const FolderListModel* model = view->Model();
+            const QFontMetrics fm = view->m_list->fontMetrics();
+            const QFontMetrics hfm = view->m_list->horizontalHeader()->fontMetrics();
+            for (int col = 1; col < model->columnCount(); ++col) {
+                // The report's long headings may elide; the change columns' short ones not.
+                int widest = col < FolderListModel::ColCount
+                                 ? 0
+                                 : hfm.horizontalAdvance(model->headerData(col, Qt::Horizontal, Qt::DisplayRole).toString());
+                for (int row = 0; row < model->rowCount(); ++row)
+                    widest = std::max(widest, fm.horizontalAdvance(Cell(model, row, col)));
+                QVERIFY2(view->m_list->columnWidth(col) >= widest + 5, qPrintable(QString("column %1").arg(col)));
+            }
+            // Everything fits without sideways scrolling: the file list made way.
+            QVERIFY(view->m_list->horizontalHeader()->length() <= view->m_list->viewport()->width());
+            QVERIFY(frame.m_pFileView->width() >= CMainFrame::kMinPane);
+            // The Changes pane: "Before" and "Now" as columns where the numbers are
+            // small, and no sideways scroll bar while everything fits.
+            QTableView* changes = frame.m_pChangesView->List();
+            if (scale == 1.0) {
+                QVERIFY(!changes->isColumnHidden(ChangesListModel::ColBefore));
+                QVERIFY(!changes->isColumnHidden(ChangesListModel::ColNow));
+            }
+            QApplication::processEvents();
+            QVERIFY(!changes->horizontalScrollBar()->isVisible());
+        }
+    }
+
+    void anEditKeepsTheComparisonMadeAgain()
+    {
+        GuiFixture f;
+        CMainFrame frame;
+        frame.SetDocument(&f.doc);
+        frame.resize(1000, 700);
+        QVERIFY(f.doc.OnOpenDocument(m_after));
+        QVERIFY(f.doc.CompareWith(m_before));
+        const FolderListModel* model = frame.m_pDiscView->Model();
+        tvl::DriveReport& c = *f.doc.DriveOf('C');
+        int fresh = 0;
+        while (c.GetFolder(fresh)->strPath != "C:\\fresh\\")
+            ++fresh;
+        // fresh/ (33 bytes, new since the baseline) goes, as Move to trash takes it.
+        QVERIFY(f.doc.RemoveFolder('C', fresh));
+        f.doc.ReportEdited();
+        QVERIFY(f.doc.Comparison());
+        QCOMPARE(model->columnCount(), 7);
+        QCOMPARE(Cell(model, 0, 5), QString("+49.800")); // 51107 - 1307
+        QCOMPARE(frame.m_pChangesView->Model()->rowCount(), 4);
+        QVERIFY(!frame.m_pChangesView->isHidden());
+        QVERIFY(frame.windowTitle().contains("compared with before.tvl"));
+        QVERIFY(frame.windowTitle().contains("*"));
     }
 
     void unreadableBaselineLeavesEverythingAndOpenEndsTheComparison()

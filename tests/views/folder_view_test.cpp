@@ -12,6 +12,7 @@
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
 #include <QImage>
+#include <QLineEdit>
 #include <QPainter>
 #include <QProxyStyle>
 #include <QScrollBar>
@@ -278,6 +279,116 @@ private slots:
         sel->clearSelection();
         QCOMPARE(f.e.doc.m_strSelectedPath, std::string("C:\\a\\x\\"));
         QCOMPARE(f.spy.Count(1), 2);
+    }
+
+    void treeLinesFollowTheShownRows()
+    {
+        Fixture f(Drives());
+        QVERIFY(RunNew(f.e.doc, StartWith("CD")));
+        FolderListModel& m = f.m();
+        f.view.OnItemActivate(RowOf(m, "a"));
+        f.view.OnItemActivate(RowOf(m, "x"));
+        // Per row: the depths whose line goes on below it, and "L" for a last child.
+        auto lines = [&](const QString& name) {
+            const quint64 bits = m.index(RowOf(m, name), 0).data(FolderListModel::BranchRole).toULongLong();
+            QString out;
+            for (int d = 0; d < 4; ++d)
+                if (bits & (quint64{1} << d))
+                    out += QString::number(d);
+            if (bits & (quint64{1} << FolderListModel::kLastChildBit))
+                out += QLatin1Char('L');
+            return out;
+        };
+        QCOMPARE(Describe(Rows(m)), QStringLiteral("0|C:#0 1|a#2 2|x#2 3|deep#3 1|b#1 1|c#1 0|D:#0 1|z#1"));
+        QCOMPARE(lines("a"), QStringLiteral("0"));    // b and c follow
+        QCOMPARE(lines("x"), QStringLiteral("0L"));   // a's line goes on; x is a's last
+        QCOMPARE(lines("deep"), QStringLiteral("0L"));
+        QCOMPARE(lines("c"), QStringLiteral("L"));    // the drive's last: its line ends
+        QCOMPARE(lines("z"), QStringLiteral("L"));    // D's own line, not C's
+        // Collapsing a ends the lines of its branch.
+        f.view.OnItemActivate(RowOf(m, "a"));
+        QCOMPARE(lines("a"), QStringLiteral("0"));
+        QCOMPARE(lines("b"), QStringLiteral("0"));
+    }
+
+    void theSelectedRowShowsWithoutTheFocus()
+    {
+        Fixture f(Drives());
+        QLineEdit elsewhere; // another pane with the keyboard
+        f.view.show();
+        elsewhere.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f.view));
+        QVERIFY(RunNew(f.e.doc, StartWith("C")));
+        const int row = RowOf(f.m(), "b");
+        f.view.SelectFolder(f.m().FolderAt(row));
+        elsewhere.setFocus();
+        QVERIFY(!f.view.m_list->hasFocus());
+        const QImage img = f.view.m_list->viewport()->grab().toImage();
+        const QRect cell = f.view.m_list->visualRect(f.m().index(row, FolderListModel::ColSpaceWithSubs));
+        const QPalette pal = f.view.m_list->palette();
+        QCOMPARE(img.pixelColor(cell.left() + 3, cell.top() + 1), pal.color(QPalette::Inactive, QPalette::Highlight));
+    }
+
+    void headingClicksSortChildrenKeepingTheTree()
+    {
+        Fixture f(Drives());
+        QAbstractItemModelTester tester(f.view.Model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        f.view.show();
+        QVERIFY(RunNew(f.e.doc, StartWith("CD")));
+        FolderListModel& m = f.m();
+        f.view.OnItemActivate(RowOf(m, "a"));
+        f.view.SelectFolder(m.FolderAt(RowOf(m, "a")));
+        std::vector<tvl::FolderSort> told;
+        connect(&f.view, &CDiscReportView::sortChanged, [&](const tvl::FolderSort& s) { told.push_back(s); });
+        QHeaderView* header = f.view.m_list->horizontalHeader();
+        auto click = [&](int section) {
+            const QPoint at(header->sectionViewportPosition(section) + header->sectionSize(section) / 2,
+                            header->height() / 2);
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+        };
+        auto names = [&] {
+            QStringList n;
+            for (const Row& r : Rows(m))
+                n << r.name;
+            return n.join(' ');
+        };
+        // Largest first (b 300, a 50, c 0), a's branch still right below it.
+        click(FolderListModel::ColSpaceWithSubs);
+        QCOMPARE(names(), QStringLiteral("C: b a x c D: z"));
+        QVERIFY(header->isSortIndicatorShown());
+        QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
+        // The selected folder stays selected wherever its row went.
+        QCOMPARE(m.FolderAt(f.view.m_list->selectionModel()->selectedRows().front().row())->strPath,
+                 std::string("C:\\a\\"));
+        QCOMPARE(f.e.doc.m_strSelectedPath, std::string("C:\\a\\"));
+        click(FolderListModel::ColSpaceWithSubs);
+        QCOMPARE(names(), QStringLiteral("C: c a x b D: z"));
+        QCOMPARE(header->sortIndicatorOrder(), Qt::AscendingOrder);
+        // Expanding while sorted puts the children in order too.
+        f.view.OnItemActivate(RowOf(m, "x"));
+        QCOMPARE(names(), QStringLiteral("C: c a x deep b D: z"));
+        click(FolderListModel::ColSpaceWithSubs);
+        QCOMPARE(names(), QStringLiteral("C: a x deep b c D: z"));
+        QVERIFY(!header->isSortIndicatorShown());
+        // "Space (w/o subs)": b's own 300 first, ties (a and c hold no files of their
+        // own) in path order; the name column sorts by name, then reverses.
+        click(FolderListModel::ColSpaceWithoutSubs);
+        QCOMPARE(names(), QStringLiteral("C: b a x deep c D: z"));
+        click(FolderListModel::ColFolder);
+        QCOMPARE(names(), QStringLiteral("C: a x deep b c D: z"));
+        click(FolderListModel::ColFolder);
+        QCOMPARE(names(), QStringLiteral("C: c b a x deep D: z"));
+        QCOMPARE(told.size(), std::size_t(6));
+        QCOMPARE(told.back().nColumn, int(FolderListModel::ColFolder));
+        QVERIFY(told.back().bDescending);
+        // A new report keeps the order; so does RowOf.
+        QVERIFY(RunNew(f.e.doc, StartWith("C")));
+        QCOMPARE(names(), QStringLiteral("C: c b a"));
+        QCOMPARE(m.RowOf({0, 1}), 3);
+        // A sort by a change column is path order without a comparison.
+        f.view.SetSort({FolderListModel::ColChange, true});
+        QVERIFY(f.view.Sort().IsPathOrder());
+        QCOMPARE(names(), QStringLiteral("C: a b c"));
     }
 
     void sizeRuleSharesTheRowArea()

@@ -97,16 +97,23 @@ private slots:
         QCOMPARE(map->ShownFolder(), 0);
         QVERIFY(!map->ZoomOut()); // the drive's root has nothing above it
 
-        // A selection made in the folder view is shown by the pane.
-        const int rowB = [&] {
+        // A folder selected in the folder view inside the folder shown keeps the
+        // picture (it is framed there); one outside it is shown instead.
+        auto rowOf = [&](const tvl::FolderRecord* f) {
             for (int i = 0; i < folders->Model()->rowCount(); ++i)
-                if (folders->Model()->FolderAt(i) == r.b)
+                if (folders->Model()->FolderAt(i) == f)
                     return i;
             return -1;
-        }();
-        QVERIFY(rowB >= 0);
-        folders->m_list->selectRow(rowB);
+        };
+        QVERIFY(rowOf(r.b) >= 0);
+        folders->m_list->selectRow(rowOf(r.b));
         QCOMPARE(r.f.doc.m_pSelectedFolder, r.b);
+        QCOMPARE(map->ShownFolder(), 0);
+        map->ZoomIn(1);
+        QCOMPARE(map->ShownFolder(), 1);
+        folders->m_list->selectRow(rowOf(r.inner));
+        QCOMPARE(map->ShownFolder(), 1);
+        folders->m_list->selectRow(rowOf(r.b));
         QCOMPARE(map->ShownFolder(), 3);
 
         // A new report: nothing of the old one stays in the pane.
