@@ -2,6 +2,7 @@
 //
 //   tovaline               asks for the drives of a new report and scans them
 //   tovaline REPORT.tvl    opens a report file
+//   tovaline FOLDER        offers a new report of a folder (the next free letter)
 //   tovaline --help | --version
 #include "CTovalineApp.h"
 #include "TovalineVersion.h"
@@ -13,11 +14,12 @@
 
 namespace {
 
-const char* const kHelp = R"HELP(Usage: tovaline [REPORT.tvl]
+const char* const kHelp = R"HELP(Usage: tovaline [REPORT.tvl | FOLDER]
 Tovaline measures how the space of drives is used, folder by folder.
 
 Without an argument tovaline asks for the drives of a new report and scans them;
-with the name of a report file (.tvl) it opens that report.
+with the name of a report file (.tvl) it opens that report; with a folder it offers
+a new report of that folder, mapped to the next free drive letter.
 
 Options:
   --help              print this help and exit
