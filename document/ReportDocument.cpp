@@ -3,6 +3,7 @@
 #include "ReportFile.h"
 
 #include "AtomicFile.h"
+#include "HostFacts.h"
 
 #include <new>
 
@@ -13,6 +14,7 @@ void ReportDocument::FreeReports()
     m_pDriveReports.clear();
     m_nDrives = 0;
     m_bIncomplete = false;
+    m_facts.reset();
     m_strSelectedPath.clear();
     m_pSelectedFolder = nullptr;
 }
@@ -40,6 +42,22 @@ bool ReportDocument::CreateReports(const NewReportOptions& options)
     m_rankingAll.clear();
     m_env.pump.ClearStop();
     m_env.options = options.scan;
+    m_strOpenWarning.clear();
+    ReportFacts facts;
+    facts.strProgramVersion = ProgramVersion();
+    facts.strHost = HostName();
+    facts.nStartTime = NowUtcSeconds();
+    // Kept whatever way the scan ends, with its end time and whether it read everything.
+    struct FactsGuard {
+        ReportDocument& doc;
+        ReportFacts facts;
+        ~FactsGuard()
+        {
+            facts.nEndTime = NowUtcSeconds();
+            facts.bComplete = !doc.m_bIncomplete;
+            doc.m_facts = std::move(facts);
+        }
+    } keepFacts{*this, std::move(facts)};
 
     try {
         m_pDriveReports.resize(options.strDrives.size());
@@ -90,8 +108,9 @@ bool ReportDocument::OnOpenDocument(const std::string& pathName)
     FreeReports();
     m_bRanking = false;
     m_rankingAll.clear();
-    // A report file does not say which scan options made it; a refresh of an opened
-    // report reads with the defaults.
+    m_strOpenWarning.clear();
+    // Only a report file with the extension block says which scan options made it
+    // (each drive's, which a refresh uses); without, a refresh reads with the defaults.
     m_env.options = ScanOptions{};
 
     NullLoadProgress none;
@@ -119,6 +138,9 @@ bool ReportDocument::OnOpenDocument(const std::string& pathName)
     m_nDrives = loaded.nDrives;
     m_bRanking = loaded.bRanking;
     m_rankingAll = std::move(loaded.rankingAll);
+    m_facts = std::move(loaded.facts);
+    m_bIncomplete = m_facts && !m_facts->bComplete;
+    m_strOpenWarning = std::move(loaded.strBlockWarning);
     if (!loaded.result.bOk) {
         m_env.messages.ShowMessage(loaded.result.caption, loaded.result.message, MessageIcon::Error);
         return false;
@@ -146,7 +168,7 @@ bool ReportDocument::OnSaveDocument(const std::string& pathName)
     AtomicFile file;
     if (file.Begin(pathName)) {
         ReportWriter out(file.Fd());
-        WriteReport(out, ReportContent{m_pDriveReports, m_nDrives, m_bRanking, m_rankingAll});
+        WriteReport(out, ReportContent{m_pDriveReports, m_nDrives, m_bRanking, m_rankingAll, m_facts ? &*m_facts : nullptr});
         if (!out.Flush())
             file.SetWriteError(out.Errno());
         if (file.Commit()) {

@@ -10,6 +10,7 @@
 #include "ScanEnvironment.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,9 +55,19 @@ public:
     // anything was left unread. Nothing is shown.
     bool CreateReports(const NewReportOptions& options);
 
-    // True after a scan that was stopped before everything was read; false after a
-    // complete scan, an Open and FreeReports. Never stored in a report file.
+    // True after a scan that was stopped before everything was read, and after opening
+    // a report file that says so (in its extension block); false after a complete scan,
+    // the Open of any other report and FreeReports.
     bool IsIncomplete() const { return m_bIncomplete; }
+
+    // The facts of the scan that made the report (ScanFacts.h): set by CreateReports,
+    // read from the report file's extension block by Open, written back by Save. Empty
+    // for a report opened from a file without the block, which is saved without one.
+    std::optional<ReportFacts> m_facts;
+
+    // Set by Open when the file's extension block was damaged and left out (the report
+    // itself opened): the warning to show, once, in the status bar or on stderr.
+    std::string m_strOpenWarning;
 
     // Open: empties the document, then reads the report file pathName (a byte string
     // as the file system takes it) while the load progress display shows the drive and

@@ -1,0 +1,20 @@
+// Facts about the machine a scan runs on, for the report to keep: the host name, the
+// time, and the type of the file system that holds a directory.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace tvl {
+
+// The host name; "" when the system does not say.
+std::string HostName();
+
+// Seconds since 1970-01-01 00:00 UTC.
+std::int64_t NowUtcSeconds();
+
+// The type of the file system that holds `directory` ("ext4", "tmpfs", ...), as the
+// mount table names it; "" when it cannot be found.
+std::string FileSystemType(const std::string& directory);
+
+} // namespace tvl
