@@ -3,6 +3,7 @@
 #include "FileSystem.h"
 #include "OutputStream.h"
 #include "ReportDocument.h"
+#include "ReportFile.h"
 
 #include <CLI/CLI.hpp>
 
@@ -286,7 +287,11 @@ ReportFileEnvironment::ReportFileEnvironment(std::ostream& err)
 
 bool ReportFileEnvironment::Open(ReportDocument& doc, const std::string& file)
 {
-    return doc.OnOpenDocument(file == "-" ? "/dev/stdin" : file);
+    const bool ok = doc.OnOpenDocument(file == "-" ? "/dev/stdin" : file);
+    // A damaged extension block: the report opened without it, and the user hears why.
+    if (ok && !doc.m_strOpenWarning.empty())
+        doc.Environment().messages.ShowMessage(kCaptionOpen, doc.m_strOpenWarning, MessageIcon::Information);
+    return ok;
 }
 
 } // namespace tvl::cli

@@ -86,7 +86,7 @@ bool DriveReport::CreateReport(char cDriveIn, bool bStoreFileNamesIn, int nRanki
     ReportBuilder builder(*this, ReportBuilder::Origin::Scan);
     std::string message;
     auto facts = std::make_unique<DriveFacts>();
-    facts->strDirectory = env.drives.Directory(cDrive);
+    facts->strDirectory = AbsolutePath(env.drives.Directory(cDrive));
     facts->strFsType = FileSystemType(facts->strDirectory);
     facts->options = env.options;
     pFacts = std::move(facts);

@@ -26,6 +26,19 @@ std::int64_t NowUtcSeconds()
         .count();
 }
 
+std::string AbsolutePath(const std::string& path)
+{
+    if (path.empty() || path[0] == '/')
+        return path;
+    std::unique_ptr<char, decltype(&std::free)> cwd(::getcwd(nullptr, 0), &std::free);
+    if (!cwd)
+        return path;
+    std::string abs = cwd.get();
+    if (abs.back() != '/')
+        abs += '/';
+    return abs + path;
+}
+
 namespace {
 
 // A field of the mount table with its octal escapes ("\040" for a blank) undone.

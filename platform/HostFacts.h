@@ -13,6 +13,9 @@ std::string HostName();
 // Seconds since 1970-01-01 00:00 UTC.
 std::int64_t NowUtcSeconds();
 
+// `path` made absolute against the current directory (symbolic links are kept).
+std::string AbsolutePath(const std::string& path);
+
 // The type of the file system that holds `directory` ("ext4", "tmpfs", ...), as the
 // mount table names it; "" when it cannot be found.
 std::string FileSystemType(const std::string& directory);
