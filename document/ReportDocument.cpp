@@ -189,11 +189,36 @@ WalkResult ReportDocument::RefreshFolder(char cDrive, int nPos, std::string& mes
     }
     m_bBusy = true;
     m_env.pump.ClearStop();
+    // The folder is read by the rules the report was made with; today's go back after.
+    const ScanOptions today = m_env.options;
+    m_env.options = PlanRefresh(cDrive).options;
     const WalkResult result = ReportEditor(*drive).RefreshFolder(nPos, m_env, message);
+    m_env.options = today;
     m_bBusy = false;
     if (result == WalkResult::Complete)
         AfterEdit();
     return result;
+}
+
+ReportDocument::RefreshPlan ReportDocument::PlanRefresh(char cDrive) const
+{
+    RefreshPlan plan;
+    const DriveReport* drive = DriveOf(cDrive);
+    const std::string letter = std::string(1, cDrive) + ":";
+    const std::string today = AbsolutePath(m_env.drives.Directory(cDrive));
+    if (!drive || !drive->pFacts) {
+        plan.options = m_env.options;
+        plan.strConcern = "The report does not say how drive " + letter +
+                          " was scanned. Refresh it from " + today + " with today's settings (" +
+                          DescribeOptions(plan.options) + ")?";
+        return plan;
+    }
+    plan.options = drive->pFacts->options;
+    if (drive->pFacts->strDirectory != today)
+        plan.strConcern = "Drive " + letter + " stood for " + drive->pFacts->strDirectory +
+                          " when the report was made; today it stands for " + today + ". Refresh from " + today +
+                          " with the report's options (" + DescribeOptions(plan.options) + ")?";
+    return plan;
 }
 
 bool ReportDocument::RemoveFolder(char cDrive, int nPos)

@@ -98,7 +98,21 @@ public:
     // selection to the nearest folder still in the report and sets m_bModified.
     // RefreshFolder also fails (message says why) or stops as the walk does; the
     // report is then as it was. Refused while busy.
+    // RefreshFolder reads with the options of PlanRefresh(cDrive); callers that can ask
+    // the user ask first when the plan has a concern.
     WalkResult RefreshFolder(char cDrive, int nPos, std::string& message);
+
+    // How a refresh of drive cDrive reads. A report that knows how the drive was
+    // measured reads with those options, from the directory the letter stands for; when
+    // that is still the directory the letter stood for, strConcern is empty. Otherwise
+    // strConcern says, as a question for the user, what is read instead: the letter's
+    // directory of today, with the report's options, or with today's (the environment's)
+    // when the report does not know them.
+    struct RefreshPlan {
+        ScanOptions options;
+        std::string strConcern;
+    };
+    RefreshPlan PlanRefresh(char cDrive) const;
     bool RemoveFolder(char cDrive, int nPos);
     bool RemoveFile(char cDrive, int nPos, const std::string& strName, std::int64_t nSize);
 

@@ -663,6 +663,7 @@ std::string ParseSections(const unsigned char* p, std::size_t n, const LoadedRep
             f->counts.nUnreadable = static_cast<std::int64_t>(s.U64());
             f->counts.nOtherFs = static_cast<std::int64_t>(s.U64());
             f->counts.nLeftOut = static_cast<std::int64_t>(s.U64());
+            f->nRankingSize = static_cast<int>(std::min<std::uint32_t>(s.U32(), INT_MAX));
             if (!s.Ok())
                 return "a drive's section is cut short";
             if (index >= nDrives || !report.drives[index] || report.drives[index]->cDrive != char(*letter) ||
@@ -736,6 +737,10 @@ void ReadExtensionBlock(ReportReader& in, LoadedReport& report)
     for (std::size_t i = 0; i < report.drives.size(); ++i) {
         DriveReport& d = *report.drives[i];
         d.pFacts = std::move(content.drives[i]);
+        // Read for edits of the report, which keep its ranking as the scan did; only
+        // rankings that the file holds count.
+        if (d.pFacts && report.bRanking)
+            d.nRankingSize = d.pFacts->nRankingSize;
         if (!content.counted[i])
             continue;
         const std::vector<bool>& counted = *content.counted[i];
@@ -786,6 +791,7 @@ void WriteExtensionBlock(ReportWriter& out, const ReportContent& report)
                 Put64(s, static_cast<std::uint64_t>(f->counts.nUnreadable));
                 Put64(s, static_cast<std::uint64_t>(f->counts.nOtherFs));
                 Put64(s, static_cast<std::uint64_t>(f->counts.nLeftOut));
+                Put32(s, static_cast<std::uint32_t>(std::max(f->nRankingSize, 0)));
             });
         if (d->bStoreFileNames)
             PutSection(b, kTagCounted, [&](std::string& s) {

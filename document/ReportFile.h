@@ -191,7 +191,7 @@ LoadedReport ReadReport(ReportReader& in, ILoadProgress& progress);
 //   "DRIV" one per drive: uint32 drive index, byte letter, directory, file-system type,
 //          uint32 option flags (1: hidden folders left out, 2: hard links counted once,
 //          4: disc usage), uint32 pattern count, the patterns, int64 folders unreadable,
-//          on other file systems, left out
+//          on other file systems, left out, uint32 ranking size (0: none)
 //   "CNTD" one per drive with file names: uint32 drive index, uint64 file count (all the
 //          drive's stored names, in file order), then one bit per name, lowest bit
 //          first: 1 when the name counted in the sums.

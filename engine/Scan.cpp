@@ -89,6 +89,7 @@ bool DriveReport::CreateReport(char cDriveIn, bool bStoreFileNamesIn, int nRanki
     facts->strDirectory = AbsolutePath(env.drives.Directory(cDrive));
     facts->strFsType = FileSystemType(facts->strDirectory);
     facts->options = env.options;
+    facts->nRankingSize = nRankingSize;
     pFacts = std::move(facts);
     switch (WalkDrive(builder, DriveMap::RootPath(cDrive), env, message, &pFacts->counts)) {
     case WalkResult::Complete:

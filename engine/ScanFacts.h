@@ -35,6 +35,8 @@ struct DriveFacts {
     std::string strFsType;    // type of the file system holding it ("ext4"); "" unknown
     ScanOptions options;      // the options the drive was read with
     WalkCounts counts;
+    int nRankingSize = 0;     // the bound of the drive's ranking (0: none), so that an edit
+                              // of an opened report keeps its ranking as a scan would
 };
 
 // The program's version, as the build gives it.

@@ -172,7 +172,7 @@ TEST(ExtensionBlock, UnknownSectionsAreSkippedAndMismatchesRefused)
     const std::string plain = Serialize(f.doc);
     const std::string scan = Section("SCAN", BStr("9.9") + BStr("host") + Le64(100) + Le64(160) + Le32(0) + "later");
     const std::string drive = Section("DRIV", Le32(0) + "C" + BStr("/data") + BStr("ext4") + Le32(4) + Le32(1) +
-                                                  BStr("*.tmp") + Le64(2) + Le64(1) + Le64(0));
+                                                  BStr("*.tmp") + Le64(2) + Le64(1) + Le64(0) + Le32(100));
     const std::string counted = Section("CNTD", Le32(0) + Le64(2) + std::string(1, '\x01'));
 
     Read good(plain + Block(1, Section("ZZZZ", "what a later version adds") + scan + drive + counted));
@@ -237,6 +237,62 @@ TEST(ExtensionBlock, SaveAndOpenKeepTheFactsAndTheIncompleteMark)
     ::close(fds[0]);
     EXPECT_TRUE(h.doc.IsIncomplete());
     EXPECT_EQ(h.doc.m_strOpenWarning, "");
+}
+
+// A folder of an opened report refreshed by the options the report was made with
+// (disc usage, hidden folders left out, a pattern) is what a fresh scan by them gives.
+TEST(ReportReuse, RefreshOfAnOpenedReportReadsByItsOwnOptions)
+{
+    TempDir dir;
+    dir.MakeFile("t/a/sparse", 10485760);
+    WriteWholeFile(dir.Abs("t/a/small"), std::string(100, 'x'));
+    dir.MakeFile("t/.h/x", 5);
+    dir.MakeFile("t/skip/y", 7);
+    NewReportOptions o;
+    o.strDrives = "C";
+    o.bStoreFileNames = true;
+    o.scan.bDiscUsage = true;
+    o.scan.bSkipHidden = true;
+    o.scan.excludes = {"skip"};
+    {
+        DocFixture made;
+        made.drives.Set('C', dir.Abs("t"));
+        ASSERT_TRUE(made.doc.CreateReports(o));
+        ASSERT_TRUE(made.doc.OnSaveDocument(dir.Abs("r.tvl")));
+    }
+    WriteWholeFile(dir.Abs("t/a/new"), std::string(5000, 'n'));
+    dir.MakeFile("t/a/.h2/z", 9);
+    dir.MakeFile("t/a/skip/w", 9);
+
+    DocFixture opened;
+    opened.drives.Set('C', dir.Abs("t"));
+    ASSERT_TRUE(opened.doc.OnOpenDocument(dir.Abs("r.tvl")));
+    EXPECT_EQ(opened.doc.PlanRefresh('C').strConcern, "");
+    std::string message;
+    ASSERT_EQ(opened.doc.RefreshFolder('C', 1, message), WalkResult::Complete) << message;
+    EXPECT_EQ(opened.doc.DriveOf('C')->GetFolder(1)->strPath, "C:\\a\\");
+    DocFixture fresh;
+    fresh.drives.Set('C', dir.Abs("t"));
+    ASSERT_TRUE(fresh.doc.CreateReports(o));
+    EXPECT_EQ(Plain(Serialize(opened.doc)), Plain(Serialize(fresh.doc)));
+
+    // A letter that stands for another directory today, a report that does not know how
+    // it was made: a refresh asks first, and says by which rules it would read.
+    opened.drives.Set('C', dir.Abs("t/a"));
+    EXPECT_EQ(opened.doc.PlanRefresh('C').strConcern,
+              "Drive C: stood for " + dir.Abs("t") + " when the report was made; today it stands for " + dir.Abs("t/a") +
+                  ". Refresh from " + dir.Abs("t/a") +
+                  " with the report's options (disc usage, hidden folders left out, hard links counted once, "
+                  "excluding skip)?");
+    const std::string bytes = ReadWholeFile(dir.Abs("r.tvl"));
+    WriteWholeFile(dir.Abs("plain.tvl"), bytes.substr(0, bytes.rfind("TvlFacts")));
+    DocFixture old;
+    old.drives.Set('C', dir.Abs("t"));
+    ASSERT_TRUE(old.doc.OnOpenDocument(dir.Abs("plain.tvl")));
+    EXPECT_EQ(old.doc.PlanRefresh('C').strConcern,
+              "The report does not say how drive C: was scanned. Refresh it from " + dir.Abs("t") +
+                  " with today's settings (apparent sizes, hidden folders read, hard links counted once, no "
+                  "exclusions)?");
 }
 
 } // namespace
