@@ -5,7 +5,9 @@
 #include "AtomicFile.h"
 #include "HostFacts.h"
 
+#include <map>
 #include <new>
+#include <set>
 
 namespace tvl {
 
@@ -195,8 +197,11 @@ WalkResult ReportDocument::RefreshFolder(char cDrive, int nPos, std::string& mes
     const WalkResult result = ReportEditor(*drive).RefreshFolder(nPos, m_env, message);
     m_env.options = today;
     m_bBusy = false;
-    if (result == WalkResult::Complete)
+    if (result == WalkResult::Complete) {
+        SettleRefreshedLinks(*drive, nPos);
+        SettleUncounted(*drive);
         AfterEdit();
+    }
     return result;
 }
 
@@ -226,6 +231,7 @@ bool ReportDocument::RemoveFolder(char cDrive, int nPos)
     DriveReport* drive = DriveOf(cDrive);
     if (m_bBusy || !drive || !ReportEditor(*drive).RemoveFolder(nPos))
         return false;
+    SettleUncounted(*drive);
     AfterEdit();
     return true;
 }
@@ -235,8 +241,91 @@ bool ReportDocument::RemoveFile(char cDrive, int nPos, const std::string& strNam
     DriveReport* drive = DriveOf(cDrive);
     if (m_bBusy || !drive || !ReportEditor(*drive).RemoveFile(nPos, strName, nSize))
         return false;
+    SettleUncounted(*drive);
     AfterEdit();
     return true;
+}
+
+std::string ReportDocument::RealFilePath(const FolderRecord& rec, const std::string& strName) const
+{
+    std::optional<std::string> dir = m_env.drives.RealPath(rec.strPath);
+    if (!dir)
+        return std::string();
+    if (dir->empty() || dir->back() != '/')
+        *dir += '/';
+    return *dir + strName;
+}
+
+void ReportDocument::SettleUncounted(DriveReport& drive)
+{
+    if (drive.AllCount())
+        return;
+    // The names that do not count, by file (those no longer on disc are left alone).
+    std::map<FileIdentity, std::vector<std::pair<int, std::string>>> pending;
+    std::set<std::int64_t> sizes;
+    const auto& list = drive.Folders();
+    for (std::size_t i = 0; i < list.size(); ++i)
+        for (const FileEntry& e : list[i]->files)
+            if (!drive.Counts(*list[i], e.strName))
+                if (auto id = IdentifyFile(RealFilePath(*list[i], e.strName))) {
+                    pending[*id].emplace_back(static_cast<int>(i), e.strName);
+                    sizes.insert(e.nSize);
+                }
+    // A file still counted under another name of the report keeps it; only names of
+    // the same size can be that name.
+    for (std::size_t i = 0; i < list.size() && !pending.empty(); ++i)
+        for (const FileEntry& e : list[i]->files)
+            if (sizes.count(e.nSize) && drive.Counts(*list[i], e.strName))
+                if (auto id = IdentifyFile(RealFilePath(*list[i], e.strName)))
+                    pending.erase(*id);
+    // The others lost their counting name: the first of their names counts now.
+    ReportEditor editor(drive);
+    for (const auto& [id, names] : pending)
+        editor.CountName(names.front().first, names.front().second);
+}
+
+void ReportDocument::SettleRefreshedLinks(DriveReport& drive, int nPos)
+{
+    const FolderRecord* top = drive.GetFolder(nPos);
+    if (!top || !drive.bStoreFileNames)
+        return;
+    const int last = nPos + top->nDescendants;
+    // The counted names read again that have further names (the walk has just read them,
+    // so asking the disc again is cheap), by identity.
+    std::map<FileIdentity, std::vector<std::pair<int, std::string>>> inside;
+    std::set<std::int64_t> sizes;
+    for (int i = nPos; i <= last; ++i) {
+        const FolderRecord& rec = *drive.GetFolder(i);
+        for (const FileEntry& e : rec.files)
+            if (drive.Counts(rec, e.strName))
+                if (auto id = IdentifyFile(RealFilePath(rec, e.strName)); id && id->links > 1) {
+                    inside[*id].emplace_back(i, e.strName);
+                    sizes.insert(e.nSize);
+                }
+    }
+    if (inside.empty())
+        return;
+    // Names outside of the same size that count: if one is the same file, it counted
+    // first, and the names read again do not count.
+    ReportEditor editor(drive);
+    const auto& list = drive.Folders();
+    for (int i = 0; i < static_cast<int>(list.size()) && !inside.empty(); ++i) {
+        if (i == nPos) {
+            i = last;
+            continue;
+        }
+        for (const FileEntry& e : list[static_cast<std::size_t>(i)]->files) {
+            if (!sizes.count(e.nSize) || !drive.Counts(*list[static_cast<std::size_t>(i)], e.strName))
+                continue;
+            auto id = IdentifyFile(RealFilePath(*list[static_cast<std::size_t>(i)], e.strName));
+            auto it = id ? inside.find(*id) : inside.end();
+            if (it == inside.end())
+                continue;
+            for (const auto& [pos, name] : it->second)
+                editor.UncountName(pos, name);
+            inside.erase(it);
+        }
+    }
 }
 
 void ReportDocument::AfterEdit()

@@ -4,6 +4,7 @@
 // work through this class.
 #pragma once
 
+#include "HostFacts.h"
 #include "Report.h"
 #include "ReportEdit.h"
 #include "Scan.h"
@@ -97,7 +98,10 @@ public:
     // (nothing changes); on success it rebuilds the combined ranking, moves the
     // selection to the nearest folder still in the report and sets m_bModified.
     // RefreshFolder also fails (message says why) or stops as the walk does; the
-    // report is then as it was. Refused while busy.
+    // report is then as it was. Refused while busy. A file with several names (hard
+    // links) keeps counting once, under a name still in the report: a name that did not
+    // count is removed without subtracting, and after an edit that took a counting name
+    // away the first remaining name counts.
     // RefreshFolder reads with the options of PlanRefresh(cDrive); callers that can ask
     // the user ask first when the plan has a concern.
     WalkResult RefreshFolder(char cDrive, int nPos, std::string& message);
@@ -116,6 +120,7 @@ public:
     bool RemoveFolder(char cDrive, int nPos);
     bool RemoveFile(char cDrive, int nPos, const std::string& strName, std::int64_t nSize);
 
+
     // The display Open drives; null shows nothing. Not owned.
     void SetLoadProgress(ILoadProgress* p) { m_pLoadProgress = p; }
 
@@ -128,6 +133,17 @@ public:
     ScanEnvironment& Environment() const { return m_env; }
 
 private:
+    // The real path of a stored name of a folder, or "" when the drive is not mapped.
+    std::string RealFilePath(const FolderRecord& rec, const std::string& strName) const;
+    // After a refresh of the folder at nPos: a file with names inside and outside it
+    // counts once, under an outside name when one counted already.
+    void SettleRefreshedLinks(DriveReport& drive, int nPos);
+    // After an edit: a file whose counting name left the report (moved to the trash,
+    // gone from a folder read again) counts under the first of its names still in it.
+    // Only the names that did not count, and the counting names of their sizes, are
+    // looked up on the disc.
+    void SettleUncounted(DriveReport& drive);
+
     // After a stop: keeps the first nBuilt drives and the incomplete mark.
     void KeepStoppedReport(std::size_t nBuilt, bool bIncomplete);
 

@@ -39,6 +39,15 @@ std::string AbsolutePath(const std::string& path)
     return abs + path;
 }
 
+std::optional<FileIdentity> IdentifyFile(const std::string& path)
+{
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
+        return std::nullopt;
+    return FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+                        static_cast<std::uint64_t>(st.st_nlink)};
+}
+
 namespace {
 
 // A field of the mount table with its octal escapes ("\040" for a blank) undone.

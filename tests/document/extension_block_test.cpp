@@ -295,5 +295,98 @@ TEST(ReportReuse, RefreshOfAnOpenedReportReadsByItsOwnOptions)
                   "exclusions)?");
 }
 
+std::string RealPathOf(const DocFixture& f, const std::string& reportPath)
+{
+    return f.drives.RealPath(reportPath).value_or("");
+}
+
+// Which of a drive's names of a file counted: (folder path + name) of the counted ones.
+std::vector<std::string> CountedNames(const DriveReport& d, std::int64_t nSize)
+{
+    std::vector<std::string> out;
+    for (const FolderRecord* f : d.Folders())
+        for (const FileEntry& e : f->files)
+            if (e.nSize == nSize && d.Counts(*f, e.strName))
+                out.push_back(f->strPath + e.strName);
+    return out;
+}
+
+int PosOf(const DriveReport& d, const std::string& path)
+{
+    for (int i = 0; i < d.nFolders; ++i)
+        if (d.GetFolder(i)->strPath == path)
+            return i;
+    return -1;
+}
+
+// A file with two names in two folders: moving either name to the trash, and reading
+// either folder again, gives what a fresh scan of the tree gives; the file is counted
+// and ranked once throughout.
+TEST(ReportReuse, HardLinkTrashAndRefreshEqualAFreshScan)
+{
+    TempDir dir;
+    dir.MakeFile("t/a/big", 1000000);
+    dir.MakeFile("t/a/small", 10);
+    dir.MakeDirs("t/b");
+    ASSERT_EQ(::link(dir.Abs("t/a/big").c_str(), dir.Abs("t/b/biglink").c_str()), 0);
+    NewReportOptions o;
+    o.strDrives = "C";
+    o.bStoreFileNames = true;
+    DocFixture doc;
+    doc.drives.Set('C', dir.Abs("t"));
+    ASSERT_TRUE(doc.doc.CreateReports(o));
+    auto expectFresh = [&](const char* when) {
+        SCOPED_TRACE(when);
+        DocFixture fresh;
+        fresh.drives.Set('C', dir.Abs("t"));
+        ASSERT_TRUE(fresh.doc.CreateReports(o));
+        EXPECT_EQ(Plain(Serialize(doc.doc)), Plain(Serialize(fresh.doc)));
+        EXPECT_EQ(CountedNames(*doc.doc.DriveOf('C'), 1000000).size(), 1u) << "counted and ranked once";
+        int ranked = 0;
+        for (const RankEntry& e : doc.doc.m_rankingAll)
+            ranked += e.nSize == 1000000;
+        EXPECT_EQ(ranked, 1);
+    };
+    expectFresh("scanned");
+
+    // Refreshing either folder leaves the counting name where it was.
+    std::string message;
+    for (const char* folder : {"C:\\a\\", "C:\\b\\"}) {
+        ASSERT_EQ(doc.doc.RefreshFolder('C', PosOf(*doc.doc.DriveOf('C'), folder), message), WalkResult::Complete);
+        expectFresh(folder);
+    }
+
+    // Trash the counted name: the other one counts. Then link again and trash the name
+    // that does not count: nothing is subtracted.
+    auto trash = [&](const std::string& reportPath) {
+        DriveReport& d = *doc.doc.DriveOf('C');
+        const std::size_t cut = reportPath.rfind('\\') + 1;
+        const std::string folder = reportPath.substr(0, cut), name = reportPath.substr(cut);
+        ASSERT_EQ(::unlink(RealPathOf(doc, reportPath).c_str()), 0);
+        ASSERT_TRUE(doc.doc.RemoveFile('C', PosOf(d, folder), name, 1000000));
+    };
+    const std::string counted = CountedNames(*doc.doc.DriveOf('C'), 1000000).at(0);
+    trash(counted);
+    expectFresh("counted name trashed");
+    const std::string left = CountedNames(*doc.doc.DriveOf('C'), 1000000).at(0);
+    ASSERT_EQ(::link(RealPathOf(doc, left).c_str(), RealPathOf(doc, counted).c_str()), 0);
+    ASSERT_EQ(doc.doc.RefreshFolder('C', PosOf(*doc.doc.DriveOf('C'), counted.substr(0, counted.rfind('\\') + 1)), message),
+              WalkResult::Complete);
+    EXPECT_EQ(CountedNames(*doc.doc.DriveOf('C'), 1000000), std::vector<std::string>{left});
+    trash(counted);
+    expectFresh("name that did not count trashed");
+
+    // The counting name gone from the disc, its folder read again: the other name counts.
+    ASSERT_EQ(::link(RealPathOf(doc, left).c_str(), RealPathOf(doc, counted).c_str()), 0);
+    ASSERT_EQ(doc.doc.RefreshFolder('C', 0, message), WalkResult::Complete);
+    const std::string now = CountedNames(*doc.doc.DriveOf('C'), 1000000).at(0);
+    const std::string other = now == left ? counted : left;
+    ASSERT_EQ(::unlink(RealPathOf(doc, now).c_str()), 0);
+    ASSERT_EQ(doc.doc.RefreshFolder('C', PosOf(*doc.doc.DriveOf('C'), now.substr(0, now.rfind('\\') + 1)), message),
+              WalkResult::Complete);
+    EXPECT_EQ(CountedNames(*doc.doc.DriveOf('C'), 1000000), std::vector<std::string>{other});
+    expectFresh("counted name gone, its folder read again");
+}
+
 } // namespace
 } // namespace tvl::test
