@@ -1,11 +1,12 @@
 #include "InfoCommand.h"
 
-#include "NumberFormat.h"
 #include "ReportDocument.h"
+#include "ReportInfo.h"
 #include "ReportText.h"
 
 #include <CLI/CLI.hpp>
 
+#include <iomanip>
 #include <memory>
 #include <ostream>
 
@@ -13,33 +14,18 @@ namespace tvl::cli {
 
 void PrintReportInfo(std::ostream& out, const ReportDocument& doc)
 {
-    if (const ReportFacts* f = doc.m_facts ? &*doc.m_facts : nullptr) {
-        out << "Made by:   Tovaline " << Printable(f->strProgramVersion) << " on "
-            << (f->strHost.empty() ? std::string("an unnamed host") : Printable(f->strHost)) << "\n";
-        out << "Scanned:   " << FormatUtc(f->nStartTime) << " to " << FormatUtc(f->nEndTime) << " ("
-            << FormatDuration(f->nEndTime - f->nStartTime) << ")\n";
-        out << "Complete:  "
-            << (f->bComplete ? "yes" : "no, the scan was stopped before everything was read") << "\n";
-    } else {
-        out << "Scan facts: not known (the report file does not keep them)\n";
-    }
-    for (const auto& d : doc.m_pDriveReports) {
-        if (!d)
-            continue;
-        out << "\nDrive " << d->cDrive << ":\n";
-        out << "  Folders:     " << FormatSize(d->nFolders) << (d->bStoreFileNames ? ", file names stored" : "")
-            << "\n";
-        const DriveFacts* f = d->pFacts.get();
-        if (!f) {
-            out << "  Scanned:     how and where is not known\n";
-            continue;
+    for (const ReportInfoLine& l : ReportInfoLines(doc)) {
+        switch (l.kind) {
+        case ReportInfoLine::Report:
+            out << std::left << std::setw(11) << (l.label + ":") << Printable(l.value) << "\n";
+            break;
+        case ReportInfoLine::Drive:
+            out << "\n" << l.label << "\n";
+            break;
+        case ReportInfoLine::DriveFact:
+            out << "  " << std::left << std::setw(13) << (l.label + ":") << Printable(l.value) << "\n";
+            break;
         }
-        out << "  Directory:   " << Printable(f->strDirectory)
-            << (f->strFsType.empty() ? std::string() : " (" + Printable(f->strFsType) + ")") << "\n";
-        out << "  Options:     " << Printable(DescribeOptions(f->options)) << "\n";
-        out << "  Not read:    " << FormatSize(f->counts.nUnreadable) << " unreadable folders, "
-            << FormatSize(f->counts.nOtherFs) << " on other file systems, " << FormatSize(f->counts.nLeftOut)
-            << " left out\n";
     }
 }
 
