@@ -108,6 +108,9 @@ signals:
     void scanOptionsChosen(const tvl::ScanOptions& options);
     // A comparison started, ended or was replaced.
     void comparisonChanged();
+    // A line for the status bar: what a scan could not read, a report file's scan
+    // facts left out as damaged, a comparison of reports whose options are not known.
+    void statusMessage(const QString& text);
 
 private:
     bool AskQuestion(const QString& caption, const QString& text);

@@ -51,8 +51,8 @@ private slots:
         QCOMPARE(menus[1]->text(), QString("View"));
         QCOMPARE(menus[2]->text(), QString("&Help"));
         QCOMPARE(Captions(frame.m_menuFile),
-                 QStringList({"&New\tStrg+N", "&Open...\tStrg+O", "&Save\tStrg+S", "Save &as...", "-",
-                              "Compare with report...", "Stop comparing", "-", "Last file", "-", "&Exit"}));
+                 QStringList({"&New\tStrg+N", "&Open...\tStrg+O", "&Save\tStrg+S", "Save &as...",
+                              "Report &properties...", "-", "Compare with report...", "Stop comparing", "-", "Last file", "-", "&Exit"}));
         QVERIFY(!frame.m_actLastFile->isEnabled());
         QCOMPARE(Captions(menus[1]->menu()), QStringList({"&Tool bar", "&Statusbar", "T&reemap"}));
         QCOMPARE(Captions(menus[2]->menu()), QStringList({"&About..."}));
@@ -64,7 +64,7 @@ private slots:
 
         // The recent files replace "Last file", at most four of them.
         frame.SetRecentFiles({"/r/a.tvl", "/r/b.tvl", "/r/c.tvl", "/r/d.tvl", "/r/e.tvl"});
-        QCOMPARE(Captions(frame.m_menuFile).mid(8, 4),
+        QCOMPARE(Captions(frame.m_menuFile).mid(9, 4),
                  QStringList({"&1 /r/a.tvl", "&2 /r/b.tvl", "&3 /r/c.tvl", "&4 /r/d.tvl"}));
         QSignalSpy spy(&frame, &CMainFrame::recentFileTriggered);
         frame.m_recentActions[1]->trigger();
