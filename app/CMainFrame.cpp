@@ -1,5 +1,7 @@
 #include "CMainFrame.h"
 
+#include "ReportProperties.h"
+
 #include "CAboutBoxDlg.h"
 #include "CChangesView.h"
 #include "CDiscReportView.h"
@@ -135,6 +137,14 @@ void CMainFrame::CreateActions()
     m_menuFile->addAction(m_actOpen);
     m_menuFile->addAction(m_actSave);
     m_menuFile->addAction(m_actSaveAs);
+    m_actProperties = MakeAction(this, QStringLiteral("Report &properties..."),
+                                 QStringLiteral("Shows how, where and when the report was made."),
+                                 QStringLiteral("Report properties"));
+    connect(m_actProperties, &QAction::triggered, this, [this] {
+        if (m_pDoc)
+            ShowReportProperties(this, *m_pDoc);
+    });
+    m_menuFile->addAction(m_actProperties);
     CreateCompareActions();
     m_menuFile->addSeparator();
     m_menuFile->addAction(m_actLastFile);
@@ -422,7 +432,7 @@ void CMainFrame::ShowTitle()
 void CMainFrame::OnBusyChanged(bool bBusy)
 {
     // A scan lets the user interface run; New, Open and Save must wait for its end.
-    for (QAction* a : {m_actNew, m_actNewFolder, m_actOpen, m_actSave, m_actSaveAs, m_actCompare})
+    for (QAction* a : {m_actNew, m_actNewFolder, m_actOpen, m_actSave, m_actSaveAs, m_actCompare, m_actProperties})
         a->setEnabled(!bBusy);
     m_actStopCompare->setEnabled(!bBusy && m_pDoc && m_pDoc->Comparison());
     for (QAction* a : m_recentActions)

@@ -70,6 +70,7 @@ public:
     QAction* m_actUnits;   // View > "Sizes in units"; off by default
     QAction* m_actLastFile; // the grayed place holder of the recent files
     QAction* m_actCompare = nullptr;     // "Compare with report..."
+    QAction* m_actProperties = nullptr;  // "Report properties"
     QAction* m_actStopCompare = nullptr; // "Stop comparing"
     QList<QAction*> m_recentActions;
 

@@ -358,6 +358,18 @@ bool CReportActions::Refresh(const Target& t)
         Tell(QStringLiteral("%1 is on another file system; the report does not read it.").arg(path), kCaptionRefresh);
         return false;
     }
+    // An opened report is read by its own rules; when it does not know them, or its
+    // letter stands for another directory today, the user decides first.
+    const std::string concern = m_doc.PlanRefresh(t.cDrive).strConcern;
+    if (!concern.empty()) {
+        const QString question = QFile::decodeName(QByteArray::fromStdString(concern));
+        const bool yes = m_hooks.confirm ? m_hooks.confirm(question)
+                                         : QMessageBox::question(&m_frame, kCaptionRefresh, question,
+                                                                 QMessageBox::Yes | QMessageBox::No,
+                                                                 QMessageBox::No) == QMessageBox::Yes;
+        if (!yes)
+            return false;
+    }
     std::string message;
     Status(QStringLiteral("Reading %1 ...").arg(path));
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);

@@ -1,6 +1,7 @@
 #include "CliCommands.h"
 
 #include "DiffCommand.h"
+#include "InfoCommand.h"
 
 #include "DriveMap.h"
 #include "FileSystem.h"
@@ -38,6 +39,7 @@ const std::vector<CommandEntry>& Commands()
         {"scan", "create a report of the given drives and print it (or write it with -o)", DeclareScanCommand},
         {"show", "read a report file and print it as text, JSON or CSV", DeclareShowCommand},
         {"diff", "compare two report files: what grew, what is new, what went away", DeclareDiffCommand},
+        {"info", "tell how, where and when a report file was made", DeclareInfoCommand},
         {"treemap", "draw the treemap of a report file as a PNG picture", DeclareTreemapCommand},
         {"types", "what kind of files fill a folder: file types, sizes and ages", DeclareTypesCommand},
     };
@@ -218,6 +220,8 @@ int Show(ShowOptions& o, CommandIo& io)
     ReportDocument doc(files.Env());
     if (!ReportFileEnvironment::Open(doc, o.file))
         return kFailed;
+    if (doc.IsIncomplete())
+        io.err << kMsgIncompleteReport << "\n";
     const bool csv = o.csvOption->count() > 0, csvFiles = o.csvFilesOption->count() > 0;
     if (csvFiles && !HasStoredFileNames(doc)) {
         io.err << "tovaline-cli: the report holds no file names (they are kept by 'scan -f')\n";

@@ -4,6 +4,7 @@
 #include "OutputStream.h"
 #include "ReportDocument.h"
 #include "TovalineVersion.h"
+#include "ReportFile.h"
 
 #include <CLI/CLI.hpp>
 

@@ -2,6 +2,7 @@
 
 #include "CliCommands.h"
 #include "DriveMap.h"
+#include "FactsCheck.h"
 #include "FileSystem.h"
 #include "NumberFormat.h"
 #include "MessagePump.h"
@@ -220,7 +221,10 @@ void FolderListJson(std::ostream& out, const ReportComparison& rc, const DiffOpt
 
 void PrintDiffText(std::ostream& out, const ReportComparison& rc, const DiffOptions& o)
 {
-    out << "Baseline: " << Printable(o.strBaseline) << "\nCurrent:  " << Printable(o.strCurrent) << "\n\n";
+    out << "Baseline: " << Printable(o.strBaseline) << "\nCurrent:  " << Printable(o.strCurrent) << "\n";
+    if (o.nSecondsBetween)
+        out << "Between:  " << FormatDuration(*o.nSecondsBetween) << " from the start of one scan to the other\n";
+    out << "\n";
     PrintDrives(out, rc);
     PrintFolders(out, rc, o, true);
     PrintFolders(out, rc, o, false);
@@ -230,7 +234,8 @@ void PrintDiffText(std::ostream& out, const ReportComparison& rc, const DiffOpti
 void PrintDiffJson(std::ostream& out, const ReportComparison& rc, const DiffOptions& o)
 {
     out << "{\"baseline\":" << JsonString(o.strBaseline) << ",\"current\":" << JsonString(o.strCurrent)
-        << ",\"minChange\":" << o.nMinChange << ",\n\"drives\":[";
+        << ",\"minChange\":" << o.nMinChange << ",\"secondsBetween\":"
+        << (o.nSecondsBetween ? std::to_string(*o.nSecondsBetween) : std::string("null")) << ",\n\"drives\":[";
     bool first = true;
     for (const DriveComparison& d : rc.drives) {
         out << (first ? "\n" : ",\n");
@@ -247,8 +252,9 @@ void PrintDiffJson(std::ostream& out, const ReportComparison& rc, const DiffOpti
     out << "}\n";
 }
 
-int RunDiff(const DiffOptions& o, std::ostream& out, std::ostream& err)
+int RunDiff(const DiffOptions& options, std::ostream& out, std::ostream& err)
 {
+    DiffOptions o = options;
     ReportFileEnvironment files(err);
     ReportDocument baseline(files.Env()), current(files.Env());
     auto open = [&](ReportDocument& doc, const std::string& file, const char* which) {
@@ -259,6 +265,27 @@ int RunDiff(const DiffOptions& o, std::ostream& out, std::ostream& err)
     };
     if (!open(baseline, o.strBaseline, "baseline") || !open(current, o.strCurrent, "current"))
         return kFailed;
+
+    // Numbers measured by different rules do not compare: refused unless forced.
+    const ComparabilityCheck check =
+        CheckComparable(baseline.m_pDriveReports, baseline.m_facts ? &*baseline.m_facts : nullptr,
+                        current.m_pDriveReports, current.m_facts ? &*current.m_facts : nullptr);
+    if (!check.differences.empty()) {
+        const std::string what = "the reports were measured differently (" + check.DifferencesText() + ")";
+        if (!o.bForce) {
+            err << "tovaline-cli: " << what << "; their numbers do not compare (--force compares them anyway)\n";
+            return kFailed;
+        }
+        err << "tovaline-cli: warning: " << what << "; compared anyway\n";
+    }
+    if (!check.strUnknownDrives.empty()) {
+        std::string letters;
+        for (char c : check.strUnknownDrives)
+            letters += (letters.empty() ? "" : ", ") + std::string(1, c) + ":";
+        err << "tovaline-cli: the scan options of " << letters
+            << " are unknown (a report does not keep them); compared as they are\n";
+    }
+    o.nSecondsBetween = check.nSecondsBetween;
 
     const ReportComparison rc =
         CompareReports(ReportSide{baseline.m_pDriveReports, baseline.m_bRanking, baseline.m_rankingAll},
@@ -287,6 +314,8 @@ CommandAction DeclareDiffCommand(CLI::App& command)
         "then the files that entered the ranking and the ranked files whose size changed.\n"
         "Drive totals are always shown. OLD or NEW may be '-' (standard input), not both.\n");
     command.add_flag("--json", o->bJson, "print the whole comparison as JSON (see README)");
+    command.add_flag("--force", o->bForce,
+                     "compare reports whose drives were measured with different options (with a warning)");
     auto top = std::make_shared<int>(20);
     AddCountOption(command, "-n", *top, "count", 0, INT_MAX,
                    "list N folders per direction and N files per list (default 20)");

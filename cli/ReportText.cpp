@@ -367,6 +367,41 @@ std::string JsonString(const std::string& bytes)
     return out;
 }
 
+namespace {
+
+// The scan facts of the report, or null when it does not know them.
+void ReportScanJson(std::ostream& out, const ReportDocument& doc)
+{
+    if (!doc.m_facts) {
+        out << "null";
+        return;
+    }
+    const ReportFacts& f = *doc.m_facts;
+    out << "{\"program\":" << JsonString(f.strProgramVersion) << ",\"host\":" << JsonString(f.strHost)
+        << ",\"startTime\":" << f.nStartTime << ",\"endTime\":" << f.nEndTime
+        << ",\"complete\":" << (f.bComplete ? "true" : "false") << "}";
+}
+
+// How one drive was measured, or null.
+void DriveScanJson(std::ostream& out, const DriveReport& d)
+{
+    if (!d.pFacts) {
+        out << "null";
+        return;
+    }
+    const DriveFacts& f = *d.pFacts;
+    out << "{\"directory\":" << JsonString(f.strDirectory) << ",\"fileSystem\":" << JsonString(f.strFsType)
+        << ",\"skipHidden\":" << (f.options.bSkipHidden ? "true" : "false")
+        << ",\"countLinksOnce\":" << (f.options.bCountLinksOnce ? "true" : "false")
+        << ",\"discUsage\":" << (f.options.bDiscUsage ? "true" : "false") << ",\"excludes\":[";
+    for (std::size_t i = 0; i < f.options.excludes.size(); ++i)
+        out << (i ? "," : "") << JsonString(f.options.excludes[i]);
+    out << "],\"unreadableFolders\":" << f.counts.nUnreadable << ",\"otherFileSystemFolders\":" << f.counts.nOtherFs
+        << ",\"leftOutFolders\":" << f.counts.nLeftOut << "}";
+}
+
+} // namespace
+
 void PrintReportJson(std::ostream& out, const ReportDocument& doc)
 {
     long long total = 0;
@@ -374,14 +409,18 @@ void PrintReportJson(std::ostream& out, const ReportDocument& doc)
         if (d)
             total += d->nFolders;
     out << "{\"version\":2,\"ranking\":" << (doc.m_bRanking ? "true" : "false") << ",\"totalFolders\":" << total
-        << ",\"drives\":[";
+        << ",\"scan\":";
+    ReportScanJson(out, doc);
+    out << ",\"drives\":[";
     bool firstDrive = true;
     for (const auto& d : doc.m_pDriveReports) {
         if (!d)
             continue;
         out << (firstDrive ? "" : ",") << "\n{\"drive\":"
             << JsonString(d->cDrive >= 'C' && d->cDrive <= 'Z' ? std::string(1, d->cDrive) : "\xEF\xBF\xBD")
-            << ",\"storeFileNames\":" << (d->bStoreFileNames ? "true" : "false") << ",\"folders\":[";
+            << ",\"storeFileNames\":" << (d->bStoreFileNames ? "true" : "false") << ",\"scan\":";
+        DriveScanJson(out, *d);
+        out << ",\"folders\":[";
         firstDrive = false;
         bool firstFolder = true;
         for (const FolderRecord* f : d->Folders()) {
@@ -393,7 +432,7 @@ void PrintReportJson(std::ostream& out, const ReportDocument& doc)
             bool firstFile = true;
             for (const FileEntry& e : f->files) {
                 out << (firstFile ? "" : ",") << "{\"name\":" << JsonString(e.strName) << ",\"size\":" << e.nSize
-                    << "}";
+                    << (d->Counts(*f, e.strName) ? "}" : ",\"counted\":false}");
                 firstFile = false;
             }
             out << "]}";

@@ -1,5 +1,9 @@
 #include "CTovalineDoc.h"
 
+#include "FactsCheck.h"
+#include "NumberFormat.h"
+#include "ReportInfo.h"
+
 #include "CCreateReportDlg.h"
 #include "ReportCompare.h"
 #include "View.h"
@@ -137,6 +141,12 @@ bool CTovalineDoc::OnNewDocument()
     emit titleChanged(m_strTitle); // the incomplete mark may have changed
     SendInitialUpdate();
     emit titleChanged(m_strTitle); // a new report is not modified
+    if (ok) {
+        const long long unreadable = tvl::UnreadableFolders(*this);
+        if (unreadable > 0)
+            emit statusMessage(QStringLiteral("%1 folders could not be read; they are in the report without content.")
+                                   .arg(QString::fromStdString(tvl::FormatSize(unreadable))));
+    }
     return ok;
 }
 
@@ -175,6 +185,8 @@ bool CTovalineDoc::OnOpenDocument(const QString& pathName)
         SetPathName(pathName);
     SendInitialUpdate();
     emit titleChanged(m_strTitle); // an opened report is not modified
+    if (ok && !m_strOpenWarning.empty())
+        emit statusMessage(QString::fromStdString(m_strOpenWarning));
     return ok;
 }
 
@@ -237,6 +249,21 @@ bool CTovalineDoc::CompareWith(const QString& pathName)
     const QByteArray path = QFile::encodeName(pathName);
     if (!baseline->OnOpenDocument(std::string(path.constData(), static_cast<std::size_t>(path.size()))))
         return false;
+    // Numbers measured by different rules do not compare: the user decides.
+    const tvl::ComparabilityCheck check =
+        tvl::CheckComparable(baseline->m_pDriveReports, baseline->m_facts ? &*baseline->m_facts : nullptr,
+                             m_pDriveReports, m_facts ? &*m_facts : nullptr);
+    if (!check.differences.empty() &&
+        !AskQuestion(QStringLiteral("Compare with report"),
+                     QStringLiteral("The reports were measured differently (%1); their numbers do not compare. "
+                                    "Compare them anyway?")
+                         .arg(QString::fromStdString(check.DifferencesText()))))
+        return false;
+    if (!check.strUnknownDrives.empty())
+        emit statusMessage(QStringLiteral("The scan options of a report are not known; compared as they are."));
+    else if (check.nSecondsBetween)
+        emit statusMessage(QStringLiteral("%1 between the two scans.")
+                               .arg(QString::fromStdString(tvl::FormatDuration(*check.nSecondsBetween))));
     auto comparison = std::make_unique<tvl::ReportComparison>(tvl::CompareReports(
         tvl::ReportSide{baseline->m_pDriveReports, baseline->m_bRanking, baseline->m_rankingAll},
         tvl::ReportSide{m_pDriveReports, m_bRanking, m_rankingAll}));

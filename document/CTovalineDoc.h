@@ -117,7 +117,8 @@ signals:
     void scanOptionsChosen(const tvl::ScanOptions& options);
     // A comparison started, ended or was replaced.
     void comparisonChanged();
-    // Something the status bar should say.
+    // A line for the status bar: what a scan could not read, a report file's scan
+    // facts left out as damaged, a comparison of reports whose options are not known.
     void statusMessage(const QString& text);
 
 private:

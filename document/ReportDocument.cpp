@@ -3,8 +3,11 @@
 #include "ReportFile.h"
 
 #include "AtomicFile.h"
+#include "HostFacts.h"
 
+#include <map>
 #include <new>
+#include <set>
 
 namespace tvl {
 
@@ -13,6 +16,7 @@ void ReportDocument::FreeReports()
     m_pDriveReports.clear();
     m_nDrives = 0;
     m_bIncomplete = false;
+    m_facts.reset();
     m_strSelectedPath.clear();
     m_pSelectedFolder = nullptr;
 }
@@ -41,6 +45,22 @@ bool ReportDocument::CreateReports(const NewReportOptions& options)
     m_rankingAll.clear();
     m_env.pump.ClearStop();
     m_env.options = options.scan;
+    m_strOpenWarning.clear();
+    ReportFacts facts;
+    facts.strProgramVersion = ProgramVersion();
+    facts.strHost = HostName();
+    facts.nStartTime = NowUtcSeconds();
+    // Kept whatever way the scan ends, with its end time and whether it read everything.
+    struct FactsGuard {
+        ReportDocument& doc;
+        ReportFacts facts;
+        ~FactsGuard()
+        {
+            facts.nEndTime = NowUtcSeconds();
+            facts.bComplete = !doc.m_bIncomplete;
+            doc.m_facts = std::move(facts);
+        }
+    } keepFacts{*this, std::move(facts)};
 
     try {
         m_pDriveReports.resize(options.strDrives.size());
@@ -94,8 +114,9 @@ bool ReportDocument::OnOpenDocument(const std::string& pathName)
     FreeReports();
     m_bRanking = false;
     m_rankingAll.clear();
-    // A report file does not say which scan options made it; a refresh of an opened
-    // report reads with the defaults.
+    m_strOpenWarning.clear();
+    // Only a report file with the extension block says which scan options made it
+    // (each drive's, which a refresh uses); without, a refresh reads with the defaults.
     m_env.options = ScanOptions{};
 
     NullLoadProgress none;
@@ -123,6 +144,9 @@ bool ReportDocument::OnOpenDocument(const std::string& pathName)
     m_nDrives = loaded.nDrives;
     m_bRanking = loaded.bRanking;
     m_rankingAll = std::move(loaded.rankingAll);
+    m_facts = std::move(loaded.facts);
+    m_bIncomplete = m_facts && !m_facts->bComplete;
+    m_strOpenWarning = std::move(loaded.strBlockWarning);
     if (!loaded.result.bOk) {
         m_env.messages.ShowMessage(loaded.result.caption, loaded.result.message, MessageIcon::Error);
         return false;
@@ -148,7 +172,7 @@ bool ReportDocument::OnSaveDocument(const std::string& pathName)
     AtomicFile file;
     if (file.Begin(pathName)) {
         ReportWriter out(file.Fd());
-        WriteReport(out, ReportContent{m_pDriveReports, m_nDrives, m_bRanking, m_rankingAll});
+        WriteReport(out, ReportContent{m_pDriveReports, m_nDrives, m_bRanking, m_rankingAll, m_facts ? &*m_facts : nullptr});
         if (!out.Flush())
             file.SetWriteError(out.Errno());
         if (file.Commit()) {
@@ -170,11 +194,39 @@ WalkResult ReportDocument::RefreshFolder(char cDrive, int nPos, std::string& mes
     }
     m_bBusy = true;
     m_env.pump.ClearStop();
+    // The folder is read by the rules the report was made with; today's go back after.
+    const ScanOptions today = m_env.options;
+    m_env.options = PlanRefresh(cDrive).options;
     const WalkResult result = ReportEditor(*drive).RefreshFolder(nPos, m_env, message);
+    m_env.options = today;
     m_bBusy = false;
-    if (result == WalkResult::Complete)
+    if (result == WalkResult::Complete) {
+        SettleRefreshedLinks(*drive, nPos);
+        SettleUncounted(*drive);
         AfterEdit();
+    }
     return result;
+}
+
+ReportDocument::RefreshPlan ReportDocument::PlanRefresh(char cDrive) const
+{
+    RefreshPlan plan;
+    const DriveReport* drive = DriveOf(cDrive);
+    const std::string letter = std::string(1, cDrive) + ":";
+    const std::string today = AbsolutePath(m_env.drives.Directory(cDrive));
+    if (!drive || !drive->pFacts) {
+        plan.options = m_env.options;
+        plan.strConcern = "The report does not say how drive " + letter +
+                          " was scanned. Refresh it from " + today + " with today's settings (" +
+                          DescribeOptions(plan.options) + ")?";
+        return plan;
+    }
+    plan.options = drive->pFacts->options;
+    if (drive->pFacts->strDirectory != today)
+        plan.strConcern = "Drive " + letter + " stood for " + drive->pFacts->strDirectory +
+                          " when the report was made; today it stands for " + today + ". Refresh from " + today +
+                          " with the report's options (" + DescribeOptions(plan.options) + ")?";
+    return plan;
 }
 
 bool ReportDocument::RemoveFolder(char cDrive, int nPos)
@@ -182,6 +234,7 @@ bool ReportDocument::RemoveFolder(char cDrive, int nPos)
     DriveReport* drive = DriveOf(cDrive);
     if (m_bBusy || !drive || !ReportEditor(*drive).RemoveFolder(nPos))
         return false;
+    SettleUncounted(*drive);
     AfterEdit();
     return true;
 }
@@ -191,8 +244,91 @@ bool ReportDocument::RemoveFile(char cDrive, int nPos, const std::string& strNam
     DriveReport* drive = DriveOf(cDrive);
     if (m_bBusy || !drive || !ReportEditor(*drive).RemoveFile(nPos, strName, nSize))
         return false;
+    SettleUncounted(*drive);
     AfterEdit();
     return true;
+}
+
+std::string ReportDocument::RealFilePath(const FolderRecord& rec, const std::string& strName) const
+{
+    std::optional<std::string> dir = m_env.drives.RealPath(rec.strPath);
+    if (!dir)
+        return std::string();
+    if (dir->empty() || dir->back() != '/')
+        *dir += '/';
+    return *dir + strName;
+}
+
+void ReportDocument::SettleUncounted(DriveReport& drive)
+{
+    if (drive.AllCount())
+        return;
+    // The names that do not count, by file (those no longer on disc are left alone).
+    std::map<FileIdentity, std::vector<std::pair<int, std::string>>> pending;
+    std::set<std::int64_t> sizes;
+    const auto& list = drive.Folders();
+    for (std::size_t i = 0; i < list.size(); ++i)
+        for (const FileEntry& e : list[i]->files)
+            if (!drive.Counts(*list[i], e.strName))
+                if (auto id = IdentifyFile(RealFilePath(*list[i], e.strName))) {
+                    pending[*id].emplace_back(static_cast<int>(i), e.strName);
+                    sizes.insert(e.nSize);
+                }
+    // A file still counted under another name of the report keeps it; only names of
+    // the same size can be that name.
+    for (std::size_t i = 0; i < list.size() && !pending.empty(); ++i)
+        for (const FileEntry& e : list[i]->files)
+            if (sizes.count(e.nSize) && drive.Counts(*list[i], e.strName))
+                if (auto id = IdentifyFile(RealFilePath(*list[i], e.strName)))
+                    pending.erase(*id);
+    // The others lost their counting name: the first of their names counts now.
+    ReportEditor editor(drive);
+    for (const auto& [id, names] : pending)
+        editor.CountName(names.front().first, names.front().second);
+}
+
+void ReportDocument::SettleRefreshedLinks(DriveReport& drive, int nPos)
+{
+    const FolderRecord* top = drive.GetFolder(nPos);
+    if (!top || !drive.bStoreFileNames)
+        return;
+    const int last = nPos + top->nDescendants;
+    // The counted names read again that have further names (the walk has just read them,
+    // so asking the disc again is cheap), by identity.
+    std::map<FileIdentity, std::vector<std::pair<int, std::string>>> inside;
+    std::set<std::int64_t> sizes;
+    for (int i = nPos; i <= last; ++i) {
+        const FolderRecord& rec = *drive.GetFolder(i);
+        for (const FileEntry& e : rec.files)
+            if (drive.Counts(rec, e.strName))
+                if (auto id = IdentifyFile(RealFilePath(rec, e.strName)); id && id->links > 1) {
+                    inside[*id].emplace_back(i, e.strName);
+                    sizes.insert(e.nSize);
+                }
+    }
+    if (inside.empty())
+        return;
+    // Names outside of the same size that count: if one is the same file, it counted
+    // first, and the names read again do not count.
+    ReportEditor editor(drive);
+    const auto& list = drive.Folders();
+    for (int i = 0; i < static_cast<int>(list.size()) && !inside.empty(); ++i) {
+        if (i == nPos) {
+            i = last;
+            continue;
+        }
+        for (const FileEntry& e : list[static_cast<std::size_t>(i)]->files) {
+            if (!sizes.count(e.nSize) || !drive.Counts(*list[static_cast<std::size_t>(i)], e.strName))
+                continue;
+            auto id = IdentifyFile(RealFilePath(*list[static_cast<std::size_t>(i)], e.strName));
+            auto it = id ? inside.find(*id) : inside.end();
+            if (it == inside.end())
+                continue;
+            for (const auto& [pos, name] : it->second)
+                editor.UncountName(pos, name);
+            inside.erase(it);
+        }
+    }
 }
 
 void ReportDocument::AfterEdit()

@@ -4,12 +4,14 @@
 // work through this class.
 #pragma once
 
+#include "HostFacts.h"
 #include "Report.h"
 #include "ReportEdit.h"
 #include "Scan.h"
 #include "ScanEnvironment.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,9 +56,19 @@ public:
     // anything was left unread. Nothing is shown.
     bool CreateReports(const NewReportOptions& options);
 
-    // True after a scan that was stopped before everything was read; false after a
-    // complete scan, an Open and FreeReports. Never stored in a report file.
+    // True after a scan that was stopped before everything was read, and after opening
+    // a report file that says so (in its extension block); false after a complete scan,
+    // the Open of any other report and FreeReports.
     bool IsIncomplete() const { return m_bIncomplete; }
+
+    // The facts of the scan that made the report (ScanFacts.h): set by CreateReports,
+    // read from the report file's extension block by Open, written back by Save. Empty
+    // for a report opened from a file without the block, which is saved without one.
+    std::optional<ReportFacts> m_facts;
+
+    // Set by Open when the file's extension block was damaged and left out (the report
+    // itself opened): the warning to show, once, in the status bar or on stderr.
+    std::string m_strOpenWarning;
 
     // Open: empties the document, then reads the report file pathName (a byte string
     // as the file system takes it) while the load progress display shows the drive and
@@ -91,10 +103,28 @@ public:
     // (nothing changes); on success it rebuilds the combined ranking, moves the
     // selection to the nearest folder still in the report and sets m_bModified.
     // RefreshFolder also fails (message says why) or stops as the walk does; the
-    // report is then as it was. Refused while busy.
+    // report is then as it was. Refused while busy. A file with several names (hard
+    // links) keeps counting once, under a name still in the report: a name that did not
+    // count is removed without subtracting, and after an edit that took a counting name
+    // away the first remaining name counts.
+    // RefreshFolder reads with the options of PlanRefresh(cDrive); callers that can ask
+    // the user ask first when the plan has a concern.
     WalkResult RefreshFolder(char cDrive, int nPos, std::string& message);
+
+    // How a refresh of drive cDrive reads. A report that knows how the drive was
+    // measured reads with those options, from the directory the letter stands for; when
+    // that is still the directory the letter stood for, strConcern is empty. Otherwise
+    // strConcern says, as a question for the user, what is read instead: the letter's
+    // directory of today, with the report's options, or with today's (the environment's)
+    // when the report does not know them.
+    struct RefreshPlan {
+        ScanOptions options;
+        std::string strConcern;
+    };
+    RefreshPlan PlanRefresh(char cDrive) const;
     bool RemoveFolder(char cDrive, int nPos);
     bool RemoveFile(char cDrive, int nPos, const std::string& strName, std::int64_t nSize);
+
 
     // The display Open drives; null shows nothing. Not owned.
     void SetLoadProgress(ILoadProgress* p) { m_pLoadProgress = p; }
@@ -108,6 +138,17 @@ public:
     ScanEnvironment& Environment() const { return m_env; }
 
 private:
+    // The real path of a stored name of a folder, or "" when the drive is not mapped.
+    std::string RealFilePath(const FolderRecord& rec, const std::string& strName) const;
+    // After a refresh of the folder at nPos: a file with names inside and outside it
+    // counts once, under an outside name when one counted already.
+    void SettleRefreshedLinks(DriveReport& drive, int nPos);
+    // After an edit: a file whose counting name left the report (moved to the trash,
+    // gone from a folder read again) counts under the first of its names still in it.
+    // Only the names that did not count, and the counting names of their sizes, are
+    // looked up on the disc.
+    void SettleUncounted(DriveReport& drive);
+
     // After a stop: keeps the first nBuilt drives and the incomplete mark.
     void KeepStoppedReport(std::size_t nBuilt, bool bIncomplete);
 

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <new>
 
+#include <zlib.h>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
@@ -283,6 +285,18 @@ bool ReportReader::ReadString(std::string& s)
     }
 }
 
+bool ReportReader::AtEnd()
+{
+    return m_pos == m_end && !Refill();
+}
+
+std::optional<std::uint64_t> ReportReader::BytesLeft() const
+{
+    if (m_stream)
+        return std::nullopt;
+    return m_left;
+}
+
 bool ReportReader::CanHold(std::int64_t count, std::uint64_t minBytes) const
 {
     if (count <= 0 || m_stream)
@@ -505,6 +519,320 @@ void WriteReport(ReportWriter& out, const ReportContent& report)
             SaveToFile(*d, out, report.bRanking);
     if (report.bRanking)
         WriteRanking(out, report.rankingAll);
+    WriteExtensionBlock(out, report);
+}
+
+// ---------------------------------------------------------------------------------
+// The extension block
+
+namespace {
+
+constexpr std::uint32_t Tag(const char (&t)[5])
+{
+    return std::uint32_t(static_cast<unsigned char>(t[0])) | std::uint32_t(static_cast<unsigned char>(t[1])) << 8 |
+           std::uint32_t(static_cast<unsigned char>(t[2])) << 16 | std::uint32_t(static_cast<unsigned char>(t[3])) << 24;
+}
+constexpr std::uint32_t kTagScan = Tag("SCAN");
+constexpr std::uint32_t kTagDrive = Tag("DRIV");
+constexpr std::uint32_t kTagCounted = Tag("CNTD");
+constexpr std::size_t kBlockHead = 8 + 4 + 8; // magic, version, length
+constexpr std::size_t kSectionHead = 4 + 8;   // tag, length
+
+constexpr std::uint32_t kOptSkipHidden = 1, kOptLinksOnce = 2, kOptDiscUsage = 4;
+
+void Put32(std::string& b, std::uint32_t v)
+{
+    unsigned char x[4];
+    StoreLe32(x, v);
+    b.append(reinterpret_cast<const char*>(x), 4);
+}
+void Put64(std::string& b, std::uint64_t v)
+{
+    unsigned char x[8];
+    StoreLe64(x, v);
+    b.append(reinterpret_cast<const char*>(x), 8);
+}
+void PutString(std::string& b, const std::string& s)
+{
+    Put32(b, static_cast<std::uint32_t>(s.size()));
+    b += s;
+}
+// Appends a section: its tag, its length, then what `fill` writes.
+template <class Fill>
+void PutSection(std::string& b, std::uint32_t tag, Fill&& fill)
+{
+    Put32(b, tag);
+    const std::size_t lengthAt = b.size();
+    Put64(b, 0);
+    const std::size_t start = b.size();
+    fill(b);
+    StoreLe64(reinterpret_cast<unsigned char*>(b.data() + lengthAt), b.size() - start);
+}
+
+std::uint32_t Crc32(const char* data, std::size_t n)
+{
+    uLong crc = crc32(0L, Z_NULL, 0);
+    while (n > 0) { // zlib takes at most 4 GB in one call
+        const uInt k = static_cast<uInt>(std::min<std::size_t>(n, 1u << 30));
+        crc = crc32(crc, reinterpret_cast<const Bytef*>(data), k);
+        data += k;
+        n -= k;
+    }
+    return static_cast<std::uint32_t>(crc);
+}
+
+// Reads the fields of a block's bytes; every read is checked against the end, and a
+// failed read leaves the cursor failed for good.
+class Cursor {
+public:
+    Cursor(const unsigned char* p, std::size_t n) : m_p(p), m_end(p + n) {}
+    bool Ok() const { return m_ok; }
+    std::size_t Left() const { return static_cast<std::size_t>(m_end - m_p); }
+    const unsigned char* Take(std::size_t n)
+    {
+        if (!m_ok || Left() < n) {
+            m_ok = false;
+            return nullptr;
+        }
+        const unsigned char* p = m_p;
+        m_p += n;
+        return p;
+    }
+    std::uint32_t U32()
+    {
+        const unsigned char* p = Take(4);
+        return p ? LoadLe32(p) : 0;
+    }
+    std::uint64_t U64()
+    {
+        const unsigned char* p = Take(8);
+        return p ? LoadLe64(p) : 0;
+    }
+    std::string Str()
+    {
+        const std::uint32_t n = U32();
+        const unsigned char* p = Take(n);
+        return p ? std::string(reinterpret_cast<const char*>(p), n) : std::string();
+    }
+
+private:
+    const unsigned char* m_p;
+    const unsigned char* m_end;
+    bool m_ok = true;
+};
+
+// What the sections of a block say, before it is known to fit the report.
+struct BlockContent {
+    std::optional<ReportFacts> facts;
+    std::vector<std::unique_ptr<DriveFacts>> drives;   // by drive index
+    std::vector<std::optional<std::vector<bool>>> counted; // by drive index
+};
+
+std::size_t StoredFileCount(const DriveReport& d)
+{
+    std::size_t n = 0;
+    for (const FolderRecord* f : d.Folders())
+        n += f->files.size();
+    return n;
+}
+
+constexpr const char* kWarnBlockPrefix = "The scan facts stored after the report were left out: ";
+
+// Parses the sections (the bytes between the block's head and its checksum) against
+// the report's drives. Returns "" and fills `content`, or why the block is not used.
+std::string ParseSections(const unsigned char* p, std::size_t n, const LoadedReport& report, BlockContent& content)
+{
+    const char* kMismatch = "they do not match the report's drives";
+    const std::size_t nDrives = report.drives.size();
+    content.drives.resize(nDrives);
+    content.counted.resize(nDrives);
+    Cursor c(p, n);
+    while (c.Ok() && c.Left() > 0) {
+        const std::uint32_t tag = c.U32();
+        const std::uint64_t length = c.U64();
+        if (!c.Ok() || length > c.Left())
+            return "a section runs past the end of the block";
+        Cursor s(c.Take(static_cast<std::size_t>(length)), static_cast<std::size_t>(length));
+        if (tag == kTagScan) {
+            if (content.facts)
+                return "the scan is described twice";
+            ReportFacts f;
+            f.strProgramVersion = s.Str();
+            f.strHost = s.Str();
+            f.nStartTime = static_cast<std::int64_t>(s.U64());
+            f.nEndTime = static_cast<std::int64_t>(s.U64());
+            f.bComplete = (s.U32() & 1) != 0;
+            if (!s.Ok())
+                return "the scan's section is cut short";
+            content.facts = std::move(f);
+        } else if (tag == kTagDrive) {
+            const std::uint32_t index = s.U32();
+            const unsigned char* letter = s.Take(1);
+            auto f = std::make_unique<DriveFacts>();
+            f->strDirectory = s.Str();
+            f->strFsType = s.Str();
+            const std::uint32_t flags = s.U32();
+            f->options.bSkipHidden = (flags & kOptSkipHidden) != 0;
+            f->options.bCountLinksOnce = (flags & kOptLinksOnce) != 0;
+            f->options.bDiscUsage = (flags & kOptDiscUsage) != 0;
+            const std::uint32_t nPatterns = s.U32();
+            if (!s.Ok() || nPatterns > s.Left() / 4)
+                return "a drive's section is cut short";
+            for (std::uint32_t i = 0; i < nPatterns && s.Ok(); ++i)
+                f->options.excludes.push_back(s.Str());
+            f->counts.nUnreadable = static_cast<std::int64_t>(s.U64());
+            f->counts.nOtherFs = static_cast<std::int64_t>(s.U64());
+            f->counts.nLeftOut = static_cast<std::int64_t>(s.U64());
+            f->nRankingSize = static_cast<int>(std::min<std::uint32_t>(s.U32(), INT_MAX));
+            if (!s.Ok())
+                return "a drive's section is cut short";
+            if (index >= nDrives || !report.drives[index] || report.drives[index]->cDrive != char(*letter) ||
+                content.drives[index])
+                return kMismatch;
+            content.drives[index] = std::move(f);
+        } else if (tag == kTagCounted) {
+            const std::uint32_t index = s.U32();
+            const std::uint64_t nFiles = s.U64();
+            if (!s.Ok() || nFiles / 8 > s.Left() || (nFiles + 7) / 8 > s.Left())
+                return "a section of counted names is cut short";
+            if (index >= nDrives || !report.drives[index] || !report.drives[index]->bStoreFileNames ||
+                content.counted[index] || StoredFileCount(*report.drives[index]) != nFiles)
+                return kMismatch;
+            const unsigned char* bits = s.Take(static_cast<std::size_t>((nFiles + 7) / 8));
+            std::vector<bool> counted(static_cast<std::size_t>(nFiles));
+            for (std::size_t i = 0; i < counted.size(); ++i)
+                counted[i] = (bits[i / 8] >> (i % 8)) & 1;
+            content.counted[index] = std::move(counted);
+        }
+        // Any other tag is a section of a later version: skipped.
+    }
+    return c.Ok() ? std::string() : "a section runs past the end of the block";
+}
+
+// Reads and checks the block that follows the report's content, if any, and puts what
+// it says into the report. A block that cannot be used leaves the report as it is and
+// sets the warning. Reads nothing beyond the block's own length.
+void ReadExtensionBlock(ReportReader& in, LoadedReport& report)
+{
+    if (in.AtEnd())
+        return; // no block: a report as the plain format has it
+    auto leaveOut = [&](const std::string& why) { report.strBlockWarning = kWarnBlockPrefix + why + "."; };
+    unsigned char head[kBlockHead];
+    if (!in.ReadBytes(head, 8) || std::memcmp(head, kBlockMagic.data(), 8) != 0)
+        return leaveOut("unknown data follows the report");
+    if (!in.ReadBytes(head + 8, kBlockHead - 8))
+        return leaveOut("the block is cut short");
+    const std::uint32_t version = LoadLe32(head + 8);
+    const std::uint64_t length = LoadLe64(head + 12);
+    if (version != kBlockVersion)
+        return leaveOut("the block's version " + std::to_string(version) + " is not known to this program");
+    if (const auto left = in.BytesLeft(); left && (length > *left || *left - length != 4))
+        return leaveOut(length > *left || *left - length < 4 ? "the block is cut short"
+                                                              : "unknown data follows the block");
+    // The block in memory, head included (the checksum covers it); a stream's bytes are
+    // taken as they arrive, so a false length costs no more memory than the data sent.
+    std::string block(reinterpret_cast<const char*>(head), kBlockHead);
+    std::uint64_t want = length + 4;
+    char chunk[1 << 14];
+    while (want > 0) {
+        const std::size_t k = static_cast<std::size_t>(std::min<std::uint64_t>(want, sizeof chunk));
+        if (!in.ReadBytes(chunk, k))
+            return leaveOut("the block is cut short");
+        block.append(chunk, k);
+        want -= k;
+    }
+    if (!in.AtEnd())
+        return leaveOut("unknown data follows the block");
+    const std::size_t body = block.size() - 4;
+    if (Crc32(block.data(), body) != LoadLe32(reinterpret_cast<const unsigned char*>(block.data() + body)))
+        return leaveOut("its checksum does not match");
+    BlockContent content;
+    if (std::string why = ParseSections(reinterpret_cast<const unsigned char*>(block.data()) + kBlockHead,
+                                        body - kBlockHead, report, content);
+        !why.empty())
+        return leaveOut(why);
+
+    // Everything fits: the report takes it.
+    report.facts = std::move(content.facts);
+    for (std::size_t i = 0; i < report.drives.size(); ++i) {
+        DriveReport& d = *report.drives[i];
+        d.pFacts = std::move(content.drives[i]);
+        // Read for edits of the report, which keep its ranking as the scan did; only
+        // rankings that the file holds count.
+        if (d.pFacts && report.bRanking)
+            d.nRankingSize = d.pFacts->nRankingSize;
+        if (!content.counted[i])
+            continue;
+        const std::vector<bool>& counted = *content.counted[i];
+        std::size_t k = 0;
+        for (const FolderRecord* f : d.Folders())
+            for (const FileEntry& e : f->files)
+                if (!counted[k++])
+                    d.MarkUncounted(*f, e.strName);
+    }
+}
+
+} // namespace
+
+void WriteExtensionBlock(ReportWriter& out, const ReportContent& report)
+{
+    bool anyDrive = false;
+    for (const auto& d : report.drives)
+        anyDrive = anyDrive || (d && (d->pFacts || !d->AllCount()));
+    if (!report.pFacts && !anyDrive)
+        return;
+    std::string b(kBlockMagic);
+    Put32(b, kBlockVersion);
+    Put64(b, 0); // the length, set below
+    if (const ReportFacts* f = report.pFacts)
+        PutSection(b, kTagScan, [&](std::string& s) {
+            PutString(s, f->strProgramVersion);
+            PutString(s, f->strHost);
+            Put64(s, static_cast<std::uint64_t>(f->nStartTime));
+            Put64(s, static_cast<std::uint64_t>(f->nEndTime));
+            Put32(s, f->bComplete ? 1 : 0);
+        });
+    // Drive indexes count the drives written (null entries of the table are left out).
+    std::uint32_t index = 0;
+    for (const auto& d : report.drives) {
+        if (!d)
+            continue;
+        if (const DriveFacts* f = d->pFacts.get())
+            PutSection(b, kTagDrive, [&](std::string& s) {
+                Put32(s, index);
+                s.push_back(d->cDrive);
+                PutString(s, f->strDirectory);
+                PutString(s, f->strFsType);
+                Put32(s, (f->options.bSkipHidden ? kOptSkipHidden : 0) | (f->options.bCountLinksOnce ? kOptLinksOnce : 0) |
+                             (f->options.bDiscUsage ? kOptDiscUsage : 0));
+                Put32(s, static_cast<std::uint32_t>(f->options.excludes.size()));
+                for (const std::string& pattern : f->options.excludes)
+                    PutString(s, pattern);
+                Put64(s, static_cast<std::uint64_t>(f->counts.nUnreadable));
+                Put64(s, static_cast<std::uint64_t>(f->counts.nOtherFs));
+                Put64(s, static_cast<std::uint64_t>(f->counts.nLeftOut));
+                Put32(s, static_cast<std::uint32_t>(std::max(f->nRankingSize, 0)));
+            });
+        if (d->bStoreFileNames)
+            PutSection(b, kTagCounted, [&](std::string& s) {
+                Put32(s, index);
+                const std::size_t nFiles = StoredFileCount(*d);
+                Put64(s, nFiles);
+                const std::size_t at = s.size();
+                s.append((nFiles + 7) / 8, '\0');
+                std::size_t k = 0;
+                for (const FolderRecord* f : d->Folders())
+                    for (const FileEntry& e : f->files) {
+                        if (d->Counts(*f, e.strName))
+                            s[at + k / 8] = static_cast<char>(s[at + k / 8] | (1 << (k % 8)));
+                        ++k;
+                    }
+            });
+        ++index;
+    }
+    StoreLe64(reinterpret_cast<unsigned char*>(b.data() + 12), b.size() - kBlockHead);
+    Put32(b, Crc32(b.data(), b.size()));
+    out.WriteBytes(b.data(), b.size());
 }
 
 namespace {
@@ -569,6 +897,8 @@ LoadedReport ReadReport(ReportReader& in, ILoadProgress& progress)
     } unhook{in};
     try {
         report.result = ReadReportSections(in, report, progress);
+        if (report.result.bOk)
+            ReadExtensionBlock(in, report);
     } catch (const std::bad_alloc&) {
         // A string or list that does not fit in memory (every count was checked
         // against the file's size, so this takes a file larger than memory, or a

@@ -13,17 +13,23 @@
 // A count of zero or less means no entries. Files written by earlier versions of
 // Tovaline read here byte for byte, and ours read there.
 //
+// After that content, and only when the report knows how it was measured, comes one
+// extension block of our own (ExtensionBlock below). A reader of the layout above stops
+// before it; ours reads it, and leaves it out with a warning when it is damaged.
+//
 // The reader trusts nothing: every field must be there in full, every count must fit
 // in the bytes left, and nothing is allocated before its count has been checked.
 #pragma once
 
 #include "Progress.h"
 #include "Report.h"
+#include "ScanFacts.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,6 +69,10 @@ public:
     // a part of a file that is not in memory), so that a progress display can show its
     // latest text first. Null for none.
     void SetBeforeWait(std::function<void()> beforeWait) { m_beforeWait = std::move(beforeWait); }
+    // True when no byte is left (for a stream: none arrives any more).
+    bool AtEnd();
+    // The number of bytes left, when known (a regular file or memory).
+    std::optional<std::uint64_t> BytesLeft() const;
 
     // Reads exactly n bytes; false (and nothing usable in out) when the input ends first.
     bool ReadBytes(void* out, std::size_t n);
@@ -135,6 +145,9 @@ struct ReportContent {
     int& nDrives;
     bool& bRanking;
     std::vector<RankEntry>& rankingAll;
+    // The scan's facts; with it, or with any drive that has its facts, the extension
+    // block is written after the content above. Null and no drive facts: no block.
+    const ReportFacts* pFacts = nullptr;
 };
 
 // The outcome of reading; on failure the message to show and its caption.
@@ -160,11 +173,39 @@ struct LoadedReport {
     int nDrives = 0;
     bool bRanking = false;
     std::vector<RankEntry> rankingAll;
+    std::optional<ReportFacts> facts; // from the extension block; empty without one
+    // Not empty when the file had an extension block that was left out (damaged, cut
+    // short, inconsistent with the report, of an unknown version): what to warn about.
+    std::string strBlockWarning;
 };
 
 // Reads a whole report. Does not show or hide the progress display; sets its step
 // line, path line and position. Never throws: a report that does not fit in memory
 // fails with the out-of-memory message.
 LoadedReport ReadReport(ReportReader& in, ILoadProgress& progress);
+
+// The extension block. Layout (little-endian):
+//   8 bytes  magic "TvlFacts"
+//   uint32   block version (1)
+//   uint64   length of the sections that follow, in bytes
+//   sections each: uint32 tag, uint64 length, that many bytes
+//   uint32   zlib crc32 of every byte of the block before it
+// and nothing after it. A reader skips a section whose tag it does not know, and the
+// fields a section holds beyond those it knows (later versions append fields). Strings
+// in the block are a uint32 length and that many bytes. Sections of version 1:
+//   "SCAN" program version, host, int64 start and end (seconds since 1970 UTC),
+//          uint32 flags (1: the scan read everything)
+//   "DRIV" one per drive: uint32 drive index, byte letter, directory, file-system type,
+//          uint32 option flags (1: hidden folders left out, 2: hard links counted once,
+//          4: disc usage), uint32 pattern count, the patterns, int64 folders unreadable,
+//          on other file systems, left out, uint32 ranking size (0: none)
+//   "CNTD" one per drive with file names: uint32 drive index, uint64 file count (all the
+//          drive's stored names, in file order), then one bit per name, lowest bit
+//          first: 1 when the name counted in the sums.
+inline constexpr std::string_view kBlockMagic = "TvlFacts";
+inline constexpr std::uint32_t kBlockVersion = 1;
+
+// Appends the extension block for `report` to `out` (nothing when it knows no facts).
+void WriteExtensionBlock(ReportWriter& out, const ReportContent& report);
 
 } // namespace tvl

@@ -2,6 +2,7 @@
 
 #include "FileSystem.h"
 #include "ReportDocument.h"
+#include "ReportFile.h"
 
 namespace tvl {
 
@@ -17,7 +18,11 @@ ReportReadingEnvironment::ReportReadingEnvironment(IMessageSink& messages)
 
 bool ReportReadingEnvironment::Open(ReportDocument& doc, const std::string& file)
 {
-    return doc.OnOpenDocument(file == "-" ? "/dev/stdin" : file);
+    const bool ok = doc.OnOpenDocument(file == "-" ? "/dev/stdin" : file);
+    // A damaged extension block: the report opened without it, and the user hears why.
+    if (ok && !doc.m_strOpenWarning.empty())
+        doc.Environment().messages.ShowMessage(kCaptionOpen, doc.m_strOpenWarning, MessageIcon::Information);
+    return ok;
 }
 
 } // namespace tvl

@@ -29,7 +29,8 @@ public:
     const RecordingMessageSink& Recorded() const { return m_recorded; }
 
     // Reads `file` ("-": standard input) into doc as Open does. False after Open's
-    // message; doc is then empty.
+    // message; doc is then empty. When the report's scan facts were left out as
+    // damaged, the report is read without them and the reason goes to the messages.
     static bool Open(ReportDocument& doc, const std::string& file);
 
 private:

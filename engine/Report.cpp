@@ -10,6 +10,7 @@ void DriveReport::FreeFolders()
     m_list.clear();
     m_list.shrink_to_fit();
     m_records.clear();
+    m_uncounted.clear();
     nFolders = 0;
     bAvailable = true;
 }

@@ -7,9 +7,12 @@
 // in one place.
 #pragma once
 
+#include "ScanFacts.h"
 #include "StableVector.h"
 
 #include <cstdint>
+#include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -76,6 +79,20 @@ public:
     // may have left the ranking short of files it cannot know; a full scan clears it.
     // Never stored in report files.
     bool bRankingIncomplete = false;
+    // How the drive was measured: set by the scan, kept in the report file's extension
+    // block. Null when not known (a report file without the block).
+    std::unique_ptr<DriveFacts> pFacts;
+
+    // Stored file names that did not count: later names of a hard-linked file whose
+    // first name counted. They are listed with their size but add to no sum and enter
+    // no ranking. Kept as the few exceptions, so a file name costs nothing more.
+    bool Counts(const FolderRecord& rec, const std::string& strName) const
+    {
+        return m_uncounted.empty() || !m_uncounted.count({&rec, strName});
+    }
+    void MarkUncounted(const FolderRecord& rec, std::string strName) { m_uncounted.emplace(&rec, std::move(strName)); }
+    void MarkCounted(const FolderRecord& rec, const std::string& strName) { m_uncounted.erase({&rec, strName}); }
+    bool AllCount() const { return m_uncounted.empty(); }
 
     // The five-step scan of drive cDrive (Scan.cpp) with the environment's scan options.
     // Returns true when the report was made; false when it cannot be (a folder record or
@@ -118,6 +135,7 @@ private:
     StableVector<FolderRecord> m_records; // owning, in creation order, addresses stable
     std::vector<FolderRecord*> m_list;    // list order
     bool m_bCancelled = false;
+    std::set<std::pair<const FolderRecord*, std::string>> m_uncounted;
 };
 
 // Letters 'A'..'Z' as 'a'..'z', every other byte as it is: the one case-fold of path

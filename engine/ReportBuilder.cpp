@@ -43,8 +43,11 @@ void ReportBuilder::AddFile(std::string_view strName, std::int64_t nSize, bool b
         rec.nSpaceWithoutSubs += nSize;
     if (bCounts && m_drive.nRankingSize > 0)
         m_drive.InsertRankEntry(strName, rec.strPath, nSize);
-    if (m_drive.bStoreFileNames)
+    if (m_drive.bStoreFileNames) {
         rec.files.push_back(FileEntry{std::string(strName), nSize});
+        if (!bCounts)
+            m_drive.MarkUncounted(rec, rec.files.back().strName);
+    }
 }
 
 void ReportBuilder::LeaveFolder()

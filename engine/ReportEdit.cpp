@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <limits>
 #include <new>
+#include <set>
 
 namespace tvl {
 
@@ -76,7 +77,8 @@ void ReportEditor::UpdateRanking(const std::vector<RankEntry>& gone, const std::
         d.ranking.clear();
         for (const FolderRecord* rec : d.m_list)
             for (const FileEntry& f : rec->files)
-                d.InsertRankEntry(f.strName, rec->strPath, f.nSize);
+                if (d.Counts(*rec, f.strName)) // a file with several names ranks once
+                    d.InsertRankEntry(f.strName, rec->strPath, f.nSize);
         d.bRankingIncomplete = false;
         return;
     }
@@ -134,6 +136,12 @@ void ReportEditor::Splice(FolderRecord& rec, std::size_t pos, DriveReport& sub)
     next.reserve(list.size() - (oldEnd - pos) + sub.m_list.size());
     next.insert(next.end(), list.begin(), list.begin() + static_cast<std::ptrdiff_t>(pos) + 1);
     std::vector<FolderRecord*> byLevel{&rec}; // the newest record of each level below rec
+    // The names of the new subtree that do not count, on the records they end up in.
+    std::vector<std::pair<const FolderRecord*, std::string>> newMarks;
+    if (!sub.m_uncounted.empty())
+        for (const FileEntry& e : sub.m_list.front()->files)
+            if (!sub.Counts(*sub.m_list.front(), e.strName))
+                newMarks.emplace_back(&rec, e.strName);
     const bool childrenShown = rec.bVisible && rec.bExpanded;
     for (std::size_t i = 1; i < sub.m_list.size(); ++i) {
         FolderRecord& src = *sub.m_list[i];
@@ -148,13 +156,25 @@ void ReportEditor::Splice(FolderRecord& rec, std::size_t pos, DriveReport& sub)
         copy.bHasSubFolders = src.nDescendants > 0 || src.bHasSubFolders;
         copy.bVisible = depth == 1 && childrenShown;
         copy.pParent = byLevel[depth - 1];
+        if (!sub.m_uncounted.empty())
+            for (const FileEntry& e : copy.files)
+                if (!sub.Counts(src, e.strName))
+                    newMarks.emplace_back(&copy, e.strName);
         byLevel.resize(depth);
         byLevel.push_back(&copy);
         next.push_back(&copy);
     }
     next.insert(next.end(), list.begin() + static_cast<std::ptrdiff_t>(oldEnd), list.end());
 
+    // The marks of the old subtree go, those of the new one come (the set's nodes are
+    // made first: inserting can fail, erasing cannot).
+    std::set<std::pair<const FolderRecord*, std::string>> marks;
+    for (auto& m : newMarks)
+        marks.insert(std::move(m));
     // Nothing below throws.
+    for (std::size_t i = pos; i < oldEnd; ++i)
+        ForgetMarks(*list[i]);
+    m_drive.m_uncounted.merge(marks);
     std::vector<RankEntry> gone;
     if (m_drive.nRankingSize > 0 && !m_drive.bStoreFileNames)
         RemoveRankEntries(rec.strPath, gone);
@@ -189,6 +209,8 @@ bool ReportEditor::RemoveFolder(int nPos)
     const auto first = list.begin() + nPos;
     const auto last = first + 1 + rec->nDescendants;
     AddToAncestors(*rec, -rec->nSpaceWithSubs, -(rec->nDescendants + 1));
+    for (auto it = first; it != last; ++it)
+        ForgetMarks(**it);
     list.erase(first, last);
     m_drive.nFolders = static_cast<int>(list.size());
     FolderRecord* parent = rec->pParent;
@@ -214,6 +236,12 @@ bool ReportEditor::RemoveFile(int nPos, std::string_view strName, std::int64_t n
                                [&](const FileEntry& f) { return f.strName == strName && f.nSize == nSize; });
         if (it == rec->files.end())
             return false;
+        if (!m_drive.Counts(*rec, it->strName)) {
+            // A later name of a file counted under another name: it added nothing.
+            m_drive.MarkCounted(*rec, it->strName);
+            rec->files.erase(it);
+            return true;
+        }
         rec->files.erase(it);
     } else if (nSize > rec->nSpaceWithoutSubs) {
         return false;
@@ -233,6 +261,49 @@ bool ReportEditor::RemoveFile(int nPos, std::string_view strName, std::int64_t n
     UpdateShares();
     if (m_drive.bStoreFileNames || !gone.empty())
         UpdateRanking(gone, {});
+    return true;
+}
+
+void ReportEditor::ForgetMarks(const FolderRecord& rec)
+{
+    if (m_drive.m_uncounted.empty())
+        return;
+    auto it = m_drive.m_uncounted.lower_bound({&rec, std::string()});
+    while (it != m_drive.m_uncounted.end() && it->first == &rec)
+        it = m_drive.m_uncounted.erase(it);
+}
+
+bool ReportEditor::CountName(int nPos, const std::string& strName)
+{
+    FolderRecord* rec = m_drive.GetFolder(nPos);
+    if (!rec || m_drive.Counts(*rec, strName))
+        return false;
+    auto it = std::find_if(rec->files.begin(), rec->files.end(), [&](const FileEntry& f) { return f.strName == strName; });
+    if (it == rec->files.end())
+        return false;
+    m_drive.MarkCounted(*rec, strName);
+    rec->nSpaceWithoutSubs += it->nSize;
+    rec->nSpaceWithSubs += it->nSize;
+    AddToAncestors(*rec, it->nSize, 0);
+    UpdateShares();
+    UpdateRanking({}, {});
+    return true;
+}
+
+bool ReportEditor::UncountName(int nPos, const std::string& strName)
+{
+    FolderRecord* rec = m_drive.GetFolder(nPos);
+    if (!rec || !m_drive.Counts(*rec, strName))
+        return false;
+    auto it = std::find_if(rec->files.begin(), rec->files.end(), [&](const FileEntry& f) { return f.strName == strName; });
+    if (it == rec->files.end())
+        return false;
+    m_drive.MarkUncounted(*rec, strName);
+    rec->nSpaceWithoutSubs -= it->nSize;
+    rec->nSpaceWithSubs -= it->nSize;
+    AddToAncestors(*rec, -it->nSize, 0);
+    UpdateShares();
+    UpdateRanking({}, {});
     return true;
 }
 

@@ -46,9 +46,21 @@ public:
     // nothing changes when there is none), from its own space and its ancestors', and
     // the matching ranking entry. A drive without stored names takes the size the
     // caller read from the disc (false when it exceeds the folder's own space).
+    // A stored name that did not count (a later name of a hard-linked file) is removed
+    // from the list only: it added nothing, so nothing is subtracted.
     bool RemoveFile(int nPos, std::string_view strName, std::int64_t nSize);
 
+    // Makes the stored name strName of the folder at nPos count (when the name that
+    // counted for its file has gone) or stop counting (when another name of its file
+    // counts): its size joins or leaves the sums up to the root, the shares and the
+    // ranking follow. False, nothing changed, when it already is so or there is no such
+    // name.
+    bool CountName(int nPos, const std::string& strName);
+    bool UncountName(int nPos, const std::string& strName);
+
 private:
+    // Drops the not-counted marks of a record that leaves the list or gets new files.
+    void ForgetMarks(const FolderRecord& rec);
     // Adds nDelta bytes and nDescDelta sub-folders to every ancestor of rec.
     static void AddToAncestors(FolderRecord& rec, std::int64_t nDelta, std::int32_t nDescDelta);
     // Both shares of every folder, from the root's total.

@@ -6,10 +6,12 @@
 // its progress.
 #include "Scan.h"
 
+#include "HostFacts.h"
 #include "Report.h"
 #include "ReportBuilder.h"
 #include "Walk.h"
 
+#include <memory>
 #include <new>
 
 namespace tvl {
@@ -83,7 +85,13 @@ bool DriveReport::CreateReport(char cDriveIn, bool bStoreFileNamesIn, int nRanki
     progress.Redraw();
     ReportBuilder builder(*this, ReportBuilder::Origin::Scan);
     std::string message;
-    switch (WalkDrive(builder, DriveMap::RootPath(cDrive), env, message)) {
+    auto facts = std::make_unique<DriveFacts>();
+    facts->strDirectory = AbsolutePath(env.drives.Directory(cDrive));
+    facts->strFsType = FileSystemType(facts->strDirectory);
+    facts->options = env.options;
+    facts->nRankingSize = nRankingSize;
+    pFacts = std::move(facts);
+    switch (WalkDrive(builder, DriveMap::RootPath(cDrive), env, message, &pFacts->counts)) {
     case WalkResult::Complete:
         break;
     case WalkResult::Stopped:

@@ -514,8 +514,8 @@ private:
 // The calling thread's side: records the folders in pre-order as their listings come.
 class Recorder {
 public:
-    Recorder(Walk& walk, ReportBuilder& builder, ScanEnvironment& env)
-        : m_walk(walk), m_builder(builder), m_env(env), m_counter(env.options)
+    Recorder(Walk& walk, ReportBuilder& builder, ScanEnvironment& env, WalkCounts& counts)
+        : m_walk(walk), m_builder(builder), m_env(env), m_counter(env.options), m_counts(counts)
     {
     }
     WalkResult Run(const std::string& strRootPath, int nLevel)
@@ -548,6 +548,10 @@ private:
         m_env.progress.SetStatus(rec.strPath);
         if (!WaitReady(node))
             return false;
+        if (!node.enterable)
+            ++m_counts.nOtherFs;
+        else if (!node.listing)
+            ++m_counts.nUnreadable;
         m_builder.ExpectFiles(node.nFiles); // the listing is known: the files array is sized exactly
         m_frames.push_back(Frame{&node, &rec, 0, 0});
         return true;
@@ -595,8 +599,10 @@ private:
         }
         // The reader kept the sub-folders the filter lets in, in listing order, and names
         // within one directory are unique.
-        if (top.nextKid >= top.node->nKids || top.node->kids[top.nextKid].name != l->Name(item))
-            return; // left out with everything below it
+        if (top.nextKid >= top.node->nKids || top.node->kids[top.nextKid].name != l->Name(item)) {
+            ++m_counts.nLeftOut; // with everything below it
+            return;
+        }
         WalkNode& kid = top.node->kids[top.nextKid++];
         const std::string& parentPath = top.rec->strPath;
         std::string childPath;
@@ -615,6 +621,7 @@ private:
     ReportBuilder& m_builder;
     ScanEnvironment& m_env;
     FileCounter m_counter;
+    WalkCounts& m_counts;
     std::vector<Frame> m_frames;
     bool m_stopped = false;
 };
@@ -634,14 +641,15 @@ static int MaxWalkerThreads(const ScanEnvironment& env)
 }
 
 WalkResult WalkDrive(ReportBuilder& builder, const std::string& strRootPath, ScanEnvironment& env,
-                     std::string& message)
+                     std::string& message, WalkCounts* counts)
 {
-    return WalkFolder(builder, strRootPath, 0, env, message);
+    return WalkFolder(builder, strRootPath, 0, env, message, counts);
 }
 
 WalkResult WalkFolder(ReportBuilder& builder, const std::string& strFolderPath, int nLevel, ScanEnvironment& env,
-                      std::string& message)
+                      std::string& message, WalkCounts* counts)
 {
+    WalkCounts unused;
     // A fixed count N is the calling thread and N - 1 workers (1: the calling thread
     // alone); without one the walk starts one worker per core and may add more.
     const int nWorkers = env.nThreads > 0 ? env.nThreads - 1 : WalkerThreads(env);
@@ -658,7 +666,7 @@ WalkResult WalkFolder(ReportBuilder& builder, const std::string& strFolderPath, 
         const FolderFilter filter(env.options);
         Walk walk(env.fs, real, nWorkers, maxWorkers, filter,
                   nLevel > 0 ? RelativeBase(top, real) : "");
-        const WalkResult result = Recorder(walk, builder, env).Run(strFolderPath, nLevel);
+        const WalkResult result = Recorder(walk, builder, env, counts ? *counts : unused).Run(strFolderPath, nLevel);
         if (result == WalkResult::Failed)
             message = walk.Failed() == Failure::Descriptors ? kMsgTooManyOpenFiles : kMsgOutOfMemory;
         return result;

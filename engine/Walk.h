@@ -25,6 +25,7 @@ namespace tvl {
 
 class ReportBuilder;
 struct ScanEnvironment;
+struct WalkCounts;
 
 // The threads a scan starts reading with: env.nThreads when above 0 (the calling thread
 // and env.nThreads - 1 workers), else one worker per core beside the calling thread; in
@@ -39,14 +40,16 @@ enum class WalkResult {
 
 // Walks the drive whose root path is `strRootPath` ("C:\") into `builder` (empty),
 // from level 0. On Failed, `message` says why (nothing is shown). Never throws.
+// `counts`, when given, receives the folders that could not be read, those on other
+// file systems and those left out (added to what it holds).
 WalkResult WalkDrive(ReportBuilder& builder, const std::string& strRootPath, ScanEnvironment& env,
-                     std::string& message);
+                     std::string& message, WalkCounts* counts = nullptr);
 
 // The same walk from any folder: `strFolderPath` ("C:\usr\") is entered at level
 // nLevel and read with everything below it, as the drive walk would read it. Failed
 // with kMsgNotMapped when the path's drive is not mapped.
 WalkResult WalkFolder(ReportBuilder& builder, const std::string& strFolderPath, int nLevel, ScanEnvironment& env,
-                      std::string& message);
+                      std::string& message, WalkCounts* counts = nullptr);
 
 inline constexpr const char* kMsgNotMapped = "The drive of this folder is not mapped on this computer.";
 

@@ -52,8 +52,8 @@ private slots:
         QCOMPARE(menus[2]->text(), QString("&Help"));
         QCOMPARE(Captions(frame.m_menuFile),
                  QStringList({"&New\tStrg+N", "Create report of a &folder...", "&Open...\tStrg+O", "&Save\tStrg+S",
-                              "Save &as...", "-", "&Compare with report...", "S&top comparing", "-", "Last file", "-",
-                              "&Exit"}));
+                              "Save &as...", "Report &properties...", "-", "&Compare with report...", "S&top comparing",
+                              "-", "Last file", "-", "&Exit"}));
         QVERIFY(!frame.m_actLastFile->isEnabled());
         QCOMPARE(Captions(menus[1]->menu()),
                  QStringList({"&Tool bar", "&Statusbar", "T&reemap", "&File types", "Sizes in &units"}));

@@ -54,9 +54,13 @@ struct TwoReports {
 TEST(CliDiff, TextListsTotalsGrowthShrinkageAndLargeFilesWithHandComputedNumbers)
 {
     TwoReports r;
-    const CliRun d = RunCli({"diff", r.before, r.after});
+    CliRun d = RunCli({"diff", r.before, r.after});
     ASSERT_EQ(d.code, 0) << d.err;
     EXPECT_EQ(d.err, "");
+    // Both reports know when they were made: the time between them, in whole seconds.
+    const std::size_t between = d.out.find("\nBetween:  ");
+    ASSERT_NE(between, std::string::npos) << d.out;
+    d.out.erase(between + 1, d.out.find('\n', between + 1) - between);
     // 49592 / 1662 = 2983.87 %; 50050 / 1105 = 4529.41 %; 50000 / 1005 = 4975.12 %.
     const std::string want = "Baseline: " + r.before + "\nCurrent:  " + r.after + "\n\n" +
                              "Drive  State                   Before                 After                Change     Change %\n"

@@ -32,7 +32,10 @@ TEST(CliShow, ScanWritesAReportThatShowPrintsLikeTheScan)
 
     CliRun json = RunCli({"show", "--json", dir.Abs("r.tvl")});
     ASSERT_EQ(json.code, 0) << json.err;
-    EXPECT_NE(json.out.find("{\"version\":2,\"ranking\":true,\"totalFolders\":2,\"drives\":["), std::string::npos)
+    EXPECT_NE(json.out.find("{\"version\":2,\"ranking\":true,\"totalFolders\":2,\"scan\":{\"program\":"), std::string::npos)
+        << json.out;
+    EXPECT_NE(json.out.find(",\"storeFileNames\":true,\"scan\":{\"directory\":" + JsonString(dir.Abs("tree"))),
+              std::string::npos)
         << json.out;
     EXPECT_NE(json.out.find("{\"path\":\"C:\\\\sub\\\\\",\"level\":1,\"spaceWithoutSubs\":1000,\"spaceWithSubs\":1000,"
                             "\"percentOfParent\":100,\"percentOfDisc\":100,\"files\":[{\"name\":\"file.bin\",\"size\":1000}]}"),

@@ -68,7 +68,8 @@ std::string Serialize(const ReportDocument& doc)
     auto& d = const_cast<ReportDocument&>(doc);
     std::string bytes;
     ReportWriter out(bytes);
-    WriteReport(out, ReportContent{d.m_pDriveReports, d.m_nDrives, d.m_bRanking, d.m_rankingAll});
+    WriteReport(out, ReportContent{d.m_pDriveReports, d.m_nDrives, d.m_bRanking, d.m_rankingAll,
+                                   d.m_facts ? &*d.m_facts : nullptr});
     return bytes;
 }
 

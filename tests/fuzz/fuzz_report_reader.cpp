@@ -1,12 +1,14 @@
-// Feeds arbitrary bytes to the report reader. Besides the sanitizers' checks, a report
-// that reads must keep the parent rule, print as JSON, and read back from its own
-// writing into the very same bytes.
+// Feeds arbitrary bytes to the report reader, the extension block after the report
+// included. Besides the sanitizers' checks, a report that reads must keep the parent
+// rule, print as JSON, and read back from its own writing (block and all) into the very
+// same bytes.
 #include "ReportFile.h"
 #include "ReportReading.h"
 #include "ReportText.h"
 
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <sstream>
 
 namespace {
@@ -16,7 +18,8 @@ struct Content {
     int nDrives = 0;
     bool bRanking = false;
     std::vector<tvl::RankEntry> rankingAll;
-    tvl::ReportContent View() { return {drives, nDrives, bRanking, rankingAll}; }
+    std::optional<tvl::ReportFacts> facts;
+    tvl::ReportContent View() { return {drives, nDrives, bRanking, rankingAll, facts ? &*facts : nullptr}; }
     // Reads `in` into this content; returns whether the report was whole.
     bool Read(tvl::ReportReader& in, tvl::ILoadProgress& progress)
     {
@@ -25,6 +28,10 @@ struct Content {
         nDrives = r.nDrives;
         bRanking = r.bRanking;
         rankingAll = std::move(r.rankingAll);
+        facts = std::move(r.facts);
+        // A block that is left out always says why.
+        if (!r.strBlockWarning.empty() && facts)
+            std::abort();
         return r.result.bOk;
     }
 };
@@ -75,6 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         doc.m_nDrives = first.nDrives;
         doc.m_bRanking = first.bRanking;
         doc.m_rankingAll = std::move(first.rankingAll);
+        doc.m_facts = first.facts;
         std::ostringstream text;
         tvl::PrintReportJson(text, doc);
         tvl::PrintReportText(text, doc);
