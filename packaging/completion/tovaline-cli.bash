@@ -35,7 +35,7 @@ _tovaline_cli()
         prev=${COMP_WORDS[COMP_CWORD - 1]}
     fi
 
-    local commands="drives scan show diff treemap types help"
+    local commands="drives scan show diff treemap info types help"
     local display="--depth --sort --top -h --human --rankings-only --folders-only"
 
     # The command is the first word after the program that is not an option.
@@ -94,8 +94,9 @@ _tovaline_cli()
         drives) options="--help -d" ;;
         scan) options="--help -d -r --no-ranking -f --threads --skip-hidden --count-links --disc-usage --exclude -o $display" ;;
         show) options="--help --json --csv --csv-files $display" ;;
-        diff) options="--help --json -n --min-change" ;;
+        diff) options="--help --json --force -n --min-change" ;;
         treemap) options="--help -s --size --folder -o" ;;
+        info) options="--help" ;;
         types) options="--help --folder -n --json --csv" ;;
         help)
             ((cword == command_at + 1)) && COMPREPLY=($(compgen -W "${commands% help}" -- "$cur"))
@@ -126,7 +127,7 @@ _tovaline_cli()
             done < <("${words[0]}" drives "${maps[@]}" 2>/dev/null)
             COMPREPLY=($(compgen -W "$letters" -- "${cur^^}"))
             ;;
-        show | diff | treemap | types)
+        show | diff | treemap | info | types)
             _tovaline_cli_files tvl
             ;;
     esac
