@@ -154,12 +154,15 @@ FileTypeIndex::FileTypeIndex(const DriveReport& drive, const IFileFacts* facts)
     m_type.resize(files);
     TypeMap ids;
     std::string folded;
+    // A report that knows how it was measured (a scan, a report file with its scan
+    // facts) knows which names counted; sizes are only a guess for older files.
+    const bool bReportKnowsCounts = drive.pFacts != nullptr || !drive.AllCount();
     for (std::size_t i = 0; i < n; ++i) {
         const FolderRecord& f = *folders[i];
         const std::size_t first = m_fileFirst[i];
         const int nPos = static_cast<int>(i);
         std::int64_t sum = 0;
-        bool bCountsKnown = false;
+        bool bCountsKnown = bReportKnowsCounts;
         for (std::size_t k = 0; k < f.files.size(); ++k) {
             const FileEntry& e = f.files[k];
             const std::string_view raw = RawFileExtension(e.strName);
@@ -174,6 +177,8 @@ FileTypeIndex::FileTypeIndex(const DriveReport& drive, const IFileFacts* facts)
             m_size[first + k] = e.nSize;
             m_type[first + k] = it->second;
             Add(sum, e.nSize);
+            if (bReportKnowsCounts && !drive.Counts(f, e.strName))
+                m_type[first + k] = kNotCounted;
             if (facts) {
                 if (const std::optional<bool> counted = facts->Counted(f, nPos, k)) {
                     bCountsKnown = true;

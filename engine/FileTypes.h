@@ -68,7 +68,8 @@ public:
     static constexpr std::int64_t kNoTime = std::numeric_limits<std::int64_t>::min();
 
     // Reads the drive (without file names it holds only the folders). Which names of
-    // hard-linked files counted is taken from facts when it knows, otherwise worked
+    // hard-linked files counted is taken from the report when it knows (a scan, or a
+    // report file with its scan facts), else from facts when it knows, otherwise worked
     // out per folder from the sizes: when a folder's stored files add up to more than
     // its own space, the difference is later names of hard-linked files, and names of
     // that size are taken as those: one name of exactly the difference (the last one

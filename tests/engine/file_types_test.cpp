@@ -181,6 +181,15 @@ TEST(FileTypes, NamesOfHardLinkedFilesAreToldApartBySize)
     EXPECT_EQ(s.nTotalBytes, 19);
     EXPECT_EQ(s.nUnmatchedBytes, 2);
     EXPECT_EQ(Row(s, ".iso")->largest.nFile, 0); // a.iso, the name met first
+
+    // Where the report knows which names counted (a scan, a file with its scan facts),
+    // that is taken, not the guess: here the first .iso name is the one that did not.
+    d->MarkUncounted(*d->GetFolder(1), "a.iso");
+    const FileTypeStats known = ComputeFileTypes(FileTypeIndex(*d), 1);
+    ASSERT_NE(Row(known, ".iso"), nullptr);
+    EXPECT_EQ(Row(known, ".iso")->nFiles, 1);
+    EXPECT_EQ(FileTypeIndex(*d).FileType(index.FirstFile(1)), FileTypeIndex::kNotCounted);
+    EXPECT_NE(FileTypeIndex(*d).FileType(index.FirstFile(1) + 1), FileTypeIndex::kNotCounted);
 }
 
 // Facts a later report file may carry: times and which names counted.
