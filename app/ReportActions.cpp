@@ -319,7 +319,12 @@ bool CReportActions::MoveToTrash(const Target& t)
         return false;
     // The item on disc must still be the one the report shows: the user confirmed that.
     // Checked and moved on the path's own bytes.
-    const tvl::TrashResult moved = tvl::MoveToTrashIfUnchanged(*real, tvl::ExpectedItem{!t.bFile, t.nSize});
+    // A file is compared in the measure the report counted it in.
+    using Measure = tvl::ExpectedItem::Measure;
+    const Measure measure = !d->pFacts ? Measure::Either
+                            : d->pFacts->options.bDiscUsage ? Measure::DiscUsage
+                                                            : Measure::Length;
+    const tvl::TrashResult moved = tvl::MoveToTrashIfUnchanged(*real, tvl::ExpectedItem{!t.bFile, t.nSize, measure});
     if (moved.bChanged) {
         Tell(QStringLiteral("%1 has changed on disc since the report was made. Nothing was moved; refresh its "
                             "folder first.")

@@ -242,7 +242,19 @@ bool StillExpected(const struct stat& st, const ExpectedItem& e)
 {
     if (e.bFolder)
         return S_ISDIR(st.st_mode);
-    return S_ISREG(st.st_mode) && static_cast<std::int64_t>(st.st_size) == e.nSize;
+    if (!S_ISREG(st.st_mode))
+        return false;
+    const bool length = static_cast<std::int64_t>(st.st_size) == e.nSize;
+    const bool allocated = static_cast<std::int64_t>(st.st_blocks) * 512 == e.nSize;
+    switch (e.measure) {
+    case ExpectedItem::Measure::Length:
+        return length;
+    case ExpectedItem::Measure::DiscUsage:
+        return allocated;
+    case ExpectedItem::Measure::Either:
+        break;
+    }
+    return length || allocated;
 }
 
 TrashResult Move(const std::string& path, const ExpectedItem* expected)

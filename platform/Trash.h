@@ -34,8 +34,12 @@ struct TrashResult {
 // What the item must still be for a move: a real folder, or a regular file of nSize bytes;
 // never a symbolic link.
 struct ExpectedItem {
+    // How the report measured a file: its length, the space allocated to it on disc
+    // (blocks of 512 bytes), or not known (either matches).
+    enum class Measure { Length, DiscUsage, Either };
     bool bFolder = false;
     std::int64_t nSize = 0; // for a file
+    Measure measure = Measure::Length;
 };
 
 // Moves the item at `path` (absolute, as bytes; a symbolic link is moved as the link) to

@@ -1,6 +1,7 @@
 #include "CFileListView.h"
 
 #include "CTovalineDoc.h"
+#include "DriveMap.h"
 #include "ElidingHeaderView.h"
 #include "NumberFormat.h"
 #include "SizeText.h"
@@ -181,11 +182,14 @@ bool CFileListView::ReadFolder(const std::string& strPath, std::vector<tvl::File
     tvl::DirListing entries;
     if (!tvl::ListDirectory(env.fs, *real, entries))
         return false;
+    // Sizes in the measure the report counted (its length when the report does not say).
+    const tvl::DriveReport* d = GetDocument()->DriveOf(tvl::DriveOfPath(strPath));
+    const bool bDiscUsage = d && d->pFacts && d->pFacts->options.bDiscUsage;
     files.reserve(entries.items.size());
     for (const tvl::DirListing::Item& e : entries.items) {
         if (e.isDir)
             continue;
-        files.push_back({std::string(entries.Name(e)), static_cast<std::int64_t>(e.size)});
+        files.push_back({std::string(entries.Name(e)), static_cast<std::int64_t>(bDiscUsage ? e.allocated : e.size)});
     }
     return true;
 }

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <dirent.h>
 #include <fstream>
 #include <functional>
@@ -292,6 +293,18 @@ TEST_F(TrashOnAnotherFileSystem, AnItemThatIsNoLongerTheOneExpectedIsNotMoved)
         failed += Expect(Count(own + "/files") == 0 && Count(own + "/info") == 0, "nothing in the trash");
         const TrashResult r = MoveToTrashIfUnchanged(top + "/d/target", {false, 7});
         failed += Expect(r.bMoved, "the unchanged file moves: " + r.strReason);
+
+        // A sparse file: 1 MiB long, nothing allocated. A report that counted space on
+        // disc lists it with 0 bytes, one that counted lengths with 1 MiB.
+        using M = ExpectedItem::Measure;
+        const std::string sparse = top + "/d/sparse";
+        const int fd = ::open(sparse.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644);
+        failed += Expect(fd >= 0 && ::ftruncate(fd, 1 << 20) == 0 && ::close(fd) == 0, "sparse file made");
+        for (const ExpectedItem& wrong : {ExpectedItem{false, 0, M::Length}, ExpectedItem{false, 1 << 20, M::DiscUsage},
+                                          ExpectedItem{false, 4096, M::Either}})
+            failed += Expect(MoveToTrashIfUnchanged(sparse, wrong).bChanged, "the other measure is no match");
+        failed += Expect(MoveToTrashIfUnchanged(sparse, {false, 0, M::DiscUsage}).bMoved,
+                         "a disc-usage report's file moves");
         return failed;
     }));
 }
