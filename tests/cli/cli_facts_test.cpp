@@ -3,7 +3,7 @@
 // measured by different rules unless forced, and says when the rules are not known.
 #include "CliCommands.h"
 #include "InfoCommand.h"
-#include "format_support.h"
+#include "cli_support.h"
 
 #include <gtest/gtest.h>
 
