@@ -66,7 +66,7 @@ private slots:
 
         // The recent files replace "Last file", at most four of them.
         frame.SetRecentFiles({"/r/a.tvl", "/r/b.tvl", "/r/c.tvl", "/r/d.tvl", "/r/e.tvl"});
-        QCOMPARE(Captions(frame.m_menuFile).mid(9, 4),
+        QCOMPARE(Captions(frame.m_menuFile).mid(10, 4),
                  QStringList({"&1 /r/a.tvl", "&2 /r/b.tvl", "&3 /r/c.tvl", "&4 /r/d.tvl"}));
         QSignalSpy spy(&frame, &CMainFrame::recentFileTriggered);
         frame.m_recentActions[1]->trigger();

@@ -160,10 +160,13 @@ private slots:
             QVERIFY(f.doc.OnSaveDocument(good));
         }
         const QByteArray goodBytes = ReadAll(good);
-        // Cut inside the combined ranking, after both drives were read in full.
+        // Cut inside the combined ranking, after both drives were read in full (before
+        // the block of scan facts that follows it).
+        const qsizetype facts = goodBytes.indexOf("TvlFacts");
+        const qsizetype end = facts < 0 ? goodBytes.size() : facts;
         QFile cut(bad);
         QVERIFY(cut.open(QIODevice::WriteOnly));
-        cut.write(goodBytes.left(goodBytes.size() - 3));
+        cut.write(goodBytes.left(end - 3));
         cut.close();
 
         QString toOpen = bad;

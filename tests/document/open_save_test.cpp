@@ -339,7 +339,11 @@ TEST(OpenSave, AReadThatWaitsShowsTheLatestPathFirst)
     const LoadedReport r = ReadReport(in, progress);
     writer.join();
     EXPECT_TRUE(r.result.bOk) << r.result.message;
-    EXPECT_EQ(progress.shown, std::vector<std::string>{"C:\\b\\"});
+    // Each wait (for the rest of the record, then for the end of the stream, where a
+    // block of scan facts could follow) shows the latest path.
+    ASSERT_FALSE(progress.shown.empty());
+    for (const std::string& shown : progress.shown)
+        EXPECT_EQ(shown, "C:\\b\\");
 }
 
 } // namespace
