@@ -281,6 +281,11 @@ void CMainFrame::CreateClient()
     m_wndSplitter->addWidget(m_wndSplitterBottom);
     m_wndSplitterTop->addWidget(m_pDiscView);
     m_wndSplitterTop->addWidget(m_pFileView);
+    // The file list's sizes must stay whole too when its neighbour takes room.
+    connect(m_pFileView, &CFileListView::listed, this, [this] {
+        if (m_bSplitterCreated)
+            ApplyPaneSizes();
+    });
     for (QSplitter* s : {m_wndSplitter, m_wndSplitterTop}) {
         s->setChildrenCollapsible(false);
         s->setStretchFactor(0, 1);
@@ -492,8 +497,10 @@ void CMainFrame::ApplyPaneSizes()
     const int inner = std::max(m_wndSplitterTop->width() - m_wndSplitterTop->handleWidth(), 0);
     // The folder view's numbers are never cut: when its share is too narrow for them
     // (the change columns of a comparison, a large font) the file list gives way, down
-    // to its minimum.
-    const int needed = std::min(m_pDiscView->RequiredWidth(), inner - kMinPane);
+    // to the width that still shows its sizes whole; past that the folder view scrolls
+    // sideways.
+    const int fileListMinimum = std::max(kMinPane, m_pFileView->MinimumWidth());
+    const int needed = std::min(m_pDiscView->RequiredWidth(), inner - fileListMinimum);
     const int col0 = std::min(std::max(sizes.nCol0, needed), inner);
     m_wndSplitterTop->setSizes({col0, inner - col0});
 }

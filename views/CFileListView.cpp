@@ -10,6 +10,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QResizeEvent>
+#include <QScrollBar>
 #include <QStyle>
 #include <QTreeView>
 
@@ -238,6 +239,7 @@ void CFileListView::FillFileList()
     m_list->setVisible(bShown);
     m_staticMessage->setVisible(!bShown);
     m_staticMessage->setText(bShown ? QString() : strMessage);
+    emit listed();
 }
 
 void CFileListView::SortList()
@@ -286,6 +288,14 @@ std::pair<int, int> CFileListView::ColumnWidths(int width, int sizeMinimum)
         name = std::max(width - size, 0);
     }
     return {name, size};
+}
+
+int CFileListView::MinimumWidth() const
+{
+    if (m_list->isHidden() || m_model->rowCount() == 0)
+        return 0; // a message or an empty list gives way first
+    const int names = m_list->fontMetrics().horizontalAdvance(QStringLiteral("MMMM\u2026"));
+    return SizeColumnMinimum() + names + m_list->verticalScrollBar()->sizeHint().width() + 2 * m_list->frameWidth();
 }
 
 int CFileListView::SizeColumnMinimum() const

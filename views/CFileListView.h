@@ -81,6 +81,15 @@ public:
     // With a 15-pixel scroll bar a 515-pixel view gives 300 and 200.
     static std::pair<int, int> ColumnWidths(int width, int sizeMinimum);
 
+    // The narrowest the view may be made by its neighbours: "Size" whole for the files
+    // listed, a few letters of the names, the vertical scroll bar and the frame; 0
+    // while it lists nothing.
+    int MinimumWidth() const;
+
+signals:
+    // The list was filled again (its MinimumWidth may have changed).
+    void listed();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -205,6 +205,7 @@ private slots:
             // Everything fits without sideways scrolling: the file list made way.
             QVERIFY(view->m_list->horizontalHeader()->length() <= view->m_list->viewport()->width());
             QVERIFY(frame.m_pFileView->width() >= CMainFrame::kMinPane);
+            QVERIFY(frame.m_pFileView->width() >= frame.m_pFileView->MinimumWidth()); // its sizes whole
             // The Changes pane: "Before" and "Now" as columns where the numbers are
             // small, and no sideways scroll bar while everything fits.
             QTableView* changes = frame.m_pChangesView->List();
