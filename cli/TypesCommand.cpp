@@ -2,7 +2,6 @@
 
 #include "OutputFile.h"
 #include "NumberFormat.h"
-#include "OutputStream.h"
 #include "ReportCsv.h"
 #include "ReportFile.h"
 #include "ReportText.h"
@@ -10,15 +9,11 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
-#include <cstring>
 #include <ctime>
-#include <fcntl.h>
 #include <functional>
 #include <memory>
 #include <ostream>
-#include <unistd.h>
 
 namespace tvl::cli {
 

@@ -216,22 +216,38 @@ bool IsRealFileSystem(const std::string& source, const std::string& type)
 
 } // namespace
 
-DriveMap DriveMap::FromMountTable(const std::string& mountsText)
+std::vector<MountEntry> ParseMountTable(const std::string& mountsText)
 {
     std::istringstream in(mountsText);
     std::string line;
-    std::set<std::string> mountPoints;
+    std::vector<MountEntry> entries;
     while (std::getline(in, line)) {
         std::istringstream fields(line);
-        std::string source, target, type;
-        if (!(fields >> source >> target >> type))
+        MountEntry e;
+        if (!(fields >> e.source >> e.point >> e.type))
             continue;
-        if (!IsRealFileSystem(source, type))
-            continue;
-        target = UnescapeMountField(target);
-        if (target != "/")
-            mountPoints.insert(target);
+        e.source = UnescapeMountField(e.source);
+        e.point = UnescapeMountField(e.point);
+        e.type = UnescapeMountField(e.type);
+        entries.push_back(std::move(e));
     }
+    return entries;
+}
+
+std::vector<MountEntry> ReadMountTable()
+{
+    std::ifstream f("/proc/self/mounts");
+    std::stringstream text;
+    text << f.rdbuf();
+    return ParseMountTable(text.str());
+}
+
+DriveMap DriveMap::FromMountTable(const std::string& mountsText)
+{
+    std::set<std::string> mountPoints;
+    for (const MountEntry& e : ParseMountTable(mountsText))
+        if (IsRealFileSystem(e.source, e.type) && e.point != "/")
+            mountPoints.insert(e.point);
     DriveMap map;
     map.Set('C', "/");
     char letter = 'D';

@@ -16,6 +16,16 @@
 
 namespace tvl {
 
+// One line of the mount table (/proc/self/mounts format), its \ooo escapes undone.
+struct MountEntry {
+    std::string source, point, type;
+};
+// The entries of a mount table's text, in its order; lines with fewer than three
+// fields are skipped.
+std::vector<MountEntry> ParseMountTable(const std::string& mountsText);
+// This machine's mount table (/proc/self/mounts); empty when it cannot be read.
+std::vector<MountEntry> ReadMountTable();
+
 class DriveMap {
 public:
     static constexpr char kFirst = 'C';

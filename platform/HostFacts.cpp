@@ -1,10 +1,9 @@
 #include "HostFacts.h"
+#include "DriveMap.h"
 
 #include <chrono>
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 
 #include <sys/stat.h>
@@ -48,25 +47,6 @@ std::optional<FileIdentity> IdentifyFile(const std::string& path)
                         static_cast<std::uint64_t>(st.st_nlink)};
 }
 
-namespace {
-
-// A field of the mount table with its octal escapes ("\040" for a blank) undone.
-std::string Unescape(const char* field)
-{
-    std::string out;
-    for (const char* p = field; *p; ++p) {
-        if (p[0] == '\\' && p[1] >= '0' && p[1] <= '3' && p[2] >= '0' && p[2] <= '7' && p[3] >= '0' && p[3] <= '7') {
-            out.push_back(static_cast<char>((p[1] - '0') * 64 + (p[2] - '0') * 8 + (p[3] - '0')));
-            p += 3;
-        } else {
-            out.push_back(*p);
-        }
-    }
-    return out;
-}
-
-} // namespace
-
 std::string FileSystemType(const std::string& directory)
 {
     // The mount whose point is the longest prefix of the directory's real path, and on
@@ -75,34 +55,20 @@ std::string FileSystemType(const std::string& directory)
     struct stat dirStat {};
     if (!real || ::stat(real.get(), &dirStat) != 0)
         return std::string();
-    std::unique_ptr<FILE, decltype(&std::fclose)> mounts(std::fopen("/proc/self/mounts", "re"), &std::fclose);
-    if (!mounts)
-        return std::string();
     const std::string path = real.get();
     std::string bestType;
     std::size_t bestLength = 0;
-    char* line = nullptr;
-    std::size_t cap = 0;
-    while (::getline(&line, &cap, mounts.get()) > 0) {
-        char* save = nullptr;
-        ::strtok_r(line, " \n", &save); // the source
-        const char* point = ::strtok_r(nullptr, " \n", &save);
-        const char* type = ::strtok_r(nullptr, " \n", &save);
-        if (!point || !type)
-            continue;
-        const std::string mountPoint = Unescape(point);
-        const bool prefix = mountPoint == "/" ||
-                            (path.compare(0, mountPoint.size(), mountPoint) == 0 &&
-                             (path.size() == mountPoint.size() || path[mountPoint.size()] == '/'));
-        if (!prefix || mountPoint.size() < bestLength)
+    for (const MountEntry& e : ReadMountTable()) {
+        const bool prefix = e.point == "/" || (path.compare(0, e.point.size(), e.point) == 0 &&
+                                               (path.size() == e.point.size() || path[e.point.size()] == '/'));
+        if (!prefix || e.point.size() < bestLength)
             continue;
         struct stat pointStat {};
-        if (::stat(mountPoint.c_str(), &pointStat) != 0 || pointStat.st_dev != dirStat.st_dev)
+        if (::stat(e.point.c_str(), &pointStat) != 0 || pointStat.st_dev != dirStat.st_dev)
             continue;
-        bestLength = mountPoint.size();
-        bestType = Unescape(type);
+        bestLength = e.point.size();
+        bestType = e.type;
     }
-    std::free(line);
     return bestType;
 }
 
