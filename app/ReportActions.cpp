@@ -250,12 +250,24 @@ bool CReportActions::Open(const Target& t)
         Status(reason);
         return false;
     }
-    const QUrl url = LocalFileUrl(*path);
+    return OpenUrl(LocalFileUrl(*path), QStringLiteral("No application could be found to open %1.").arg(DisplayPath(*path)),
+                   QStringLiteral("Open"));
+}
+
+bool CReportActions::OpenUrl(const QUrl& url, const QString& failure, const QString& caption) const
+{
     if (m_hooks.open ? m_hooks.open(url) : QDesktopServices::openUrl(url))
         return true;
     // The desktop found no application for it (only standard error would say so).
-    Tell(QStringLiteral("No application could be found to open %1.").arg(DisplayPath(*path)), QStringLiteral("Open"));
+    Tell(failure, caption);
     return false;
+}
+
+bool CReportActions::Ask(const QString& caption, const QString& question)
+{
+    return m_hooks.confirm ? m_hooks.confirm(question)
+                           : QMessageBox::question(&m_frame, caption, question, QMessageBox::Yes | QMessageBox::No,
+                                                   QMessageBox::No) == QMessageBox::Yes;
 }
 
 bool CReportActions::OpenContainingFolder(const Target& t)
@@ -268,12 +280,9 @@ bool CReportActions::OpenContainingFolder(const Target& t)
     }
     const std::size_t slash = path->rfind('/');
     const std::string dir = slash == 0 || slash == std::string::npos ? std::string("/") : path->substr(0, slash);
-    const QUrl url = LocalFileUrl(dir);
-    if (m_hooks.open ? m_hooks.open(url) : QDesktopServices::openUrl(url))
-        return true;
-    Tell(QStringLiteral("No application could be found to show the folder %1.").arg(DisplayPath(dir)),
-         QStringLiteral("Open containing folder"));
-    return false;
+    return OpenUrl(LocalFileUrl(dir),
+                   QStringLiteral("No application could be found to show the folder %1.").arg(DisplayPath(dir)),
+                   QStringLiteral("Open containing folder"));
 }
 
 bool CReportActions::CopyPath(const Target& t)
@@ -311,11 +320,7 @@ bool CReportActions::MoveToTrash(const Target& t)
     }
     const QString path = DisplayPath(*real);
     const QString question = TrashQuestion(path, !t.bFile, t.nSize);
-    const bool yes = m_hooks.confirm ? m_hooks.confirm(question)
-                                     : QMessageBox::question(&m_frame, kCaptionTrash, question,
-                                                             QMessageBox::Yes | QMessageBox::No,
-                                                             QMessageBox::No) == QMessageBox::Yes;
-    if (!yes)
+    if (!Ask(kCaptionTrash, question))
         return false;
     // The item on disc must still be the one the report shows: the user confirmed that.
     // Checked and moved on the path's own bytes.
@@ -367,12 +372,7 @@ bool CReportActions::Refresh(const Target& t)
     // letter stands for another directory today, the user decides first.
     const std::string concern = m_doc.PlanRefresh(t.cDrive).strConcern;
     if (!concern.empty()) {
-        const QString question = QFile::decodeName(QByteArray::fromStdString(concern));
-        const bool yes = m_hooks.confirm ? m_hooks.confirm(question)
-                                         : QMessageBox::question(&m_frame, kCaptionRefresh, question,
-                                                                 QMessageBox::Yes | QMessageBox::No,
-                                                                 QMessageBox::No) == QMessageBox::Yes;
-        if (!yes)
+        if (!Ask(kCaptionRefresh, QFile::decodeName(QByteArray::fromStdString(concern))))
             return false;
     }
     std::string message;

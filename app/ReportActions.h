@@ -95,6 +95,10 @@ public:
 private:
     void Tell(const QString& text, const QString& caption = QStringLiteral("Move to trash")) const;
     void Status(const QString& text) const;
+    // A Yes/No question with No as the default (the test hook answers when set).
+    bool Ask(const QString& caption, const QString& question);
+    // Hands url to the desktop's opener; when none takes it, tells `failure` under caption.
+    bool OpenUrl(const QUrl& url, const QString& failure, const QString& caption) const;
     void AttachMenus();
     void Edited();
 
