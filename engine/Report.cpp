@@ -70,6 +70,80 @@ void DriveReport::SortFolders()
     m_list.swap(sorted);
 }
 
+SizeKind PrimaryKind(const DriveReport& drive)
+{
+    return drive.pFacts && drive.pFacts->options.bDiscUsage ? SizeKind::DiscUsage : SizeKind::Length;
+}
+
+bool CanShow(const DriveReport& drive, SizeKind kind)
+{
+    return kind == PrimaryKind(drive) || drive.bFolderFacts;
+}
+
+FolderSizes SizesOf(const DriveReport& drive, const FolderRecord& rec, SizeKind kind)
+{
+    if (kind == PrimaryKind(drive))
+        return {rec.nSpaceWithoutSubs, rec.nSpaceWithSubs, rec.dPercentOfParent, rec.dPercentOfDisc};
+    FolderSizes s{rec.nOtherWithoutSubs, rec.nOtherWithSubs, -1.0, -1.0};
+    if (!rec.pParent)
+        return s;
+    const FolderRecord* root = &rec;
+    while (root->pParent)
+        root = root->pParent;
+    const auto percent = [](std::int64_t part, std::int64_t whole) {
+        return static_cast<double>(part) / static_cast<double>(whole) * 100.0;
+    };
+    s.dPercentOfParent = rec.pParent->nOtherWithSubs == 0 ? -1.0 : percent(s.nWithSubs, rec.pParent->nOtherWithSubs);
+    s.dPercentOfDisc = root->nOtherWithSubs == 0 ? 0.0 : percent(s.nWithSubs, root->nOtherWithSubs);
+    return s;
+}
+
+void SumSubtrees(DriveReport& drive)
+{
+    const std::vector<FolderRecord*>& list = drive.Folders();
+    for (FolderRecord* rec : list) {
+        rec->nSpaceWithSubs = rec->nSpaceWithoutSubs;
+        rec->nOtherWithSubs = rec->nOtherWithoutSubs;
+        rec->nItemsWithSubs = rec->nFiles;
+    }
+    // In reverse list order every folder is finished before its parent takes it.
+    for (std::size_t i = list.size(); i-- > 1;) {
+        const FolderRecord* rec = list[i];
+        if (FolderRecord* parent = rec->pParent) {
+            parent->nSpaceWithSubs += rec->nSpaceWithSubs;
+            parent->nOtherWithSubs += rec->nOtherWithSubs;
+            parent->nItemsWithSubs += rec->nItemsWithSubs + 1;
+            parent->nNewestChange = std::max(parent->nNewestChange, rec->nNewestChange);
+        }
+    }
+}
+
+const char* FolderStateName(FolderState state)
+{
+    switch (state) {
+    case FolderState::Read: return "read";
+    case FolderState::NoAccess: return "no-access";
+    case FolderState::Vanished: return "vanished";
+    case FolderState::ReadError: return "read-error";
+    case FolderState::OtherFs: return "other-fs";
+    case FolderState::LeftOut: return "left-out";
+    }
+    return "read";
+}
+
+const char* FolderStateText(FolderState state)
+{
+    switch (state) {
+    case FolderState::Read: return "";
+    case FolderState::NoAccess: return "Could not be read: permission denied";
+    case FolderState::Vanished: return "Could not be read: it vanished while being read";
+    case FolderState::ReadError: return "Could not be read: input/output error";
+    case FolderState::OtherFs: return "Other file system, not entered";
+    case FolderState::LeftOut: return "Left out by the scan options";
+    }
+    return "";
+}
+
 int CompareFolderPaths(std::string_view a, std::string_view b)
 {
     const std::size_t na = a.size(), nb = b.size();

@@ -10,6 +10,7 @@
 #include "ScanFacts.h"
 #include "StableVector.h"
 
+#include <climits>
 #include <cstdint>
 #include <memory>
 #include <set>
@@ -21,14 +22,33 @@ namespace tvl {
 
 struct ScanEnvironment;
 
-// One file of a folder. 40 bytes plus the name's heap block when it exceeds 15 bytes
+// A modification time that is not known (a report without folder facts, an empty
+// folder's newest change in an import that gives none).
+inline constexpr std::int64_t kNoTime = INT64_MIN;
+
+// One file of a folder. 56 bytes plus the name's heap block when it exceeds 15 bytes
 // (32 bytes with malloc's header for names of 16 to 24 bytes), held in the folder's
-// `files` array, which the scan sizes exactly. Measured on the 1,000,000-file benchmark
-// tree: 40 B + 16.7 B of name blocks on average, about 57 B per stored file.
+// `files` array, which the scan sizes exactly.
 struct FileEntry {
     std::string strName;   // file name without path, raw bytes
-    std::int64_t nSize = 0; // full 64-bit size
+    std::int64_t nSize = 0; // full 64-bit size, in the drive's measure
+    // Only when the drive has folder facts (DriveReport::bFolderFacts), else 0 / kNoTime:
+    std::int64_t nOtherSize = 0;      // the size in the other measure (length <-> space on disc)
+    std::int64_t nChange = kNoTime;   // modification time, seconds since 1970-01-01 UTC
 };
+
+// What the walk could do with a folder. Everything but Read marks the folder: it is in
+// the report, without (all of) its content.
+enum class FolderState : std::uint8_t {
+    Read = 0,     // listed in full (also: not known, a drive without folder facts)
+    NoAccess,     // could not be opened or listed: permission denied
+    Vanished,     // removed between being seen in its parent and being read
+    ReadError,    // an I/O or other error; what could be listed before it is kept
+    OtherFs,      // on another file system: recorded, not entered
+    LeftOut,      // left out by the options that made the report (imports only: a scan
+                  // leaves such folders out of the report altogether)
+};
+inline constexpr int kFolderStateCount = 6;
 
 // One entry of a ranking.
 struct RankEntry {
@@ -37,8 +57,8 @@ struct RankEntry {
     std::int64_t nSize = 0;  // bytes ("Size")
 };
 
-// One folder of a drive. 112 bytes (the subtree extent and the three flags share the
-// last two words), plus the heap block of strPath (paths longer than 15 bytes; length
+// One folder of a drive. 144 bytes (the subtree extent, the three flags, the state and
+// the own file count share two words), plus the heap block of strPath (paths longer than 15 bytes; length
 // + 1 rounded up to 16, + 8 bytes of malloc header), plus 8 bytes for its pointer in
 // the folder list. On the 100,000-folder benchmark tree (paths of 155 bytes on
 // average) that is about 112 + 172 + 8 = 292 B per folder, 29 MB in all. strPath
@@ -60,6 +80,19 @@ struct FolderRecord {
     bool bHasSubFolders = false; // can be expanded
     bool bVisible = false;       // its row is shown
     bool bExpanded = false;      // its direct children are shown
+    // Folder facts, valid when the drive has them (DriveReport::bFolderFacts). The other
+    // measure is file length when the drive counts space on disc, and the reverse.
+    FolderState state = FolderState::Read;
+    std::int32_t nFiles = 0;             // files in the folder itself that count
+    std::int64_t nItemsWithSubs = 0;     // files that count and folders, at any depth below
+    std::int64_t nOtherWithoutSubs = 0;  // nSpaceWithoutSubs in the other measure
+    std::int64_t nOtherWithSubs = 0;     // nSpaceWithSubs in the other measure
+    // The newest modification time of the folder itself and of anything below it
+    // (every stored or listed name, counted or not), or kNoTime.
+    std::int64_t nNewestChange = kNoTime;
+
+    // Files that count below this folder at any depth, itself included.
+    std::int64_t FilesWithSubs() const { return nItemsWithSubs - nDescendants; }
 };
 
 // The report of one drive. Owns its folder records, their files and its ranking.
@@ -72,6 +105,11 @@ public:
     char cDrive = 0;              // 'C'..'Z'
     bool bAvailable = true;       // cleared for good when the live file listing finds the drive gone
     bool bStoreFileNames = false; // every folder carries its file list
+    // Every folder carries its facts (state, counts, newest change, the other measure),
+    // and every stored file its other size and change time: set by a scan, by a report
+    // file whose extension block holds them, by an import. Only with pFacts, which says
+    // which measure the sums count.
+    bool bFolderFacts = false;
     std::vector<RankEntry> ranking; // largest first, at most nRankingSize entries after a scan
     int nFolders = 0;             // records in the folder list
     int nRankingSize = 0;         // bound of the ranking for the scan; 0: no ranking
@@ -137,6 +175,42 @@ private:
     bool m_bCancelled = false;
     std::set<std::pair<const FolderRecord*, std::string>> m_uncounted;
 };
+
+// The two measures of a size.
+enum class SizeKind : std::uint8_t { Length, DiscUsage };
+
+// The measure a drive's sums and ranking count: its scan options, Length when unknown.
+SizeKind PrimaryKind(const DriveReport& drive);
+// True when the drive can show `kind`: its own measure, or the other with folder facts.
+bool CanShow(const DriveReport& drive, SizeKind kind);
+
+// A folder's numbers in one measure; the shares of the other measure are computed on
+// the fly as a scan would have set them (-1: no value; the root's both -1).
+struct FolderSizes {
+    std::int64_t nWithoutSubs = 0;
+    std::int64_t nWithSubs = 0;
+    double dPercentOfParent = 0.0;
+    double dPercentOfDisc = 0.0;
+};
+// `kind` must be one the drive can show (CanShow).
+FolderSizes SizesOf(const DriveReport& drive, const FolderRecord& rec, SizeKind kind);
+inline std::int64_t FileSizeOf(const DriveReport& drive, const FileEntry& file, SizeKind kind)
+{
+    return kind == PrimaryKind(drive) ? file.nSize : file.nOtherSize;
+}
+
+// Computes every folder's sums with subs from the own numbers: space in both measures,
+// items, newest change. The list must hold every subtree contiguously after its folder
+// (walk order or path order). Shares are not touched.
+void SumSubtrees(DriveReport& drive);
+
+// The name of a state as the report's text, JSON and CSV write it: "read", "no-access",
+// "vanished", "read-error", "other-fs", "left-out".
+const char* FolderStateName(FolderState state);
+// "Could not be read: permission denied", "Could not be read: it vanished while being
+// read", "Could not be read: input/output error", "Other file system, not entered",
+// "Left out by the scan options"; "" for Read.
+const char* FolderStateText(FolderState state);
 
 // Letters 'A'..'Z' as 'a'..'z', every other byte as it is: the one case-fold of path
 // comparisons (report paths are raw bytes in no particular encoding).

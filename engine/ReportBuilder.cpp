@@ -1,5 +1,7 @@
 #include "ReportBuilder.h"
 
+#include <algorithm>
+
 namespace tvl {
 
 FolderRecord& ReportBuilder::EnterFolder(std::string strPath, std::int32_t nLevel)
@@ -45,6 +47,25 @@ void ReportBuilder::AddFile(std::string_view strName, std::int64_t nSize, bool b
         m_drive.InsertRankEntry(strName, rec.strPath, nSize);
     if (m_drive.bStoreFileNames) {
         rec.files.push_back(FileEntry{std::string(strName), nSize});
+        if (!bCounts)
+            m_drive.MarkUncounted(rec, rec.files.back().strName);
+    }
+}
+
+void ReportBuilder::AddFile(std::string_view strName, std::int64_t nSize, std::int64_t nOtherSize,
+                            std::int64_t nChange, bool bCounts)
+{
+    FolderRecord& rec = *Current();
+    if (bCounts) {
+        rec.nSpaceWithoutSubs += nSize;
+        rec.nOtherWithoutSubs += nOtherSize;
+        ++rec.nFiles;
+    }
+    rec.nNewestChange = std::max(rec.nNewestChange, nChange);
+    if (bCounts && m_drive.nRankingSize > 0)
+        m_drive.InsertRankEntry(strName, rec.strPath, nSize);
+    if (m_drive.bStoreFileNames) {
+        rec.files.push_back(FileEntry{std::string(strName), nSize, nOtherSize, nChange});
         if (!bCounts)
             m_drive.MarkUncounted(rec, rec.files.back().strName);
     }

@@ -43,6 +43,11 @@ public:
     // is only kept in the stored names: it adds nothing to the own space and is not
     // offered to the ranking.
     void AddFile(std::string_view strName, std::int64_t nSize, bool bCounts = true);
+    // The same with the facts of a drive that keeps them (bFolderFacts): the file's
+    // other size and modification time count in the folder's own facts (file count and
+    // other space only when bCounts; the change time always) and are stored with its name.
+    void AddFile(std::string_view strName, std::int64_t nSize, std::int64_t nOtherSize, std::int64_t nChange,
+                 bool bCounts);
     // The stored files of the innermost open folder as a file gave them (Origin::File).
     void SetFiles(std::vector<FileEntry>&& files) { Current()->files = std::move(files); }
     void LeaveFolder();

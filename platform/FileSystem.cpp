@@ -24,11 +24,11 @@ void DirListing::Reserve(std::size_t nItems, std::size_t nameBytes)
 }
 
 void DirListing::Add(std::string_view name, std::uint64_t size, bool isDir, bool otherDevice, std::uint64_t allocated,
-                     std::uint64_t device, std::uint64_t inode)
+                     std::uint64_t device, std::uint64_t inode, std::int64_t mtime)
 {
     Reserve(1, name.size() + 1);
     items.push_back(Item{size, static_cast<std::uint32_t>(names.size()), static_cast<std::uint32_t>(name.size()),
-                         isDir, otherDevice, allocated, device, inode});
+                         isDir, otherDevice, allocated, device, inode, mtime});
     names.append(name).push_back('\0');
 }
 
@@ -39,8 +39,19 @@ IFileSystem::Handle OpenResult(int fd)
 {
     if (fd >= 0)
         return fd;
-    return (errno == EMFILE || errno == ENFILE || errno == ENOMEM) ? IFileSystem::kExhausted
-                                                                   : IFileSystem::kInvalid;
+    switch (errno) {
+    case EMFILE:
+    case ENFILE:
+    case ENOMEM:
+        return IFileSystem::kExhausted;
+    case EACCES:
+    case EPERM:
+        return IFileSystem::kDenied;
+    case ENOENT:
+        return IFileSystem::kGone;
+    default:
+        return IFileSystem::kInvalid;
+    }
 }
 
 struct LinuxDirent64 {
@@ -63,6 +74,7 @@ ListStatus ReadEntries(int fd, DirListing& out)
     if (::fstat(fd, &self) != 0)
         return errno == ENOMEM ? ListStatus::Exhausted : ListStatus::Broken;
     const unsigned selfMajor = major(self.st_dev), selfMinor = minor(self.st_dev);
+    out.selfChange = static_cast<std::int64_t>(self.st_mtim.tv_sec);
     if (::lseek(fd, 0, SEEK_SET) < 0)
         return ListStatus::Broken;
     std::unique_ptr<char[]> buffer(new char[kDirentBuffer]);
@@ -82,22 +94,23 @@ ListStatus ReadEntries(int fd, DirListing& out)
             if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
                 continue;
             struct statx st {};
-            constexpr unsigned kMask = STATX_TYPE | STATX_SIZE | STATX_BLOCKS | STATX_NLINK | STATX_INO;
+            constexpr unsigned kMask = STATX_TYPE | STATX_SIZE | STATX_BLOCKS | STATX_NLINK | STATX_INO | STATX_MTIME;
             if (::statx(fd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, kMask, &st) != 0) {
                 if (errno == ENOMEM)
                     return ListStatus::Exhausted;
                 continue; // vanished since it was listed
             }
             const bool isDir = S_ISDIR(st.stx_mode);
+            const std::int64_t mtime = (st.stx_mask & STATX_MTIME) ? st.stx_mtime.tv_sec : 0;
             if (isDir) {
                 const bool otherDevice = st.stx_dev_major != selfMajor || st.stx_dev_minor != selfMinor;
-                out.Add(std::string_view(name), 0, true, otherDevice);
+                out.Add(std::string_view(name), 0, true, otherDevice, 0, 0, 0, mtime);
                 continue;
             }
             const std::uint64_t allocated = (st.stx_mask & STATX_BLOCKS) ? st.stx_blocks * 512u : st.stx_size;
             const bool linked = (st.stx_mask & STATX_NLINK) && (st.stx_mask & STATX_INO) && st.stx_nlink > 1;
             out.Add(std::string_view(name), st.stx_size, false, false, allocated,
-                    linked ? makedev(st.stx_dev_major, st.stx_dev_minor) : 0, linked ? st.stx_ino : 0);
+                    linked ? makedev(st.stx_dev_major, st.stx_dev_minor) : 0, linked ? st.stx_ino : 0, mtime);
         }
     }
 }

@@ -36,14 +36,16 @@ struct DirListing {
         // count it once; both 0 for every other entry.
         std::uint64_t device = 0;
         std::uint64_t inode = 0;
+        std::int64_t mtime = 0; // modification time, seconds since 1970-01-01 UTC
     };
     std::vector<Item> items; // in the order the file system delivers them
     std::string names;       // every name followed by a NUL byte
+    std::int64_t selfChange = 0; // the directory's own modification time
 
     std::string_view Name(const Item& item) const { return {names.data() + item.nameOffset, item.nameLength}; }
     // Appends an entry. Both buffers grow geometrically. Throws std::bad_alloc.
     void Add(std::string_view name, std::uint64_t size, bool isDir, bool otherDevice, std::uint64_t allocated = 0,
-             std::uint64_t device = 0, std::uint64_t inode = 0);
+             std::uint64_t device = 0, std::uint64_t inode = 0, std::int64_t mtime = 0);
     // Makes room for `items` more entries with `nameBytes` more name bytes, growing
     // at least geometrically so that a huge directory is not copied batch by batch.
     void Reserve(std::size_t items, std::size_t nameBytes);
@@ -58,8 +60,10 @@ enum class ListStatus {
 class IFileSystem {
 public:
     using Handle = std::intptr_t;
-    static constexpr Handle kInvalid = -1;   // cannot be opened: missing, no access, not a directory
+    static constexpr Handle kInvalid = -1;   // cannot be opened: an I/O or other error, not a directory
     static constexpr Handle kExhausted = -2; // no descriptor or no memory left just now
+    static constexpr Handle kDenied = -3;    // cannot be opened: permission denied
+    static constexpr Handle kGone = -4;      // cannot be opened: it is no longer there
     static bool IsOpen(Handle h) { return h >= 0; }
 
     virtual ~IFileSystem() = default;
