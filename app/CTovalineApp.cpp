@@ -285,8 +285,8 @@ void CTovalineApp::OnFileOpen()
         path = m_options.openFileName(m_pFrame.get());
     } else {
         path = QFileDialog::getOpenFileName(m_pFrame.get(), QStringLiteral("Open"), QString(),
-                                            QString::fromLatin1(kReportFilter) +
-                                                QStringLiteral(";;All files (*)"));
+                                            QString::fromLatin1(kReportFilter) + QStringLiteral(";;") +
+                                                QString::fromLatin1(kNcduFilter) + QStringLiteral(";;All files (*)"));
     }
     if (!path.isEmpty())
         OpenDocumentFile(path);

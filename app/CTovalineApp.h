@@ -33,6 +33,7 @@ inline constexpr const char* kSettingsApplication = "Tovaline";
 // The document type's texts.
 inline constexpr const char* kNewDocumentTitle = "Report";
 inline constexpr const char* kReportFilter = "Disc space reports (*.tvl)";
+inline constexpr const char* kNcduFilter = "ncdu export (*.json *.json.gz)";
 inline constexpr const char* kReportExtension = ".tvl";
 
 // Up to kSize recent report files, the most recent first, kept under

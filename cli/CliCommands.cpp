@@ -2,6 +2,7 @@
 
 #include "DiffCommand.h"
 #include "InfoCommand.h"
+#include "NcduCommands.h"
 
 #include "DriveMap.h"
 #include "FileSystem.h"
@@ -42,6 +43,8 @@ const std::vector<CommandEntry>& Commands()
         {"info", "tell how, where and when a report file was made", DeclareInfoCommand},
         {"treemap", "draw the treemap of a report file as a PNG picture", DeclareTreemapCommand},
         {"types", "what kind of files fill a folder: file types, sizes and ages", DeclareTypesCommand},
+        {"import", "read an ncdu JSON export into a report file", DeclareImportCommand},
+        {"export", "write a report file as an ncdu JSON export", DeclareExportCommand},
     };
     return commands;
 }
@@ -70,6 +73,8 @@ struct ScanOptions {
     int threads = 0; // one per core, more while the disc keeps them waiting
     std::string outputFile;
     CLI::Option* outputOption = nullptr;
+    std::string ncduFile;
+    CLI::Option* ncduOption = nullptr;
     std::vector<std::string> letters;
     DisplayOptions display;
     tvl::ScanOptions scan;             // --skip-hidden, --count-links, --disc-usage
@@ -118,6 +123,12 @@ std::string ScanProblem(ScanOptions& o)
         if (o.display.AnyGiven())
             return "the display options apply to the printed report, not to the file of -o";
     }
+    if (o.ncduOption->count() > 0) {
+        if (std::string p = CheckFileName("--ncdu", o.ncduFile); !p.empty())
+            return p;
+        if (o.display.AnyGiven())
+            return "the display options apply to the printed report, not to the file of --ncdu";
+    }
     if (std::string p = CheckDisplayOptions(o.display); !p.empty())
         return p;
     if (o.noRanking && o.display.rankingsOnly)
@@ -164,8 +175,12 @@ int Scan(ScanOptions& o, CommandIo& io)
         }
         if (!made)
             return kFailed;
+        if (o.outputOption->count() > 0 && !doc.OnSaveDocument(o.outputFile))
+            return kFailed;
+        if (o.ncduOption->count() > 0)
+            return WriteNcduFile(o.ncduFile, doc, io) ? kOk : kFailed;
         if (o.outputOption->count() > 0)
-            return doc.OnSaveDocument(o.outputFile) ? kOk : kFailed;
+            return kOk;
     }
     PrintReportText(io.out, doc, o.display.text);
     return kOk;
@@ -289,6 +304,10 @@ CommandAction DeclareScanCommand(CLI::App& command)
                           .add_option("-o", o->outputFile,
                                       "write the report to the .tvl file FILE instead of printing it")
                           ->type_name("FILE");
+    o->ncduOption = command
+                        .add_option("--ncdu", o->ncduFile,
+                                    "write the report as an ncdu JSON export to FILE ('-': standard output) instead of printing it")
+                        ->type_name("FILE");
     AddDisplayOptions(command, o->display);
     command.add_option("LETTER", o->letters, "drives to scan (C to Z), or directories (holding a '/')");
     return [o](CommandIo& io) { return Scan(*o, io); };

@@ -179,8 +179,12 @@ bool CTovalineDoc::OnOpenDocument(const QString& pathName)
     // A file that could not be read completely leaves an empty, unnamed document, not
     // a part of the report and not the previous report's name: Save then asks for a
     // name instead of writing the empty report over the file opened before.
+    // An imported ncdu export is a report without a file of its own yet: Save asks for
+    // a name rather than writing a report over the export.
     if (!ok)
         EmptyAfterFailure();
+    else if (m_bImported)
+        SetTitle(QFileInfo(pathName).fileName());
     else
         SetPathName(pathName);
     SendInitialUpdate();

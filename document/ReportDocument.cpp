@@ -115,6 +115,7 @@ bool ReportDocument::OnOpenDocument(const std::string& pathName)
     m_bRanking = false;
     m_rankingAll.clear();
     m_strOpenWarning.clear();
+    m_bImported = false;
     // Only a report file with the extension block says which scan options made it
     // (each drive's, which a refresh uses); without, a refresh reads with the defaults.
     m_env.options = ScanOptions{};
@@ -134,7 +135,14 @@ bool ReportDocument::OnOpenDocument(const std::string& pathName)
         progress.SetPathText("");
         progress.Show();
         progress.Redraw();
-        loaded = ReadReport(in, progress);
+        if (LooksLikeNcduExport(in.PeekStart(kNcduSniffBytes))) {
+            m_bImported = true;
+            loaded = ImportNcduExport(in, m_ncduImport, progress);
+        } else if (m_ncduImport.bOnly) {
+            loaded.result = LoadResult::Fail(kCaptionOpen, kMsgNotNcduExport);
+        } else {
+            loaded = ReadReport(in, progress);
+        }
     } catch (const std::bad_alloc&) {
         loaded.result = LoadResult::Fail(kCaptionOpen, kMsgOutOfMemory);
     }
@@ -151,6 +159,7 @@ bool ReportDocument::OnOpenDocument(const std::string& pathName)
         m_env.messages.ShowMessage(loaded.result.caption, loaded.result.message, MessageIcon::Error);
         return false;
     }
+    m_bUnsavedScan = m_bImported;
     return true;
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "HostFacts.h"
+#include "NcduImport.h"
 #include "Report.h"
 #include "ReportEdit.h"
 #include "Scan.h"
@@ -76,7 +77,12 @@ public:
     // report" when a folder record cannot be allocated); what was read before the
     // failure stays in the document. The display is hidden on every way out. Refused
     // (false, nothing shown) while a scan runs.
+    // An ncdu export (recognised by its content, see NcduImport.h) opens as an import
+    // with m_ncduImport's choices: m_bImported is then set, and the report counts as a
+    // new scan not yet saved (m_bUnsavedScan), so it is never written over the export.
     bool OnOpenDocument(const std::string& pathName);
+    NcduImportOptions m_ncduImport;
+    bool m_bImported = false;
 
     // Save: writes the report to pathName through AtomicFile: an existing report is
     // replaced only by a complete one and keeps its owner, group and permissions; a

@@ -200,6 +200,40 @@ bool ReportReader::Refill()
     return true;
 }
 
+std::string_view ReportReader::PeekStart(std::size_t n)
+{
+    n = std::min(n, kBufferSize);
+    if (!m_memory && m_fd >= 0 && m_pos == m_buffer.get()) {
+        while (static_cast<std::size_t>(m_end - m_pos) < n) {
+            const std::size_t have = static_cast<std::size_t>(m_end - m_pos);
+            if (!m_stream && m_left <= have)
+                break;
+            const ssize_t k = ::read(m_fd, m_buffer.get() + have, n - have);
+            if (k < 0 && errno == EINTR)
+                continue;
+            if (k <= 0) {
+                if (!m_stream)
+                    m_left = have; // the file shrank: it ends here
+                break;
+            }
+            m_end += k;
+            if (m_stream)
+                m_left += static_cast<std::uint64_t>(k);
+        }
+    }
+    return {reinterpret_cast<const char*>(m_pos), std::min(n, static_cast<std::size_t>(m_end - m_pos))};
+}
+
+std::size_t ReportReader::ReadSome(void* out, std::size_t n)
+{
+    if (n == 0 || (m_pos == m_end && !Refill()))
+        return 0;
+    const std::size_t k = std::min<std::size_t>(n, static_cast<std::size_t>(m_end - m_pos));
+    std::memcpy(out, m_pos, k);
+    Consume(k);
+    return k;
+}
+
 void ReportReader::Consume(std::size_t n)
 {
     m_pos += n;

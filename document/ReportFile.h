@@ -82,6 +82,13 @@ public:
     // Reads a string up to its zero byte (not kept); false when the input ends first.
     bool ReadString(std::string& s);
 
+    // The first bytes of the input (at most n, at most one buffer; fewer when it is
+    // shorter), without taking them: only before anything was read. For a pipe this
+    // waits until n bytes came or the input ended.
+    std::string_view PeekStart(std::size_t n);
+    // Reads up to n bytes (fewer only at the end); returns how many.
+    std::size_t ReadSome(void* out, std::size_t n);
+
     // True when `count` entries of at least `minBytes` bytes each can still follow
     // (always for a stream, whose length is not known).
     bool CanHold(std::int64_t count, std::uint64_t minBytes) const;
