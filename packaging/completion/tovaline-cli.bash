@@ -35,7 +35,7 @@ _tovaline_cli()
         prev=${COMP_WORDS[COMP_CWORD - 1]}
     fi
 
-    local commands="drives scan show diff treemap info types help"
+    local commands="drives scan show diff treemap info types import export help"
     local display="--depth --sort --top -h --human --rankings-only --folders-only"
 
     # The command is the first word after the program that is not an option.
@@ -80,7 +80,19 @@ _tovaline_cli()
             return
             ;;
         -o)
-            if [[ $command == treemap ]]; then _tovaline_cli_files png; else _tovaline_cli_files tvl; fi
+            case $command in
+                treemap) _tovaline_cli_files png ;;
+                export) _tovaline_cli_files json ;;
+                *) _tovaline_cli_files tvl ;;
+            esac
+            return
+            ;;
+        --ncdu)
+            [[ $command == scan ]] && _tovaline_cli_files json
+            return
+            ;;
+        --letter)
+            COMPREPLY=($(compgen -W "C D E F G H I J K L M N O P Q R S T U V W X Y Z" -- "${cur^^}"))
             return
             ;;
         --csv | --csv-files)
@@ -92,12 +104,14 @@ _tovaline_cli()
     local options
     case $command in
         drives) options="--help -d" ;;
-        scan) options="--help -d -r --no-ranking -f --threads --skip-hidden --count-links --disc-usage --exclude -o $display" ;;
+        scan) options="--help -d -r --no-ranking -f --threads --skip-hidden --count-links --disc-usage --exclude -o --ncdu $display" ;;
         show) options="--help --json --csv --csv-files $display" ;;
         diff) options="--help --json --force -n --min-change" ;;
         treemap) options="--help -s --size --folder -o" ;;
         info) options="--help" ;;
         types) options="--help --folder -n --json --csv" ;;
+        import) options="--help --disc-usage --letter -r --no-ranking -o" ;;
+        export) options="--help --ncdu -o" ;;
         help)
             ((cword == command_at + 1)) && COMPREPLY=($(compgen -W "${commands% help}" -- "$cur"))
             return
@@ -127,8 +141,11 @@ _tovaline_cli()
             done < <("${words[0]}" drives "${maps[@]}" 2>/dev/null)
             COMPREPLY=($(compgen -W "$letters" -- "${cur^^}"))
             ;;
-        show | diff | treemap | info | types)
+        show | diff | treemap | info | types | export)
             _tovaline_cli_files tvl
+            ;;
+        import)
+            _tovaline_cli_files
             ;;
     esac
 } &&

@@ -319,6 +319,8 @@ TEST(NcduImport, OpenRecognisesTheExportByContentAlsoFromAPipe)
     ReportDocument again(env.Env());
     ASSERT_TRUE(ReportReadingEnvironment::Open(again, dir.Abs("saved.tvl")));
     EXPECT_FALSE(again.m_bImported);
+    EXPECT_EQ(again.m_strOpenWarning, "");
+    EXPECT_TRUE(again.m_pDriveReports[0]->bFolderFacts);
     EXPECT_EQ(again.m_pDriveReports[0]->FirstFolder()->nSpaceWithSubs, doc.m_pDriveReports[0]->FirstFolder()->nSpaceWithSubs);
     // Through a pipe, compressed.
     const std::string gz = Gzip(kExport);
