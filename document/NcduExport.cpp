@@ -166,7 +166,7 @@ private:
             case FolderState::NoAccess:
             case FolderState::Vanished:
             case FolderState::ReadError: m_buf += ",\"read_error\":true"; break;
-            case FolderState::OtherFs: m_buf += ",\"excluded\":\"othfs\""; break;
+            case FolderState::OtherFs: m_buf += ",\"excluded\":\"otherfs\""; break;
             case FolderState::LeftOut: m_buf += ",\"excluded\":\"pattern\""; break;
             }
             if (m_drive.bFolderFacts && rec.nNewestChange >= 0)

@@ -17,8 +17,9 @@
 // A drive without stored file names writes each folder's own files as one file named
 // "<files>" holding their sum, in folders whose own files take any bytes.
 // Marked folders: could not be read -> `read_error`, other file system -> `excluded`
-// "othfs", left out -> `excluded` "pattern". `mtime` of a folder is the newest change
-// below it, of a file its change time, when known.
+// "otherfs" (the spelling ncdu reads; it writes "othfs"), left out -> `excluded`
+// "pattern". `mtime` of a folder is the newest change below it, of a file its change
+// time, when known.
 // Names: bytes as they are, '"', '\' and control characters escaped; bytes that are
 // not UTF-8 are written raw, as ncdu writes them.
 #pragma once

@@ -648,7 +648,9 @@ private:
         m_builder.LeaveFolder();
         m_frames.pop_back();
         const std::vector<FolderRecord*>& list = m_drive.Folders();
-        const FolderRecord& rec = *list[top.pos];
+        FolderRecord& rec = *list[top.pos];
+        if (rec.files.capacity() > rec.files.size()) // no slack kept: a scan sizes the array exactly
+            rec.files.shrink_to_fit();
         if (rec.files.empty() && rec.nDescendants < 2)
             return true; // too few names for two to be alike
         std::vector<std::string> subs;

@@ -257,6 +257,7 @@ TEST(NcduExport, ReadsBackIntoTheReportItCameFrom)
         EXPECT_EQ(json.rfind("[1,2,{\"progname\":\"tovaline\",\"progver\":", 0), 0u);
         EXPECT_NE(json.find("\"name\":\"top \\\"q\\\"\\u0001\""), std::string::npos) << json;
         EXPECT_NE(json.find("\"name\":\"caf\xe9\""), std::string::npos); // raw, as ncdu writes it
+        EXPECT_NE(json.find("[{\"name\":\"proc\",\"excluded\":\"otherfs\"}]"), std::string::npos);
         LoadedReport r = Import(json, NcduImportOptions{du});
         ASSERT_TRUE(r.result.bOk) << r.result.message << "\n" << json;
         const DriveReport& b = *r.drives[0];
