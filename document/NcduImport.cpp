@@ -419,6 +419,7 @@ public:
             m_metaField.clear();
             return true;
         case State::Meta: // a value we do not read
+        case State::AfterTree:
             return Skip();
         case State::DirInfo:
         case State::InDir:
