@@ -177,6 +177,18 @@ protected:
             char* out = m_out.get();
             std::size_t i = 0;
             while (i < have) {
+                // Runs of ASCII, the usual content, go across eight bytes at a time.
+                while (i + 8 <= have) {
+                    std::uint64_t word;
+                    std::memcpy(&word, raw + i, 8);
+                    if (word & 0x8080808080808080ull)
+                        break;
+                    std::memcpy(out + o, &word, 8);
+                    i += 8;
+                    o += 8;
+                }
+                if (i == have)
+                    break;
                 if (raw[i] < 0x80) {
                     out[o++] = static_cast<char>(raw[i++]);
                     continue;
@@ -244,22 +256,46 @@ struct Entry {
     bool hlnkc = false, readError = false;
     std::int64_t mtime = kNoTime;
     std::string excluded; // "" when not excluded
+
+    // As new, keeping the strings' room (one entry after the other is read into it).
+    void Reset()
+    {
+        name.clear();
+        excluded.clear();
+        hasName = hasDev = hasIno = hasMode = hasMtime = hlnkc = readError = false;
+        asize = dsize = dev = ino = nlink = mode = 0;
+        mtime = kNoTime;
+    }
 };
 
 enum class Field { Unknown, Name, Asize, Dsize, Dev, Ino, Nlink, Mode, Mtime, Hlnkc, ReadError, Excluded };
 
+// By length first: every entry has some eight keys, so this runs once per key.
 Field FieldOf(const std::string& key)
 {
-    static const std::pair<const char*, Field> fields[] = {
-        {"name", Field::Name},         {"asize", Field::Asize},       {"dsize", Field::Dsize},
-        {"dev", Field::Dev},           {"ino", Field::Ino},           {"nlink", Field::Nlink},
-        {"mode", Field::Mode},         {"mtime", Field::Mtime},       {"hlnkc", Field::Hlnkc},
-        {"read_error", Field::ReadError}, {"excluded", Field::Excluded},
-    };
-    for (const auto& [name, f] : fields)
-        if (key == name)
-            return f;
-    return Field::Unknown;
+    const auto is = [&](std::string_view name) { return std::string_view(key) == name; };
+    switch (key.size()) {
+    case 3:
+        return is("dev") ? Field::Dev : is("ino") ? Field::Ino : Field::Unknown;
+    case 4:
+        return is("name") ? Field::Name : is("mode") ? Field::Mode : Field::Unknown;
+    case 5:
+        if (key[0] == 'a')
+            return is("asize") ? Field::Asize : Field::Unknown;
+        if (key[0] == 'd')
+            return is("dsize") ? Field::Dsize : Field::Unknown;
+        if (key[0] == 'm')
+            return is("mtime") ? Field::Mtime : Field::Unknown;
+        if (key[0] == 'n')
+            return is("nlink") ? Field::Nlink : Field::Unknown;
+        return is("hlnkc") ? Field::Hlnkc : Field::Unknown;
+    case 8:
+        return is("excluded") ? Field::Excluded : Field::Unknown;
+    case 10:
+        return is("read_error") ? Field::ReadError : Field::Unknown;
+    default:
+        return Field::Unknown;
+    }
 }
 
 const char* FieldName(Field f)
@@ -399,11 +435,12 @@ public:
         if (m_field == Field::Unknown)
             return true;
         UnmapBytes(v);
+        // Copied into the entry's room: the parser keeps its own buffer too.
         if (m_field == Field::Name) {
-            m_entry.name = std::move(v);
+            m_entry.name.assign(v);
             m_entry.hasName = true;
         } else if (m_field == Field::Excluded)
-            m_entry.excluded = v.empty() ? std::string("pattern") : std::move(v);
+            m_entry.excluded.assign(v.empty() ? std::string_view("pattern") : std::string_view(v));
         else
             return WrongType();
         return true;
@@ -425,7 +462,7 @@ public:
         case State::InDir:
             m_itemIsDir = m_state == State::DirInfo;
             m_state = State::Item;
-            m_entry = Entry{};
+            m_entry.Reset();
             m_field = Field::Unknown;
             return true;
         case State::Item:
@@ -654,17 +691,22 @@ private:
             rec.files.shrink_to_fit();
         if (rec.files.empty() && rec.nDescendants < 2)
             return true; // too few names for two to be alike
-        std::vector<std::string> subs;
+        // Sub-folders by their path step: their own name unless it holds a backslash.
+        std::vector<std::string> mapped;
         std::vector<std::string_view> names;
-        names.reserve(rec.files.size());
+        names.reserve(rec.files.size() + 16);
         for (const FileEntry& f : rec.files)
             names.push_back(f.strName);
         const std::size_t end = top.pos + 1 + static_cast<std::size_t>(rec.nDescendants);
         for (std::size_t c = top.pos + 1; c < end; c += 1 + static_cast<std::size_t>(list[c]->nDescendants)) {
             const std::string& p = list[c]->strPath;
-            subs.push_back(PathStepToName(std::string_view(p).substr(rec.strPath.size(), p.size() - rec.strPath.size() - 1)));
+            const std::string_view step = std::string_view(p).substr(rec.strPath.size(), p.size() - rec.strPath.size() - 1);
+            if (step.find('/') == std::string_view::npos)
+                names.push_back(step);
+            else
+                mapped.push_back(PathStepToName(step));
         }
-        for (const std::string& s : subs)
+        for (const std::string& s : mapped)
             names.push_back(s);
         std::sort(names.begin(), names.end());
         const auto twice = std::adjacent_find(names.begin(), names.end());
