@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Benchmark of the ncdu export import: `tovaline-cli import` of ncdu's export of the
-# large generated tree beside ncdu's own load of it (`ncdu -f EXPORT -o /dev/null`,
-# which loads and writes the export again: ncdu has no load-only mode without a
-# terminal), and the peak memory of the import beside that of our scan of the tree
-# with file names (`scan -f`).
+# Benchmark of the ncdu export import: reading ncdu's export of the large generated
+# tree (`tovaline-cli info EXPORT`: the import without writing a report) beside ncdu's
+# own load of it (`ncdu -f EXPORT` in a terminal, up to the moment its browser shows
+# the totals: `ncdu -f -o` streams without loading, so it is no measure), and the peak
+# memory of the import beside that of our scan of the tree with file names (`scan -f`).
+# Prints the medians of wall time and CPU time (user + system).
 #
 #   bash bench/bench-ncdu.sh [TREE] [RUNS] [CLI]
 #
@@ -16,7 +17,7 @@ cd "$(dirname "$0")/.."
 tree=${1:-${BENCH_TREES:-${XDG_CACHE_HOME:-$HOME/.cache}/tovaline-bench}/tree-100k}
 runs=${2:-3}
 cli=${3:-}
-for tool in ncdu /usr/bin/time; do
+for tool in ncdu python3 /usr/bin/time; do
   command -v "$tool" >/dev/null || { echo "bench-ncdu: $tool missing" >&2; exit 2; }
 done
 [ -d "$tree" ] || bash bench/make-tree.sh "$tree"
@@ -30,19 +31,44 @@ trap 'rm -rf "$work"' EXIT
 ncdu --ignore-config -e -o "$work/tree.json" "$tree" 2>/dev/null
 echo "export: $(stat -c %s "$work/tree.json") bytes"
 
+# ncdu in a terminal: wall seconds until the totals line shows, then 'q'; CPU seconds
+# and peak kB of the whole run.
+cat >"$work/load.py" <<'PY'
+import os, pty, resource, select, sys, time
+start = time.monotonic()
+pid, fd = pty.fork()
+if pid == 0:
+    os.environ["TERM"] = "xterm"
+    os.execvp("ncdu", ["ncdu", "--ignore-config", "-f", sys.argv[1]])
+seen, loaded = b"", -1.0
+while select.select([fd], [], [], 600)[0]:
+    try:
+        data = os.read(fd, 65536)
+    except OSError:
+        break
+    seen = (seen + data)[-8192:]
+    if b"Total disk usage" in seen:
+        loaded = time.monotonic() - start
+        os.write(fd, b"q")
+        break
+os.waitpid(pid, 0)
+ru = resource.getrusage(resource.RUSAGE_CHILDREN)
+print("%.2f %.2f %d" % (loaded, ru.ru_utime + ru.ru_stime, ru.ru_maxrss))
+PY
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-# Wall seconds and peak kB of one run of a command.
+# Wall seconds, CPU seconds and peak kB of one run of a command.
 measure() {
-  /usr/bin/time -f "%e %M" -o "$work/time" "$@" >/dev/null 2>&1
-  cat "$work/time"
+  /usr/bin/time -f "%e %U %S %M" -o "$work/time" "$@" >/dev/null 2>&1
+  awk '{printf "%s %.2f %s\n", $1, $2 + $3, $4}' "$work/time"
 }
 for i in $(seq "$runs"); do
-  measure ncdu --ignore-config -f "$work/tree.json" -o /dev/null >>"$work/ncdu"
-  measure "$cli" import "$work/tree.json" -o "$work/out.tvl" >>"$work/import"
+  python3 "$work/load.py" "$work/tree.json" >>"$work/ncdu"
+  measure "$cli" info "$work/tree.json" >>"$work/import"
 done
 measure "$cli" scan -f -o "$work/scan.tvl" "$tree/" >>"$work/scan"
-n=$(cut -d' ' -f1 "$work/ncdu" | median)
-t=$(cut -d' ' -f1 "$work/import" | median)
-echo "ncdu -f load:          ${n} s, peak $(cut -d' ' -f2 "$work/ncdu" | median) kB"
-echo "tovaline-cli import:   ${t} s, peak $(cut -d' ' -f2 "$work/import" | median) kB  ($(awk -v a="$t" -v b="$n" 'BEGIN {printf "%.2f", a / b}') x ncdu)"
-echo "tovaline-cli scan -f:  $(cut -d' ' -f1 "$work/scan") s, peak $(cut -d' ' -f2 "$work/scan") kB"
+col() { cut -d' ' -f"$2" "$work/$1" | median; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
+echo "ncdu -f load:          $(col ncdu 1) s wall, $(col ncdu 2) s CPU, peak $(col ncdu 3) kB"
+echo "tovaline-cli import:   $(col import 1) s wall, $(col import 2) s CPU, peak $(col import 3) kB" \
+  "($(ratio "$(col import 1)" "$(col ncdu 1)") x ncdu's wall time, $(ratio "$(col import 2)" "$(col ncdu 2)") x its CPU time)"
+echo "tovaline-cli scan -f:  $(col scan 1) s wall, peak $(col scan 3) kB"
