@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/stat.h>
 
 using namespace tvl;
 using namespace tvl::test;
@@ -20,7 +21,14 @@ std::string Dump(const DriveReport& r, bool withRanking = true)
     for (const FolderRecord* f : r.Folders())
         out << f->strPath << " L" << f->nLevel << " own=" << f->nSpaceWithoutSubs << " subs=" << f->nSpaceWithSubs
             << " par=" << f->dPercentOfParent << " disc=" << f->dPercentOfDisc << " desc=" << f->nDescendants
-            << " files=" << f->files.size() << " parent=" << (f->pParent ? f->pParent->strPath : "-") << "\n";
+            << " files=" << f->files.size() << " parent=" << (f->pParent ? f->pParent->strPath : "-")
+            // The folder facts a fresh scan gives (the newest change is checked apart:
+            // an edit stamps it with the time of the edit).
+            << " state=" << FolderStateName(f->state) << " n=" << f->nFiles << " items=" << f->nItemsWithSubs
+            << " other=" << f->nOtherWithoutSubs << "/" << f->nOtherWithSubs << "\n";
+    for (const FolderRecord* f : r.Folders())
+        for (const FileEntry& e : f->files)
+            out << "file " << f->strPath << e.strName << " " << e.nSize << " " << e.nOtherSize << "\n";
     if (withRanking)
         for (const RankEntry& e : r.ranking)
             out << "rank " << e.strLocation << e.strName << " " << e.nSize << "\n";
@@ -51,6 +59,13 @@ int PosOf(const DriveReport& r, const std::string& path)
         if (r.GetFolder(i)->strPath == path)
             return i;
     return -1;
+}
+
+// The space allocated to a file of the tree, as a drive counting lengths keeps it.
+std::int64_t Allocated(const TempDir& t, const std::string& rel)
+{
+    struct stat st {};
+    return ::stat(t.Abs(rel).c_str(), &st) == 0 ? static_cast<std::int64_t>(st.st_blocks) * 512 : -1;
 }
 
 struct Tree {
@@ -194,7 +209,7 @@ TEST_P(Remove, AFileLeavesItsFolderItsAncestorsAndTheRanking)
     tr.t.MakeFile("a/b/stays", 5);
     tr.t.MakeFile("c/c1", 200);
     auto r = tr.Fresh(GetParam(), 100);
-    ASSERT_TRUE(ReportEditor(*r).RemoveFile(PosOf(*r, "C:\\a\\b\\"), "victim", 500));
+    ASSERT_TRUE(ReportEditor(*r).RemoveFile(PosOf(*r, "C:\\a\\b\\"), "victim", 500, Allocated(tr.t, "a/b/victim")));
     fs::remove(tr.t.Abs("a/b/victim"));
     EXPECT_EQ(Dump(*r), Dump(*tr.Fresh(GetParam(), 100)));
 }
@@ -211,6 +226,7 @@ TEST(RemoveItem, TheRootAndUnknownFilesAreRefusedAndChangeNothing)
     EXPECT_FALSE(ReportEditor(*r).RemoveFile(1, "g", 10));
     auto noNames = tr.Fresh(false, 10);
     EXPECT_FALSE(ReportEditor(*noNames).RemoveFile(1, "f", 11)); // more than the folder holds
+    EXPECT_FALSE(ReportEditor(*noNames).RemoveFile(1, "f", 10)); // its other size not known
     EXPECT_EQ(Dump(*r), before);
 }
 
@@ -224,7 +240,7 @@ TEST(RemoveItem, AFullRankingThatLosesAnEntryIsMarkedIncompleteUnlessNamesAreSto
     tr.t.MakeFile("b/3", 100);
     for (bool store : {false, true}) {
         auto r = tr.Fresh(store, 2);
-        ASSERT_TRUE(ReportEditor(*r).RemoveFile(1, "1", 300));
+        ASSERT_TRUE(ReportEditor(*r).RemoveFile(1, "1", 300, Allocated(tr.t, "a/1")));
         EXPECT_EQ(r->bRankingIncomplete, !store);
         ASSERT_EQ(r->ranking.size(), store ? 2u : 1u);
         EXPECT_EQ(r->ranking[0].nSize, 200);
