@@ -1,6 +1,7 @@
 // The report as plain text, the way tovaline-cli prints it: each drive's folders in
-// list order, indented by level, with the five columns of the folder view, then the
-// rankings; and the same report as JSON.
+// list order, indented by level, with the columns of the folder view (or those chosen),
+// then the rankings; the same report as JSON; and what the CLI says of folders that
+// could not be read or were not entered.
 #pragma once
 
 #include "ReportDocument.h"
