@@ -10,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 
 namespace tvl::test {
@@ -251,27 +253,68 @@ TEST(CliFolderFacts, AReportWithoutFactsRefusesWhatNeedsThemAndMakesNoneUp)
     EXPECT_NE(RunCli({"show", "--csv-files", "-", plain}).out.find("\r\nC:\\big\\,x,100000,,\r\n"), std::string::npos);
 }
 
-// A real scan as an unprivileged user of a tree with a folder it may not read.
-TEST(CliFolderFacts, AFolderTheScanCannotReadIsNotedAndMarked)
+// A real scan, as an unprivileged user, of a tree with a folder it may not read and a
+// tmpfs mounted in it (in a mount namespace of its own): noted, marked, listed and
+// exported through a saved report.
+TEST(CliFolderFacts, AScanThatCannotReadAFolderOrMeetsAMountPointSaysSo)
 {
     if (!CanActAsOtherUsers())
         GTEST_SKIP() << "needs root to act as an unprivileged user";
-    TempDir t;
-    ::chmod(t.path().c_str(), 0755);
-    t.MakeFile("open/readable", 10);
-    t.MakeFile("locked/secret", 1000);
-    ::chmod(t.Abs("locked").c_str(), 0);
-    const std::string got = RunAsUser(kNobody, kNobody, [&] {
-        const CliRun scan = RunCli({"scan", "--folders-only", "-d", "C=" + t.path(), "C"});
-        const CliRun marks = RunCli({"scan", "--folders-only", "--marks", "-d", "C=" + t.path(), "C"});
-        return std::to_string(scan.code) + "|" + scan.err + "|" + std::to_string(marks.code) + "|" + marks.err + "|" +
-               marks.out.substr(marks.out.find("\n C:"));
+    TempDir t, out;
+    ASSERT_EQ(::chmod(t.path().c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(out.path().c_str(), 0777), 0);
+    t.MakeDirs("open");
+    t.MakeDirs("locked");
+    t.MakeDirs("mnt");
+    WriteWholeFile(t.Abs("open/readable"), "x");
+    WriteWholeFile(t.Abs("locked/secret"), "x");
+    ASSERT_EQ(::chmod(t.Abs("locked").c_str(), 0700), 0);
+    const std::string report = out.Abs("r.tvl");
+    const std::string got = RunInChild([&]() -> std::string {
+        if (::unshare(CLONE_NEWNS) != 0)
+            return "skip: no mount namespace here";
+        if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("tovaline-test", t.Abs("mnt").c_str(), "tmpfs", 0, "mode=0755") != 0)
+            return "skip: cannot mount a tmpfs here";
+        WriteWholeFile(t.Abs("mnt/on-tmpfs"), "x");
+        return RunAsUser(kNobody, kNobody, [&] {
+            const std::vector<std::string> scan = {"scan", "--no-ranking", "-d", "C=" + t.path()};
+            auto run = [&](std::vector<std::string> args) {
+                const CliRun r = RunCli(args);
+                return std::to_string(r.code) + "|" + r.out + "|" + r.err + "\n";
+            };
+            std::vector<std::string> marks = scan, save = scan;
+            marks.insert(marks.end(), {"--marks", "--columns", "state", "C"});
+            save.insert(save.end(), {"-o", report, "C"});
+            // One after the other: the operands of + are evaluated in no set order.
+            std::string all = run(marks);
+            all += run(save);
+            all += run({"show", "--unreadable", report});
+            all += run({"show", "--csv", "-", report});
+            return all;
+        });
     });
-    ::chmod(t.Abs("locked").c_str(), 0755);
-    EXPECT_EQ(got.substr(0, got.find("|\n C:")),
-              "0|tovaline-cli: 1 folder could not be read ('show --unreadable' lists them)\n|0|");
-    EXPECT_NE(got.find("\n  !locked "), std::string::npos) << got;
-    EXPECT_NE(got.find("\n   open "), std::string::npos) << got;
+    if (got.rfind("skip: ", 0) == 0)
+        GTEST_SKIP() << got.substr(6);
+    const std::string note =
+        "tovaline-cli: 1 folder could not be read and 1 folder on another file system was not entered "
+        "('show --unreadable' lists them)\n";
+    const std::size_t csv = got.find("0|path,");
+    ASSERT_NE(csv, std::string::npos) << got;
+    EXPECT_EQ(got.substr(0, csv), "0|Drive C: (4 folders)\n"
+                                  "Folder          State\n"
+                                  " C:              read\n"
+                                  "  !locked   no-access\n"
+                                  "  >mnt       other-fs\n"
+                                  "   open          read\n"
+                                  "\n|\n" // --marks: no note
+                                  "0||" + note + "\n" +
+                                  "0|C:\\locked\\  Could not be read: permission denied\n"
+                                  "C:\\mnt\\  Other file system, not entered\n|\n");
+    EXPECT_EQ(got.substr(got.rfind('|')), "|" + note + "\n");
+    EXPECT_NE(got.find("\r\nC:\\locked\\,1,0,0,0,0,0,0,"), std::string::npos);
+    EXPECT_NE(got.find(",0,0,no-access\r\nC:\\mnt\\,1,0,0,0,0,0,0,"), std::string::npos) << got;
+    EXPECT_NE(got.find(",0,0,other-fs\r\nC:\\open\\,1,1,1,100,100,1,1,"), std::string::npos) << got;
 }
 
 } // namespace
