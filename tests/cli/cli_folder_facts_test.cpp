@@ -251,6 +251,15 @@ TEST(CliFolderFacts, AReportWithoutFactsRefusesWhatNeedsThemAndMakesNoneUp)
               std::string::npos)
         << csv;
     EXPECT_NE(RunCli({"show", "--csv-files", "-", plain}).out.find("\r\nC:\\big\\,x,100000,,\r\n"), std::string::npos);
+
+    // diff against a report with facts: no item change, as the old report knows none.
+    const std::string current = t.Scan("new.tvl", {"-f"});
+    const CliRun text = RunCli({"diff", plain, current});
+    EXPECT_EQ(text.code, 0) << text.err;
+    EXPECT_EQ(text.out.find("Items"), std::string::npos) << text.out;
+    const std::string diffJson = RunCli({"diff", "--json", plain, current}).out;
+    EXPECT_NE(diffJson.find("\"itemsCompared\":false"), std::string::npos);
+    EXPECT_EQ(diffJson.find("\"itemsBefore\""), std::string::npos);
 }
 
 // A real scan, as an unprivileged user, of a tree with a folder it may not read and a
