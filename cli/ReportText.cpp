@@ -79,8 +79,9 @@ public:
     SizeKind Kind() const { return m_kind; }
     bool Other() const { return m_kind != PrimaryKind(m_drive); }
 
-    // The folder's sizes and shares in the shown measure (SizesOf, with the drive's
-    // first folder as the root of the shares of the other measure).
+    // The folder's sizes and shares in the shown measure: what SizesOf gives, with the
+    // drive's first folder taken as the root once rather than searched for per folder
+    // (a deep tree would cost a walk up to the root for every line).
     FolderSizes Sizes(const FolderRecord& f) const
     {
         if (!Other())
