@@ -609,10 +609,10 @@ struct BlockContent {
 // state known, no count or size below zero, each folder's items and other sum those of
 // its own files and of the folders below, each newest change no older than what is
 // below it, and with file names the own files and other space those of the stored names
-// that count. Returns false, the drive unchanged, otherwise. `counted` as the "CNTD"
-// section gave it (null: every name counts).
+// that count. Returns false, the drive unchanged, otherwise; with `check` only checks.
+// `counted` as the "CNTD" section gave it (null: every name counts).
 bool TakeFolderFacts(DriveReport& d, const unsigned char* folders, const unsigned char* files,
-                     const std::vector<bool>* counted)
+                     const std::vector<bool>* counted, bool check)
 {
     const std::vector<FolderRecord*>& list = d.Folders();
     const std::size_t n = list.size();
@@ -684,6 +684,8 @@ bool TakeFolderFacts(DriveReport& d, const unsigned char* folders, const unsigne
                 return false;
         }
     }
+    if (check)
+        return true;
     std::size_t k = 0;
     for (std::size_t i = 0; i < n; ++i) {
         FolderRecord& r = *list[i];
@@ -845,6 +847,15 @@ void ReadExtensionBlock(ReportReader& in, LoadedReport& report)
         !why.empty())
         return leaveOut(why);
 
+    // Folder facts that do not add up (a crafted or damaged file) leave the block out.
+    for (std::size_t i = 0; i < report.drives.size(); ++i) {
+        DriveReport& d = *report.drives[i];
+        const std::vector<bool>* counted = content.counted[i] ? &*content.counted[i] : nullptr;
+        if (content.folderFacts[i] &&
+            (!content.drives[i] || !TakeFolderFacts(d, content.folderFacts[i], content.fileFacts[i], counted, true)))
+            return leaveOut(std::string("the folder facts of drive ") + d.cDrive + " do not add up");
+    }
+
     // Everything fits: the report takes it.
     report.facts = std::move(content.facts);
     for (std::size_t i = 0; i < report.drives.size(); ++i) {
@@ -855,12 +866,8 @@ void ReadExtensionBlock(ReportReader& in, LoadedReport& report)
         if (d.pFacts && report.bRanking)
             d.nRankingSize = d.pFacts->nRankingSize;
         const std::vector<bool>* counted = content.counted[i] ? &*content.counted[i] : nullptr;
-        // Facts that do not add up are left out for this drive alone, with a warning:
-        // its sums and names stay as the plain format gives them.
-        if (content.folderFacts[i] &&
-            (!d.pFacts || !TakeFolderFacts(d, content.folderFacts[i], content.fileFacts[i], counted)))
-            report.strBlockWarning = std::string(kWarnBlockPrefix) + "the folder facts of drive " + d.cDrive +
-                                     " do not add up.";
+        if (content.folderFacts[i])
+            TakeFolderFacts(d, content.folderFacts[i], content.fileFacts[i], counted, false);
         if (!counted)
             continue;
         std::size_t k = 0;
