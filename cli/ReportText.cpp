@@ -72,30 +72,13 @@ public:
     {
         if (o.bOtherSize && drive.bFolderFacts)
             m_kind = m_kind == SizeKind::Length ? SizeKind::DiscUsage : SizeKind::Length;
-        const FolderRecord* root = drive.FirstFolder();
-        m_otherTotal = root ? root->nOtherWithSubs : 0;
     }
 
     SizeKind Kind() const { return m_kind; }
     bool Other() const { return m_kind != PrimaryKind(m_drive); }
 
-    // The folder's sizes and shares in the shown measure: what SizesOf gives, with the
-    // drive's first folder taken as the root once rather than searched for per folder
-    // (a deep tree would cost a walk up to the root for every line).
-    FolderSizes Sizes(const FolderRecord& f) const
-    {
-        if (!Other())
-            return {f.nSpaceWithoutSubs, f.nSpaceWithSubs, f.dPercentOfParent, f.dPercentOfDisc};
-        FolderSizes s{f.nOtherWithoutSubs, f.nOtherWithSubs, -1.0, -1.0};
-        if (!f.pParent)
-            return s;
-        const auto percent = [](std::int64_t part, std::int64_t whole) {
-            return static_cast<double>(part) / static_cast<double>(whole) * 100.0;
-        };
-        s.dPercentOfParent = f.pParent->nOtherWithSubs == 0 ? -1.0 : percent(s.nWithSubs, f.pParent->nOtherWithSubs);
-        s.dPercentOfDisc = m_otherTotal == 0 ? 0.0 : percent(s.nWithSubs, m_otherTotal);
-        return s;
-    }
+    // The folder's sizes and shares in the shown measure.
+    FolderSizes Sizes(const FolderRecord& f) const { return SizesOf(m_drive, f, m_kind); }
     std::int64_t WithSubs(const FolderRecord& f) const { return Other() ? f.nOtherWithSubs : f.nSpaceWithSubs; }
     std::int64_t FileSize(const FileEntry& e) const { return FileSizeOf(m_drive, e, m_kind); }
 
@@ -113,7 +96,6 @@ private:
     const DriveReport& m_drive;
     SizeKind m_kind;
     const TextOptions& m_o;
-    std::int64_t m_otherTotal = 0;
 };
 
 // The folder tree of a list in tree order, as positions: children[offsets[i] ..
