@@ -13,6 +13,7 @@
 #include <QMessageBox>
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 CTovalineDoc::CTovalineDoc(tvl::ScanEnvironment& env, tvl::ILoadProgress& loadProgress, QObject* parent)
@@ -180,12 +181,19 @@ bool CTovalineDoc::OnOpenDocument(const QString& pathName)
     // a part of the report and not the previous report's name: Save then asks for a
     // name instead of writing the empty report over the file opened before.
     // An imported ncdu export is a report without a file of its own yet: Save asks for
-    // a name rather than writing a report over the export.
+    // a name (the export's, less ".json" or ".json.gz") rather than writing a report
+    // over the export.
     if (!ok)
         EmptyAfterFailure();
-    else if (m_bImported)
-        SetTitle(QFileInfo(pathName).fileName());
-    else
+    else if (m_bImported) {
+        QString name = QFileInfo(pathName).fileName();
+        for (const char* suffix : {".json.gz", ".json", ".gz"})
+            if (name.endsWith(QLatin1String(suffix), Qt::CaseInsensitive) && name.size() > int(std::strlen(suffix))) {
+                name.chop(int(std::strlen(suffix)));
+                break;
+            }
+        SetTitle(name);
+    } else
         SetPathName(pathName);
     SendInitialUpdate();
     emit titleChanged(m_strTitle); // an opened report is not modified

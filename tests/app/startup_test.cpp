@@ -200,6 +200,38 @@ private slots:
         QCOMPARE(m_messages.messages.size(), std::size_t(1));
     }
 
+    // An ncdu export opens by its content; it is a new report: Save asks for a name and
+    // never writes over the export.
+    void ncduExportOpensAsANewReport()
+    {
+        const QString json = m_tmp.filePath("server.json");
+        const QByteArray bytes = "[1,2,{\"progname\":\"ncdu\"},[{\"name\":\"/srv\"},{\"name\":\"f\",\"asize\":5}]]";
+        QFile file(json);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+        QStringList asked;
+        CTovalineApp::Options o = Options();
+        o.newDocument = [](CTovalineDoc&) { return true; };
+        o.openFileName = [&](QWidget*) { return json; };
+        o.saveFileName = [&](QWidget*, const QString& proposed) {
+            asked << proposed;
+            return QString();
+        };
+        CTovalineApp app(o);
+        QVERIFY(app.InitInstance({}));
+        app.MainFrame()->m_actOpen->trigger();
+        QVERIFY(m_messages.messages.empty());
+        CTovalineDoc& doc = *app.Document();
+        QCOMPARE(doc.m_nDrives, 1);
+        QVERIFY(doc.m_bImported && doc.NeedsSave());
+        QCOMPARE(doc.GetPathName(), QString());
+        QCOMPARE(doc.GetTitle(), QString("server"));
+        app.MainFrame()->m_actSave->trigger();
+        QCOMPARE(asked, QStringList({"server.tvl"}));
+        QCOMPARE(ReadAll(json), bytes);
+    }
+
     void recentFileThatCannotBeOpenedLeavesTheList()
     {
         const QString gone = m_tmp.filePath("gone.tvl");
