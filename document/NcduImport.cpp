@@ -692,9 +692,10 @@ private:
         if (rec.files.empty() && rec.nDescendants < 2)
             return true; // too few names for two to be alike
         // Sub-folders by their path step: their own name unless it holds a backslash.
-        std::vector<std::string> mapped;
-        std::vector<std::string_view> names;
-        names.reserve(rec.files.size() + 16);
+        std::vector<std::string>& mapped = m_mapped;
+        std::vector<std::string_view>& names = m_names;
+        mapped.clear();
+        names.clear();
         for (const FileEntry& f : rec.files)
             names.push_back(f.strName);
         const std::size_t end = top.pos + 1 + static_cast<std::size_t>(rec.nDescendants);
@@ -748,6 +749,8 @@ private:
     HardLinkSet m_links;
     std::int64_t m_total = 0, m_otherTotal = 0;
     std::uint64_t m_pathBytes = 0;
+    std::vector<std::string> m_mapped;      // LeaveDir's room, kept from folder to folder
+    std::vector<std::string_view> m_names;
 
 public:
     std::string m_rootName;
