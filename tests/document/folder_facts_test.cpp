@@ -203,8 +203,9 @@ TEST(FolderFacts, CountsTimesAndTheOtherMeasureAreWhatFindAndDuSay)
         const FolderRecord* y = Find(*r, "C:\\links\\y\\");
         EXPECT_EQ(x->nFiles + y->nFiles, 1);
         EXPECT_EQ(x->nOtherWithSubs + y->nOtherWithSubs, Find(*r, "C:\\links\\")->nOtherWithSubs);
-        if (discUsage)
+        if (discUsage) {
             EXPECT_EQ(x->nOtherWithSubs + y->nOtherWithSubs, 9000);
+        }
 
         // The root's other measure is du's of the whole tree, less the folders' own sizes.
         std::int64_t dirs = 0;
@@ -257,9 +258,10 @@ TEST(FolderFacts, EitherMeasureShownIsWhatAScanWithThatOptionGivesAndSurvivesSav
         }
     for (const FolderRecord* f : length->Folders())
         for (const FileEntry& e : f->files)
-            if (length->Counts(*f, e.strName))
+            if (length->Counts(*f, e.strName)) {
                 EXPECT_EQ(FileSizeOf(*length, e, SizeKind::DiscUsage),
                           FileSizeOf(*disc, Find(*disc, f->strPath)->files.at(&e - f->files.data()), SizeKind::DiscUsage));
+            }
 }
 
 // As nobody, a folder closed to others is marked "no access"; a tmpfs mounted in the
