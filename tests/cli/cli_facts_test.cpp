@@ -30,14 +30,7 @@ struct Tree {
         return dir.Abs(name);
     }
     // The report without its extension block, as an older program wrote it.
-    std::string Plain(const std::string& from, const std::string& name)
-    {
-        const std::string bytes = ReadWholeFile(from);
-        const std::size_t at = bytes.rfind("TvlFacts");
-        EXPECT_NE(at, std::string::npos);
-        WriteWholeFile(dir.Abs(name), bytes.substr(0, at));
-        return dir.Abs(name);
-    }
+    std::string Plain(const std::string& from, const std::string& name) { return CopyWithoutBlock(from, dir.Abs(name)); }
 };
 
 TEST(CliFacts, DiffRefusesReportsMeasuredDifferentlyUnlessForced)

@@ -2,6 +2,8 @@
 
 #include "ReportBuilder.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
@@ -25,6 +27,15 @@ void WriteWholeFile(const std::string& path, const std::string& bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string CopyWithoutBlock(const std::string& from, const std::string& to)
+{
+    const std::string bytes = ReadWholeFile(from);
+    const std::size_t at = bytes.rfind("TvlFacts");
+    EXPECT_NE(at, std::string::npos);
+    WriteWholeFile(to, bytes.substr(0, at));
+    return to;
 }
 
 DocFixture::DocFixture()

@@ -17,6 +17,9 @@ namespace tvl::test {
 
 std::string ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::string& bytes);
+// Writes the report file `from` to `to` without its extension block, as an older
+// program wrote it; `to` is returned.
+std::string CopyWithoutBlock(const std::string& from, const std::string& to);
 
 // Records every call Open makes on its progress display.
 class RecordingLoadProgress final : public ILoadProgress {
