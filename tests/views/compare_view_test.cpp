@@ -110,7 +110,7 @@ private slots:
         QVERIFY(frame.m_actStopCompare->isEnabled());
         // Both change columns are wide enough for their numbers.
         const QFontMetrics fm = frame.m_pDiscView->m_list->fontMetrics();
-        QVERIFY(frame.m_pDiscView->m_list->columnWidth(5) > fm.horizontalAdvance("+49.833") + 5);
+        QVERIFY(frame.m_pDiscView->m_list->columnWidth(FolderListModel::ColChange) > fm.horizontalAdvance("+49.833") + 5);
 
         // The changes list, by change: a (+50000), a\b (+50000), C:\ (+49833),
         // fresh (+33, new), then old (-200, removed).
@@ -122,8 +122,8 @@ private slots:
         QCOMPARE(changeCell(1, 0), QString("C:\\a\\b\\"));
         QCOMPARE(changeCell(1, 1), QString("+50.000"));
         QCOMPARE(changeCell(1, 2), QString("+5000.00"));
-        QCOMPARE(changeCell(1, 3), QString("1.000"));
-        QCOMPARE(changeCell(1, 4), QString("51.000"));
+        QCOMPARE(changeCell(1, ChangesListModel::ColBefore), QString("1.000"));
+        QCOMPARE(changeCell(1, ChangesListModel::ColNow), QString("51.000"));
         QCOMPARE(changeCell(3, 2), QString("new"));
         QCOMPARE(changeCell(4, 0), QString("C:\\old\\"));
         QCOMPARE(changeCell(4, 1), QString("-200"));
