@@ -345,7 +345,9 @@ bool CReportActions::MoveToTrash(const Target& t)
                  .arg(path, QString::fromLocal8Bit(moved.strReason.c_str())));
         return false;
     }
-    const bool removed = t.bFile ? m_doc.RemoveFile(t.cDrive, t.nPos, t.strName, t.nSize)
+    // The other measure of the file as it was moved, for a report that keeps both.
+    const std::int64_t other = measure == Measure::DiscUsage ? moved.nLength : moved.nAllocated;
+    const bool removed = t.bFile ? m_doc.RemoveFile(t.cDrive, t.nPos, t.strName, t.nSize, other)
                                  : m_doc.RemoveFolder(t.cDrive, t.nPos);
     if (!removed) // a file of a live listing the report never counted: read its folder again
         Refresh(Target{t.cDrive, t.nPos, false, {}, 0});

@@ -239,10 +239,11 @@ bool ReportDocument::RemoveFolder(char cDrive, int nPos)
     return true;
 }
 
-bool ReportDocument::RemoveFile(char cDrive, int nPos, const std::string& strName, std::int64_t nSize)
+bool ReportDocument::RemoveFile(char cDrive, int nPos, const std::string& strName, std::int64_t nSize,
+                                std::int64_t nOtherSize)
 {
     DriveReport* drive = DriveOf(cDrive);
-    if (m_bBusy || !drive || !ReportEditor(*drive).RemoveFile(nPos, strName, nSize))
+    if (m_bBusy || !drive || !ReportEditor(*drive).RemoveFile(nPos, strName, nSize, nOtherSize))
         return false;
     SettleUncounted(*drive);
     AfterEdit();

@@ -123,7 +123,8 @@ public:
     };
     RefreshPlan PlanRefresh(char cDrive) const;
     bool RemoveFolder(char cDrive, int nPos);
-    bool RemoveFile(char cDrive, int nPos, const std::string& strName, std::int64_t nSize);
+    bool RemoveFile(char cDrive, int nPos, const std::string& strName, std::int64_t nSize,
+                    std::int64_t nOtherSize = -1);
 
 
     // The display Open drives; null shows nothing. Not owned.

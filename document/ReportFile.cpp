@@ -535,6 +535,10 @@ constexpr std::uint32_t Tag(const char (&t)[5])
 constexpr std::uint32_t kTagScan = Tag("SCAN");
 constexpr std::uint32_t kTagDrive = Tag("DRIV");
 constexpr std::uint32_t kTagCounted = Tag("CNTD");
+constexpr std::uint32_t kTagFolders = Tag("FOLD");
+constexpr std::uint32_t kTagFiles = Tag("FILE");
+constexpr std::size_t kFolderFactsSize = 1 + 4 + 8 * 4;
+constexpr std::size_t kFileFactsSize = 8 * 2;
 constexpr std::size_t kBlockHead = 8 + 4 + 8; // magic, version, length
 constexpr std::size_t kSectionHead = 4 + 8;   // tag, length
 
@@ -626,7 +630,109 @@ struct BlockContent {
     std::optional<ReportFacts> facts;
     std::vector<std::unique_ptr<DriveFacts>> drives;   // by drive index
     std::vector<std::optional<std::vector<bool>>> counted; // by drive index
+    std::vector<const unsigned char*> folderFacts; // by drive index: the "FOLD" records, or null
+    std::vector<const unsigned char*> fileFacts;   // by drive index: the "FILE" records, or null
 };
+
+// Puts a drive's folder and file facts into its records when they hold together: every
+// state known, no count or size below zero, each folder's items and other sum those of
+// its own files and of the folders below, each newest change no older than what is
+// below it, and with file names the own files and other space those of the stored names
+// that count. Returns false, the drive unchanged, otherwise. `counted` as the "CNTD"
+// section gave it (null: every name counts).
+bool TakeFolderFacts(DriveReport& d, const unsigned char* folders, const unsigned char* files,
+                     const std::vector<bool>* counted)
+{
+    const std::vector<FolderRecord*>& list = d.Folders();
+    const std::size_t n = list.size();
+    struct Facts {
+        FolderState state;
+        std::int32_t nFiles;
+        std::int64_t nItems, nOtherOwn, nOtherSubs, nNewest;
+    };
+    std::vector<Facts> facts(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const unsigned char* p = folders + i * kFolderFactsSize;
+        if (p[0] >= kFolderStateCount)
+            return false;
+        const std::uint32_t own = LoadLe32(p + 1);
+        Facts& f = facts[i];
+        f = Facts{static_cast<FolderState>(p[0]), static_cast<std::int32_t>(own),
+                  static_cast<std::int64_t>(LoadLe64(p + 5)), static_cast<std::int64_t>(LoadLe64(p + 13)),
+                  static_cast<std::int64_t>(LoadLe64(p + 21)), static_cast<std::int64_t>(LoadLe64(p + 29))};
+        if (own > INT32_MAX || f.nItems < 0 || f.nOtherOwn < 0 || f.nOtherSubs < 0)
+            return false;
+    }
+    // Sums from below, in reverse list order (each subtree follows its folder), in
+    // unsigned arithmetic so that crafted numbers cannot overflow.
+    // Each folder's parent by position: the parent is on the stack of open folders.
+    std::vector<std::size_t> parentOf(n, SIZE_MAX), open;
+    for (std::size_t i = 0; i < n; ++i) {
+        while (!open.empty() && list[open.back()] != list[i]->pParent)
+            open.pop_back();
+        if (!open.empty())
+            parentOf[i] = open.back();
+        open.push_back(i);
+    }
+    std::vector<std::uint64_t> items(n), other(n);
+    std::vector<std::int64_t> newest(n, kNoTime);
+    for (std::size_t i = 0; i < n; ++i) {
+        items[i] = static_cast<std::uint64_t>(facts[i].nFiles);
+        other[i] = static_cast<std::uint64_t>(facts[i].nOtherOwn);
+    }
+    for (std::size_t i = n; i-- > 0;) {
+        if (items[i] != static_cast<std::uint64_t>(facts[i].nItems) ||
+            other[i] != static_cast<std::uint64_t>(facts[i].nOtherSubs) || newest[i] > facts[i].nNewest)
+            return false;
+        if (const std::size_t p = parentOf[i]; p != SIZE_MAX) {
+            items[p] += items[i] + 1;
+            other[p] += other[i];
+            newest[p] = std::max(newest[p], facts[i].nNewest);
+        }
+    }
+    // The stored names, in file order.
+    std::vector<std::pair<std::int64_t, std::int64_t>> fileFacts; // other size, change
+    if (d.bStoreFileNames) {
+        if (!files)
+            return false;
+        std::size_t k = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            std::uint64_t own = 0, ownOther = 0;
+            for (std::size_t j = 0; j < list[i]->files.size(); ++j, ++k) {
+                const unsigned char* p = files + k * kFileFactsSize;
+                const auto otherSize = static_cast<std::int64_t>(LoadLe64(p));
+                const auto change = static_cast<std::int64_t>(LoadLe64(p + 8));
+                if (otherSize < 0 || change > facts[i].nNewest)
+                    return false;
+                if (!counted || (*counted)[k]) {
+                    ++own;
+                    ownOther += static_cast<std::uint64_t>(otherSize);
+                }
+                fileFacts.emplace_back(otherSize, change);
+            }
+            if (own != static_cast<std::uint64_t>(facts[i].nFiles) ||
+                ownOther != static_cast<std::uint64_t>(facts[i].nOtherOwn))
+                return false;
+        }
+    }
+    std::size_t k = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        FolderRecord& r = *list[i];
+        r.state = facts[i].state;
+        r.nFiles = facts[i].nFiles;
+        r.nItemsWithSubs = facts[i].nItems;
+        r.nOtherWithoutSubs = facts[i].nOtherOwn;
+        r.nOtherWithSubs = facts[i].nOtherSubs;
+        r.nNewestChange = facts[i].nNewest;
+        for (FileEntry& e : r.files) {
+            e.nOtherSize = fileFacts[k].first;
+            e.nChange = fileFacts[k].second;
+            ++k;
+        }
+    }
+    d.bFolderFacts = true;
+    return true;
+}
 
 std::size_t StoredFileCount(const DriveReport& d)
 {
@@ -646,6 +752,8 @@ std::string ParseSections(const unsigned char* p, std::size_t n, const LoadedRep
     const std::size_t nDrives = report.drives.size();
     content.drives.resize(nDrives);
     content.counted.resize(nDrives);
+    content.folderFacts.resize(nDrives);
+    content.fileFacts.resize(nDrives);
     Cursor c(p, n);
     while (c.Ok() && c.Left() > 0) {
         const std::uint32_t tag = c.U32();
@@ -703,6 +811,20 @@ std::string ParseSections(const unsigned char* p, std::size_t n, const LoadedRep
             for (std::size_t i = 0; i < counted.size(); ++i)
                 counted[i] = (bits[i / 8] >> (i % 8)) & 1;
             content.counted[index] = std::move(counted);
+        } else if (tag == kTagFolders || tag == kTagFiles) {
+            const std::uint32_t index = s.U32();
+            const std::uint64_t count = s.U64();
+            const std::size_t size = tag == kTagFolders ? kFolderFactsSize : kFileFactsSize;
+            if (!s.Ok() || count > s.Left() / size)
+                return "a section of folder facts is cut short";
+            if (index >= nDrives || !report.drives[index])
+                return kMismatch;
+            const DriveReport& d = *report.drives[index];
+            auto& slot = tag == kTagFolders ? content.folderFacts[index] : content.fileFacts[index];
+            const std::uint64_t want = tag == kTagFolders ? d.Folders().size() : StoredFileCount(d);
+            if (slot || count != want || (tag == kTagFiles && !d.bStoreFileNames))
+                return kMismatch;
+            slot = s.Take(static_cast<std::size_t>(count * size));
         }
         // Any other tag is a section of a later version: skipped.
     }
@@ -761,13 +883,19 @@ void ReadExtensionBlock(ReportReader& in, LoadedReport& report)
         // rankings that the file holds count.
         if (d.pFacts && report.bRanking)
             d.nRankingSize = d.pFacts->nRankingSize;
-        if (!content.counted[i])
+        const std::vector<bool>* counted = content.counted[i] ? &*content.counted[i] : nullptr;
+        // Facts that do not add up are left out for this drive alone, with a warning:
+        // its sums and names stay as the plain format gives them.
+        if (content.folderFacts[i] &&
+            (!d.pFacts || !TakeFolderFacts(d, content.folderFacts[i], content.fileFacts[i], counted)))
+            report.strBlockWarning = std::string(kWarnBlockPrefix) + "the folder facts of drive " + d.cDrive +
+                                     " do not add up.";
+        if (!counted)
             continue;
-        const std::vector<bool>& counted = *content.counted[i];
         std::size_t k = 0;
         for (const FolderRecord* f : d.Folders())
             for (const FileEntry& e : f->files)
-                if (!counted[k++])
+                if (!(*counted)[k++])
                     d.MarkUncounted(*f, e.strName);
     }
 }
@@ -828,6 +956,30 @@ void WriteExtensionBlock(ReportWriter& out, const ReportContent& report)
                         ++k;
                     }
             });
+        if (d->bFolderFacts && d->pFacts) {
+            PutSection(b, kTagFolders, [&](std::string& s) {
+                Put32(s, index);
+                Put64(s, d->Folders().size());
+                for (const FolderRecord* f : d->Folders()) {
+                    s.push_back(static_cast<char>(f->state));
+                    Put32(s, static_cast<std::uint32_t>(f->nFiles));
+                    Put64(s, static_cast<std::uint64_t>(f->nItemsWithSubs));
+                    Put64(s, static_cast<std::uint64_t>(f->nOtherWithoutSubs));
+                    Put64(s, static_cast<std::uint64_t>(f->nOtherWithSubs));
+                    Put64(s, static_cast<std::uint64_t>(f->nNewestChange));
+                }
+            });
+            if (d->bStoreFileNames)
+                PutSection(b, kTagFiles, [&](std::string& s) {
+                    Put32(s, index);
+                    Put64(s, StoredFileCount(*d));
+                    for (const FolderRecord* f : d->Folders())
+                        for (const FileEntry& e : f->files) {
+                            Put64(s, static_cast<std::uint64_t>(e.nOtherSize));
+                            Put64(s, static_cast<std::uint64_t>(e.nChange));
+                        }
+                });
+        }
         ++index;
     }
     StoreLe64(reinterpret_cast<unsigned char*>(b.data() + 12), b.size() - kBlockHead);

@@ -202,6 +202,16 @@ LoadedReport ReadReport(ReportReader& in, ILoadProgress& progress);
 //   "CNTD" one per drive with file names: uint32 drive index, uint64 file count (all the
 //          drive's stored names, in file order), then one bit per name, lowest bit
 //          first: 1 when the name counted in the sums.
+//   "FOLD" one per drive with folder facts (only with its "DRIV"): uint32 drive index,
+//          uint64 folder count, then per folder in list order: byte state (0 read,
+//          1 no access, 2 vanished, 3 read error, 4 other file system, 5 left out),
+//          uint32 own files, int64 items with subs, int64 other measure without and
+//          with subs, int64 newest change (seconds since 1970 UTC; INT64_MIN unknown).
+//   "FILE" one per drive with folder facts and file names (after its "FOLD"): uint32
+//          drive index, uint64 file count (as in "CNTD"), then per name int64 size in
+//          the other measure and int64 change time.
+//          A reader checks that the counts and sums add up from the folders below and
+//          the files; the facts of a drive are used only when they do.
 inline constexpr std::string_view kBlockMagic = "TvlFacts";
 inline constexpr std::uint32_t kBlockVersion = 1;
 

@@ -5,6 +5,7 @@
 #include "ScanEnvironment.h"
 
 #include <algorithm>
+#include <ctime>
 #include <limits>
 #include <new>
 #include <set>
@@ -27,24 +28,32 @@ std::string_view LastName(std::string_view path)
     return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
-// Sums each folder's space with subs from the own spaces (the list in pre-order).
-void SumSubtrees(const std::vector<FolderRecord*>& list)
+// The time of an edit on disc: a folder that lost an item has just changed.
+std::int64_t Now()
 {
-    for (FolderRecord* rec : list)
-        rec->nSpaceWithSubs = rec->nSpaceWithoutSubs;
-    for (std::size_t i = list.size(); i-- > 1;)
-        if (FolderRecord* parent = list[i]->pParent)
-            parent->nSpaceWithSubs += list[i]->nSpaceWithSubs;
+    return static_cast<std::int64_t>(std::time(nullptr));
 }
 
 } // namespace
 
-void ReportEditor::AddToAncestors(FolderRecord& rec, std::int64_t nDelta, std::int32_t nDescDelta)
+void ReportEditor::AddToAncestors(FolderRecord& rec, const Delta& d)
 {
     for (FolderRecord* p = rec.pParent; p; p = p->pParent) {
-        p->nSpaceWithSubs += nDelta;
-        p->nDescendants += nDescDelta;
+        p->nSpaceWithSubs += d.nSpace;
+        p->nOtherWithSubs += d.nOther;
+        p->nItemsWithSubs += d.nItems;
+        p->nDescendants += d.nDescendants;
+        p->nNewestChange = std::max(p->nNewestChange, d.nNewest);
     }
+}
+
+void ReportEditor::Changed(FolderRecord& rec)
+{
+    if (!m_drive.bFolderFacts)
+        return;
+    const std::int64_t now = Now();
+    for (FolderRecord* p = &rec; p; p = p->pParent)
+        p->nNewestChange = std::max(p->nNewestChange, now);
 }
 
 void ReportEditor::UpdateShares()
@@ -112,11 +121,12 @@ WalkResult ReportEditor::RefreshFolder(int nPos, ScanEnvironment& env, std::stri
         sub.cDrive = m_drive.cDrive;
         sub.bStoreFileNames = m_drive.bStoreFileNames;
         sub.nRankingSize = m_drive.nRankingSize;
+        sub.bFolderFacts = m_drive.bFolderFacts;
         ReportBuilder builder(sub, ReportBuilder::Origin::Scan);
         const WalkResult result = WalkFolder(builder, rec->strPath, rec->nLevel, env, message);
         if (result != WalkResult::Complete)
             return result;
-        SumSubtrees(sub.m_list);
+        SumSubtrees(sub);
         sub.SortFolders();
         Splice(*rec, static_cast<std::size_t>(nPos), sub);
         return WalkResult::Complete;
@@ -151,6 +161,7 @@ void ReportEditor::Splice(FolderRecord& rec, std::size_t pos, DriveReport& sub)
         copy.files = std::move(src.files);
         copy.nSpaceWithoutSubs = src.nSpaceWithoutSubs;
         copy.nSpaceWithSubs = src.nSpaceWithSubs;
+        CopyFacts(src, copy);
         copy.nLevel = src.nLevel;
         copy.nDescendants = src.nDescendants;
         copy.bHasSubFolders = src.nDescendants > 0 || src.bHasSubFolders;
@@ -178,16 +189,22 @@ void ReportEditor::Splice(FolderRecord& rec, std::size_t pos, DriveReport& sub)
     std::vector<RankEntry> gone;
     if (m_drive.nRankingSize > 0 && !m_drive.bStoreFileNames)
         RemoveRankEntries(rec.strPath, gone);
-    const std::int64_t delta = top.nSpaceWithSubs - rec.nSpaceWithSubs;
-    const std::int32_t descDelta = top.nDescendants - rec.nDescendants;
+    Delta delta;
+    delta.nSpace = top.nSpaceWithSubs - rec.nSpaceWithSubs;
+    delta.nOther = top.nOtherWithSubs - rec.nOtherWithSubs;
+    delta.nItems = top.nItemsWithSubs - rec.nItemsWithSubs;
+    delta.nDescendants = top.nDescendants - rec.nDescendants;
+    // The folders above keep the newest change they knew: a change below only moves it on.
+    delta.nNewest = top.nNewestChange;
     rec.files = std::move(sub.m_list.front()->files);
     rec.nSpaceWithoutSubs = top.nSpaceWithoutSubs;
     rec.nSpaceWithSubs = top.nSpaceWithSubs;
+    CopyFacts(top, rec);
     rec.nDescendants = top.nDescendants;
     if (top.nDescendants == 0)
         rec.bExpanded = false;
     rec.bHasSubFolders = top.nDescendants > 0 || (rec.nLevel < 2 && rec.bHasSubFolders);
-    AddToAncestors(rec, delta, descDelta);
+    AddToAncestors(rec, delta);
     list.swap(next);
     m_drive.nFolders = static_cast<int>(list.size());
     UpdateShares();
@@ -208,7 +225,13 @@ bool ReportEditor::RemoveFolder(int nPos)
     std::vector<FolderRecord*>& list = m_drive.m_list;
     const auto first = list.begin() + nPos;
     const auto last = first + 1 + rec->nDescendants;
-    AddToAncestors(*rec, -rec->nSpaceWithSubs, -(rec->nDescendants + 1));
+    Delta delta;
+    delta.nSpace = -rec->nSpaceWithSubs;
+    delta.nOther = -rec->nOtherWithSubs;
+    delta.nItems = -(rec->nItemsWithSubs + 1);
+    delta.nDescendants = -(rec->nDescendants + 1);
+    AddToAncestors(*rec, delta);
+    Changed(*rec->pParent);
     for (auto it = first; it != last; ++it)
         ForgetMarks(**it);
     list.erase(first, last);
@@ -226,7 +249,7 @@ bool ReportEditor::RemoveFolder(int nPos)
     return true;
 }
 
-bool ReportEditor::RemoveFile(int nPos, std::string_view strName, std::int64_t nSize)
+bool ReportEditor::RemoveFile(int nPos, std::string_view strName, std::int64_t nSize, std::int64_t nOtherSize)
 {
     FolderRecord* rec = m_drive.GetFolder(nPos);
     if (!rec || nSize < 0)
@@ -236,19 +259,34 @@ bool ReportEditor::RemoveFile(int nPos, std::string_view strName, std::int64_t n
                                [&](const FileEntry& f) { return f.strName == strName && f.nSize == nSize; });
         if (it == rec->files.end())
             return false;
+        Changed(*rec);
         if (!m_drive.Counts(*rec, it->strName)) {
             // A later name of a file counted under another name: it added nothing.
             m_drive.MarkCounted(*rec, it->strName);
             rec->files.erase(it);
             return true;
         }
+        nOtherSize = it->nOtherSize;
         rec->files.erase(it);
-    } else if (nSize > rec->nSpaceWithoutSubs) {
+    } else if (nSize > rec->nSpaceWithoutSubs ||
+               (m_drive.bFolderFacts && (rec->nFiles == 0 || nOtherSize < 0 || nOtherSize > rec->nOtherWithoutSubs))) {
         return false;
+    } else {
+        Changed(*rec);
     }
+    if (!m_drive.bFolderFacts)
+        nOtherSize = 0;
     rec->nSpaceWithoutSubs -= nSize;
     rec->nSpaceWithSubs -= nSize;
-    AddToAncestors(*rec, -nSize, 0);
+    rec->nOtherWithoutSubs -= nOtherSize;
+    rec->nOtherWithSubs -= nOtherSize;
+    --rec->nFiles;
+    --rec->nItemsWithSubs;
+    Delta delta;
+    delta.nSpace = -nSize;
+    delta.nOther = -nOtherSize;
+    delta.nItems = -1;
+    AddToAncestors(*rec, delta);
     std::vector<RankEntry> gone;
     auto& r = m_drive.ranking;
     auto it = std::find_if(r.begin(), r.end(), [&](const RankEntry& e) {
@@ -262,6 +300,32 @@ bool ReportEditor::RemoveFile(int nPos, std::string_view strName, std::int64_t n
     if (m_drive.bStoreFileNames || !gone.empty())
         UpdateRanking(gone, {});
     return true;
+}
+
+void ReportEditor::CountFile(FolderRecord& rec, const FileEntry& file, int nSign)
+{
+    const std::int64_t other = m_drive.bFolderFacts ? file.nOtherSize : 0;
+    rec.nSpaceWithoutSubs += nSign * file.nSize;
+    rec.nSpaceWithSubs += nSign * file.nSize;
+    rec.nOtherWithoutSubs += nSign * other;
+    rec.nOtherWithSubs += nSign * other;
+    rec.nFiles += nSign;
+    rec.nItemsWithSubs += nSign;
+    Delta delta;
+    delta.nSpace = nSign * file.nSize;
+    delta.nOther = nSign * other;
+    delta.nItems = nSign;
+    AddToAncestors(rec, delta);
+}
+
+void ReportEditor::CopyFacts(const FolderRecord& from, FolderRecord& to)
+{
+    to.state = from.state;
+    to.nFiles = from.nFiles;
+    to.nItemsWithSubs = from.nItemsWithSubs;
+    to.nOtherWithoutSubs = from.nOtherWithoutSubs;
+    to.nOtherWithSubs = from.nOtherWithSubs;
+    to.nNewestChange = from.nNewestChange;
 }
 
 void ReportEditor::ForgetMarks(const FolderRecord& rec)
@@ -282,9 +346,7 @@ bool ReportEditor::CountName(int nPos, const std::string& strName)
     if (it == rec->files.end())
         return false;
     m_drive.MarkCounted(*rec, strName);
-    rec->nSpaceWithoutSubs += it->nSize;
-    rec->nSpaceWithSubs += it->nSize;
-    AddToAncestors(*rec, it->nSize, 0);
+    CountFile(*rec, *it, 1);
     UpdateShares();
     UpdateRanking({}, {});
     return true;
@@ -299,9 +361,7 @@ bool ReportEditor::UncountName(int nPos, const std::string& strName)
     if (it == rec->files.end())
         return false;
     m_drive.MarkUncounted(*rec, strName);
-    rec->nSpaceWithoutSubs -= it->nSize;
-    rec->nSpaceWithSubs -= it->nSize;
-    AddToAncestors(*rec, -it->nSize, 0);
+    CountFile(*rec, *it, -1);
     UpdateShares();
     UpdateRanking({}, {});
     return true;

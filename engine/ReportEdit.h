@@ -48,7 +48,11 @@ public:
     // caller read from the disc (false when it exceeds the folder's own space).
     // A stored name that did not count (a later name of a hard-linked file) is removed
     // from the list only: it added nothing, so nothing is subtracted.
-    bool RemoveFile(int nPos, std::string_view strName, std::int64_t nSize);
+    // With folder facts the file also leaves the counts and the other measure: a drive
+    // without stored names needs nOtherSize, the size in the other measure that the
+    // caller read from the disc (false when it is not known, -1). The folder and those
+    // above it have changed now (their newest change).
+    bool RemoveFile(int nPos, std::string_view strName, std::int64_t nSize, std::int64_t nOtherSize = -1);
 
     // Makes the stored name strName of the folder at nPos count (when the name that
     // counted for its file has gone) or stop counting (when another name of its file
@@ -61,8 +65,21 @@ public:
 private:
     // Drops the not-counted marks of a record that leaves the list or gets new files.
     void ForgetMarks(const FolderRecord& rec);
-    // Adds nDelta bytes and nDescDelta sub-folders to every ancestor of rec.
-    static void AddToAncestors(FolderRecord& rec, std::int64_t nDelta, std::int32_t nDescDelta);
+    // What an edit adds to every ancestor of a folder (negative: takes away); the newest
+    // change only moves on.
+    struct Delta {
+        std::int64_t nSpace = 0;
+        std::int64_t nOther = 0;
+        std::int64_t nItems = 0;
+        std::int32_t nDescendants = 0;
+        std::int64_t nNewest = kNoTime;
+    };
+    static void AddToAncestors(FolderRecord& rec, const Delta& delta);
+    // The folder and those above it changed on disc now (an item left it).
+    void Changed(FolderRecord& rec);
+    // A stored file joins (nSign 1) or leaves (-1) the sums and counts up to the root.
+    void CountFile(FolderRecord& rec, const FileEntry& file, int nSign);
+    static void CopyFacts(const FolderRecord& from, FolderRecord& to);
     // Both shares of every folder, from the root's total.
     void UpdateShares();
     // The ranking after the files of `gone` (a folder prefix, or one file) left and

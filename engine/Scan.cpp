@@ -91,6 +91,7 @@ bool DriveReport::CreateReport(char cDriveIn, bool bStoreFileNamesIn, int nRanki
     facts->options = env.options;
     facts->nRankingSize = nRankingSize;
     pFacts = std::move(facts);
+    bFolderFacts = true;
     switch (WalkDrive(builder, DriveMap::RootPath(cDrive), env, message, &pFacts->counts)) {
     case WalkResult::Complete:
         break;
@@ -115,10 +116,9 @@ bool DriveReport::CreateReport(char cDriveIn, bool bStoreFileNamesIn, int nRanki
     // reverse pre-order, every folder's finished sum is added to its parent's. The
     // result equals adding each folder's own space to all of its ancestors.
     beginStep(3);
-    ForEachFolder(*this, env, [](FolderRecord& rec) { rec.nSpaceWithSubs = rec.nSpaceWithoutSubs; });
-    for (std::size_t i = m_list.size(); i-- > 1;)
-        if (FolderRecord* parent = m_list[i]->pParent)
-            parent->nSpaceWithSubs += m_list[i]->nSpaceWithSubs;
+    // The other measure, the item counts and the newest change add up the same way.
+    ForEachFolder(*this, env, [](FolderRecord&) {});
+    SumSubtrees(*this);
 
     // Step 4: shares (the builder has set the display flags).
     beginStep(4);

@@ -100,6 +100,11 @@ public:
     {
         return static_cast<std::int64_t>(m_bDiscUsage ? allocated : size);
     }
+    // The size in the other measure, kept beside the listed one.
+    std::int64_t OtherSize(std::uint64_t size, std::uint64_t allocated) const
+    {
+        return static_cast<std::int64_t>(m_bDiscUsage ? size : allocated);
+    }
     // False for a later name of a file already counted (device and inode as the
     // listing gives them: both 0 for a file with one link).
     bool Counts(std::uint64_t device, std::uint64_t inode)

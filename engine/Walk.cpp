@@ -85,6 +85,7 @@ struct WalkNode {
     std::uint64_t order = 0; // first key of its span in pre-order (see the work order)
     std::uint64_t span = ~std::uint64_t(0);
     bool enterable = true;   // false: on another file system, recorded but not read
+    FolderState state = FolderState::Read; // why it could not be read (set by its reader)
     bool taken = false;      // a reader has taken it (guarded by the mutex)
     std::string name;        // own name; empty for the root
     std::unique_ptr<DirListing> listing; // null when the directory could not be read
@@ -334,6 +335,12 @@ private:
         const std::uint64_t waitsBefore = sample ? ThreadBlockingWaits() : 0;
         bool waited = false;
         IFileSystem::Handle h = Failed() == Failure::None ? OpenPatiently(n) : IFileSystem::kInvalid;
+        if (h == IFileSystem::kDenied)
+            n.state = FolderState::NoAccess;
+        else if (h == IFileSystem::kGone)
+            n.state = FolderState::Vanished;
+        else if (!IFileSystem::IsOpen(h))
+            n.state = FolderState::ReadError;
         std::uint32_t waiting = 0;
         if (IFileSystem::IsOpen(h)) {
             try {
@@ -358,10 +365,13 @@ private:
     std::uint32_t List(WalkNode& n, IFileSystem::Handle h)
     {
         auto listing = std::make_unique<DirListing>();
-        if (m_fs.ReadListing(h, *listing) == ListStatus::Exhausted) { // a broken listing keeps what was read
+        const ListStatus status = m_fs.ReadListing(h, *listing);
+        if (status == ListStatus::Exhausted) {
             Fail(Failure::Memory);
             return 0;
         }
+        if (status == ListStatus::Broken) // what was read is kept, the folder is marked
+            n.state = FolderState::ReadError;
         // The sub-folders are the directories the filter does not leave out.
         const std::string rel = m_filter.NeedsRelativePath() ? m_relBase + RelativePath(n) : std::string();
         auto isSubFolder = [&](const DirListing::Item& item) {
@@ -520,7 +530,7 @@ public:
     }
     WalkResult Run(const std::string& strRootPath, int nLevel)
     {
-        if (Enter(m_walk.Root(), strRootPath, nLevel))
+        if (Enter(m_walk.Root(), strRootPath, nLevel, kNoTime))
             while (!m_frames.empty() && !Stopped() && m_walk.Failed() == Failure::None)
                 Step(m_frames.back());
         if (m_walk.Failed() != Failure::None)
@@ -539,7 +549,7 @@ private:
     };
     // Records one folder and waits for its listing; pushes its frame. Returns false when
     // the walk stopped or failed. Throws std::bad_alloc.
-    bool Enter(WalkNode& node, std::string path, int level)
+    bool Enter(WalkNode& node, std::string path, int level, std::int64_t nChange)
     {
         m_env.pump.PumpMessages();
         if (Stopped())
@@ -552,6 +562,12 @@ private:
             ++m_counts.nOtherFs;
         else if (!node.listing)
             ++m_counts.nUnreadable;
+        // The folder's own change time comes from its parent's listing; the walk's first
+        // folder has none and takes its own listing's.
+        if (nChange == kNoTime && node.listing)
+            nChange = node.listing->selfChange;
+        rec.nNewestChange = nChange;
+        rec.state = !node.enterable ? FolderState::OtherFs : node.state;
         m_builder.ExpectFiles(node.nFiles); // the listing is known: the files array is sized exactly
         m_frames.push_back(Frame{&node, &rec, 0, 0});
         return true;
@@ -594,7 +610,8 @@ private:
         if (!item.isDir) {
             // Decided here, in walk order: the first name of a hard-linked file counts.
             const bool counts = m_counter.Counts(item.device, item.inode);
-            m_builder.AddFile(l->Name(item), m_counter.ListedSize(item.size, item.allocated), counts);
+            m_builder.AddFile(l->Name(item), m_counter.ListedSize(item.size, item.allocated),
+                              m_counter.OtherSize(item.size, item.allocated), item.mtime, counts);
             return;
         }
         // The reader kept the sub-folders the filter lets in, in listing order, and names
@@ -609,7 +626,7 @@ private:
         childPath.reserve(parentPath.size() + item.nameLength + 1);
         childPath.append(parentPath);
         AppendPathStep(childPath, l->Name(item));
-        Enter(kid, std::move(childPath), top.rec->nLevel + 1); // `top` may move
+        Enter(kid, std::move(childPath), top.rec->nLevel + 1, item.mtime); // `top` may move
     }
     bool Stopped()
     {

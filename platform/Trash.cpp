@@ -344,6 +344,10 @@ TrashResult Move(const std::string& path, const ExpectedItem* expected)
     }
     r.bMoved = true;
     r.strTrashedPath = trash.path + "/files/" + name;
+    if (!S_ISDIR(now.st_mode)) {
+        r.nLength = static_cast<std::int64_t>(now.st_size);
+        r.nAllocated = static_cast<std::int64_t>(now.st_blocks) * 512;
+    }
     return r;
 }
 

@@ -29,6 +29,10 @@ struct TrashResult {
     bool bChanged = false;
     std::string strTrashedPath; // where the item now is, when moved
     std::string strReason;      // why not, when not moved
+    // A file's length and the space allocated to it, as looked at right before the move
+    // (-1 for a folder or when not moved).
+    std::int64_t nLength = -1;
+    std::int64_t nAllocated = -1;
 };
 
 // What the item must still be for a move: a real folder, or a regular file of nSize bytes;

@@ -74,8 +74,10 @@ IFileSystem::Handle FakeFileSystem::OpenChild(Handle parent, const std::string& 
     if (it == m_open.end())
         return kInvalid;
     Node* child = Find(*it->second, name);
-    if (!child || !child->isDir || !child->openable)
+    if (!child || !child->isDir)
         return kInvalid;
+    if (!child->openable)
+        return child->failure;
     Handle h = m_next++;
     m_open[h] = child;
     maxOpenHandles = std::max(maxOpenHandles, ++openHandles);
@@ -88,8 +90,11 @@ ListStatus FakeFileSystem::ReadListing(Handle dir, DirListing& out)
     auto it = m_open.find(dir);
     if (it == m_open.end())
         return ListStatus::Broken;
-    for (auto& c : it->second->children)
+    for (auto& c : it->second->children) {
         out.Add(c->name, c->isDir ? 0 : c->size, c->isDir, c->otherDevice, c->allocated, c->inode ? 1u : 0u, c->inode);
+        if (it->second->broken)
+            return ListStatus::Broken;
+    }
     return ListStatus::Complete;
 }
 

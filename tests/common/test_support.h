@@ -30,6 +30,8 @@ public:
         bool isDir = false;
         std::uint64_t size = 0;
         bool openable = true;     // OpenDir/OpenChild succeed
+        Handle failure = kInvalid; // what they give when not openable
+        bool broken = false;      // its listing breaks off after the first entry
         bool otherDevice = false; // lies on another file system
         std::uint64_t allocated = 0; // space on disc
         std::uint64_t inode = 0;     // a file with several hard links: its inode (device 1)

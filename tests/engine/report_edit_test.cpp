@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 using namespace tvl;
 using namespace tvl::test;
@@ -20,12 +22,39 @@ std::string Dump(const DriveReport& r, bool withRanking = true)
     for (const FolderRecord* f : r.Folders())
         out << f->strPath << " L" << f->nLevel << " own=" << f->nSpaceWithoutSubs << " subs=" << f->nSpaceWithSubs
             << " par=" << f->dPercentOfParent << " disc=" << f->dPercentOfDisc << " desc=" << f->nDescendants
-            << " files=" << f->files.size() << " parent=" << (f->pParent ? f->pParent->strPath : "-") << "\n";
+            << " files=" << f->files.size() << " parent=" << (f->pParent ? f->pParent->strPath : "-")
+            // The folder facts a fresh scan gives (the newest change is checked apart:
+            // an edit stamps it with the time of the edit).
+            << " state=" << FolderStateName(f->state) << " n=" << f->nFiles << " items=" << f->nItemsWithSubs
+            << " other=" << f->nOtherWithoutSubs << "/" << f->nOtherWithSubs << "\n";
+    for (const FolderRecord* f : r.Folders())
+        for (const FileEntry& e : f->files)
+            out << "file " << f->strPath << e.strName << " " << e.nSize << " " << e.nOtherSize << "\n";
     if (withRanking)
         for (const RankEntry& e : r.ranking)
             out << "rank " << e.strLocation << e.strName << " " << e.nSize << "\n";
     out << "n=" << r.nFolders;
     return out.str();
+}
+
+// The largest difference in newest change between the folders of two reports whose
+// paths begin with `prefix` (both reports must hold the same folders).
+std::int64_t NewestDiff(const DriveReport& a, const DriveReport& b, const std::string& prefix = "")
+{
+    std::int64_t most = 0;
+    for (int i = 0; i < a.nFolders && i < b.nFolders; ++i)
+        if (a.GetFolder(i)->strPath.rfind(prefix, 0) == 0)
+            most = std::max(most, std::abs(a.GetFolder(i)->nNewestChange - b.GetFolder(i)->nNewestChange));
+    return most;
+}
+
+// Sets every entry of the tree to a time long past, so that a change now shows.
+void Age(const TempDir& t)
+{
+    const timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+    for (const auto& e : fs::recursive_directory_iterator(t.path()))
+        ::utimensat(AT_FDCWD, e.path().c_str(), old, AT_SYMLINK_NOFOLLOW);
+    ::utimensat(AT_FDCWD, t.path().c_str(), old, AT_SYMLINK_NOFOLLOW);
 }
 
 // Each folder's subtree extent agrees with the list: positions pos+1..pos+n are
@@ -51,6 +80,13 @@ int PosOf(const DriveReport& r, const std::string& path)
         if (r.GetFolder(i)->strPath == path)
             return i;
     return -1;
+}
+
+// The space allocated to a file of the tree, as a drive counting lengths keeps it.
+std::int64_t Allocated(const TempDir& t, const std::string& rel)
+{
+    struct stat st {};
+    return ::stat(t.Abs(rel).c_str(), &st) == 0 ? static_cast<std::int64_t>(st.st_blocks) * 512 : -1;
 }
 
 struct Tree {
@@ -88,6 +124,7 @@ TEST_P(Refresh, AfterAddingGrowingAndDeletingGivesTheNumbersOfAFreshScan)
     fs::remove(tr.t.Abs("b/unseen"));
     auto fresh = tr.Fresh(GetParam(), 100);
     EXPECT_EQ(Dump(*r), Dump(*fresh));
+    EXPECT_EQ(NewestDiff(*r, *fresh, "C:\\a\\"), 0);
     EXPECT_FALSE(r->bRankingIncomplete); // the ranking was never full
 }
 
@@ -177,12 +214,15 @@ TEST_P(Remove, AFolderLeavesWithItsSubtreeSumsSharesAndRanking)
     tr.t.MakeFile("a/big/b1", 600);
     tr.t.MakeFile("a/big/inner/b2", 300);
     tr.t.MakeFile("c/c1", 200);
+    Age(tr.t);
     auto r = tr.Fresh(GetParam(), 100);
     ASSERT_TRUE(ReportEditor(*r).RemoveFolder(PosOf(*r, "C:\\a\\big\\")));
     EXPECT_EQ(CheckExtents(*r), "");
 
     fs::remove_all(tr.t.Abs("a/big"));
     EXPECT_EQ(Dump(*r), Dump(*tr.Fresh(GetParam(), 100)));
+    // The folders that lost it changed as the item left: within the clock's second.
+    EXPECT_LE(NewestDiff(*r, *tr.Fresh(GetParam(), 100)), 2);
     EXPECT_FALSE(r->bRankingIncomplete);
     EXPECT_DOUBLE_EQ(r->GetFolder(PosOf(*r, "C:\\a\\"))->dPercentOfDisc, 100.0 * 100 / 310);
 }
@@ -193,10 +233,12 @@ TEST_P(Remove, AFileLeavesItsFolderItsAncestorsAndTheRanking)
     tr.t.MakeFile("a/b/victim", 500);
     tr.t.MakeFile("a/b/stays", 5);
     tr.t.MakeFile("c/c1", 200);
+    Age(tr.t);
     auto r = tr.Fresh(GetParam(), 100);
-    ASSERT_TRUE(ReportEditor(*r).RemoveFile(PosOf(*r, "C:\\a\\b\\"), "victim", 500));
+    ASSERT_TRUE(ReportEditor(*r).RemoveFile(PosOf(*r, "C:\\a\\b\\"), "victim", 500, Allocated(tr.t, "a/b/victim")));
     fs::remove(tr.t.Abs("a/b/victim"));
     EXPECT_EQ(Dump(*r), Dump(*tr.Fresh(GetParam(), 100)));
+    EXPECT_LE(NewestDiff(*r, *tr.Fresh(GetParam(), 100)), 2);
 }
 
 TEST(RemoveItem, TheRootAndUnknownFilesAreRefusedAndChangeNothing)
@@ -211,6 +253,7 @@ TEST(RemoveItem, TheRootAndUnknownFilesAreRefusedAndChangeNothing)
     EXPECT_FALSE(ReportEditor(*r).RemoveFile(1, "g", 10));
     auto noNames = tr.Fresh(false, 10);
     EXPECT_FALSE(ReportEditor(*noNames).RemoveFile(1, "f", 11)); // more than the folder holds
+    EXPECT_FALSE(ReportEditor(*noNames).RemoveFile(1, "f", 10)); // its other size not known
     EXPECT_EQ(Dump(*r), before);
 }
 
@@ -224,7 +267,7 @@ TEST(RemoveItem, AFullRankingThatLosesAnEntryIsMarkedIncompleteUnlessNamesAreSto
     tr.t.MakeFile("b/3", 100);
     for (bool store : {false, true}) {
         auto r = tr.Fresh(store, 2);
-        ASSERT_TRUE(ReportEditor(*r).RemoveFile(1, "1", 300));
+        ASSERT_TRUE(ReportEditor(*r).RemoveFile(1, "1", 300, Allocated(tr.t, "a/1")));
         EXPECT_EQ(r->bRankingIncomplete, !store);
         ASSERT_EQ(r->ranking.size(), store ? 2u : 1u);
         EXPECT_EQ(r->ranking[0].nSize, 200);
