@@ -580,11 +580,12 @@ void CMainFrame::ApplyPaneSizes()
     // (the change columns of a comparison, a large font) the file list gives way, down
     // to the width that still shows its sizes whole; past that the folder view scrolls
     // sideways.
-    // The file list keeps that width also against the folder view's three quarters
-    // (its "Last change" takes room too).
+    // Of the folder view's three quarters the file list takes back what it wants for
+    // its "Last change" as well, but nothing the folder view's numbers need.
     const int fileListMinimum = std::max(kMinPane, m_pFileView->MinimumWidth());
+    const int fileListWanted = std::max(fileListMinimum, m_pFileView->WantedWidth());
     const int needed = std::min(m_pDiscView->RequiredWidth(), inner - fileListMinimum);
-    const int col0 = std::max(std::min(std::max(sizes.nCol0, needed), inner - fileListMinimum), std::min(kMinPane, inner));
+    const int col0 = std::clamp(std::max(needed, std::min(sizes.nCol0, inner - fileListWanted)), 0, inner);
     m_wndSplitterTop->setSizes({col0, inner - col0});
 }
 

@@ -153,8 +153,13 @@ void CDiscReportView::ApplyHiddenColumns()
 void CDiscReportView::OnUpdate(CView*, int lHint)
 {
     if (lHint == kHintMeasure) {
-        // Both measures were measured for the widths; only the numbers change.
+        // Both measures were measured for the widths; only the numbers change, and the
+        // order when the rows are sorted by one of them: the selected folder stays
+        // selected wherever its row went.
         m_model->MeasureChanged();
+        const CTovalineDoc* doc = GetDocument();
+        if (!m_model->Sort().IsPathOrder() && doc && doc->m_pSelectedFolder)
+            SelectFolder(doc->m_pSelectedFolder);
         return;
     }
     if (lHint == kHintAll || lHint == kHintComparison) {
@@ -263,11 +268,19 @@ void CDiscReportView::LayoutColumns(int width)
         }
     std::vector<int> widths =
         tvl::FitColumns(ColumnWidths(rest, static_cast<int>(shown.size())), minimums, FolderListModel::ColFolder);
-    // The parts are truncated; the pixels they leave go to "Folder", so the columns
-    // end exactly at the right edge and no sideways scrolling appears for them.
+    // "Folder" alone may not have had enough to give: the others' surplus over their
+    // own minimums makes up the rest, from the right, so that the columns end at the
+    // right edge whenever their minimums fit.
     int sum = 0;
     for (int w : widths)
         sum += w;
+    for (std::size_t i = widths.size(); i-- > 1 && sum > rest;) {
+        const int take = std::min(sum - rest, std::max(0, widths[i] - minimums[i]));
+        widths[i] -= take;
+        sum -= take;
+    }
+    // The parts are truncated; the pixels they leave go to "Folder", so the columns
+    // end exactly at the right edge and no sideways scrolling appears for them.
     if (sum < rest)
         widths[FolderListModel::ColFolder] += rest - sum;
     QHeaderView* header = m_list->horizontalHeader();

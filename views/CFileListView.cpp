@@ -259,7 +259,6 @@ void CFileListView::FillFileList()
     }
 
     m_model->SetFiles(std::move(files));
-    m_list->setColumnHidden(CFileListModel::ColChange, !m_bTimes);
     LayoutColumns();
     if (bShown)
         SortList();
@@ -321,8 +320,13 @@ int CFileListView::MinimumWidth() const
     if (m_list->isHidden() || m_model->rowCount() == 0)
         return 0; // a message or an empty list gives way first
     const int names = m_list->fontMetrics().horizontalAdvance(QStringLiteral("MMMM\u2026"));
-    return SizeColumnMinimum() + ChangeColumnWidth() + names + m_list->verticalScrollBar()->sizeHint().width() +
-           2 * m_list->frameWidth();
+    return SizeColumnMinimum() + names + m_list->verticalScrollBar()->sizeHint().width() + 2 * m_list->frameWidth();
+}
+
+int CFileListView::WantedWidth() const
+{
+    const int minimum = MinimumWidth();
+    return minimum > 0 ? minimum + ChangeColumnWidth() : 0;
 }
 
 int CFileListView::ChangeColumnWidth() const
@@ -346,7 +350,13 @@ int CFileListView::SizeColumnMinimum() const
 
 void CFileListView::LayoutColumns()
 {
-    const int change = ChangeColumnWidth();
+    // "Last change" is shown while "File" keeps a few letters and "Size" its numbers
+    // beside it; a narrower list leaves it out until it is wider again.
+    int change = ChangeColumnWidth();
+    const int names = m_list->fontMetrics().horizontalAdvance(QStringLiteral("MMMM\u2026"));
+    if (m_list->viewport()->width() - change < SizeColumnMinimum() + names)
+        change = 0;
+    m_list->setColumnHidden(CFileListModel::ColChange, change == 0);
     const auto [name, size] = ColumnWidths(std::max(m_list->viewport()->width() - change, 0), SizeColumnMinimum());
     m_list->header()->resizeSection(CFileListModel::ColFile, name);
     m_list->header()->resizeSection(CFileListModel::ColSize, size);

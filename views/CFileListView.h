@@ -87,14 +87,18 @@ public:
     // while shown, takes the room of its widest date first.
     static std::pair<int, int> ColumnWidths(int width, int sizeMinimum);
 
-    // Whether "Last change" is shown: the listing knows the times (a live listing, or
-    // the stored names of a drive with folder facts).
+    // Whether the listing knows the files' times (a live listing, or the stored names of
+    // a drive with folder facts): "Last change" is then shown while the list is wide
+    // enough for it beside the names and whole sizes.
     bool ShowsChanges() const { return m_bTimes; }
 
     // The narrowest the view may be made by its neighbours: "Size" whole for the files
     // listed, a few letters of the names, the vertical scroll bar and the frame; 0
     // while it lists nothing.
     int MinimumWidth() const;
+    // The width that also shows "Last change" whole (MinimumWidth without it; 0 while
+    // the view lists nothing): the main window gives it this much when it can.
+    int WantedWidth() const;
 
 signals:
     // The list was filled again (its MinimumWidth may have changed).

@@ -21,6 +21,8 @@
 
 #include <QAction>
 #include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLocale>
@@ -228,6 +230,65 @@ private slots:
         QCOMPARE(third.m_wndMeasure->text(), QString());
     }
 
+    // The same through real scans of one tree, once in each measure, and through Save
+    // and Open: the report counted in file length, switched, shows every number of the
+    // report counted in space on disc.
+    void aRealScanSwitchedShowsTheOtherScan()
+    {
+        QTemporaryDir tree;
+        QDir(tree.path()).mkpath("a/deep");
+        QDir(tree.path()).mkpath(".hidden");
+        WriteFile(tree.filePath("a/sparse.img"), 50 * 1000 * 1000); // a hole: length, few blocks
+        WriteFile(tree.filePath("a/deep/small"), 10);
+        {
+            QFile full(tree.filePath("full.bin"));
+            QVERIFY(full.open(QIODevice::WriteOnly));
+            full.write(QByteArray(300000, 'x'));
+        }
+        WriteFile(tree.filePath(".hidden/h"), 7);
+        GuiFixture byLength, byDisc, reopened;
+        CMainFrame frame, other, third;
+        frame.SetDocument(&byLength.doc);
+        other.SetDocument(&byDisc.doc);
+        third.SetDocument(&reopened.doc);
+        for (GuiFixture* f : {&byLength, &byDisc, &reopened})
+            f->drives.Set('C', tree.path().toStdString());
+        tvl::NewReportOptions options;
+        options.strDrives = "C";
+        options.bStoreFileNames = true;
+        QVERIFY(byLength.doc.CreateReports(options));
+        byLength.doc.SendInitialUpdate();
+        options.scan.bDiscUsage = true;
+        QVERIFY(byDisc.doc.CreateReports(options));
+        byDisc.doc.SendInitialUpdate();
+        QVERIFY(byLength.doc.m_pDriveReports[0]->bFolderFacts);
+        const QString saved = QDir(tree.path()).filePath("../" + QFileInfo(tree.path()).fileName() + "-length.tvl");
+        QVERIFY(byLength.doc.OnSaveDocument(saved));
+        QVERIFY(reopened.doc.OnOpenDocument(saved));
+        QFile::remove(saved);
+
+        for (CMainFrame* f : {&frame, &third}) {
+            QVERIFY(f->m_actSizeDisc->isEnabled());
+            f->m_actSizeDisc->trigger();
+        }
+        for (CMainFrame* f : {&frame, &other, &third})
+            ExpandAll(*f->m_pDiscView);
+        const FolderListModel& o = *other.m_pDiscView->Model();
+        QCOMPARE(o.rowCount(), 4); // C:, .hidden, a, a\deep
+        for (CMainFrame* f : {&frame, &third}) {
+            const FolderListModel& m = *f->m_pDiscView->Model();
+            QCOMPARE(m.rowCount(), o.rowCount());
+            for (int r = 0; r < m.rowCount(); ++r)
+                for (int c = 0; c < FolderListModel::ColCount; ++c)
+                    QCOMPARE(Cell(m, r, c), Cell(o, r, c));
+            QVERIFY(f->m_pDiscView->SelectFolder(f->Document()->m_pDriveReports[0]->GetFolder(0)));
+        }
+        QVERIFY(other.m_pDiscView->SelectFolder(byDisc.doc.m_pDriveReports[0]->GetFolder(0)));
+        QCOMPARE(FileColumn(*frame.m_pFileView, CFileListModel::ColSize), FileColumn(*other.m_pFileView, CFileListModel::ColSize));
+        QCOMPARE(FileColumn(*third.m_pFileView, CFileListModel::ColSize), FileColumn(*other.m_pFileView, CFileListModel::ColSize));
+        QCOMPARE(FileColumn(*third.m_pFileView, CFileListModel::ColChange), FileColumn(*other.m_pFileView, CFileListModel::ColChange));
+    }
+
     // The facts' columns show counts and dates (empty where the time is not known or the
     // drive has none), folders that were not read are marked with their reason in the
     // tool tip and the status bar, and the file list has its "Last change".
@@ -263,7 +324,7 @@ private slots:
         QCOMPARE(frame.statusBar()->currentMessage(), QString());
 
         // The file list of C:\a: its dates, one unknown.
-        QVERIFY(!frame.m_pFileView->List()->isColumnHidden(CFileListModel::ColChange));
+        QVERIFY(frame.m_pFileView->ShowsChanges());
         QCOMPARE(FileColumn(*frame.m_pFileView, CFileListModel::ColFile), QStringList({"note", "sparse.img"}));
         QCOMPARE(FileColumn(*frame.m_pFileView, CFileListModel::ColChange), QStringList({QString(), may}));
 
@@ -281,6 +342,10 @@ private slots:
         QCOMPARE(Cell(pm, 0, FolderListModel::ColLastChange), QString());
         QCOMPARE(pm.index(RowOf(pm, "x"), 0).data(FolderListModel::MarkRole).toInt(), 0);
         QVERIFY(third.m_pDiscView->SelectFolder(d.GetFolder(1)));
+        QVERIFY(!third.m_pFileView->ShowsChanges());
+        third.resize(1000, 700);
+        third.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&third));
         QVERIFY(third.m_pFileView->List()->isColumnHidden(CFileListModel::ColChange));
     }
 
@@ -397,6 +462,8 @@ private slots:
             QCOMPARE(Cell(m, 0, FolderListModel::ColFilesWithSubs), QStringLiteral("1.234.572"));
             QTreeView* files = frame.m_pFileView->List();
             for (int col : {CFileListModel::ColSize, CFileListModel::ColChange}) {
+                if (files->isColumnHidden(col))
+                    continue; // "Last change" gives way in a narrow list
                 int widest = 0;
                 for (int row = 0; row < frame.m_pFileView->Model().rowCount(); ++row)
                     widest = std::max(widest, files->fontMetrics().horizontalAdvance(Cell(frame.m_pFileView->Model(), row, col)));

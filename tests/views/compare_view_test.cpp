@@ -16,6 +16,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QScrollBar>
+#include <QSplitter>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -204,16 +205,25 @@ private slots:
                     widest = std::max(widest, fm.horizontalAdvance(Cell(model, row, col)));
                 QVERIFY2(view->m_list->columnWidth(col) >= widest + 5, qPrintable(QString("column %1").arg(col)));
             }
-            // Everything fits without sideways scrolling: the file list made way.
-            QVERIFY(view->m_list->horizontalHeader()->length() <= view->m_list->viewport()->width());
+            // The file list made way: everything fits without sideways scrolling, or, with
+            // the folder facts' two columns and a large font, the file list is down to
+            // the width that keeps its own sizes whole.
+            if (view->m_list->horizontalHeader()->length() > view->m_list->viewport()->width())
+                QCOMPARE(frame.m_pFileView->width(),
+                         std::max(CMainFrame::kMinPane, frame.m_pFileView->MinimumWidth()));
             QVERIFY(frame.m_pFileView->width() >= CMainFrame::kMinPane);
             QVERIFY(frame.m_pFileView->width() >= frame.m_pFileView->MinimumWidth()); // its sizes whole
-            // The Changes pane: "Before" and "Now" as columns where the numbers are
-            // small, and no sideways scroll bar while everything fits.
+            // The Changes pane: the item change of two scans with folder facts, and
+            // "Before" and "Now" as columns where there is room for them beside it (in
+            // half of 800 pixels there is not: they make way first), and no sideways
+            // scroll bar while everything fits.
             QTableView* changes = frame.m_pChangesView->List();
             if (scale == 1.0) {
-                QVERIFY(!changes->isColumnHidden(ChangesListModel::ColBefore));
-                QVERIFY(!changes->isColumnHidden(ChangesListModel::ColNow));
+                QVERIFY(!changes->isColumnHidden(ChangesListModel::ColItems));
+                QCOMPARE(changes->isColumnHidden(ChangesListModel::ColBefore), changes->isColumnHidden(ChangesListModel::ColNow));
+                frame.m_wndSplitterBottom->setSizes({100, 700});
+                QTRY_VERIFY(!changes->isColumnHidden(ChangesListModel::ColBefore));
+                QVERIFY(!changes->isColumnHidden(ChangesListModel::ColItems));
             }
             QApplication::processEvents();
             QVERIFY(!changes->horizontalScrollBar()->isVisible());
