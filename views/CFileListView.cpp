@@ -325,8 +325,17 @@ int CFileListView::MinimumWidth() const
 
 int CFileListView::WantedWidth() const
 {
-    const int minimum = MinimumWidth();
-    return minimum > 0 ? minimum + ChangeColumnWidth() : 0;
+    if (MinimumWidth() == 0 || ChangeColumnWidth() == 0)
+        return MinimumWidth();
+    return SizeColumnMinimum() + ChangeColumnWidth() + NamesBesideChanges() +
+           m_list->verticalScrollBar()->sizeHint().width() + 2 * m_list->frameWidth();
+}
+
+int CFileListView::NamesBesideChanges() const
+{
+    // The names matter more than their dates: "Last change" is shown only while "File"
+    // keeps about ten letters.
+    return m_list->fontMetrics().horizontalAdvance(QStringLiteral("MMMMMMMMMM\u2026"));
 }
 
 int CFileListView::ChangeColumnWidth() const
@@ -350,11 +359,10 @@ int CFileListView::SizeColumnMinimum() const
 
 void CFileListView::LayoutColumns()
 {
-    // "Last change" is shown while "File" keeps a few letters and "Size" its numbers
+    // "Last change" is shown while "File" keeps its letters and "Size" its numbers
     // beside it; a narrower list leaves it out until it is wider again.
     int change = ChangeColumnWidth();
-    const int names = m_list->fontMetrics().horizontalAdvance(QStringLiteral("MMMM\u2026"));
-    if (m_list->viewport()->width() - change < SizeColumnMinimum() + names)
+    if (m_list->viewport()->width() - change < SizeColumnMinimum() + NamesBesideChanges())
         change = 0;
     m_list->setColumnHidden(CFileListModel::ColChange, change == 0);
     const auto [name, size] = ColumnWidths(std::max(m_list->viewport()->width() - change, 0), SizeColumnMinimum());

@@ -89,7 +89,7 @@ public:
 
     // Whether the listing knows the files' times (a live listing, or the stored names of
     // a drive with folder facts): "Last change" is then shown while the list is wide
-    // enough for it beside the names and whole sizes.
+    // enough for it beside about ten letters of the names and whole sizes.
     bool ShowsChanges() const { return m_bTimes; }
 
     // The narrowest the view may be made by its neighbours: "Size" whole for the files
@@ -113,8 +113,11 @@ private:
     void LayoutColumns();
     // The narrowest "Size" may be: its heading and the widest size listed, whole.
     int SizeColumnMinimum() const;
-    // The width of "Last change": its heading and the widest date, whole; 0 while hidden.
+    // The width of "Last change": its heading and the widest date, whole; 0 when the
+    // listing knows no times.
     int ChangeColumnWidth() const;
+    // The room "File" keeps beside "Last change".
+    int NamesBesideChanges() const;
 
     // The live listing of the selected folder; false when the folder cannot be read.
     bool ReadFolder(const std::string& strPath, std::vector<tvl::FileEntry>& files) const;
