@@ -14,6 +14,7 @@
 #include "FileTypes.h"
 #include "FolderListModel.h"
 #include "NumberFormat.h"
+#include "ReportActions.h"
 #include "ReportCompare.h"
 #include "SizeMeasure.h"
 #include "TreemapLayout.h"
@@ -183,6 +184,11 @@ private slots:
         QVERIFY(other.m_pDiscView->SelectFolder(byDisc.doc.m_pDriveReports[0]->GetFolder(1)));
         QCOMPARE(FileColumn(*frame.m_pFileView, CFileListModel::ColSize), FileColumn(*other.m_pFileView, CFileListModel::ColSize));
         QCOMPARE(FileColumn(*frame.m_pFileView, CFileListModel::ColSize), QStringList({"4.096", "4.096"}));
+        // Move to trash and the report's edit go by the size the scan counted, whatever
+        // the list shows: a file changed on disc is told by that one.
+        CReportActions actions(frame, byLength.doc);
+        QCOMPARE(actions.FileTarget(1).strName, std::string("sparse.img"));
+        QCOMPARE(actions.FileTarget(1).nSize, std::int64_t(90000000));
 
         // The treemap's and the file types' copies of the drive.
         const tvl::DriveReport& a = *byLength.doc.m_pDriveReports[0];
