@@ -59,6 +59,16 @@ int Drives(const std::vector<std::string>& assignments, CommandIo& io)
     return kOk;
 }
 
+// The note on stderr of a report holding folders that could not be read or were not
+// entered, unless the text marks them.
+void NoteMarkedFolders(const ReportDocument& doc, const TextOptions& text, CommandIo& io)
+{
+    if (text.bMarks)
+        return;
+    if (const std::string note = MarkedFoldersNote(CountMarkedFolders(doc)); !note.empty())
+        io.err << note << "\n";
+}
+
 // --- scan ---
 
 struct ScanOptions {
@@ -164,9 +174,16 @@ int Scan(ScanOptions& o, CommandIo& io)
         }
         if (!made)
             return kFailed;
-        if (o.outputOption->count() > 0)
-            return doc.OnSaveDocument(o.outputFile) ? kOk : kFailed;
+        if (o.outputOption->count() > 0) {
+            if (!doc.OnSaveDocument(o.outputFile))
+                return kFailed;
+            NoteMarkedFolders(doc, o.display.text, io);
+            return kOk;
+        }
     }
+    if (std::string p = FolderFactsProblem(doc, o.display.text); !p.empty())
+        return Usage(io.err, p, "scan");
+    NoteMarkedFolders(doc, o.display.text, io);
     PrintReportText(io.out, doc, o.display.text);
     return kOk;
 }
@@ -175,6 +192,7 @@ int Scan(ScanOptions& o, CommandIo& io)
 
 struct ShowOptions {
     bool json = false;
+    bool unreadable = false;
     std::string file;
     std::string csv, csvFiles;
     CLI::Option* csvOption = nullptr;
@@ -195,6 +213,9 @@ std::string ShowProblem(ShowOptions& o)
         return "--csv and --csv-files need two different files";
     if (o.json && (csv || csvFiles))
         return "--json prints the report; it cannot be combined with --csv or --csv-files";
+    if (o.unreadable && (o.json || csv || csvFiles || o.display.AnyGiven()))
+        return "--unreadable prints its own list; it cannot be combined with --json, --csv, --csv-files or "
+               "the display options";
     if (o.display.AnyGiven() && (o.json || csv || csvFiles))
         return "the display options apply to the printed text, not to --json, --csv or --csv-files";
     if (std::string p = CheckDisplayOptions(o.display); !p.empty())
@@ -222,6 +243,15 @@ int Show(ShowOptions& o, CommandIo& io)
         return kFailed;
     if (doc.IsIncomplete())
         io.err << kMsgIncompleteReport << "\n";
+    if (o.unreadable) {
+        if (const DriveReport* drive = DriveWithoutFacts(doc))
+            return Usage(io.err, NoFolderFactsProblem("--unreadable", *drive), "show");
+        PrintMarkedFolders(io.out, doc);
+        return kOk;
+    }
+    if (std::string p = FolderFactsProblem(doc, o.display.text); !p.empty())
+        return Usage(io.err, p, "show");
+    NoteMarkedFolders(doc, o.display.text, io);
     const bool csv = o.csvOption->count() > 0, csvFiles = o.csvFilesOption->count() > 0;
     if (csvFiles && !HasStoredFileNames(doc)) {
         io.err << "tovaline-cli: the report holds no file names (they are kept by 'scan -f')\n";
@@ -258,7 +288,10 @@ CommandAction DeclareScanCommand(CLI::App& command)
         "with \"Space (with subs)\", \"% of parent folder\", \"% of disc\" and \"Space (w/o subs)\",\n"
         "then the rankings of the largest files (\"All\" and one per drive). Letters are taken\n"
         "with or without a colon, in any case; each drive is scanned once, in ascending order.\n"
-        "The display options change only what is printed, never the report.\n"
+        "The display options change only what is printed, never the report. --columns,\n"
+        "--sort files|changed, --other-size and --marks use the folder facts a scan keeps:\n"
+        "a report without them (saved by an older version) is refused with status 2.\n"
+        "Folders that could not be read or lie on another file system are noted on stderr.\n"
         "A file with several hard links counts once, under the first name the walk meets;\n"
         "its other names are listed with their size but add nothing (--count-links counts\n"
         "them all). Ctrl+C stops the scan: nothing is printed or written (an existing -o\n"
@@ -302,10 +335,21 @@ CommandAction DeclareShowCommand(CLI::App& command)
         "folders: [{path, level, spaceWithoutSubs, spaceWithSubs, percentOfParent,\n"
         "percentOfDisc, files: [{name, size}]}], ranking: [{name, location, size}]}],\n"
         "rankingAll}; names as UTF-8, invalid bytes as U+FFFD, -1 for a share without value.\n"
+        "A drive with folder facts (folderFacts: true) adds to each folder fileCount,\n"
+        "items, newestChange (\"2026-12-08T14:05:09Z\", UTC; null when not known),\n"
+        "otherSpaceWithoutSubs, otherSpaceWithSubs and state (read, no-access, vanished,\n"
+        "read-error, other-fs, left-out), and to each file otherSize and change.\n"
         "--csv writes the columns path, level, spaceWithoutSubs, spaceWithSubs,\n"
-        "percentOfParent, percentOfDisc (empty for a share without value); --csv-files the\n"
-        "columns folder, name, size. CSV follows RFC 4180 (UTF-8, CR LF line ends).\n");
+        "percentOfParent, percentOfDisc (empty for a share without value), fileCount, items,\n"
+        "newestChange, otherSpaceWithoutSubs, otherSpaceWithSubs, state (empty without folder\n"
+        "facts); --csv-files the columns folder, name, size, otherSize, change. CSV follows\n"
+        "RFC 4180 (UTF-8, CR LF line ends).\n"
+        "Folders that could not be read or lie on another file system are noted on stderr\n"
+        "(stdout stays as it is); --unreadable lists them, --marks marks them in the text.\n");
     command.add_flag("--json", o->json, "print the report as JSON instead of text");
+    command.add_flag("--unreadable", o->unreadable,
+                     "list the folders that could not be read, were not entered or were left out, "
+                     "each with the reason");
     o->csvOption =
         command.add_option("--csv", o->csv, "write one CSV row per folder to FILE ('-': stdout)")
             ->type_name("FILE");

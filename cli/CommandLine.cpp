@@ -239,10 +239,14 @@ bool DisplayOptions::AnyGiven() const
 
 void AddDisplayOptions(CLI::App& command, DisplayOptions& d)
 {
-    auto order = [&d](const std::string& s) -> std::string {
-        if (s == "path" || s == "size")
+    auto order = [](const std::string& s) -> std::string {
+        if (s == "path" || s == "size" || s == "files" || s == "changed")
             return std::string();
-        return "the order must be 'path' or 'size', not '" + s + "'";
+        return "the order must be 'path', 'size', 'files' or 'changed', not '" + s + "'";
+    };
+    auto columns = [](const std::string& s) -> std::string {
+        std::vector<TextColumn> parsed;
+        return ParseColumns(s, parsed);
     };
     d.given = {
         AddCountOption(command, "--depth", d.text.nDepth, "depth", 0, INT_MAX,
@@ -251,18 +255,74 @@ void AddDisplayOptions(CLI::App& command, DisplayOptions& d)
             .add_option_function<std::string>(
                 "--sort",
                 [&d](const std::string& s) {
-                    d.text.order = s == "size" ? TextOptions::Order::Size : TextOptions::Order::Path;
+                    d.text.order = s == "size"    ? TextOptions::Order::Size
+                                   : s == "files" ? TextOptions::Order::Files
+                                   : s == "changed" ? TextOptions::Order::Changed
+                                                    : TextOptions::Order::Path;
                 },
-                "sub-folders in path order (default) or largest first")
-            ->type_name("path|size")
+                "sub-folders in path order (default), largest first, most files (with subs) first, or "
+                "newest change first")
+            ->type_name("path|size|files|changed")
             ->check(CLI::Validator(order, ""))
             ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast),
         AddCountOption(command, "--top", d.text.nTop, "count of sub-folders", 1, INT_MAX,
-                       "print the N largest sub-folders of each folder, one line for the rest"),
+                       "print the N largest sub-folders of each folder (the first N in a --sort order other "
+                       "than path), one line for the rest"),
         command.add_flag("-h,--human", d.text.bHuman, "sizes as \"1.5 GiB\" (binary units) instead of bytes"),
         command.add_flag("--rankings-only", d.rankingsOnly, "print only the rankings"),
         command.add_flag("--folders-only", d.foldersOnly, "print only the folders, no rankings"),
+        command
+            .add_option_function<std::string>(
+                "--columns", [&d](const std::string& s) { ParseColumns(s, d.text.columns); },
+                "the columns after the folder name, comma-separated, from size, share-parent, share-disc, own, "
+                "files, own-files, items, changed, state (default: size,share-parent,share-disc,own)")
+            ->type_name("LIST")
+            ->check(CLI::Validator(columns, ""))
+            ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast),
+        command.add_flag("--other-size", d.text.bOtherSize,
+                         "sizes and shares in the other measure: space on disc for a report of file lengths, "
+                         "file length for one of space on disc (the rankings stay as the scan ranked)"),
+        command.add_flag("--marks", d.text.bMarks,
+                         "mark folders before their name: '!' could not be read, '>' on another file system "
+                         "(not entered), '-' left out by the options of an import"),
     };
+}
+
+std::string ParseColumns(const std::string& list, std::vector<TextColumn>& columns)
+{
+    columns.clear();
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t comma = list.find(',', start);
+        const std::string name = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        TextColumn c{};
+        if (!TextColumnOfName(name, c)) {
+            columns.clear();
+            return "the column '" + name +
+                   "' is not one of size, share-parent, share-disc, own, files, own-files, items, changed, state";
+        }
+        columns.push_back(c);
+        if (comma == std::string::npos)
+            return std::string();
+        start = comma + 1;
+    }
+}
+
+std::string FolderFactsProblem(const ReportDocument& doc, const TextOptions& text)
+{
+    const std::string option = FolderFactsOption(text);
+    const DriveReport* drive = option.empty() ? nullptr : DriveWithoutFacts(doc);
+    if (!drive)
+        return std::string();
+    return NoFolderFactsProblem(option, *drive);
+}
+
+std::string NoFolderFactsProblem(const std::string& option, const DriveReport& drive)
+{
+    return option + " needs the folder facts (file counts, change times, the other size measure, what could not "
+                    "be read), and drive " +
+           DriveLetterText(drive.cDrive) +
+           ": of this report has none (a report saved by an older version; a new scan has them)";
 }
 
 std::string CheckDisplayOptions(DisplayOptions& d)

@@ -125,7 +125,7 @@ const char* DriveMapHelp();
 DriveMap ResolveDriveMap(const std::vector<std::string>& assignments, std::ostream& err);
 
 // The display options of the text output: --depth, --sort, --top, -h/--human,
-// --rankings-only and --folders-only.
+// --rankings-only, --folders-only, --columns, --other-size and --marks.
 struct DisplayOptions {
     TextOptions text;
     bool rankingsOnly = false, foldersOnly = false;
@@ -133,6 +133,16 @@ struct DisplayOptions {
     bool AnyGiven() const;
 };
 void AddDisplayOptions(CLI::App& command, DisplayOptions& display);
+
+// Reads a --columns list ("size,files,state") into columns. Returns the problem text of
+// a name that is no column (columns is then empty), else "".
+std::string ParseColumns(const std::string& list, std::vector<TextColumn>& columns);
+
+// The usage problem of display options that need folder facts (FolderFactsOption) on a
+// report with a drive that has none, or "" when the report can show them.
+std::string FolderFactsProblem(const ReportDocument& doc, const TextOptions& text);
+// The problem text for an option that needs folder facts which `drive` does not hold.
+std::string NoFolderFactsProblem(const std::string& option, const DriveReport& drive);
 
 // Finishes the display options after parsing: returns the problem text of a usage
 // error ("" when they are fine) and fills text.bFolders and text.bRankings.

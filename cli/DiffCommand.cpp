@@ -53,18 +53,36 @@ bool Shown(std::int64_t change, std::int64_t nMinChange)
 
 constexpr int kNum = 20;
 constexpr int kPct = 11; // "+1000000.00" still lines up
+constexpr int kItems = 14; // "Items +/-" up to "+99.999.999.999"
+
+// True when some drive compares item counts: the listings then have an "Items +/-"
+// column (empty for drives that do not).
+bool AnyItemsCompared(const ReportComparison& rc)
+{
+    for (const DriveComparison& d : rc.drives)
+        if (d.bItemsCompared)
+            return true;
+    return false;
+}
 
 void PrintDrives(std::ostream& out, const ReportComparison& rc)
 {
+    const bool items = AnyItemsCompared(rc);
     out << std::left << std::setw(7) << "Drive" << std::setw(10) << "State" << std::right << std::setw(kNum)
         << "Before" << "  " << std::setw(kNum) << "After" << "  " << std::setw(kNum) << "Change" << "  "
-        << std::setw(kPct) << "Change %" << "\n";
+        << std::setw(kPct) << "Change %";
+    if (items)
+        out << "  " << std::setw(kItems) << "Items +/-";
+    out << "\n";
     for (const DriveComparison& d : rc.drives) {
         const auto p = d.pOld ? ChangePercent(d.nOldTotal, d.nNewTotal) : std::nullopt;
         out << std::left << std::setw(7) << (std::string(1, d.cDrive) + ":") << std::setw(10)
             << ChangeStateName(d.state) << std::right << std::setw(kNum) << FormatSize(d.nOldTotal) << "  "
             << std::setw(kNum) << FormatSize(d.nNewTotal) << "  " << std::setw(kNum) << FormatSizeChange(d.Change())
-            << "  " << std::setw(kPct) << (p ? FormatPercentChange(*p) : std::string()) << "\n";
+            << "  " << std::setw(kPct) << (p ? FormatPercentChange(*p) : std::string());
+        if (items)
+            out << "  " << std::setw(kItems) << (d.bItemsCompared ? FormatSizeChange(d.ItemChange()) : std::string());
+        out << "\n";
     }
 }
 
@@ -76,13 +94,20 @@ void PrintFolders(std::ostream& out, const ReportComparison& rc, const DiffOptio
         out << "  (none)\n";
         return;
     }
+    const bool items = AnyItemsCompared(rc);
     out << std::setw(kNum) << "Before" << "  " << std::setw(kNum) << "After" << "  " << std::setw(kNum) << "Change"
-        << "  " << std::setw(kPct) << "Change %" << "  Folder\n";
+        << "  " << std::setw(kPct) << "Change %";
+    if (items)
+        out << "  " << std::setw(kItems) << "Items +/-";
+    out << "  Folder\n";
     for (const FolderRef& r : refs) {
-        const FolderChange& f = rc.drives[r.nDrive].folders[r.nFolder];
+        const DriveComparison& d = rc.drives[r.nDrive];
+        const FolderChange& f = d.folders[r.nFolder];
         out << std::setw(kNum) << FormatSize(f.OldWithSubs()) << "  " << std::setw(kNum) << FormatSize(f.NewWithSubs())
-            << "  " << std::setw(kNum) << FormatSizeChange(f.Change()) << "  " << std::setw(kPct) << PercentCell(f) << "  "
-            << Printable(f.Path()) << "\n";
+            << "  " << std::setw(kNum) << FormatSizeChange(f.Change()) << "  " << std::setw(kPct) << PercentCell(f);
+        if (items)
+            out << "  " << std::setw(kItems) << (d.bItemsCompared ? FormatSizeChange(f.ItemChange()) : std::string());
+        out << "  " << Printable(f.Path()) << "\n";
     }
 }
 
@@ -144,12 +169,16 @@ std::string JsonPercent(const std::optional<double>& p)
     return p ? JsonNumber(*p) : std::string("null");
 }
 
-void FolderJson(std::ostream& out, const FolderChange& f)
+void FolderJson(std::ostream& out, const FolderChange& f, bool bItems)
 {
     out << "{\"path\":" << JsonString(f.Path()) << ",\"state\":\"" << ChangeStateName(f.state)
         << "\",\"before\":" << f.OldWithSubs() << ",\"after\":" << f.NewWithSubs()
         << ",\"beforeWithoutSubs\":" << f.OldWithoutSubs() << ",\"afterWithoutSubs\":" << f.NewWithoutSubs()
-        << ",\"change\":" << f.Change() << ",\"percent\":" << JsonPercent(f.Percent()) << "}";
+        << ",\"change\":" << f.Change() << ",\"percent\":" << JsonPercent(f.Percent());
+    if (bItems)
+        out << ",\"itemsBefore\":" << f.OldItems() << ",\"itemsAfter\":" << f.NewItems()
+            << ",\"itemChange\":" << f.ItemChange();
+    out << "}";
 }
 
 void RankingJson(std::ostream& out, const std::vector<RankEntry>& ranking, const std::vector<RankChange>& changes,
@@ -177,13 +206,18 @@ void DriveJson(std::ostream& out, const DriveComparison& d, const DiffOptions& o
         << "\",\"before\":" << d.nOldTotal << ",\"after\":" << d.nNewTotal << ",\"change\":" << d.Change()
         << ",\"percent\":" << JsonPercent(d.pOld ? ChangePercent(d.nOldTotal, d.nNewTotal) : std::nullopt)
         << ",\"filesCompared\":" << (d.bFilesCompared ? "true" : "false")
-        << ",\"rankingCompared\":" << (d.bRankingCompared ? "true" : "false") << ",\n\"folders\":[";
+        << ",\"rankingCompared\":" << (d.bRankingCompared ? "true" : "false")
+        << ",\"itemsCompared\":" << (d.bItemsCompared ? "true" : "false");
+    if (d.bItemsCompared)
+        out << ",\"itemsBefore\":" << d.nOldItems << ",\"itemsAfter\":" << d.nNewItems
+            << ",\"itemChange\":" << d.ItemChange();
+    out << ",\n\"folders\":[";
     bool first = true;
     for (const FolderChange& f : d.folders) {
         if (f.state == ChangeState::Unchanged || !Shown(f.Change(), o.nMinChange))
             continue;
         out << (first ? "\n" : ",\n");
-        FolderJson(out, f);
+        FolderJson(out, f, d.bItemsCompared);
         first = false;
     }
     out << "],\n\"files\":[";
@@ -211,7 +245,7 @@ void FolderListJson(std::ostream& out, const ReportComparison& rc, const DiffOpt
     bool first = true;
     for (const FolderRef& r : LargestChanges(rc, o.nTop, bGrowth, o.nMinChange)) {
         out << (first ? "\n" : ",\n");
-        FolderJson(out, rc.drives[r.nDrive].folders[r.nFolder]);
+        FolderJson(out, rc.drives[r.nDrive].folders[r.nFolder], rc.drives[r.nDrive].bItemsCompared);
         first = false;
     }
     out << "]";
@@ -310,7 +344,8 @@ CommandAction DeclareDiffCommand(CLI::App& command)
     command.footer(
         "Folders are matched by drive letter and path; sizes are \"Space (with subs)\".\n"
         "Per drive the totals before and after and the change, the folders that grew most\n"
-        "and those that shrank most (path, before, after, change, change in percent of before),\n"
+        "and those that shrank most (path, before, after, change, change in percent of before,\n"
+        "and where both reports hold folder facts the change of \"Items (with subs)\"),\n"
         "then the files that entered the ranking and the ranked files whose size changed.\n"
         "Drive totals are always shown. OLD or NEW may be '-' (standard input), not both.\n");
     command.add_flag("--json", o->bJson, "print the whole comparison as JSON (see README)");

@@ -40,20 +40,28 @@ std::string CsvField(const std::string& bytes)
 
 void PrintFoldersCsv(std::ostream& out, const ReportDocument& doc)
 {
-    out << "path,level,spaceWithoutSubs,spaceWithSubs,percentOfParent,percentOfDisc" << kEol;
+    out << "path,level,spaceWithoutSubs,spaceWithSubs,percentOfParent,percentOfDisc,fileCount,items,newestChange,"
+           "otherSpaceWithoutSubs,otherSpaceWithSubs,state"
+        << kEol;
     for (const auto& d : doc.m_pDriveReports) {
         if (!d)
             continue;
-        for (const FolderRecord* f : d->Folders())
+        for (const FolderRecord* f : d->Folders()) {
             out << CsvField(f->strPath) << ',' << f->nLevel << ',' << f->nSpaceWithoutSubs << ','
-                << f->nSpaceWithSubs << ',' << CsvShare(f->dPercentOfParent) << ',' << CsvShare(f->dPercentOfDisc)
-                << kEol;
+                << f->nSpaceWithSubs << ',' << CsvShare(f->dPercentOfParent) << ',' << CsvShare(f->dPercentOfDisc);
+            if (d->bFolderFacts)
+                out << ',' << f->nFiles << ',' << f->nItemsWithSubs << ',' << IsoUtc(f->nNewestChange) << ','
+                    << f->nOtherWithoutSubs << ',' << f->nOtherWithSubs << ',' << FolderStateName(f->state);
+            else
+                out << ",,,,,,";
+            out << kEol;
+        }
     }
 }
 
 void PrintFilesCsv(std::ostream& out, const ReportDocument& doc)
 {
-    out << "folder,name,size" << kEol;
+    out << "folder,name,size,otherSize,change" << kEol;
     for (const auto& d : doc.m_pDriveReports) {
         if (!d || !d->bStoreFileNames)
             continue;
@@ -61,8 +69,14 @@ void PrintFilesCsv(std::ostream& out, const ReportDocument& doc)
             if (f->files.empty())
                 continue;
             const std::string folder = CsvField(f->strPath);
-            for (const FileEntry& e : f->files)
-                out << folder << ',' << CsvField(e.strName) << ',' << e.nSize << kEol;
+            for (const FileEntry& e : f->files) {
+                out << folder << ',' << CsvField(e.strName) << ',' << e.nSize << ',';
+                if (d->bFolderFacts)
+                    out << e.nOtherSize << ',' << IsoUtc(e.nChange);
+                else
+                    out << ',';
+                out << kEol;
+            }
         }
     }
 }

@@ -14,14 +14,18 @@ namespace tvl {
 // One field as written.
 std::string CsvField(const std::string& bytes);
 
-// "path,level,spaceWithoutSubs,spaceWithSubs,percentOfParent,percentOfDisc", then one
-// row per folder record of every drive in list order. Shares are written in the
-// shortest form that reads back to the same double; a share without value (negative,
-// -1 in reports made by a scan) or no number at all is an empty field.
+// "path,level,spaceWithoutSubs,spaceWithSubs,percentOfParent,percentOfDisc,fileCount,
+// items,newestChange,otherSpaceWithoutSubs,otherSpaceWithSubs,state", then one row per
+// folder record of every drive in list order. Shares are written in the shortest form
+// that reads back to the same double; a share without value (negative, -1 in reports
+// made by a scan) or no number at all is an empty field. The last six are the folder
+// facts (newestChange as IsoUtc): all six empty for a drive without them, and
+// newestChange empty when not known.
 void PrintFoldersCsv(std::ostream& out, const ReportDocument& doc);
 
-// "folder,name,size", then one row per stored file of every folder of each drive
-// that stores file names, in list order and, within a folder, stored order.
+// "folder,name,size,otherSize,change", then one row per stored file of every folder of
+// each drive that stores file names, in list order and, within a folder, stored order.
+// otherSize and change (IsoUtc) are empty for a drive without folder facts.
 void PrintFilesCsv(std::ostream& out, const ReportDocument& doc);
 
 // True when some drive of the report stores file names.

@@ -544,35 +544,6 @@ constexpr std::size_t kSectionHead = 4 + 8;   // tag, length
 
 constexpr std::uint32_t kOptSkipHidden = 1, kOptLinksOnce = 2, kOptDiscUsage = 4;
 
-void Put32(std::string& b, std::uint32_t v)
-{
-    unsigned char x[4];
-    StoreLe32(x, v);
-    b.append(reinterpret_cast<const char*>(x), 4);
-}
-void Put64(std::string& b, std::uint64_t v)
-{
-    unsigned char x[8];
-    StoreLe64(x, v);
-    b.append(reinterpret_cast<const char*>(x), 8);
-}
-void PutString(std::string& b, const std::string& s)
-{
-    Put32(b, static_cast<std::uint32_t>(s.size()));
-    b += s;
-}
-// Appends a section: its tag, its length, then what `fill` writes.
-template <class Fill>
-void PutSection(std::string& b, std::uint32_t tag, Fill&& fill)
-{
-    Put32(b, tag);
-    const std::size_t lengthAt = b.size();
-    Put64(b, 0);
-    const std::size_t start = b.size();
-    fill(b);
-    StoreLe64(reinterpret_cast<unsigned char*>(b.data() + lengthAt), b.size() - start);
-}
-
 std::uint32_t Crc32(const char* data, std::size_t n)
 {
     uLong crc = crc32(0L, Z_NULL, 0);
@@ -638,10 +609,10 @@ struct BlockContent {
 // state known, no count or size below zero, each folder's items and other sum those of
 // its own files and of the folders below, each newest change no older than what is
 // below it, and with file names the own files and other space those of the stored names
-// that count. Returns false, the drive unchanged, otherwise. `counted` as the "CNTD"
-// section gave it (null: every name counts).
+// that count. Returns false, the drive unchanged, otherwise; with `check` only checks.
+// `counted` as the "CNTD" section gave it (null: every name counts).
 bool TakeFolderFacts(DriveReport& d, const unsigned char* folders, const unsigned char* files,
-                     const std::vector<bool>* counted)
+                     const std::vector<bool>* counted, bool check)
 {
     const std::vector<FolderRecord*>& list = d.Folders();
     const std::size_t n = list.size();
@@ -690,8 +661,7 @@ bool TakeFolderFacts(DriveReport& d, const unsigned char* folders, const unsigne
             newest[p] = std::max(newest[p], facts[i].nNewest);
         }
     }
-    // The stored names, in file order.
-    std::vector<std::pair<std::int64_t, std::int64_t>> fileFacts; // other size, change
+    // The stored names, in file order (checked here, taken below from the same bytes).
     if (d.bStoreFileNames) {
         if (!files)
             return false;
@@ -708,13 +678,14 @@ bool TakeFolderFacts(DriveReport& d, const unsigned char* folders, const unsigne
                     ++own;
                     ownOther += static_cast<std::uint64_t>(otherSize);
                 }
-                fileFacts.emplace_back(otherSize, change);
             }
             if (own != static_cast<std::uint64_t>(facts[i].nFiles) ||
                 ownOther != static_cast<std::uint64_t>(facts[i].nOtherOwn))
                 return false;
         }
     }
+    if (check)
+        return true;
     std::size_t k = 0;
     for (std::size_t i = 0; i < n; ++i) {
         FolderRecord& r = *list[i];
@@ -725,9 +696,9 @@ bool TakeFolderFacts(DriveReport& d, const unsigned char* folders, const unsigne
         r.nOtherWithSubs = facts[i].nOtherSubs;
         r.nNewestChange = facts[i].nNewest;
         for (FileEntry& e : r.files) {
-            e.nOtherSize = fileFacts[k].first;
-            e.nChange = fileFacts[k].second;
-            ++k;
+            const unsigned char* p = files + k++ * kFileFactsSize;
+            e.nOtherSize = static_cast<std::int64_t>(LoadLe64(p));
+            e.nChange = static_cast<std::int64_t>(LoadLe64(p + 8));
         }
     }
     d.bFolderFacts = true;
@@ -854,6 +825,8 @@ void ReadExtensionBlock(ReportReader& in, LoadedReport& report)
     // The block in memory, head included (the checksum covers it); a stream's bytes are
     // taken as they arrive, so a false length costs no more memory than the data sent.
     std::string block(reinterpret_cast<const char*>(head), kBlockHead);
+    if (in.BytesLeft()) // a file's length is known and checked: one allocation, no doubling
+        block.reserve(kBlockHead + static_cast<std::size_t>(length) + 4);
     std::uint64_t want = length + 4;
     char chunk[1 << 14];
     while (want > 0) {
@@ -874,6 +847,15 @@ void ReadExtensionBlock(ReportReader& in, LoadedReport& report)
         !why.empty())
         return leaveOut(why);
 
+    // Folder facts that do not add up (a crafted or damaged file) leave the block out.
+    for (std::size_t i = 0; i < report.drives.size(); ++i) {
+        DriveReport& d = *report.drives[i];
+        const std::vector<bool>* counted = content.counted[i] ? &*content.counted[i] : nullptr;
+        if (content.folderFacts[i] &&
+            (!content.drives[i] || !TakeFolderFacts(d, content.folderFacts[i], content.fileFacts[i], counted, true)))
+            return leaveOut(std::string("the folder facts of drive ") + d.cDrive + " do not add up");
+    }
+
     // Everything fits: the report takes it.
     report.facts = std::move(content.facts);
     for (std::size_t i = 0; i < report.drives.size(); ++i) {
@@ -884,12 +866,8 @@ void ReadExtensionBlock(ReportReader& in, LoadedReport& report)
         if (d.pFacts && report.bRanking)
             d.nRankingSize = d.pFacts->nRankingSize;
         const std::vector<bool>* counted = content.counted[i] ? &*content.counted[i] : nullptr;
-        // Facts that do not add up are left out for this drive alone, with a warning:
-        // its sums and names stay as the plain format gives them.
-        if (content.folderFacts[i] &&
-            (!d.pFacts || !TakeFolderFacts(d, content.folderFacts[i], content.fileFacts[i], counted)))
-            report.strBlockWarning = std::string(kWarnBlockPrefix) + "the folder facts of drive " + d.cDrive +
-                                     " do not add up.";
+        if (content.folderFacts[i])
+            TakeFolderFacts(d, content.folderFacts[i], content.fileFacts[i], counted, false);
         if (!counted)
             continue;
         std::size_t k = 0;
@@ -902,23 +880,107 @@ void ReadExtensionBlock(ReportReader& in, LoadedReport& report)
 
 } // namespace
 
-void WriteExtensionBlock(ReportWriter& out, const ReportContent& report)
+namespace {
+
+// Where the block's bytes go: counted only (to learn a length before writing it), or
+// also written to the report and taken into the checksum, through a small buffer, so
+// that a block of millions of names never stands in memory as a whole.
+class BlockSink {
+public:
+    explicit BlockSink(ReportWriter* out) : m_out(out) {}
+    ~BlockSink() { Flush(); }
+    void Bytes(const void* p, std::size_t n)
+    {
+        m_size += n;
+        if (!m_out)
+            return;
+        if (m_used + n > sizeof m_buf)
+            Flush();
+        if (n > sizeof m_buf) {
+            Emit(p, n);
+            return;
+        }
+        std::memcpy(m_buf + m_used, p, n);
+        m_used += n;
+    }
+    void U8(unsigned char v) { Bytes(&v, 1); }
+    void U32(std::uint32_t v)
+    {
+        unsigned char x[4];
+        StoreLe32(x, v);
+        Bytes(x, 4);
+    }
+    void U64(std::uint64_t v)
+    {
+        unsigned char x[8];
+        StoreLe64(x, v);
+        Bytes(x, 8);
+    }
+    void Str(const std::string& v)
+    {
+        U32(static_cast<std::uint32_t>(v.size()));
+        Bytes(v.data(), v.size());
+    }
+    // Flushes and returns the checksum of every byte so far.
+    std::uint32_t Crc()
+    {
+        Flush();
+        return static_cast<std::uint32_t>(m_crc);
+    }
+    std::uint64_t Size() const { return m_size; }
+    bool Counting() const { return !m_out; }
+
+private:
+    void Flush()
+    {
+        if (m_used > 0)
+            Emit(m_buf, m_used);
+        m_used = 0;
+    }
+    void Emit(const void* p, std::size_t n)
+    {
+        const auto* b = static_cast<const unsigned char*>(p);
+        for (std::size_t left = n; left > 0;) { // zlib takes at most 4 GB in one call
+            const uInt k = static_cast<uInt>(std::min<std::size_t>(left, 1u << 30));
+            m_crc = crc32(m_crc, b, k);
+            b += k;
+            left -= k;
+        }
+        m_out->WriteBytes(p, n);
+    }
+
+    ReportWriter* m_out;
+    uLong m_crc = crc32(0L, Z_NULL, 0);
+    std::uint64_t m_size = 0;
+    unsigned char m_buf[1 << 14];
+    std::size_t m_used = 0;
+};
+
+// Puts a section: its tag, its length (learnt by a counting pass), then what `fill` puts.
+template <class Fill>
+void PutSection(BlockSink& sink, std::uint32_t tag, Fill&& fill)
 {
-    bool anyDrive = false;
-    for (const auto& d : report.drives)
-        anyDrive = anyDrive || (d && (d->pFacts || !d->AllCount()));
-    if (!report.pFacts && !anyDrive)
-        return;
-    std::string b(kBlockMagic);
-    Put32(b, kBlockVersion);
-    Put64(b, 0); // the length, set below
+    sink.U32(tag);
+    if (sink.Counting()) {
+        sink.U64(0);
+    } else {
+        BlockSink count(nullptr);
+        fill(count);
+        sink.U64(count.Size());
+    }
+    fill(sink);
+}
+
+// Every section of the block for `report`, in order.
+void PutSections(BlockSink& s, const ReportContent& report)
+{
     if (const ReportFacts* f = report.pFacts)
-        PutSection(b, kTagScan, [&](std::string& s) {
-            PutString(s, f->strProgramVersion);
-            PutString(s, f->strHost);
-            Put64(s, static_cast<std::uint64_t>(f->nStartTime));
-            Put64(s, static_cast<std::uint64_t>(f->nEndTime));
-            Put32(s, f->bComplete ? 1 : 0);
+        PutSection(s, kTagScan, [&](BlockSink& b) {
+            b.Str(f->strProgramVersion);
+            b.Str(f->strHost);
+            b.U64(static_cast<std::uint64_t>(f->nStartTime));
+            b.U64(static_cast<std::uint64_t>(f->nEndTime));
+            b.U32(f->bComplete ? 1 : 0);
         });
     // Drive indexes count the drives written (null entries of the table are left out).
     std::uint32_t index = 0;
@@ -926,65 +988,88 @@ void WriteExtensionBlock(ReportWriter& out, const ReportContent& report)
         if (!d)
             continue;
         if (const DriveFacts* f = d->pFacts.get())
-            PutSection(b, kTagDrive, [&](std::string& s) {
-                Put32(s, index);
-                s.push_back(d->cDrive);
-                PutString(s, f->strDirectory);
-                PutString(s, f->strFsType);
-                Put32(s, (f->options.bSkipHidden ? kOptSkipHidden : 0) | (f->options.bCountLinksOnce ? kOptLinksOnce : 0) |
-                             (f->options.bDiscUsage ? kOptDiscUsage : 0));
-                Put32(s, static_cast<std::uint32_t>(f->options.excludes.size()));
+            PutSection(s, kTagDrive, [&](BlockSink& b) {
+                b.U32(index);
+                b.U8(static_cast<unsigned char>(d->cDrive));
+                b.Str(f->strDirectory);
+                b.Str(f->strFsType);
+                b.U32((f->options.bSkipHidden ? kOptSkipHidden : 0) | (f->options.bCountLinksOnce ? kOptLinksOnce : 0) |
+                      (f->options.bDiscUsage ? kOptDiscUsage : 0));
+                b.U32(static_cast<std::uint32_t>(f->options.excludes.size()));
                 for (const std::string& pattern : f->options.excludes)
-                    PutString(s, pattern);
-                Put64(s, static_cast<std::uint64_t>(f->counts.nUnreadable));
-                Put64(s, static_cast<std::uint64_t>(f->counts.nOtherFs));
-                Put64(s, static_cast<std::uint64_t>(f->counts.nLeftOut));
-                Put32(s, static_cast<std::uint32_t>(std::max(f->nRankingSize, 0)));
+                    b.Str(pattern);
+                b.U64(static_cast<std::uint64_t>(f->counts.nUnreadable));
+                b.U64(static_cast<std::uint64_t>(f->counts.nOtherFs));
+                b.U64(static_cast<std::uint64_t>(f->counts.nLeftOut));
+                b.U32(static_cast<std::uint32_t>(std::max(f->nRankingSize, 0)));
             });
         if (d->bStoreFileNames)
-            PutSection(b, kTagCounted, [&](std::string& s) {
-                Put32(s, index);
-                const std::size_t nFiles = StoredFileCount(*d);
-                Put64(s, nFiles);
-                const std::size_t at = s.size();
-                s.append((nFiles + 7) / 8, '\0');
+            PutSection(s, kTagCounted, [&](BlockSink& b) {
+                b.U32(index);
+                b.U64(StoredFileCount(*d));
+                unsigned char bits = 0;
                 std::size_t k = 0;
                 for (const FolderRecord* f : d->Folders())
                     for (const FileEntry& e : f->files) {
                         if (d->Counts(*f, e.strName))
-                            s[at + k / 8] = static_cast<char>(s[at + k / 8] | (1 << (k % 8)));
-                        ++k;
+                            bits = static_cast<unsigned char>(bits | (1 << (k % 8)));
+                        if (++k % 8 == 0) {
+                            b.U8(bits);
+                            bits = 0;
+                        }
                     }
+                if (k % 8 != 0)
+                    b.U8(bits);
             });
         if (d->bFolderFacts && d->pFacts) {
-            PutSection(b, kTagFolders, [&](std::string& s) {
-                Put32(s, index);
-                Put64(s, d->Folders().size());
+            PutSection(s, kTagFolders, [&](BlockSink& b) {
+                b.U32(index);
+                b.U64(d->Folders().size());
                 for (const FolderRecord* f : d->Folders()) {
-                    s.push_back(static_cast<char>(f->state));
-                    Put32(s, static_cast<std::uint32_t>(f->nFiles));
-                    Put64(s, static_cast<std::uint64_t>(f->nItemsWithSubs));
-                    Put64(s, static_cast<std::uint64_t>(f->nOtherWithoutSubs));
-                    Put64(s, static_cast<std::uint64_t>(f->nOtherWithSubs));
-                    Put64(s, static_cast<std::uint64_t>(f->nNewestChange));
+                    b.U8(static_cast<unsigned char>(f->state));
+                    b.U32(static_cast<std::uint32_t>(f->nFiles));
+                    b.U64(static_cast<std::uint64_t>(f->nItemsWithSubs));
+                    b.U64(static_cast<std::uint64_t>(f->nOtherWithoutSubs));
+                    b.U64(static_cast<std::uint64_t>(f->nOtherWithSubs));
+                    b.U64(static_cast<std::uint64_t>(f->nNewestChange));
                 }
             });
             if (d->bStoreFileNames)
-                PutSection(b, kTagFiles, [&](std::string& s) {
-                    Put32(s, index);
-                    Put64(s, StoredFileCount(*d));
+                PutSection(s, kTagFiles, [&](BlockSink& b) {
+                    b.U32(index);
+                    b.U64(StoredFileCount(*d));
                     for (const FolderRecord* f : d->Folders())
                         for (const FileEntry& e : f->files) {
-                            Put64(s, static_cast<std::uint64_t>(e.nOtherSize));
-                            Put64(s, static_cast<std::uint64_t>(e.nChange));
+                            b.U64(static_cast<std::uint64_t>(e.nOtherSize));
+                            b.U64(static_cast<std::uint64_t>(e.nChange));
                         }
                 });
         }
         ++index;
     }
-    StoreLe64(reinterpret_cast<unsigned char*>(b.data() + 12), b.size() - kBlockHead);
-    Put32(b, Crc32(b.data(), b.size()));
-    out.WriteBytes(b.data(), b.size());
+}
+
+} // namespace
+
+void WriteExtensionBlock(ReportWriter& out, const ReportContent& report)
+{
+    bool anyDrive = false;
+    for (const auto& d : report.drives)
+        anyDrive = anyDrive || (d && (d->pFacts || !d->AllCount()));
+    if (!report.pFacts && !anyDrive)
+        return;
+    // The sections' length first, from a counting pass (the section heads included).
+    BlockSink count(nullptr);
+    PutSections(count, report);
+    BlockSink sink(&out);
+    sink.Bytes(kBlockMagic.data(), kBlockMagic.size());
+    sink.U32(kBlockVersion);
+    sink.U64(count.Size());
+    PutSections(sink, report);
+    const std::uint32_t crc = sink.Crc();
+    unsigned char x[4];
+    StoreLe32(x, crc);
+    out.WriteBytes(x, 4);
 }
 
 namespace {

@@ -87,9 +87,7 @@ FolderSizes SizesOf(const DriveReport& drive, const FolderRecord& rec, SizeKind 
     FolderSizes s{rec.nOtherWithoutSubs, rec.nOtherWithSubs, -1.0, -1.0};
     if (!rec.pParent)
         return s;
-    const FolderRecord* root = &rec;
-    while (root->pParent)
-        root = root->pParent;
+    const FolderRecord* root = drive.FirstFolder();
     const auto percent = [](std::int64_t part, std::int64_t whole) {
         return static_cast<double>(part) / static_cast<double>(whole) * 100.0;
     };

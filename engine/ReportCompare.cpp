@@ -150,6 +150,11 @@ DriveComparison CompareDrives(const DriveReport* pOld, const DriveReport* pNew)
     dc.nNewTotal = pNew && pNew->FirstFolder() ? pNew->FirstFolder()->nSpaceWithSubs : 0;
     dc.state = !pOld ? ChangeState::New : !pNew ? ChangeState::Removed : StateOfSizes(dc.nOldTotal, dc.nNewTotal);
     dc.bFilesCompared = pOld && pNew && pOld->bStoreFileNames && pNew->bStoreFileNames;
+    dc.bItemsCompared = (pOld || pNew) && (!pOld || pOld->bFolderFacts) && (!pNew || pNew->bFolderFacts);
+    if (dc.bItemsCompared) {
+        dc.nOldItems = pOld && pOld->FirstFolder() ? pOld->FirstFolder()->nItemsWithSubs : 0;
+        dc.nNewItems = pNew && pNew->FirstFolder() ? pNew->FirstFolder()->nItemsWithSubs : 0;
+    }
 
     const std::vector<std::uint32_t> oldOrder = PathOrder(pOld);
     const std::vector<std::uint32_t> newOrder = PathOrder(pNew);

@@ -73,6 +73,12 @@ struct FolderChange {
     {
         return pOld ? ChangePercent(OldWithSubs(), NewWithSubs()) : std::nullopt;
     }
+    // "Items (with subs)" (files that count and folders below, at any depth) on each
+    // side, 0 where the folder does not exist, and their change. Meaningful only when
+    // the drive's comparison has bItemsCompared.
+    std::int64_t OldItems() const { return pOld ? pOld->nItemsWithSubs : 0; }
+    std::int64_t NewItems() const { return pNew ? pNew->nItemsWithSubs : 0; }
+    std::int64_t ItemChange() const { return SizeChange(OldItems(), NewItems()); }
 };
 
 // One file that is new, removed or resized in a folder. Only unchanged files are left
@@ -109,6 +115,12 @@ struct DriveComparison {
     std::int64_t nOldTotal = 0; // "Space (with subs)" of the baseline's root (0 when none)
     std::int64_t nNewTotal = 0; // the same of the current root
 
+    // True when every side the drive is on has folder facts (DriveReport::bFolderFacts):
+    // item counts then compare, by FolderChange::ItemChange() and the totals below.
+    bool bItemsCompared = false;
+    std::int64_t nOldItems = 0; // "Items (with subs)" of the baseline's root (0 when none)
+    std::int64_t nNewItems = 0; // the same of the current root
+
     // Every folder of both sides in path order. For a drive present on one side only,
     // all its folders are New or Removed.
     std::vector<FolderChange> folders;
@@ -129,6 +141,7 @@ struct DriveComparison {
     std::vector<RankChange> ranking;
 
     std::int64_t Change() const { return SizeChange(nOldTotal, nNewTotal); }
+    std::int64_t ItemChange() const { return SizeChange(nOldItems, nNewItems); }
 };
 
 // The whole comparison.

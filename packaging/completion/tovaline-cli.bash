@@ -36,7 +36,7 @@ _tovaline_cli()
     fi
 
     local commands="drives scan show diff treemap info types help"
-    local display="--depth --sort --top -h --human --rankings-only --folders-only"
+    local display="--depth --sort --top -h --human --rankings-only --folders-only --columns --other-size --marks"
 
     # The command is the first word after the program that is not an option.
     local i command= command_at=0
@@ -76,7 +76,16 @@ _tovaline_cli()
             return
             ;;
         --sort)
-            COMPREPLY=($(compgen -W "path size" -- "$cur"))
+            COMPREPLY=($(compgen -W "path size files changed" -- "$cur"))
+            return
+            ;;
+        --columns)
+            # One name after the last comma of the list typed so far.
+            local done_=${cur%"${cur##*,}"} name
+            for name in size share-parent share-disc own files own-files items changed state; do
+                [[ $name == "${cur##*,}"* ]] && COMPREPLY+=("$done_$name")
+            done
+            compopt -o nospace 2>/dev/null
             return
             ;;
         -o)
@@ -93,7 +102,7 @@ _tovaline_cli()
     case $command in
         drives) options="--help -d" ;;
         scan) options="--help -d -r --no-ranking -f --threads --skip-hidden --count-links --disc-usage --exclude -o $display" ;;
-        show) options="--help --json --csv --csv-files $display" ;;
+        show) options="--help --json --csv --csv-files --unreadable $display" ;;
         diff) options="--help --json --force -n --min-change" ;;
         treemap) options="--help -s --size --folder -o" ;;
         info) options="--help" ;;

@@ -3,6 +3,7 @@
 #include "AsUser.h"
 #include "CliCommands.h"
 #include "ReportCsv.h"
+#include "ReportText.h"
 #include "cli_support.h"
 
 #include <gtest/gtest.h>
@@ -116,12 +117,21 @@ TEST(CliCsv, FoldersReadBackEqualToTheReport)
     const DriveReport& drive = *f.doc.m_pDriveReports.at(0);
     ASSERT_EQ(rows.size(), drive.Folders().size() + 1);
     EXPECT_EQ(rows[0], (std::vector<std::string>{"path", "level", "spaceWithoutSubs", "spaceWithSubs",
-                                                 "percentOfParent", "percentOfDisc"}));
+                                                 "percentOfParent", "percentOfDisc", "fileCount", "items",
+                                                 "newestChange", "otherSpaceWithoutSubs", "otherSpaceWithSubs",
+                                                 "state"}));
     std::int64_t own = 0;
     for (std::size_t i = 0; i < drive.Folders().size(); ++i) {
         const FolderRecord& rec = *drive.Folders()[i];
         const auto& row = rows[i + 1];
-        ASSERT_EQ(row.size(), 6u);
+        ASSERT_EQ(row.size(), 12u);
+        const std::vector<std::string> facts(row.begin() + 6, row.end());
+        if (drive.bFolderFacts)
+            EXPECT_EQ(facts, (std::vector<std::string>{std::to_string(rec.nFiles), std::to_string(rec.nItemsWithSubs),
+                                                       IsoUtc(rec.nNewestChange), std::to_string(rec.nOtherWithoutSubs),
+                                                       std::to_string(rec.nOtherWithSubs), FolderStateName(rec.state)}));
+        else
+            EXPECT_EQ(facts, std::vector<std::string>(6));
         SCOPED_TRACE(row[0]);
         EXPECT_EQ(row[0], ValidUtf8(rec.strPath));
         EXPECT_EQ(std::stoi(row[1]), rec.nLevel);
@@ -157,11 +167,11 @@ TEST(CliCsv, FilesReadBackAndAddUpToTheDrive)
     ASSERT_EQ(r.code, 0) << r.err;
     const Table rows = ParseCsv(r.out);
     ASSERT_FALSE(rows.empty());
-    EXPECT_EQ(rows[0], (std::vector<std::string>{"folder", "name", "size"}));
+    EXPECT_EQ(rows[0], (std::vector<std::string>{"folder", "name", "size", "otherSize", "change"}));
     std::int64_t total = 0;
     std::vector<std::string> names;
     for (std::size_t i = 1; i < rows.size(); ++i) {
-        ASSERT_EQ(rows[i].size(), 3u);
+        ASSERT_EQ(rows[i].size(), 5u);
         total += std::stoll(rows[i][2]);
         names.push_back(rows[i][1]);
     }

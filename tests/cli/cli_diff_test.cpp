@@ -62,23 +62,26 @@ TEST(CliDiff, TextListsTotalsGrowthShrinkageAndLargeFilesWithHandComputedNumbers
     ASSERT_NE(between, std::string::npos) << d.out;
     d.out.erase(between + 1, d.out.find('\n', between + 1) - between);
     // 49592 / 1662 = 2983.87 %; 50050 / 1105 = 4529.41 %; 50000 / 1005 = 4975.12 %.
+    // Items (with subs), files and folders below: the root 16 before (r.txt; a with a1,
+    // b, b1, c, c1; empty; old with o1, sub, s1; ren with n1; keep with k1), 17 after
+    // (old's 4 gone; big, e1, fresh with f1 and f2 added; ren renamed).
     const std::string want = "Baseline: " + r.before + "\nCurrent:  " + r.after + "\n\n" +
-                             "Drive  State                   Before                 After                Change     Change %\n"
-                             "C:     grown                    1.662                51.254               +49.592     +2983.87\n"
+                             "Drive  State                   Before                 After                Change     Change %       Items +/-\n"
+                             "C:     grown                    1.662                51.254               +49.592     +2983.87              +1\n"
                              "\nLargest growth\n"
-                             "              Before                 After                Change     Change %  Folder\n"
-                             "               1.105                51.155               +50.050     +4529.41  C:\\a\\\n"
-                             "               1.005                51.005               +50.000     +4975.12  C:\\a\\b\\\n"
-                             "                   5                50.005               +50.000  +1000000.00  C:\\a\\b\\c\\\n"
-                             "               1.662                51.254               +49.592     +2983.87  C:\\\n"
-                             "                   0                    40                   +40          new  C:\\ren2\\\n"
-                             "                   0                    33                   +33          new  C:\\fresh\\\n"
-                             "                   0                     9                    +9               C:\\empty\\\n"
+                             "              Before                 After                Change     Change %       Items +/-  Folder\n"
+                             "               1.105                51.155               +50.050     +4529.41              +1  C:\\a\\\n"
+                             "               1.005                51.005               +50.000     +4975.12              +1  C:\\a\\b\\\n"
+                             "                   5                50.005               +50.000  +1000000.00              +1  C:\\a\\b\\c\\\n"
+                             "               1.662                51.254               +49.592     +2983.87              +1  C:\\\n"
+                             "                   0                    40                   +40          new              +1  C:\\ren2\\\n"
+                             "                   0                    33                   +33          new              +2  C:\\fresh\\\n"
+                             "                   0                     9                    +9                           +1  C:\\empty\\\n"
                              "\nLargest shrinkage\n"
-                             "              Before                 After                Change     Change %  Folder\n"
-                             "                 500                     0                  -500      removed  C:\\old\\\n"
-                             "                 300                     0                  -300      removed  C:\\old\\sub\\\n"
-                             "                  40                     0                   -40      removed  C:\\ren\\\n"
+                             "              Before                 After                Change     Change %       Items +/-  Folder\n"
+                             "                 500                     0                  -500      removed              -3  C:\\old\\\n"
+                             "                 300                     0                  -300      removed              -1  C:\\old\\sub\\\n"
+                             "                  40                     0                   -40      removed              -1  C:\\ren\\\n"
                              "\nNew large files\n"
                              "                Size  File  Location\n"
                              "              50.000  big  C:\\a\\b\\c\\\n"
@@ -94,10 +97,10 @@ TEST(CliDiff, TextListsTotalsGrowthShrinkageAndLargeFilesWithHandComputedNumbers
     // -n and --min-change: three of each at most, nothing under 40 bytes.
     const CliRun few = RunCli({"diff", "-n", "3", "--min-change", "40", r.before, r.after});
     ASSERT_EQ(few.code, 0) << few.err;
-    EXPECT_NE(few.out.find("+4975.12  C:\\a\\b\\\n                   5"), std::string::npos) << few.out;
+    EXPECT_NE(few.out.find("+4975.12              +1  C:\\a\\b\\\n                   5"), std::string::npos) << few.out;
     EXPECT_EQ(few.out.find("C:\\\n"), std::string::npos) << "the fourth folder is cut by -n 3";
     EXPECT_EQ(few.out.find("C:\\empty\\"), std::string::npos);
-    EXPECT_NE(few.out.find("-40      removed  C:\\ren\\\n"), std::string::npos);
+    EXPECT_NE(few.out.find("-40      removed              -1  C:\\ren\\\n"), std::string::npos);
     EXPECT_NE(few.out.find("40  n1  C:\\ren2\\\n\nLarge files"), std::string::npos) << few.out;
     EXPECT_EQ(few.out.find("f2"), std::string::npos);
 }
@@ -112,15 +115,19 @@ TEST(CliDiff, JsonHoldsTheWholeComparison)
     EXPECT_TRUE(has("{\"drive\":\"C\",\"state\":\"grown\",\"before\":1662,\"after\":51254,\"change\":49592,"
                     "\"percent\":2983.87"))
         << j;
-    EXPECT_TRUE(has("\"filesCompared\":true,\"rankingCompared\":true"));
+    EXPECT_TRUE(has("\"filesCompared\":true,\"rankingCompared\":true,\"itemsCompared\":true,\"itemsBefore\":16,"
+                    "\"itemsAfter\":17,\"itemChange\":1,"));
     EXPECT_TRUE(has("{\"path\":\"C:\\\\a\\\\\",\"state\":\"grown\",\"before\":1105,\"after\":51155,"
                     "\"beforeWithoutSubs\":100,\"afterWithoutSubs\":150,\"change\":50050,\"percent\":4529.41"));
     EXPECT_TRUE(has("{\"path\":\"C:\\\\empty\\\\\",\"state\":\"grown\",\"before\":0,\"after\":9,"
-                    "\"beforeWithoutSubs\":0,\"afterWithoutSubs\":9,\"change\":9,\"percent\":null}"));
+                    "\"beforeWithoutSubs\":0,\"afterWithoutSubs\":9,\"change\":9,\"percent\":null,\"itemsBefore\":0,"
+                    "\"itemsAfter\":1,\"itemChange\":1}"));
     EXPECT_TRUE(has("{\"path\":\"C:\\\\ren2\\\\\",\"state\":\"new\",\"before\":0,\"after\":40,"
-                    "\"beforeWithoutSubs\":0,\"afterWithoutSubs\":40,\"change\":40,\"percent\":null}"));
+                    "\"beforeWithoutSubs\":0,\"afterWithoutSubs\":40,\"change\":40,\"percent\":null,\"itemsBefore\":0,"
+                    "\"itemsAfter\":1,\"itemChange\":1}"));
     EXPECT_TRUE(has("{\"path\":\"C:\\\\old\\\\sub\\\\\",\"state\":\"removed\",\"before\":300,\"after\":0,"
-                    "\"beforeWithoutSubs\":300,\"afterWithoutSubs\":0,\"change\":-300,\"percent\":-100}"));
+                    "\"beforeWithoutSubs\":300,\"afterWithoutSubs\":0,\"change\":-300,\"percent\":-100,\"itemsBefore\":1,"
+                    "\"itemsAfter\":0,\"itemChange\":-1}"));
     EXPECT_FALSE(has("\"path\":\"C:\\\\keep\\\\\"")) << "unchanged folders are left out";
     EXPECT_TRUE(has("{\"folder\":\"C:\\\\a\\\\\",\"name\":\"a1\",\"state\":\"grown\",\"before\":100,\"after\":150,"
                     "\"change\":50}"));
@@ -143,7 +150,7 @@ TEST(CliDiff, AReportAgainstItselfShowsNoChange)
     TwoReports r(false);
     const CliRun d = RunCli({"diff", r.after, r.after});
     ASSERT_EQ(d.code, 0) << d.err;
-    EXPECT_NE(d.out.find("C:     unchanged               51.254                51.254                     0        +0.00\n"),
+    EXPECT_NE(d.out.find("C:     unchanged               51.254                51.254                     0        +0.00               0\n"),
               std::string::npos)
         << d.out;
     EXPECT_NE(d.out.find("Largest growth\n  (none)\n\nLargest shrinkage\n  (none)\n\nNew large files\n  (none)\n\n"

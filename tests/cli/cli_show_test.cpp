@@ -38,7 +38,7 @@ TEST(CliShow, ScanWritesAReportThatShowPrintsLikeTheScan)
               std::string::npos)
         << json.out;
     EXPECT_NE(json.out.find("{\"path\":\"C:\\\\sub\\\\\",\"level\":1,\"spaceWithoutSubs\":1000,\"spaceWithSubs\":1000,"
-                            "\"percentOfParent\":100,\"percentOfDisc\":100,\"files\":[{\"name\":\"file.bin\",\"size\":1000}]}"),
+                            "\"percentOfParent\":100,\"percentOfDisc\":100,\"fileCount\":1,\"items\":1,\"newestChange\":\""),
               std::string::npos)
         << json.out;
     EXPECT_NE(json.out.find("\"rankingAll\":[{\"name\":\"file.bin\",\"location\":\"C:\\\\sub\\\\\",\"size\":1000}]"),

@@ -472,8 +472,9 @@ TEST(ParallelWalk, ReadersAddedUnderALowDescriptorLimitGiveTheSequentialReport)
     const auto [inFlight, dump] = AdaptiveScanInChild(t.path(), 40);
     EXPECT_EQ(dump, sequential);
     EXPECT_GT(inFlight, 1); // workers read beside the calling thread
-    if (StartingReaders() <= 3)
+    if (StartingReaders() <= 3) {
         EXPECT_GT(inFlight, StartingReaders()); // and, with few cores, the pool grew
+    }
     // Too few to read with at all beside the calling thread: still the full report.
     const auto [inFlightFew, dumpFew] = AdaptiveScanInChild(t.path(), 12);
     EXPECT_EQ(dumpFew, sequential);

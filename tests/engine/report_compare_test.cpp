@@ -168,6 +168,47 @@ TEST(ReportCompare, ChangedTreeGivesHandComputedFoldersFilesAndRanking)
     EXPECT_EQ(NearestCurrentFolder(d, 3), 3);
 }
 
+// Items (with subs): files and folders below. Before: the root 16 (r.txt; a with a1,
+// b, b1, c, c1; empty; old with o1, sub, s1; ren with n1; keep with k1); after 17.
+TEST(ReportCompare, ItemCountsCompareWhereBothSidesKnowThem)
+{
+    TempDir t;
+    MakeBaselineTree(t);
+    Side before = ScanSide(t.path(), false);
+    ChangeTree(t);
+    Side after = ScanSide(t.path(), false);
+    after.drives.push_back(std::move(ScanSide(t.Abs("fresh"), false, 'D').drives[0]));
+
+    ReportComparison rc = CompareReports(before.View(), after.View());
+    ASSERT_EQ(rc.drives.size(), 2u);
+    const DriveComparison& c = rc.drives[0];
+    ASSERT_TRUE(c.bItemsCompared);
+    EXPECT_EQ(c.nOldItems, 16);
+    EXPECT_EQ(c.nNewItems, 17);
+    EXPECT_EQ(c.ItemChange(), 1);
+    std::vector<std::string> items;
+    for (const FolderChange& f : c.folders)
+        items.push_back(f.Path() + " " + std::to_string(f.OldItems()) + ">" + std::to_string(f.NewItems()) + " " +
+                        std::to_string(f.ItemChange()));
+    EXPECT_EQ(items, (std::vector<std::string>{"C:\\ 16>17 1", "C:\\a\\ 5>6 1", "C:\\a\\b\\ 3>4 1",
+                                               "C:\\a\\b\\c\\ 1>2 1", "C:\\empty\\ 0>1 1", "C:\\fresh\\ 0>2 2",
+                                               "C:\\keep\\ 1>1 0", "C:\\old\\ 3>0 -3", "C:\\old\\sub\\ 1>0 -1",
+                                               "C:\\ren2\\ 0>1 1", "C:\\ren\\ 1>0 -1"}));
+    // A drive new in the current report: its items all count as new.
+    EXPECT_TRUE(rc.drives[1].bItemsCompared);
+    EXPECT_EQ(rc.drives[1].ItemChange(), 2);
+
+    // A side without folder facts: nothing to compare, whatever the other side holds.
+    before.drives[0]->bFolderFacts = false;
+    rc = CompareReports(before.View(), after.View());
+    EXPECT_FALSE(rc.drives[0].bItemsCompared);
+    EXPECT_EQ(rc.drives[0].nOldItems, 0);
+    EXPECT_EQ(rc.drives[0].nNewItems, 0);
+    EXPECT_TRUE(rc.drives[1].bItemsCompared);
+    after.drives[1]->bFolderFacts = false;
+    EXPECT_FALSE(CompareReports(before.View(), after.View()).drives[1].bItemsCompared);
+}
+
 TEST(ReportCompare, TheSameReportAgainstItselfChangesNothing)
 {
     TempDir t;

@@ -253,9 +253,11 @@ TEST(TreemapTypes, AChosenTypeLightsExactlyItsFileTilesAndDimsTheRest)
     }
     // The swatch of a type is its colour in the picture.
     const std::vector<std::uint8_t> mp4 = TilesOfType(L, tree, ".mp4");
-    for (std::size_t i = 0; i < L.tiles.size(); ++i)
-        if (mp4[i])
+    for (std::size_t i = 0; i < L.tiles.size(); ++i) {
+        if (mp4[i]) {
             EXPECT_EQ(L.tiles[i].nColour, TypeColour(L, ".mp4"));
+        }
+    }
     EXPECT_EQ(TypeColour(L, ".none"), kColourOther);
 
     // Dimming leaves the chosen tiles' pixels as they were and darkens all others.
