@@ -3,7 +3,6 @@
 #include "CFolderListCtrl.h"
 #include "CTovalineDoc.h"
 #include "NumberFormat.h"
-#include "SizeMeasure.h"
 #include "SizeText.h"
 #include "ReportCompare.h"
 
@@ -98,7 +97,7 @@ bool ChangesListModel::KnowsItems() const
 {
     if (const tvl::ReportComparison* rc = m_source ? m_source() : nullptr)
         for (const tvl::DriveComparison& d : rc->drives)
-            if (tvl::ItemCountChange(d, tvl::FolderChange{}))
+            if (d.bItemsCompared)
                 return true;
     return false;
 }
@@ -110,7 +109,8 @@ QVariant ChangesListModel::data(const QModelIndex& index, int role) const
         return {};
     const tvl::DriveComparison& drive = m_source()->drives[d];
     const tvl::FolderChange& c = drive.folders[f];
-    const std::optional<std::int64_t> items = tvl::ItemCountChange(drive, c);
+    const std::optional<std::int64_t> items =
+        drive.bItemsCompared ? std::optional<std::int64_t>(c.ItemChange()) : std::nullopt;
     if (role == Qt::TextAlignmentRole)
         return index.column() == ColFolder ? int(Qt::AlignLeft | Qt::AlignVCenter)
                                            : int(Qt::AlignRight | Qt::AlignVCenter);
@@ -249,9 +249,8 @@ void CChangesView::LayoutColumns()
         for (const tvl::DriveComparison& d : rc->drives) {
             largest = std::max({largest, d.nOldTotal, d.nNewTotal});
             // No folder's items change by more than the larger root holds.
-            for (const tvl::DriveReport* r : {d.pOld, d.pNew})
-                if (const tvl::FolderRecord* root = r && r->bFolderFacts ? r->GetFolder(0) : nullptr)
-                    items = std::max(items, root->nItemsWithSubs);
+            if (d.bItemsCompared)
+                items = std::max({items, d.nOldItems, d.nNewItems});
         }
     auto fit = [&](int text, const char* heading) {
         return std::max(text, hfm.horizontalAdvance(QString::fromLatin1(heading)) + 12) + 12;

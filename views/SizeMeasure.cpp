@@ -25,14 +25,4 @@ const char* SizeKindText(SizeKind kind)
     return kind == SizeKind::DiscUsage ? "space on disc" : "file length";
 }
 
-std::optional<std::int64_t> ItemCountChange(const DriveComparison& drive, const FolderChange& change)
-{
-    if ((!drive.pOld && !drive.pNew) || (drive.pOld && !drive.pOld->bFolderFacts) ||
-        (drive.pNew && !drive.pNew->bFolderFacts))
-        return std::nullopt;
-    const std::int64_t before = change.pOld ? change.pOld->nItemsWithSubs : 0;
-    const std::int64_t after = change.pNew ? change.pNew->nItemsWithSubs : 0;
-    return SizeChange(before, after);
-}
-
 } // namespace tvl

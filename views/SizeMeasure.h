@@ -1,11 +1,9 @@
-// Which of its two size measures a drive is shown in, and the change in item count of
-// a compared folder. No toolkit: the desktop's views decide through these.
+// Which of its two size measures a drive is shown in. No toolkit: the desktop's views
+// decide through these.
 #pragma once
 
 #include "Report.h"
-#include "ReportCompare.h"
 
-#include <cstdint>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -22,10 +20,5 @@ bool CanSwitchKind(const std::vector<std::unique_ptr<DriveReport>>& drives);
 
 // "file length", "space on disc".
 const char* SizeKindText(SizeKind kind);
-
-// The change of a compared folder's items (files and folders at any depth below it):
-// now less before, a folder missing on one side counting 0. No value unless each
-// report that holds the drive knows its folders' items (folder facts).
-std::optional<std::int64_t> ItemCountChange(const DriveComparison& drive, const FolderChange& change);
 
 } // namespace tvl
