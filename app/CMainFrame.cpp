@@ -17,9 +17,11 @@
 #include "CTreemapView.h"
 #include "Pictures.h"
 #include "ReportActions.h"
+#include "SizeMeasure.h"
 #include "SizeText.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -179,6 +181,33 @@ void CMainFrame::CreateActions()
     m_actFileTypes->setCheckable(true);
     view->addAction(m_actFileTypes);
     view->addAction(m_actUnits);
+    // The two measures of a size, one of them checked: a report with folder facts
+    // knows both, so the views switch without scanning again.
+    m_actSizeLength = MakeAction(this, QStringLiteral("Size: &file length"),
+                                 QStringLiteral("Shows every size as the files' length."),
+                                 QStringLiteral("Size: file length"));
+    m_actSizeDisc = MakeAction(this, QStringLiteral("Size: space on &disc"),
+                               QStringLiteral("Shows every size as the space the files take on the disc."),
+                               QStringLiteral("Size: space on disc"));
+    auto* sizes = new QActionGroup(this);
+    sizes->setExclusive(true);
+    for (QAction* a : {m_actSizeLength, m_actSizeDisc}) {
+        a->setCheckable(true);
+        a->setEnabled(false);
+        sizes->addAction(a);
+    }
+    m_actSizeLength->setChecked(true);
+    connect(m_actSizeLength, &QAction::triggered, this, [this] {
+        if (m_pDoc)
+            m_pDoc->SetWantedKind(tvl::SizeKind::Length);
+    });
+    connect(m_actSizeDisc, &QAction::triggered, this, [this] {
+        if (m_pDoc)
+            m_pDoc->SetWantedKind(tvl::SizeKind::DiscUsage);
+    });
+    view->addSeparator();
+    view->addAction(m_actSizeLength);
+    view->addAction(m_actSizeDisc);
     QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
     help->addAction(m_actAbout);
 }
@@ -226,6 +255,10 @@ void CMainFrame::CreateBars()
     m_wndReady = new QLabel(QStringLiteral("Bereit"));
     m_wndReady->setObjectName(QStringLiteral("ready"));
     bar->addWidget(m_wndReady, 1);
+    m_wndMeasure = new QLabel;
+    m_wndMeasure->setObjectName(QStringLiteral("measure"));
+    m_wndMeasure->setContentsMargins(4, 0, 4, 0);
+    bar->addPermanentWidget(m_wndMeasure);
     const char* const indicators[3] = {"UF", "NUM", "RF"};
     for (int i = 0; i < 3; ++i) {
         auto* l = new QLabel;
@@ -277,6 +310,9 @@ void CMainFrame::CreateClient()
     m_pChangesView = new CChangesView(m_wndSplitterBottom);
     m_pChangesView->hide();
     connect(m_pChangesView, &CChangesView::folderChosen, m_pDiscView, &CDiscReportView::ShowFolder);
+    connect(m_pDiscView, &CDiscReportView::folderMarkChanged, this, &CMainFrame::ShowFolderMark);
+    // Columns shown or hidden change the room the folder view needs.
+    connect(m_pDiscView, &CDiscReportView::hiddenColumnsChanged, this, [this] { ApplyPaneSizes(); });
     m_wndSplitter->addWidget(m_wndSplitterTop);
     m_wndSplitter->addWidget(m_wndSplitterBottom);
     m_wndSplitterTop->addWidget(m_pDiscView);
@@ -378,9 +414,53 @@ void CMainFrame::SetDocument(CTovalineDoc* pDoc)
             m_pDoc->StopScan();
     });
     connect(pDoc, &CTovalineDoc::busyChanged, this, &CMainFrame::OnBusyChanged);
+    connect(pDoc, &CTovalineDoc::measureChanged, this, &CMainFrame::OnMeasureChanged);
     connect(pDoc, &QObject::destroyed, this, [this] { m_pDoc = nullptr; });
     OnComparisonChanged();
     OnBusyChanged(pDoc->IsBusy());
+    OnMeasureChanged();
+}
+
+void CMainFrame::OnMeasureChanged()
+{
+    // The measure of the first drive stands for the report: a scan measures all its
+    // drives alike.
+    const tvl::DriveReport* first = nullptr;
+    if (m_pDoc && !m_pDoc->IsBusy())
+        for (const auto& d : m_pDoc->m_pDriveReports)
+            if (d && !first)
+                first = d.get();
+    const bool bSwitch = first && tvl::CanSwitchKind(m_pDoc->m_pDriveReports);
+    m_actSizeLength->setEnabled(bSwitch);
+    m_actSizeDisc->setEnabled(bSwitch);
+    const tvl::SizeKind shown = first ? tvl::ShownKind(*first, m_pDoc->WantedKind()) : tvl::SizeKind::Length;
+    (shown == tvl::SizeKind::DiscUsage ? m_actSizeDisc : m_actSizeLength)->setChecked(true);
+    // A report that does not say how it was measured shows no note.
+    if (!first || !first->pFacts) {
+        m_wndMeasure->clear();
+        m_wndMeasure->setToolTip(QString());
+        return;
+    }
+    const tvl::SizeKind scanned = tvl::PrimaryKind(*first);
+    m_wndMeasure->setText(QStringLiteral("Size: ") + QString::fromLatin1(tvl::SizeKindText(shown)));
+    m_wndMeasure->setToolTip(
+        shown == scanned
+            ? QStringLiteral("Sizes are shown as the scan measured them.")
+            : QStringLiteral("Sizes are shown as %1; the scan measured %2, and the ranking stays in that.")
+                  .arg(QString::fromLatin1(tvl::SizeKindText(shown)), QString::fromLatin1(tvl::SizeKindText(scanned))));
+}
+
+void CMainFrame::ShowFolderMark(const QString& text)
+{
+    // A folder that was read says nothing; it only takes away the note of the folder
+    // selected before, not another message.
+    if (!text.isEmpty()) {
+        statusBar()->showMessage(text);
+        m_strShownMark = text;
+    } else if (!m_strShownMark.isEmpty() && statusBar()->currentMessage() == m_strShownMark) {
+        statusBar()->clearMessage();
+        m_strShownMark.clear();
+    }
 }
 
 void CMainFrame::CreateCompareActions()
@@ -444,6 +524,7 @@ void CMainFrame::OnBusyChanged(bool bBusy)
         a->setEnabled(!bBusy);
     if (m_pStopShortcut)
         m_pStopShortcut->setEnabled(bBusy);
+    OnMeasureChanged();
     if (!bBusy && m_bCloseWhenIdle)
         QTimer::singleShot(0, this, &QWidget::close);
 }
@@ -499,9 +580,12 @@ void CMainFrame::ApplyPaneSizes()
     // (the change columns of a comparison, a large font) the file list gives way, down
     // to the width that still shows its sizes whole; past that the folder view scrolls
     // sideways.
+    // Of the folder view's three quarters the file list takes back what it wants for
+    // its "Last change" as well, but nothing the folder view's numbers need.
     const int fileListMinimum = std::max(kMinPane, m_pFileView->MinimumWidth());
+    const int fileListWanted = std::max(fileListMinimum, m_pFileView->WantedWidth());
     const int needed = std::min(m_pDiscView->RequiredWidth(), inner - fileListMinimum);
-    const int col0 = std::min(std::max(sizes.nCol0, needed), inner);
+    const int col0 = std::clamp(std::max(needed, std::min(sizes.nCol0, inner - fileListWanted)), 0, inner);
     m_wndSplitterTop->setSizes({col0, inner - col0});
 }
 

@@ -68,6 +68,13 @@ public:
     QAction* m_actAbout;
     QAction* m_actTreemap; // View > Treemap; off until the application sets it
     QAction* m_actUnits;   // View > "Sizes in units"; off by default
+    // View > "Size: file length" and "Size: space on disc": the measure the views show,
+    // checked as the document shows it; disabled unless the report can show both.
+    QAction* m_actSizeLength = nullptr;
+    QAction* m_actSizeDisc = nullptr;
+    // The status bar's note of the measure shown ("Size: file length"); empty while
+    // the report does not say how it was measured.
+    QLabel* m_wndMeasure = nullptr;
     QAction* m_actLastFile; // the grayed place holder of the recent files
     QAction* m_actCompare = nullptr;     // "Compare with report..."
     QAction* m_actProperties = nullptr;  // "Report properties"
@@ -125,6 +132,10 @@ private:
     void CreateCompareActions();
     void OnComparisonChanged();
     void ShowTitle();
+    // The size actions and the status bar's note follow the document's measure.
+    void OnMeasureChanged();
+    // The reason the selected folder was not (wholly) read, in the status bar.
+    void ShowFolderMark(const QString& text);
     void UpdateIndicators();
 
     CTovalineDoc* m_pDoc = nullptr;
@@ -134,6 +145,7 @@ private:
     bool m_bCloseWhenIdle = false;
     class QShortcut* m_pStopShortcut = nullptr; // Escape during a scan: Stop, keeping what was read
     bool m_bHintBarWrapped = false;
+    QString m_strShownMark; // the folder mark the status bar shows, if any
 };
 
 // The lock states the status bar shows, where the platform can tell them.

@@ -176,6 +176,15 @@ bool CTovalineApp::InitInstance(const QStringList& args)
         sort.bDescending = settings->value(QStringLiteral("View/SortDescending"), true).toBool();
         m_pFrame->m_pDiscView->SetSort(sort);
     }
+    {
+        // The folder view's columns the user hid.
+        auto settings = OpenSettings();
+        m_pFrame->m_pDiscView->SetHiddenColumns(settings->value(QStringLiteral("View/HiddenColumns")).toStringList());
+    }
+    connect(m_pFrame->m_pDiscView, &CDiscReportView::hiddenColumnsChanged, this, [this](const QStringList& keys) {
+        auto settings = OpenSettings();
+        settings->setValue(QStringLiteral("View/HiddenColumns"), keys);
+    });
     connect(m_pFrame->m_pDiscView, &CDiscReportView::sortChanged, this, [this](const tvl::FolderSort& sort) {
         auto settings = OpenSettings();
         settings->setValue(QStringLiteral("View/SortColumn"), sort.nColumn);

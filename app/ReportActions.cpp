@@ -1,5 +1,7 @@
 #include "ReportActions.h"
 
+#include "SizeMeasure.h"
+
 #include "SizeText.h"
 
 #include "CDiscReportView.h"
@@ -153,7 +155,9 @@ CReportActions::Target CReportActions::FileTarget(int row) const
     if (!d || row < 0 || row >= model.rowCount())
         return {};
     const tvl::FileEntry& e = model.EntryAt(row);
-    return Target{d->cDrive, PosOf(*d, f), true, e.strName, e.nSize};
+    // The report's edits go by the size the report counted; the list may show the other.
+    const bool bShownOther = tvl::ShownKind(*d, m_doc.WantedKind()) != tvl::PrimaryKind(*d);
+    return Target{d->cDrive, PosOf(*d, f), true, e.strName, bShownOther ? e.nOtherSize : e.nSize};
 }
 
 CReportActions::Target CReportActions::RankTarget(int row) const

@@ -55,9 +55,21 @@ void CTovalineDoc::UpdateAllViews(CView* pSender, int lHint)
 
 void CTovalineDoc::SendInitialUpdate()
 {
+    // A new report is shown in the measure of its scan.
+    m_wantedKind.reset();
     const std::vector<CView*> views = m_views;
     for (CView* v : views)
         v->OnInitialUpdate();
+    emit measureChanged();
+}
+
+void CTovalineDoc::SetWantedKind(std::optional<tvl::SizeKind> kind)
+{
+    if (kind == m_wantedKind)
+        return;
+    m_wantedKind = kind;
+    UpdateAllViews(nullptr, kHintMeasure);
+    emit measureChanged();
 }
 
 void CTovalineDoc::SetTitle(const QString& title)

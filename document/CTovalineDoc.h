@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class CView;
@@ -109,6 +110,13 @@ public:
     void ReportEdited();
     bool IsModified() const { return m_bModified; }
 
+    // The size measure the user asked the views to show (View > Size); none: each
+    // drive's own, the measure of its scan. A drive that cannot show the asked measure
+    // (no folder facts) shows its own. New and Open return to none.
+    std::optional<tvl::SizeKind> WantedKind() const { return m_wantedKind; }
+    // Sets it, tells the views (kHintMeasure) and emits measureChanged.
+    void SetWantedKind(std::optional<tvl::SizeKind> kind);
+
 signals:
     // Emitted when a scan starts and ends, so that New, Open and Save can be disabled.
     void busyChanged(bool busy);
@@ -120,6 +128,8 @@ signals:
     // A line for the status bar: what a scan could not read, a report file's scan
     // facts left out as damaged, a comparison of reports whose options are not known.
     void statusMessage(const QString& text);
+    // The measure the views show may have changed (SetWantedKind, New, Open).
+    void measureChanged();
 
 private:
     bool AskQuestion(const QString& caption, const QString& text);
@@ -139,6 +149,7 @@ private:
     std::unique_ptr<tvl::ReportDocument> m_pBaseline;
     std::unique_ptr<tvl::ReportComparison> m_pComparison;
     QString m_strBaselinePath;
+    std::optional<tvl::SizeKind> m_wantedKind;
 };
 
 inline constexpr const char* kQuestionSaveIncomplete = "This report is incomplete. Save it anyway?";

@@ -11,6 +11,9 @@ inline constexpr int kHintSelection = 1;
 // A comparison with a baseline report started, ended or was replaced (the document's
 // Comparison()).
 inline constexpr int kHintComparison = 2;
+// The size measure the views show changed (the document's WantedKind()): sizes, shares,
+// bars and the treemap follow; nothing was scanned again.
+inline constexpr int kHintMeasure = 3;
 
 class CTovalineDoc;
 

@@ -132,8 +132,16 @@ std::string FileTypeLabel(std::string_view strExtension)
 }
 
 FileTypeIndex::FileTypeIndex(const DriveReport& drive, const IFileFacts* facts)
+    : FileTypeIndex(drive, PrimaryKind(drive), facts)
+{
+}
+
+FileTypeIndex::FileTypeIndex(const DriveReport& drive, SizeKind kind, const IFileFacts* facts)
     : m_cDrive(drive.cDrive), m_bNames(drive.bStoreFileNames)
 {
+    if (!CanShow(drive, kind))
+        kind = PrimaryKind(drive);
+    const bool bOther = kind != PrimaryKind(drive);
     const auto& folders = drive.Folders();
     const std::size_t n = folders.size();
     m_subtreeEnd.resize(n);
@@ -141,7 +149,7 @@ FileTypeIndex::FileTypeIndex(const DriveReport& drive, const IFileFacts* facts)
     for (std::size_t i = 0; i < n; ++i) {
         const std::size_t end = i + 1 + static_cast<std::size_t>(std::max(folders[i]->nDescendants, 0));
         m_subtreeEnd[i] = static_cast<std::int32_t>(std::min(end, n));
-        m_withSubs[i] = folders[i]->nSpaceWithSubs;
+        m_withSubs[i] = bOther ? folders[i]->nOtherWithSubs : folders[i]->nSpaceWithSubs;
     }
     m_fileFirst.assign(n + 1, 0);
     if (!m_bNames)
@@ -174,9 +182,10 @@ FileTypeIndex::FileTypeIndex(const DriveReport& drive, const IFileFacts* facts)
                 it = ids.emplace(folded, static_cast<std::uint32_t>(m_types.size())).first;
                 m_types.push_back(folded);
             }
-            m_size[first + k] = e.nSize;
+            const std::int64_t size = bOther ? e.nOtherSize : e.nSize;
+            m_size[first + k] = size;
             m_type[first + k] = it->second;
-            Add(sum, e.nSize);
+            Add(sum, size);
             if (bReportKnowsCounts && !drive.Counts(f, e.strName))
                 m_type[first + k] = kNotCounted;
             if (facts) {

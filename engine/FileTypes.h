@@ -26,6 +26,7 @@ namespace tvl {
 
 class DriveReport;
 struct FolderRecord;
+enum class SizeKind : std::uint8_t;
 
 // The extension of a file name as typed (not case-folded), from its dot on: "" when
 // the name has none. The rule:
@@ -79,6 +80,9 @@ public:
     // names are kept below the own space and the rest is left to the statistics' "not
     // matched" bytes, so that totals stay right.
     explicit FileTypeIndex(const DriveReport& drive, const IFileFacts* facts = nullptr);
+    // The same with the sizes in a measure of the caller's choosing: the drive's own (as
+    // above), or the other where the drive has folder facts (CanShow; otherwise its own).
+    FileTypeIndex(const DriveReport& drive, SizeKind kind, const IFileFacts* facts = nullptr);
 
     char DriveLetter() const { return m_cDrive; }
     bool StoresFileNames() const { return m_bNames; }

@@ -10,8 +10,14 @@
 
 namespace tvl {
 
-TreemapTree::TreemapTree(const DriveReport& drive) : m_cDrive(drive.cDrive), m_bNames(drive.bStoreFileNames)
+TreemapTree::TreemapTree(const DriveReport& drive) : TreemapTree(drive, PrimaryKind(drive)) {}
+
+TreemapTree::TreemapTree(const DriveReport& drive, SizeKind kind)
+    : m_cDrive(drive.cDrive), m_bNames(drive.bStoreFileNames)
 {
+    if (!CanShow(drive, kind))
+        kind = PrimaryKind(drive);
+    const bool bOther = kind != PrimaryKind(drive);
     const auto& folders = drive.Folders();
     const std::size_t n = folders.size();
     m_subtreeEnd.assign(n, static_cast<std::int32_t>(n));
@@ -23,8 +29,8 @@ TreemapTree::TreemapTree(const DriveReport& drive) : m_cDrive(drive.cDrive), m_b
     std::vector<std::pair<std::int32_t, std::int32_t>> open;
     for (std::size_t i = 0; i < n; ++i) {
         const FolderRecord& f = *folders[i];
-        m_withSubs[i] = f.nSpaceWithSubs;
-        m_withoutSubs[i] = f.nSpaceWithoutSubs;
+        m_withSubs[i] = bOther ? f.nOtherWithSubs : f.nSpaceWithSubs;
+        m_withoutSubs[i] = bOther ? f.nOtherWithoutSubs : f.nSpaceWithoutSubs;
         while (!open.empty() && open.back().second >= f.nLevel) {
             m_subtreeEnd[static_cast<std::size_t>(open.back().first)] = static_cast<std::int32_t>(i);
             open.pop_back();
@@ -48,7 +54,7 @@ TreemapTree::TreemapTree(const DriveReport& drive) : m_cDrive(drive.cDrive), m_b
             auto [it, bNew] = ids.try_emplace(FileExtension(e.strName), static_cast<std::uint32_t>(m_extensions.size()));
             if (bNew)
                 m_extensions.push_back(it->first);
-            m_fileSize.push_back(e.nSize);
+            m_fileSize.push_back(bOther ? e.nOtherSize : e.nSize);
             m_fileExt.push_back(it->second);
         }
 }

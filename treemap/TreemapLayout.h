@@ -30,6 +30,7 @@
 namespace tvl {
 
 class DriveReport;
+enum class SizeKind : std::uint8_t;
 
 // What the layout needs of one drive report, copied out of it: the folder tree as
 // list positions (where each folder's subtree ends, its parent: a folder's parent is
@@ -43,6 +44,9 @@ class DriveReport;
 class TreemapTree {
 public:
     explicit TreemapTree(const DriveReport& drive);
+    // The same in a measure of the drive's choosing: its own (as above), or the other
+    // where the drive has folder facts (CanShow; otherwise its own).
+    TreemapTree(const DriveReport& drive, SizeKind kind);
 
     char DriveLetter() const { return m_cDrive; }
     bool StoresFileNames() const { return m_bNames; }

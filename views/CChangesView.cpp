@@ -93,19 +93,35 @@ bool ChangesListModel::RefAt(int row, std::uint32_t& nDrive, std::uint32_t& nFol
     return true;
 }
 
+bool ChangesListModel::KnowsItems() const
+{
+    if (const tvl::ReportComparison* rc = m_source ? m_source() : nullptr)
+        for (const tvl::DriveComparison& d : rc->drives)
+            if (d.bItemsCompared)
+                return true;
+    return false;
+}
+
 QVariant ChangesListModel::data(const QModelIndex& index, int role) const
 {
     std::uint32_t d = 0, f = 0;
     if (!index.isValid() || !RefAt(index.row(), d, f))
         return {};
-    const tvl::FolderChange& c = m_source()->drives[d].folders[f];
+    const tvl::DriveComparison& drive = m_source()->drives[d];
+    const tvl::FolderChange& c = drive.folders[f];
+    const std::optional<std::int64_t> items =
+        drive.bItemsCompared ? std::optional<std::int64_t>(c.ItemChange()) : std::nullopt;
     if (role == Qt::TextAlignmentRole)
         return index.column() == ColFolder ? int(Qt::AlignLeft | Qt::AlignVCenter)
                                            : int(Qt::AlignRight | Qt::AlignVCenter);
-    if (role == Qt::ToolTipRole)
-        return QStringLiteral("%1\nBefore: %2\nNow: %3")
-            .arg(ToQString(c.Path()), QString::fromStdString(tvl::FormatSize(c.OldWithSubs())),
-                 QString::fromStdString(tvl::FormatSize(c.NewWithSubs())));
+    if (role == Qt::ToolTipRole) {
+        QString tip = QStringLiteral("%1\nBefore: %2\nNow: %3")
+                          .arg(ToQString(c.Path()), QString::fromStdString(tvl::FormatSize(c.OldWithSubs())),
+                               QString::fromStdString(tvl::FormatSize(c.NewWithSubs())));
+        if (items)
+            tip += QStringLiteral("\nItems: %1").arg(QString::fromStdString(tvl::FormatSizeChange(*items)));
+        return tip;
+    }
     if (role != Qt::DisplayRole)
         return {};
     switch (index.column()) {
@@ -117,6 +133,7 @@ QVariant ChangesListModel::data(const QModelIndex& index, int role) const
         const auto p = c.Percent();
         return p ? QString::fromStdString(tvl::FormatPercentChange(*p)) : QString();
     }
+    case ColItems: return items ? QString::fromStdString(tvl::FormatSizeChange(*items)) : QString();
     case ColBefore: return sizetext::Size(c.OldWithSubs());
     case ColNow: return sizetext::Size(c.NewWithSubs());
     default: return {};
@@ -135,6 +152,7 @@ QVariant ChangesListModel::headerData(int section, Qt::Orientation orientation, 
     case ColFolder: return QStringLiteral("Folder");
     case ColChange: return QStringLiteral("Change");
     case ColChangePercent: return QStringLiteral("Change %");
+    case ColItems: return QStringLiteral("Item change");
     case ColBefore: return QStringLiteral("Before");
     case ColNow: return QStringLiteral("Now");
     default: return {};
@@ -226,19 +244,28 @@ void CChangesView::LayoutColumns()
     // folder takes the rest, at least 80 pixels.
     const QFontMetrics fm = m_list->fontMetrics();
     const QFontMetrics hfm = m_list->horizontalHeader()->fontMetrics();
-    std::int64_t largest = 0;
+    std::int64_t largest = 0, items = 0;
     if (const tvl::ReportComparison* rc = GetDocument() ? GetDocument()->Comparison() : nullptr)
-        for (const tvl::DriveComparison& d : rc->drives)
+        for (const tvl::DriveComparison& d : rc->drives) {
             largest = std::max({largest, d.nOldTotal, d.nNewTotal});
+            // No folder's items change by more than the larger root holds.
+            if (d.bItemsCompared)
+                items = std::max({items, d.nOldItems, d.nNewItems});
+        }
     auto fit = [&](int text, const char* heading) {
         return std::max(text, hfm.horizontalAdvance(QString::fromLatin1(heading)) + 12) + 12;
     };
     const int change = fit(fm.horizontalAdvance(QStringLiteral("+")) + sizetext::WidestSize(fm, -largest, largest), "Change");
     const int percent = fit(fm.horizontalAdvance(QStringLiteral("+100000.00")), "Change %");
     const int size = fit(sizetext::WidestSize(fm, 0, largest), "Before");
+    const bool bItems = m_model->KnowsItems();
+    const int itemChange =
+        bItems ? fit(fm.horizontalAdvance(QString::fromStdString(tvl::FormatSizeChange(-items))), "Item change") : 0;
     QHeaderView* h = m_list->horizontalHeader();
     h->resizeSection(ChangesListModel::ColChange, change);
     h->resizeSection(ChangesListModel::ColChangePercent, percent);
+    if (bItems)
+        h->resizeSection(ChangesListModel::ColItems, itemChange);
     h->resizeSection(ChangesListModel::ColBefore, size);
     h->resizeSection(ChangesListModel::ColNow, size);
     const int scroll = m_list->verticalScrollBar() ? m_list->verticalScrollBar()->sizeHint().width() : 15;
@@ -248,9 +275,13 @@ void CChangesView::LayoutColumns()
     // In a narrow pane "Before" and "Now" make way (the tool tip of a row has them), so
     // that no number stands half outside the pane.
     constexpr int kMinFolder = 80; // a path elides in the middle, keeping its last folder
-    const bool sizesFit = room - 2 * size - change - percent >= kMinFolder;
+    // The item change stays while the folder keeps its room beside it.
+    const bool itemsFit = bItems && room - itemChange - change - percent >= kMinFolder;
+    const int fixed = change + percent + (itemsFit ? itemChange : 0);
+    const bool sizesFit = room - 2 * size - fixed >= kMinFolder;
+    m_list->setColumnHidden(ChangesListModel::ColItems, !itemsFit);
     m_list->setColumnHidden(ChangesListModel::ColBefore, !sizesFit);
     m_list->setColumnHidden(ChangesListModel::ColNow, !sizesFit);
-    const int rest = room - change - percent - (sizesFit ? 2 * size : 0);
+    const int rest = room - fixed - (sizesFit ? 2 * size : 0);
     h->resizeSection(ChangesListModel::ColFolder, std::max(rest, kMinFolder));
 }

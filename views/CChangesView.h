@@ -25,7 +25,9 @@ struct ReportComparison;
 class ChangesListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { ColFolder, ColChange, ColChangePercent, ColBefore, ColNow, ColCount };
+    // "Item change": the change of the folder's items (files and folders below it),
+    // where both reports know them (folder facts); empty otherwise.
+    enum Column { ColFolder, ColChange, ColChangePercent, ColItems, ColBefore, ColNow, ColCount };
     explicit ChangesListModel(QObject* parent = nullptr);
 
     void SetComparisonSource(std::function<const tvl::ReportComparison*()> source) { m_source = std::move(source); }
@@ -40,6 +42,8 @@ public:
     // The folder of a row: its drive's index in the comparison and its index in that
     // drive's folders; false for no such row.
     bool RefAt(int row, std::uint32_t& nDrive, std::uint32_t& nFolder) const;
+    // Whether any drive of the comparison knows its folders' items on both sides.
+    bool KnowsItems() const;
 
 private:
     std::function<const tvl::ReportComparison*()> m_source;

@@ -6,9 +6,12 @@
 #include "FolderListModel.h"
 #include "NumberFormat.h"
 #include "ReportCompare.h"
+#include "DateText.h"
 #include "SizeText.h"
 
+#include <QAction>
 #include <QHeaderView>
+#include <QMenu>
 #include <QItemSelectionModel>
 #include <QResizeEvent>
 #include <QScrollBar>
@@ -25,8 +28,19 @@ CDiscReportView::CDiscReportView(QWidget* parent) : CView(parent)
     m_model->SetComparisonSource([this]() -> const tvl::ReportComparison* {
         return GetDocument() ? GetDocument()->Comparison() : nullptr;
     });
+    m_model->SetWantedKindSource([this]() -> std::optional<tvl::SizeKind> {
+        return GetDocument() ? GetDocument()->WantedKind() : std::nullopt;
+    });
     m_list->setModel(m_model);
     m_list->setGeometry(0, 0, 1, 1);
+    m_hidden.assign(FolderListModel::ColCount, false);
+    // The heading's context menu hides and shows columns.
+    m_list->horizontalHeader()->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_list->horizontalHeader(), &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        QMenu* menu = MakeColumnMenu(this);
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(m_list->horizontalHeader()->mapToGlobal(at));
+    });
 
     connect(m_list, &CFolderListCtrl::rowActivated, this, &CDiscReportView::OnItemActivate);
     connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { OnItemChanged(); });
@@ -77,8 +91,77 @@ void CDiscReportView::OnInitialUpdate()
     CView::OnInitialUpdate();
 }
 
+QStringList CDiscReportView::HiddenColumns() const
+{
+    QStringList keys;
+    for (int c = 1; c < FolderListModel::ColCount; ++c)
+        if (m_hidden[static_cast<std::size_t>(c)])
+            keys << QString::fromLatin1(FolderListModel::ColumnAt(c).key);
+    return keys;
+}
+
+void CDiscReportView::SetHiddenColumns(const QStringList& keys)
+{
+    for (int c = 1; c < FolderListModel::ColCount; ++c)
+        m_hidden[static_cast<std::size_t>(c)] = keys.contains(QString::fromLatin1(FolderListModel::ColumnAt(c).key));
+    ApplyHiddenColumns();
+    LayoutColumns(m_list->viewport()->width());
+}
+
+bool CDiscReportView::IsColumnShown(int column) const
+{
+    if (column <= FolderListModel::ColFolder || column >= FolderListModel::ColCount)
+        return column >= 0;
+    if (m_hidden[static_cast<std::size_t>(column)])
+        return false;
+    const FolderListModel::Kind kind = FolderListModel::ColumnAt(column).kind;
+    if (kind != FolderListModel::Kind::Count && kind != FolderListModel::Kind::Date)
+        return true;
+    // A report without folder facts would only show the columns empty.
+    const CTovalineDoc* doc = GetDocument();
+    if (doc)
+        for (const auto& drive : doc->m_pDriveReports)
+            if (drive && drive->bFolderFacts)
+                return true;
+    return false;
+}
+
+QMenu* CDiscReportView::MakeColumnMenu(QWidget* parent)
+{
+    auto* menu = new QMenu(parent);
+    menu->setObjectName(QStringLiteral("columnMenu"));
+    for (int c = 1; c < FolderListModel::ColCount; ++c) {
+        QAction* a = menu->addAction(QString::fromLatin1(FolderListModel::ColumnAt(c).heading));
+        a->setCheckable(true);
+        a->setChecked(!m_hidden[static_cast<std::size_t>(c)]);
+        connect(a, &QAction::toggled, this, [this, c](bool bShown) {
+            m_hidden[static_cast<std::size_t>(c)] = !bShown;
+            ApplyHiddenColumns();
+            LayoutColumns(m_list->viewport()->width());
+            emit hiddenColumnsChanged(HiddenColumns());
+        });
+    }
+    return menu;
+}
+
+void CDiscReportView::ApplyHiddenColumns()
+{
+    for (int c = 1; c < FolderListModel::ColCount; ++c)
+        m_list->setColumnHidden(c, !IsColumnShown(c));
+}
+
 void CDiscReportView::OnUpdate(CView*, int lHint)
 {
+    if (lHint == kHintMeasure) {
+        // Both measures were measured for the widths; only the numbers change, and the
+        // order when the rows are sorted by one of them: the selected folder stays
+        // selected wherever its row went.
+        m_model->MeasureChanged();
+        const CTovalineDoc* doc = GetDocument();
+        if (!m_model->Sort().IsPathOrder() && doc && doc->m_pSelectedFolder)
+            SelectFolder(doc->m_pSelectedFolder);
+        return;
+    }
     if (lHint == kHintAll || lHint == kHintComparison) {
         m_model->UpdateComparisonColumns();
         ShowSortIndicator(); // a sort by a change column ends with the comparison
@@ -101,18 +184,31 @@ void CDiscReportView::MeasureNumbers()
     // In a sound report no count exceeds its drive's root (a folder's sums are part of
     // its parent's), so the roots hold the widest numbers; visiting every folder would
     // cost a pass over millions of records. A damaged report's wider or negative
-    // numbers show the overflow mark instead of being cut.
-    std::int64_t lo = 0, hi = 0;
+    // numbers show the overflow mark instead of being cut. Both measures are measured,
+    // so that switching between them keeps the columns as they are.
+    std::int64_t lo = 0, hi = 0, files = 0;
     if (const CTovalineDoc* doc = GetDocument())
-        for (const auto& drive : doc->m_pDriveReports)
-            if (const tvl::FolderRecord* root = drive ? drive->GetFolder(0) : nullptr)
+        for (const auto& drive : doc->m_pDriveReports) {
+            const tvl::FolderRecord* root = drive ? drive->GetFolder(0) : nullptr;
+            if (!root)
+                continue;
+            for (const tvl::SizeKind kind : {tvl::SizeKind::Length, tvl::SizeKind::DiscUsage}) {
+                if (!tvl::CanShow(*drive, kind))
+                    continue;
+                const tvl::FolderSizes sizes = tvl::SizesOf(*drive, *root, kind);
                 for (int c = 0; c < FolderListModel::ColCount; ++c)
-                    if (const auto bytes = FolderListModel::ColumnAt(c).bytes) {
-                        lo = std::min(lo, bytes(*root));
-                        hi = std::max(hi, bytes(*root));
+                    if (FolderListModel::ColumnAt(c).kind == FolderListModel::Kind::Bytes) {
+                        const std::int64_t n = FolderListModel::ColumnAt(c).number(sizes, *root);
+                        lo = std::min(lo, n);
+                        hi = std::max(hi, n);
                     }
+            }
+            if (drive->bFolderFacts)
+                files = std::max(files, root->FilesWithSubs());
+        }
     const QFontMetrics fm = m_list->fontMetrics();
     m_nWidestSize = sizetext::WidestSize(fm, lo, hi);
+    m_nWidestCount = fm.horizontalAdvance(QString::fromStdString(tvl::FormatSize(files)));
 }
 
 std::vector<int> CDiscReportView::MinimumColumnWidths() const
@@ -130,6 +226,12 @@ std::vector<int> CDiscReportView::MinimumColumnWidths() const
         case FolderListModel::Kind::Share:
             widths.push_back(FolderRowDelegate::NumberRoom(fm) + FolderRowDelegate::kTextMargins + 16);
             break;
+        case FolderListModel::Kind::Count:
+            widths.push_back(m_nWidestCount + FolderRowDelegate::kTextMargins + 2);
+            break;
+        case FolderListModel::Kind::Date:
+            widths.push_back(datetext::WidestDate(fm) + FolderRowDelegate::kTextMargins + 2);
+            break;
         }
     return widths;
 }
@@ -139,34 +241,51 @@ int CDiscReportView::RequiredWidth() const
     int change = 0, percent = 0;
     ChangeColumnWidths(change, percent);
     int sum = change + percent;
-    for (int w : MinimumColumnWidths())
-        sum += w;
+    const std::vector<int> minimums = MinimumColumnWidths();
+    for (int c = 0; c < FolderListModel::ColCount; ++c)
+        if (IsColumnShown(c))
+            sum += minimums[static_cast<std::size_t>(c)];
     const int scroll = m_list->verticalScrollBar()->sizeHint().width();
     return sum + scroll + 2 * m_list->frameWidth();
 }
 
 void CDiscReportView::LayoutColumns(int width)
 {
-    // While comparing, "Change" and "Change %" take their room first; the report's five
-    // columns share the rest, each still wide enough for its numbers (the list scrolls
-    // sideways rather than cut one).
+    // While comparing, "Change" and "Change %" take their room first; the report's
+    // shown columns share the rest, each still wide enough for its numbers (the list
+    // scrolls sideways rather than cut one).
+    ApplyHiddenColumns();
     int change = 0, percent = 0;
     ChangeColumnWidths(change, percent);
     const int rest = std::max(0, width - change - percent);
-    int proposed[5];
-    ColumnWidths(rest, proposed);
+    std::vector<int> shown;
+    std::vector<int> minimums;
+    const std::vector<int> allMinimums = MinimumColumnWidths();
+    for (int c = 0; c < FolderListModel::ColCount; ++c)
+        if (IsColumnShown(c)) {
+            shown.push_back(c);
+            minimums.push_back(allMinimums[static_cast<std::size_t>(c)]);
+        }
     std::vector<int> widths =
-        tvl::FitColumns(std::vector<int>(proposed, proposed + 5), MinimumColumnWidths(), FolderListModel::ColFolder);
-    // The quarters are truncated; the pixels they leave go to "Folder", so the columns
-    // end exactly at the right edge and no sideways scrolling appears for them.
+        tvl::FitColumns(ColumnWidths(rest, static_cast<int>(shown.size())), minimums, FolderListModel::ColFolder);
+    // "Folder" alone may not have had enough to give: the others' surplus over their
+    // own minimums makes up the rest, from the right, so that the columns end at the
+    // right edge whenever their minimums fit.
     int sum = 0;
     for (int w : widths)
         sum += w;
+    for (std::size_t i = widths.size(); i-- > 1 && sum > rest;) {
+        const int take = std::min(sum - rest, std::max(0, widths[i] - minimums[i]));
+        widths[i] -= take;
+        sum -= take;
+    }
+    // The parts are truncated; the pixels they leave go to "Folder", so the columns
+    // end exactly at the right edge and no sideways scrolling appears for them.
     if (sum < rest)
         widths[FolderListModel::ColFolder] += rest - sum;
     QHeaderView* header = m_list->horizontalHeader();
-    for (int i = 0; i < 5; ++i)
-        header->resizeSection(i, widths[static_cast<std::size_t>(i)]);
+    for (std::size_t i = 0; i < shown.size(); ++i)
+        header->resizeSection(shown[i], widths[i]);
     if (change > 0) {
         header->resizeSection(FolderListModel::ColChange, change);
         header->resizeSection(FolderListModel::ColChangePercent, percent);
@@ -197,6 +316,9 @@ void CDiscReportView::OnItemChanged()
         return;
     doc->m_pSelectedFolder = folder;
     doc->m_strSelectedPath = folder->strPath;
+    const tvl::DriveReport* drive = m_model->DriveAt(row);
+    emit folderMarkChanged(drive && drive->bFolderFacts ? QString::fromLatin1(tvl::FolderStateText(folder->state))
+                                                        : QString());
     doc->UpdateAllViews(nullptr, kHintSelection);
 }
 
@@ -225,15 +347,19 @@ bool CDiscReportView::SelectFolder(const tvl::FolderRecord* pFolder)
     return true;
 }
 
-void CDiscReportView::ColumnWidths(int width, int widths[5])
+std::vector<int> CDiscReportView::ColumnWidths(int width, int nColumns)
 {
-    const int w0 = width / 3;
-    const int r = width - w0;
-    widths[0] = w0;
-    widths[1] = widths[2] = widths[3] = r / 4;
-    widths[4] = r - (3 * r) / 4;
-    for (int i = 0; i < 5; ++i)
-        widths[i] = std::max(0, widths[i]);
+    std::vector<int> widths(static_cast<std::size_t>(std::max(nColumns, 1)), 0);
+    width = std::max(width, 0);
+    widths[0] = nColumns > 1 ? width / 3 : width;
+    if (nColumns <= 1)
+        return widths;
+    const int r = width - widths[0];
+    const int others = nColumns - 1;
+    for (int i = 1; i < nColumns; ++i)
+        widths[static_cast<std::size_t>(i)] = r / others;
+    widths.back() = r - (others - 1) * (r / others);
+    return widths;
 }
 
 void CDiscReportView::resizeEvent(QResizeEvent* event)

@@ -6,6 +6,8 @@
 #include "FolderOrder.h"
 #include "View.h"
 
+#include <QStringList>
+
 #include <vector>
 
 class CFolderListCtrl;
@@ -37,10 +39,23 @@ public:
     void OnItemChanged();
 
     // Column widths for the width the list shows its rows in (the view less the
-    // vertical scroll bar while there is one): "Folder" a third, the four others a
-    // quarter each of the rest. A 615-pixel view with a 15-pixel scroll bar gives 200
-    // and four times 100.
-    static void ColumnWidths(int width, int widths[5]);
+    // vertical scroll bar while there is one), for nColumns shown columns of which the
+    // first is "Folder": "Folder" a third, the others equal parts of the rest (the last
+    // takes what the division leaves). A 615-pixel view with a 15-pixel scroll bar and
+    // five columns gives 200 and four times 100.
+    static std::vector<int> ColumnWidths(int width, int nColumns);
+
+    // Columns the user hid from the heading's context menu, by their keys
+    // (FolderListModel::ColumnInfo::key); "Folder" is always shown. Unknown keys are
+    // ignored. Setting them does not emit hiddenColumnsChanged.
+    void SetHiddenColumns(const QStringList& keys);
+    QStringList HiddenColumns() const;
+    // Whether a column of the report is shown: not hidden by the user, and for the
+    // columns of the folder facts, some drive of the report has them.
+    bool IsColumnShown(int column) const;
+    // The menu the heading's context menu shows: one checkable entry per column but
+    // "Folder". Made anew on each call; the caller owns it.
+    class QMenu* MakeColumnMenu(QWidget* parent);
     // The narrowest each column may start at: the byte-count columns hold the
     // report's widest number, the share columns "100.00" and a short bar; "Folder"
     // gives way first.
@@ -70,6 +85,11 @@ public:
 signals:
     // The user changed the sort by clicking a heading.
     void sortChanged(const tvl::FolderSort& sort);
+    // The user hid or showed a column (HiddenColumns() tells which are hidden).
+    void hiddenColumnsChanged(const QStringList& keys);
+    // The selected folder changed; text says why it was not (wholly) read (as the
+    // folder's tool tip does), or is empty.
+    void folderMarkChanged(const QString& text);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -85,6 +105,11 @@ private:
 
     void ShowSortIndicator();
 
+    // Hides the columns that are not to be shown and shows the others.
+    void ApplyHiddenColumns();
+
     FolderListModel* m_model = nullptr;
     int m_nWidestSize = 0;
+    int m_nWidestCount = 0; // "Files (with subs)": the widest count of the report
+    std::vector<bool> m_hidden; // by column, below ColCount: hidden by the user
 };

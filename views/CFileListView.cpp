@@ -4,6 +4,8 @@
 #include "DriveMap.h"
 #include "ElidingHeaderView.h"
 #include "NumberFormat.h"
+#include "DateText.h"
+#include "SizeMeasure.h"
 #include "SizeText.h"
 
 #include <QFile>
@@ -41,7 +43,7 @@ int CFileListModel::rowCount(const QModelIndex& parent) const
 
 int CFileListModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : 2;
+    return parent.isValid() ? 0 : ColCount;
 }
 
 QVariant CFileListModel::data(const QModelIndex& index, int role) const
@@ -50,11 +52,17 @@ QVariant CFileListModel::data(const QModelIndex& index, int role) const
         return {};
     const tvl::FileEntry& e = EntryAt(index.row());
     if (role == Qt::DisplayRole)
-        return index.column() == 0 ? QFile::decodeName(e.strName.c_str())
-                                   : sizetext::Size(e.nSize);
-    if (role == Qt::ToolTipRole && index.column() == 1 && sizetext::Units())
+        switch (index.column()) {
+        case ColFile: return QFile::decodeName(e.strName.c_str());
+        case ColSize: return sizetext::Size(e.nSize);
+        case ColChange: return datetext::Date(e.nChange);
+        default: return {};
+        }
+    if (role == Qt::ToolTipRole && index.column() == ColSize && sizetext::Units())
         return sizetext::ExactTip(e.nSize);
-    if (role == Qt::TextAlignmentRole && index.column() == 1)
+    if (role == Qt::ToolTipRole && index.column() == ColChange)
+        return datetext::DateTime(e.nChange);
+    if (role == Qt::TextAlignmentRole && index.column() != ColFile)
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
     return {};
 }
@@ -64,9 +72,14 @@ QVariant CFileListModel::headerData(int section, Qt::Orientation orientation, in
     if (orientation != Qt::Horizontal)
         return {};
     if (role == Qt::DisplayRole)
-        return section == 0 ? QStringLiteral("File") : QStringLiteral("Size");
+        switch (section) {
+        case ColFile: return QStringLiteral("File");
+        case ColSize: return QStringLiteral("Size");
+        case ColChange: return QStringLiteral("Last change");
+        default: return {};
+        }
     if (role == Qt::TextAlignmentRole)
-        return QVariant::fromValue((section == 0 ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
+        return QVariant::fromValue((section == ColFile ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
     return {};
 }
 
@@ -100,8 +113,10 @@ void CFileListModel::Sort(int nColumn, int nDirection)
             return CFileListView::CompareNames(files[a].strName, files[b].strName) * nDirection < 0;
         });
     } else {
+        // kNoTime is the smallest time: unknown times sort first.
+        auto key = [&](int i) { return nColumn == ColChange ? files[i].nChange : files[i].nSize; };
         std::stable_sort(m_order.begin(), m_order.end(), [&](int a, int b) {
-            const int c = files[a].nSize > files[b].nSize ? 1 : (files[a].nSize < files[b].nSize ? -1 : 0);
+            const int c = key(a) > key(b) ? 1 : (key(a) < key(b) ? -1 : 0);
             return c * nDirection < 0;
         });
     }
@@ -151,8 +166,9 @@ CFileListView::CFileListView(QWidget* parent)
     m_list->setTextElideMode(Qt::ElideMiddle); // a long name keeps its start and its end
     header->setSectionsClickable(true);
     header->setSectionsMovable(false);
-    header->resizeSection(0, 100);
-    header->resizeSection(1, 100);
+    header->resizeSection(CFileListModel::ColFile, 100);
+    header->resizeSection(CFileListModel::ColSize, 100);
+    header->resizeSection(CFileListModel::ColChange, 100);
     connect(header, &QHeaderView::sectionClicked, this, &CFileListView::OnColumnClick);
     connect(&sizetext::Notifier(), &SizeTextNotifier::changed, this, [this] {
         LayoutColumns();
@@ -183,14 +199,17 @@ bool CFileListView::ReadFolder(const std::string& strPath, std::vector<tvl::File
     tvl::DirListing entries;
     if (!tvl::ListDirectory(env.fs, *real, entries))
         return false;
-    // Sizes in the measure the report counted (its length when the report does not say).
+    // Sizes in the measure shown (the one the report counted unless the user switched;
+    // its length when the report does not say).
     const tvl::DriveReport* d = GetDocument()->DriveOf(tvl::DriveOfPath(strPath));
-    const bool bDiscUsage = d && d->pFacts && d->pFacts->options.bDiscUsage;
+    const bool bDiscUsage = d && tvl::ShownKind(*d, GetDocument()->WantedKind()) == tvl::SizeKind::DiscUsage;
     files.reserve(entries.items.size());
     for (const tvl::DirListing::Item& e : entries.items) {
         if (e.isDir)
             continue;
-        files.push_back({std::string(entries.Name(e)), static_cast<std::int64_t>(bDiscUsage ? e.allocated : e.size)});
+        const auto length = static_cast<std::int64_t>(e.size), space = static_cast<std::int64_t>(e.allocated);
+        files.push_back({std::string(entries.Name(e)), bDiscUsage ? space : length, bDiscUsage ? length : space,
+                         static_cast<std::int64_t>(e.mtime)});
     }
     return true;
 }
@@ -214,11 +233,18 @@ void CFileListView::FillFileList()
     bool bShown = false;
     std::vector<tvl::FileEntry> files;
     if (pDrive->bStoreFileNames) {
-        // Offline listing: the report's own entries, whether the drive is there or not.
+        // Offline listing: the report's own entries, whether the drive is there or not,
+        // with their sizes in the measure shown.
         bShown = true;
+        m_bTimes = pDrive->bFolderFacts;
+        const tvl::SizeKind kind = tvl::ShownKind(*pDrive, pDoc->WantedKind());
         if (pDoc->m_pSelectedFolder)
             files = pDoc->m_pSelectedFolder->files;
+        if (kind != tvl::PrimaryKind(*pDrive))
+            for (tvl::FileEntry& e : files)
+                std::swap(e.nSize, e.nOtherSize);
     } else {
+        m_bTimes = true;
         // Live listing. A drive found missing once stays unavailable for this report.
         if (pDrive->bAvailable && !pDoc->Environment().drives.IsAvailable(pDrive->cDrive))
             pDrive->bAvailable = false;
@@ -246,8 +272,7 @@ void CFileListView::SortList()
 {
     m_model->Sort(m_nSortColumn, s_nSortDirection);
     m_list->header()->setSortIndicatorShown(true);
-    m_list->header()->setSortIndicator(m_nSortColumn == 0 ? 0 : 1,
-                                       s_nSortDirection > 0 ? Qt::AscendingOrder : Qt::DescendingOrder);
+    m_list->header()->setSortIndicator(m_nSortColumn, s_nSortDirection > 0 ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 void CFileListView::OnColumnClick(int n)
@@ -298,6 +323,30 @@ int CFileListView::MinimumWidth() const
     return SizeColumnMinimum() + names + m_list->verticalScrollBar()->sizeHint().width() + 2 * m_list->frameWidth();
 }
 
+int CFileListView::WantedWidth() const
+{
+    if (MinimumWidth() == 0 || ChangeColumnWidth() == 0)
+        return MinimumWidth();
+    return SizeColumnMinimum() + ChangeColumnWidth() + NamesBesideChanges() +
+           m_list->verticalScrollBar()->sizeHint().width() + 2 * m_list->frameWidth();
+}
+
+int CFileListView::NamesBesideChanges() const
+{
+    // The names matter more than their dates: "Last change" is shown only while "File"
+    // keeps about ten letters.
+    return m_list->fontMetrics().horizontalAdvance(QStringLiteral("MMMMMMMMMM\u2026"));
+}
+
+int CFileListView::ChangeColumnWidth() const
+{
+    if (!m_bTimes)
+        return 0;
+    const int margins = 2 * (m_list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_list) + 1);
+    return std::max(datetext::WidestDate(m_list->fontMetrics()) + margins + 2,
+                    m_list->header()->sectionSizeHint(CFileListModel::ColChange));
+}
+
 int CFileListView::SizeColumnMinimum() const
 {
     const QFontMetrics fm = m_list->fontMetrics();
@@ -310,7 +359,15 @@ int CFileListView::SizeColumnMinimum() const
 
 void CFileListView::LayoutColumns()
 {
-    const auto [name, size] = ColumnWidths(m_list->viewport()->width(), SizeColumnMinimum());
-    m_list->header()->resizeSection(0, name);
-    m_list->header()->resizeSection(1, size);
+    // "Last change" is shown while "File" keeps its letters and "Size" its numbers
+    // beside it; a narrower list leaves it out until it is wider again.
+    int change = ChangeColumnWidth();
+    if (m_list->viewport()->width() - change < SizeColumnMinimum() + NamesBesideChanges())
+        change = 0;
+    m_list->setColumnHidden(CFileListModel::ColChange, change == 0);
+    const auto [name, size] = ColumnWidths(std::max(m_list->viewport()->width() - change, 0), SizeColumnMinimum());
+    m_list->header()->resizeSection(CFileListModel::ColFile, name);
+    m_list->header()->resizeSection(CFileListModel::ColSize, size);
+    if (change > 0)
+        m_list->header()->resizeSection(CFileListModel::ColChange, change);
 }

@@ -32,10 +32,15 @@ public:
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
+    // The columns: "File", "Size" (in the measure shown) and "Last change".
+    enum Column { ColFile, ColSize, ColChange, ColCount };
+
     // Replaces the rows; each new row is put on top of the previous ones, as the
-    // listing delivers them.
+    // listing delivers them. nSize is the size shown; nChange is kNoTime where the
+    // time is not known (its cell stays empty).
     void SetFiles(std::vector<tvl::FileEntry> files);
-    // Sorts by name (column 0) or size (any other column) times the direction.
+    // Sorts by name (ColFile), size (ColSize) or last change (ColChange; unknown times
+    // first) times the direction.
     void Sort(int nColumn, int nDirection);
 
     const std::vector<tvl::FileEntry>& Files() const { return m_files; }
@@ -78,13 +83,22 @@ public:
     // Widths of "File" and "Size" for the width the rows are shown in (the list less
     // its vertical scroll bar while there is one): three fifths and two fifths, but
     // "Size" never narrower than sizeMinimum; "File" gives way and elides its names.
-    // With a 15-pixel scroll bar a 515-pixel view gives 300 and 200.
+    // With a 15-pixel scroll bar a 515-pixel view gives 300 and 200. "Last change",
+    // while shown, takes the room of its widest date first.
     static std::pair<int, int> ColumnWidths(int width, int sizeMinimum);
+
+    // Whether the listing knows the files' times (a live listing, or the stored names of
+    // a drive with folder facts): "Last change" is then shown while the list is wide
+    // enough for it beside about ten letters of the names and whole sizes.
+    bool ShowsChanges() const { return m_bTimes; }
 
     // The narrowest the view may be made by its neighbours: "Size" whole for the files
     // listed, a few letters of the names, the vertical scroll bar and the frame; 0
     // while it lists nothing.
     int MinimumWidth() const;
+    // The width that also shows "Last change" whole (MinimumWidth without it; 0 while
+    // the view lists nothing): the main window gives it this much when it can.
+    int WantedWidth() const;
 
 signals:
     // The list was filled again (its MinimumWidth may have changed).
@@ -99,6 +113,11 @@ private:
     void LayoutColumns();
     // The narrowest "Size" may be: its heading and the widest size listed, whole.
     int SizeColumnMinimum() const;
+    // The width of "Last change": its heading and the widest date, whole; 0 when the
+    // listing knows no times.
+    int ChangeColumnWidth() const;
+    // The room "File" keeps beside "Last change".
+    int NamesBesideChanges() const;
 
     // The live listing of the selected folder; false when the folder cannot be read.
     bool ReadFolder(const std::string& strPath, std::vector<tvl::FileEntry>& files) const;
@@ -107,6 +126,7 @@ private:
     QLabel* m_staticMessage;
     CFileListModel* m_model;
     int m_nSortColumn = 0;
+    bool m_bTimes = false;
 
     static int s_nSortDirection;
 };

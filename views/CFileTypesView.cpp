@@ -1,5 +1,7 @@
 #include "CFileTypesView.h"
 
+#include "SizeMeasure.h"
+
 #include "CTovalineDoc.h"
 #include "CTreemapView.h"
 #include "NumberFormat.h"
@@ -320,6 +322,12 @@ const tvl::DriveReport* CFileTypesView::ShownReport() const
 
 void CFileTypesView::OnUpdate(CView*, int lHint)
 {
+    if (lHint == kHintMeasure) {
+        // The same report in the other measure: the copy is made again in it.
+        m_pIndex.reset();
+        Recompute();
+        return;
+    }
     if (lHint != 0 && lHint != 1)
         return;
     const CTovalineDoc* doc = GetDocument();
@@ -418,7 +426,7 @@ void CFileTypesView::Recompute()
     }
     ShowMessage(QString());
     if (!m_pIndex)
-        m_pIndex = std::make_shared<const tvl::FileTypeIndex>(*report);
+        m_pIndex = std::make_shared<const tvl::FileTypeIndex>(*report, tvl::ShownKind(*report, doc->WantedKind()));
     auto job = std::make_shared<Job>();
     job->index = m_pIndex;
     job->nFolder = m_nFolder;

@@ -88,7 +88,11 @@ void FolderRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     case FolderListModel::Kind::Name: {
         const int image = index.data(FolderListModel::ImageRole).toInt();
         PaintBranches(painter, option, index, level, image);
-        painter->drawPixmap(x0 - 17, cell.top() + (cell.height() - 16) / 2, FolderImage(image));
+        const int imageTop = cell.top() + (cell.height() - 16) / 2;
+        painter->drawPixmap(x0 - 17, imageTop, FolderImage(image));
+        const QPixmap& mark = FolderMarkImage(index.data(FolderListModel::MarkRole).toInt());
+        if (!mark.isNull())
+            painter->drawPixmap(x0 - 17 + 7, imageTop + 7, mark);
         const QRect textRect(x0, cell.top(), std::max(0, cell.right() + 1 - x0), cell.height());
         painter->save();
         painter->setClipRect(textRect);
@@ -98,7 +102,9 @@ void FolderRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
         painter->restore();
         break;
     }
-    case FolderListModel::Kind::Bytes: {
+    case FolderListModel::Kind::Bytes:
+    case FolderListModel::Kind::Count:
+    case FolderListModel::Kind::Date: {
         const QRect textRect(cell.left() + 2, cell.top(), cell.width() - kTextMargins, cell.height());
         painter->drawText(textRect, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine,
                           FittedNumber(text, option.fontMetrics, textRect.width()));

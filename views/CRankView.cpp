@@ -1,5 +1,7 @@
 #include "CRankView.h"
 
+#include "SizeMeasure.h"
+
 #include "CTovalineDoc.h"
 #include "ElidingHeaderView.h"
 #include "NumberFormat.h"
@@ -178,6 +180,10 @@ CRankView::CRankView(QWidget* parent)
 
 void CRankView::OnUpdate(CView*, int lHint)
 {
+    if (lHint == kHintMeasure) {
+        UpdateTabTips();
+        return;
+    }
     if (lHint == kHintComparison) {
         FillRankList();
         return;
@@ -209,6 +215,7 @@ void CRankView::FillDriveTabs()
             m_wndDriveTabs->setTabText(i, m_wndDriveTabs->tabText(i) + QStringLiteral(" !"));
     m_wndDriveTabs->setCurrentIndex(0);
     m_bFilling = false;
+    UpdateTabTips();
     LayoutControls(width(), height());
 }
 
@@ -308,6 +315,27 @@ void CRankView::OnTabChanged(int)
 {
     if (!m_bFilling)
         FillRankList();
+}
+
+void CRankView::UpdateTabTips()
+{
+    const CTovalineDoc* pDoc = GetDocument();
+    for (int i = 0; i < m_wndDriveTabs->count(); ++i) {
+        QString tip;
+        if (pDoc)
+            for (std::size_t d = 0; d < pDoc->m_pDriveReports.size() && tip.isEmpty(); ++d) {
+                const tvl::DriveReport* r = pDoc->m_pDriveReports[d].get();
+                if (!r || (i > 0 && static_cast<std::size_t>(i) != d + 1))
+                    continue;
+                const tvl::SizeKind scanned = tvl::PrimaryKind(*r);
+                const tvl::SizeKind shown = tvl::ShownKind(*r, pDoc->WantedKind());
+                if (shown != scanned)
+                    tip = QStringLiteral("The ranking stays as the scan made it: by %1. The other views show %2.")
+                              .arg(QString::fromLatin1(tvl::SizeKindText(scanned)),
+                                   QString::fromLatin1(tvl::SizeKindText(shown)));
+            }
+        m_wndDriveTabs->setTabToolTip(i, tip);
+    }
 }
 
 bool CRankView::MayMissFiles(int nTab) const

@@ -50,6 +50,9 @@ public:
 
     void FillDriveTabs();
     void FillRankList();
+    // The tabs' tool tips: while the views show the other size measure than a tab's
+    // drive was scanned in, that its ranking stays in the scan's (empty otherwise).
+    void UpdateTabTips();
 
     // The line above the list while the shown ranking may miss files (after Move to
     // trash or a refresh; the tab carries a warning mark as well).

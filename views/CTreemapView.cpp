@@ -1,5 +1,7 @@
 #include "CTreemapView.h"
 
+#include "SizeMeasure.h"
+
 #include "SizeText.h"
 
 #include "CTovalineDoc.h"
@@ -115,6 +117,13 @@ void CTreemapView::OnUpdate(CView*, int lHint)
 {
     const CTovalineDoc* doc = GetDocument();
     const auto [nDrive, nPos] = doc && !doc->IsBusy() ? SelectedPlace(*doc) : std::pair<int, int>{-1, -1};
+    if (lHint == kHintMeasure) {
+        // The same report in the other measure: the same folder, laid out again.
+        m_pTree.reset();
+        m_zoomedFrom.clear();
+        Relayout();
+        return;
+    }
     if (lHint == kHintAll) {
         // A new report: no position of the old one may be used again.
         m_pTree.reset();
@@ -224,7 +233,8 @@ void CTreemapView::Relayout()
         return;
     }
     if (!m_pTree)
-        m_pTree = std::make_shared<const tvl::TreemapTree>(*report);
+        m_pTree = std::make_shared<const tvl::TreemapTree>(
+            *report, tvl::ShownKind(*report, GetDocument() ? GetDocument()->WantedKind() : std::nullopt));
     UpdateHeader();
     auto job = std::make_shared<Job>();
     job->tree = m_pTree;
@@ -280,7 +290,9 @@ void CTreemapView::UpdateHeader()
         return;
     }
     const tvl::FolderRecord* f = report->GetFolder(m_nRoot);
-    m_lblPath->setText(ToQString(f->strPath) + QStringLiteral("  ") + sizetext::Size(f->nSpaceWithSubs));
+    const tvl::SizeKind kind = tvl::ShownKind(*report, GetDocument() ? GetDocument()->WantedKind() : std::nullopt);
+    m_lblPath->setText(ToQString(f->strPath) + QStringLiteral("  ") +
+                       sizetext::Size(tvl::SizesOf(*report, *f, kind).nWithSubs));
 }
 
 void CTreemapView::resizeEvent(QResizeEvent* event)

@@ -50,7 +50,48 @@ QPixmap DrawFolder(bool open, const QColor& fill, const QColor& dark)
     return pm;
 }
 
+QPixmap DrawMark(const QColor& fill, int shape)
+{
+    QPixmap pm(10, 10);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(Qt::white, 1));
+    p.setBrush(fill);
+    if (shape == 0) {
+        // A stop sign: a disc with a white bar across.
+        p.drawEllipse(QRectF(0.5, 0.5, 9, 9));
+        p.fillRect(QRectF(2.5, 4, 5, 2), Qt::white);
+    } else if (shape == 1) {
+        // A square with an arrow pointing out of it, up and to the right.
+        p.drawRect(QRectF(0.5, 0.5, 9, 9));
+        p.setPen(QPen(Qt::white, 1.5));
+        p.drawLine(QPointF(2.5, 7.5), QPointF(7, 3));
+        p.drawLine(QPointF(4, 2.75), QPointF(7.25, 2.75));
+        p.drawLine(QPointF(7.25, 2.75), QPointF(7.25, 6));
+    } else {
+        // A dash.
+        p.drawRect(QRectF(0.5, 0.5, 9, 9));
+        p.fillRect(QRectF(2.5, 4, 5, 2), Qt::white);
+    }
+    return pm;
+}
+
 } // namespace
+
+const QPixmap& FolderMarkImage(int state)
+{
+    // In the order of tvl::FolderState.
+    static const std::array<QPixmap, 6> marks = {
+        QPixmap(),
+        DrawMark(QColor(200, 30, 30), 0), // no access
+        DrawMark(QColor(200, 30, 30), 0), // vanished
+        DrawMark(QColor(200, 30, 30), 0), // read error
+        DrawMark(QColor(30, 90, 200), 1), // other file system
+        DrawMark(QColor(128, 128, 128), 2), // left out
+    };
+    return marks[static_cast<std::size_t>(state < 0 || state > 5 ? 0 : state)];
+}
 
 const QPixmap& FolderImage(int index)
 {

@@ -3,6 +3,8 @@
 #include "NumberFormat.h"
 #include "ReportCompare.h"
 #include "ReportDocument.h"
+#include "DateText.h"
+#include "SizeMeasure.h"
 #include "SizeText.h"
 
 #include <algorithm>
@@ -20,15 +22,22 @@ QString ToQString(const std::string& s)
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
+using tvl::FolderSizes;
+using Kind = FolderListModel::Kind;
+
 const FolderListModel::ColumnInfo kColumns[] = {
-    {"Folder", FolderListModel::Kind::Name, nullptr, nullptr},
-    {"Space (with subs)", FolderListModel::Kind::Bytes, [](const FolderRecord& f) { return f.nSpaceWithSubs; },
-     nullptr},
-    {"% of parent folder", FolderListModel::Kind::Share, nullptr,
-     [](const FolderRecord& f) { return f.dPercentOfParent; }},
-    {"% of disc", FolderListModel::Kind::Share, nullptr, [](const FolderRecord& f) { return f.dPercentOfDisc; }},
-    {"Space (w/o subs)", FolderListModel::Kind::Bytes, [](const FolderRecord& f) { return f.nSpaceWithoutSubs; },
-     nullptr},
+    {"Folder", "folder", Kind::Name, nullptr, nullptr},
+    {"Space (with subs)", "spaceWithSubs", Kind::Bytes,
+     [](const FolderSizes& s, const FolderRecord&) { return s.nWithSubs; }, nullptr},
+    {"% of parent folder", "percentOfParent", Kind::Share, nullptr,
+     [](const FolderSizes& s) { return s.dPercentOfParent; }},
+    {"% of disc", "percentOfDisc", Kind::Share, nullptr, [](const FolderSizes& s) { return s.dPercentOfDisc; }},
+    {"Space (w/o subs)", "spaceWithoutSubs", Kind::Bytes,
+     [](const FolderSizes& s, const FolderRecord&) { return s.nWithoutSubs; }, nullptr},
+    {"Files (with subs)", "filesWithSubs", Kind::Count,
+     [](const FolderSizes&, const FolderRecord& f) { return f.FilesWithSubs(); }, nullptr},
+    {"Last change", "lastChange", Kind::Date,
+     [](const FolderSizes&, const FolderRecord& f) { return f.nNewestChange; }, nullptr},
 };
 static_assert(std::size(kColumns) == FolderListModel::ColCount);
 
@@ -51,7 +60,7 @@ int FolderListModel::columnCount(const QModelIndex& parent) const
     return parent.isValid() ? 0 : m_nReportedColumns;
 }
 
-FolderRecord* FolderListModel::FolderAt(int row) const
+const DriveReport* FolderListModel::DriveAt(int row) const
 {
     const tvl::ReportDocument* doc = Doc();
     if (!doc || row < 0 || static_cast<std::size_t>(row) >= m_rows.size())
@@ -59,8 +68,30 @@ FolderRecord* FolderListModel::FolderAt(int row) const
     const RowKey key = m_rows[static_cast<std::size_t>(row)];
     if (key.nDrive >= static_cast<int>(doc->m_pDriveReports.size()))
         return nullptr;
-    const DriveReport* drive = doc->m_pDriveReports[static_cast<std::size_t>(key.nDrive)].get();
-    return drive ? drive->GetFolder(key.nPos) : nullptr;
+    return doc->m_pDriveReports[static_cast<std::size_t>(key.nDrive)].get();
+}
+
+FolderRecord* FolderListModel::FolderAt(int row) const
+{
+    const DriveReport* drive = DriveAt(row);
+    return drive ? drive->GetFolder(m_rows[static_cast<std::size_t>(row)].nPos) : nullptr;
+}
+
+tvl::SizeKind FolderListModel::KindOf(const DriveReport& drive) const
+{
+    return tvl::ShownKind(drive, m_kindSource ? m_kindSource() : std::nullopt);
+}
+
+void FolderListModel::MeasureChanged()
+{
+    const bool bBySize = m_sort.nColumn > ColFolder && m_sort.nColumn < ColCount &&
+                         (ColumnAt(m_sort.nColumn).kind == Kind::Bytes || ColumnAt(m_sort.nColumn).kind == Kind::Share);
+    if (bBySize) {
+        SetSort(m_sort); // refills, and so repaints
+        return;
+    }
+    if (m_nReportedRows > 0)
+        emit dataChanged(index(0, 0), index(m_nReportedRows - 1, m_nReportedColumns - 1));
 }
 
 QVariant FolderListModel::data(const QModelIndex& index, int role) const
@@ -74,22 +105,38 @@ QVariant FolderListModel::data(const QModelIndex& index, int role) const
     if (col >= ColCount || role == ChangeStateRole || role == ChangePercentRole)
         return ComparisonData(index.row(), col, role);
     const ColumnInfo& column = ColumnAt(col);
+    const DriveReport& drive = *DriveAt(index.row());
+    // Counts and dates exist only where the drive has folder facts.
+    const bool bFacts = drive.bFolderFacts;
+    auto sizes = [&] { return tvl::SizesOf(drive, *f, KindOf(drive)); };
     switch (role) {
     case Qt::DisplayRole:
         switch (column.kind) {
         case Kind::Name: return ToQString(tvl::FolderDisplayName(f->strPath));
-        case Kind::Bytes: return sizetext::Size(column.bytes(*f));
-        case Kind::Share: return QString::fromStdString(tvl::FormatPercent(column.share(*f)));
+        case Kind::Bytes: return sizetext::Size(column.number(sizes(), *f));
+        case Kind::Share: return QString::fromStdString(tvl::FormatPercent(column.share(sizes())));
+        case Kind::Count:
+            return bFacts ? QString::fromStdString(tvl::FormatSize(column.number(FolderSizes{}, *f))) : QString();
+        case Kind::Date: return bFacts ? datetext::Date(column.number(FolderSizes{}, *f)) : QString();
         }
         return {};
     case Qt::TextAlignmentRole:
         return column.kind == Kind::Name ? int(Qt::AlignLeft | Qt::AlignVCenter) : int(Qt::AlignRight | Qt::AlignVCenter);
     case Qt::ToolTipRole:
         if (column.kind == Kind::Bytes && sizetext::Units())
-            return sizetext::ExactTip(column.bytes(*f));
-        return column.kind == Kind::Name ? ToQString(f->strPath) : QVariant();
+            return sizetext::ExactTip(column.number(sizes(), *f));
+        if (column.kind == Kind::Date && bFacts)
+            return datetext::DateTime(f->nNewestChange);
+        if (column.kind == Kind::Name) {
+            // A folder that was not (wholly) read says why, under its path.
+            const char* why = bFacts ? tvl::FolderStateText(f->state) : "";
+            return *why ? ToQString(f->strPath) + QLatin1Char('\n') + QString::fromLatin1(why) : ToQString(f->strPath);
+        }
+        return {};
     case LevelRole:
         return f->nLevel;
+    case MarkRole:
+        return bFacts ? static_cast<int>(f->state) : 0;
     case BranchRole:
         return static_cast<qulonglong>(m_branches[static_cast<std::size_t>(index.row())]);
     case ImageRole: {
@@ -100,7 +147,7 @@ QVariant FolderListModel::data(const QModelIndex& index, int role) const
     }
     case PercentRole:
         if (column.kind == Kind::Share)
-            return tvl::PrintedPercent(column.share(*f));
+            return tvl::PrintedPercent(column.share(sizes()));
         return {};
     default:
         return {};
@@ -357,9 +404,22 @@ tvl::FolderLess FolderListModel::LessFor(int nDrive) const
         return by([](int p) { return p; });
     if (col < ColCount) {
         const ColumnInfo& info = ColumnAt(col);
-        if (info.bytes)
-            return by([&folders, f = info.bytes](int p) { return f(*folders[static_cast<std::size_t>(p)]); });
-        return by([&folders, f = info.share](int p) { return f(*folders[static_cast<std::size_t>(p)]); });
+        const tvl::SizeKind kind = KindOf(*drive);
+        if (info.kind == Kind::Count || info.kind == Kind::Date) {
+            if (!drive->bFolderFacts)
+                return [](int, int) { return false; }; // nothing to sort by: path order
+            return by([&folders, f = info.number](int p) {
+                return f(FolderSizes{}, *folders[static_cast<std::size_t>(p)]);
+            });
+        }
+        if (info.number)
+            return by([drive, kind, &folders, f = info.number](int p) {
+                const FolderRecord& rec = *folders[static_cast<std::size_t>(p)];
+                return f(tvl::SizesOf(*drive, rec, kind), rec);
+            });
+        return by([drive, kind, &folders, f = info.share](int p) {
+            return f(tvl::SizesOf(*drive, *folders[static_cast<std::size_t>(p)], kind));
+        });
     }
     const tvl::ReportComparison* rc = Comparison();
     if (!rc)

@@ -12,11 +12,15 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace tvl {
+class DriveReport;
 class ReportDocument;
 struct FolderRecord;
+struct FolderSizes;
+enum class SizeKind : std::uint8_t;
 struct FolderChange;
 struct ReportComparison;
 }
@@ -24,7 +28,16 @@ struct ReportComparison;
 class FolderListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { ColFolder, ColSpaceWithSubs, ColPercentOfParent, ColPercentOfDisc, ColSpaceWithoutSubs, ColCount };
+    enum Column {
+        ColFolder,
+        ColSpaceWithSubs,
+        ColPercentOfParent,
+        ColPercentOfDisc,
+        ColSpaceWithoutSubs,
+        ColFilesWithSubs, // from the folder facts; empty for a drive without them
+        ColLastChange,    // likewise
+        ColCount
+    };
     enum Role {
         LevelRole = Qt::UserRole + 1, // int: nLevel
         ImageRole,                    // int: 0 drive, 1 closed, 2 open, 3 no sub-folders
@@ -32,6 +45,7 @@ public:
         ChangeStateRole,              // int: tvl::ChangeState of the row's folder (comparing only)
         ChangePercentRole,            // double: the change in percent as printed; none without value
         BranchRole,                   // qulonglong: the tree lines of a row (see BranchLines)
+        MarkRole,                     // int: the folder's tvl::FolderState (0: read, no mark)
     };
     // The tree lines a row draws left of its image: bit d (d < level, d < 63) is set
     // when the line of depth d goes on below this row (a folder at level d + 1 above
@@ -55,13 +69,19 @@ public:
 
     // What a column shows. The view and its delegate go by the kind, not by the
     // position, so a column is added by adding a line to the table.
-    enum class Kind { Name, Bytes, Share };
+    // Bytes and Share columns follow the shown size measure; Count and Date come from
+    // the folder facts and stay empty for a drive without them.
+    enum class Kind { Name, Bytes, Share, Count, Date };
     struct ColumnInfo {
         const char* heading;
+        // The name under which the settings remember that the column is hidden.
+        const char* key;
         Kind kind;
-        // The value of a Bytes or a Share column (null for the name).
-        std::int64_t (*bytes)(const tvl::FolderRecord&);
-        double (*share)(const tvl::FolderRecord&);
+        // The value of a Bytes, Count or Date column (null for the others): sizes in
+        // the shown measure, counts and times from the record.
+        std::int64_t (*number)(const tvl::FolderSizes&, const tvl::FolderRecord&);
+        // The value of a Share column (null for the others).
+        double (*share)(const tvl::FolderSizes&);
     };
     // The column table, ColCount entries in column order.
     static const ColumnInfo& ColumnAt(int column);
@@ -78,6 +98,18 @@ public:
     {
         m_comparisonSource = std::move(source);
     }
+    // Where the size measure the user asked for is found (none: each drive's own).
+    // Asked on every access; call MeasureChanged when it changes.
+    void SetWantedKindSource(std::function<std::optional<tvl::SizeKind>()> source)
+    {
+        m_kindSource = std::move(source);
+    }
+    // Repaints every row in the measure now asked for, and sorts again when the rows
+    // are sorted by a size or share.
+    void MeasureChanged();
+    // The measure the rows of a drive table entry are shown in.
+    tvl::SizeKind KindOf(const tvl::DriveReport& drive) const;
+
     // Shows or drops the "Change" and "Change %" columns as the comparison source now
     // says, and repaints the rows. Call when a comparison starts or ends.
     void UpdateComparisonColumns();
@@ -110,6 +142,8 @@ public:
 
     // The folder a row shows, or null (no such row, or its report was released).
     tvl::FolderRecord* FolderAt(int row) const;
+    // The drive report of a row, or null likewise.
+    const tvl::DriveReport* DriveAt(int row) const;
 
 private:
     const tvl::ReportComparison* Comparison() const { return m_comparisonSource ? m_comparisonSource() : nullptr; }
@@ -117,6 +151,7 @@ private:
     QVariant ComparisonData(int row, int col, int role) const;
 
     std::function<const tvl::ReportComparison*()> m_comparisonSource;
+    std::function<std::optional<tvl::SizeKind>()> m_kindSource;
     int m_nReportedColumns = ColCount;
 
     // How the children of a folder are ordered under the current sort.

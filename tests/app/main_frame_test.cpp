@@ -56,7 +56,8 @@ private slots:
                               "-", "Last file", "-", "&Exit"}));
         QVERIFY(!frame.m_actLastFile->isEnabled());
         QCOMPARE(Captions(menus[1]->menu()),
-                 QStringList({"&Tool bar", "&Statusbar", "T&reemap", "&File types", "Sizes in &units"}));
+                 QStringList({"&Tool bar", "&Statusbar", "T&reemap", "&File types", "Sizes in &units", "-",
+                              "Size: &file length", "Size: space on &disc"}));
         QCOMPARE(Captions(menus[2]->menu()), QStringList({"&About..."}));
         QCOMPARE(frame.m_actSave->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
         QCOMPARE(frame.m_actSave->statusTip(), QString("Saves the active document."));

@@ -16,6 +16,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QScrollBar>
+#include <QSplitter>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTreeWidget>
@@ -95,22 +96,22 @@ private slots:
                                                QAbstractItemModelTester::FailureReportingMode::QtTest);
         QVERIFY(f.doc.OnOpenDocument(m_after));
         const FolderListModel* model = frame.m_pDiscView->Model();
-        QCOMPARE(model->columnCount(), 5);
+        QCOMPARE(model->columnCount(), int(FolderListModel::ColCount));
         QVERIFY(frame.m_pChangesView->isHidden());
         QVERIFY(!frame.m_actStopCompare->isEnabled());
 
         QVERIFY(f.doc.CompareWith(m_before));
-        QCOMPARE(model->columnCount(), 7);
-        QCOMPARE(model->headerData(5, Qt::Horizontal, Qt::DisplayRole).toString(), QString("Change"));
-        QCOMPARE(model->headerData(6, Qt::Horizontal, Qt::DisplayRole).toString(), QString("Change %"));
-        QCOMPARE(Cell(model, 0, 5), QString("+49.833")); // 51140 - 1307
-        QCOMPARE(Cell(model, 0, 6), QString("+3812.78")); // 49833 / 1307
+        QCOMPARE(model->columnCount(), int(FolderListModel::ColCountComparing));
+        QCOMPARE(model->headerData(FolderListModel::ColChange, Qt::Horizontal, Qt::DisplayRole).toString(), QString("Change"));
+        QCOMPARE(model->headerData(FolderListModel::ColChangePercent, Qt::Horizontal, Qt::DisplayRole).toString(), QString("Change %"));
+        QCOMPARE(Cell(model, 0, FolderListModel::ColChange), QString("+49.833")); // 51140 - 1307
+        QCOMPARE(Cell(model, 0, FolderListModel::ColChangePercent), QString("+3812.78")); // 49833 / 1307
         QVERIFY(frame.windowTitle().contains("after.tvl compared with before.tvl"));
         QVERIFY(!frame.m_pChangesView->isHidden());
         QVERIFY(frame.m_actStopCompare->isEnabled());
         // Both change columns are wide enough for their numbers.
         const QFontMetrics fm = frame.m_pDiscView->m_list->fontMetrics();
-        QVERIFY(frame.m_pDiscView->m_list->columnWidth(5) > fm.horizontalAdvance("+49.833") + 5);
+        QVERIFY(frame.m_pDiscView->m_list->columnWidth(FolderListModel::ColChange) > fm.horizontalAdvance("+49.833") + 5);
 
         // The changes list, by change: a (+50000), a\b (+50000), C:\ (+49833),
         // fresh (+33, new), then old (-200, removed).
@@ -122,8 +123,8 @@ private slots:
         QCOMPARE(changeCell(1, 0), QString("C:\\a\\b\\"));
         QCOMPARE(changeCell(1, 1), QString("+50.000"));
         QCOMPARE(changeCell(1, 2), QString("+5000.00"));
-        QCOMPARE(changeCell(1, 3), QString("1.000"));
-        QCOMPARE(changeCell(1, 4), QString("51.000"));
+        QCOMPARE(changeCell(1, ChangesListModel::ColBefore), QString("1.000"));
+        QCOMPARE(changeCell(1, ChangesListModel::ColNow), QString("51.000"));
         QCOMPARE(changeCell(3, 2), QString("new"));
         QCOMPARE(changeCell(4, 0), QString("C:\\old\\"));
         QCOMPARE(changeCell(4, 1), QString("-200"));
@@ -136,11 +137,11 @@ private slots:
         const int row = RowOfPath(model, "C:\\a\\b\\");
         QVERIFY(row > 0);
         QVERIFY(frame.m_pDiscView->m_list->selectionModel()->isRowSelected(row, QModelIndex()));
-        QCOMPARE(Cell(model, row, 5), QString("+50.000"));
-        QCOMPARE(Cell(model, row, 6), QString("+5000.00"));
-        QCOMPARE(Cell(model, RowOfPath(model, "C:\\keep\\"), 5), QString("0"));
-        QCOMPARE(Cell(model, RowOfPath(model, "C:\\keep\\"), 6), QString()); // unchanged: no percentage
-        QCOMPARE(Cell(model, RowOfPath(model, "C:\\fresh\\"), 6), QString("new"));
+        QCOMPARE(Cell(model, row, FolderListModel::ColChange), QString("+50.000"));
+        QCOMPARE(Cell(model, row, FolderListModel::ColChangePercent), QString("+5000.00"));
+        QCOMPARE(Cell(model, RowOfPath(model, "C:\\keep\\"), FolderListModel::ColChange), QString("0"));
+        QCOMPARE(Cell(model, RowOfPath(model, "C:\\keep\\"), FolderListModel::ColChangePercent), QString()); // unchanged: no percentage
+        QCOMPARE(Cell(model, RowOfPath(model, "C:\\fresh\\"), FolderListModel::ColChangePercent), QString("new"));
         QCOMPARE(RowOfPath(model, "C:\\old\\"), -1); // only in the baseline: not in the tree
         // A folder that is gone leads to its nearest ancestor that is still there.
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(changes->index(4, 0)).center());
@@ -164,7 +165,7 @@ private slots:
 
         frame.m_actStopCompare->trigger();
         QVERIFY(!f.doc.Comparison());
-        QCOMPARE(model->columnCount(), 5);
+        QCOMPARE(model->columnCount(), int(FolderListModel::ColCount));
         QVERIFY(frame.m_pChangesView->isHidden());
         QVERIFY(!rank->topLevelItem(0)->font(1).bold());
         QVERIFY(!frame.windowTitle().contains("compared"));
@@ -194,6 +195,8 @@ private slots:
             const QFontMetrics fm = view->m_list->fontMetrics();
             const QFontMetrics hfm = view->m_list->horizontalHeader()->fontMetrics();
             for (int col = 1; col < model->columnCount(); ++col) {
+                if (view->m_list->isColumnHidden(col))
+                    continue; // the folder facts' columns of a report without them
                 // The report's long headings may elide; the change columns' short ones not.
                 int widest = col < FolderListModel::ColCount
                                  ? 0
@@ -202,16 +205,25 @@ private slots:
                     widest = std::max(widest, fm.horizontalAdvance(Cell(model, row, col)));
                 QVERIFY2(view->m_list->columnWidth(col) >= widest + 5, qPrintable(QString("column %1").arg(col)));
             }
-            // Everything fits without sideways scrolling: the file list made way.
-            QVERIFY(view->m_list->horizontalHeader()->length() <= view->m_list->viewport()->width());
+            // The file list made way: everything fits without sideways scrolling, or, with
+            // the folder facts' two columns and a large font, the file list is down to
+            // the width that keeps its own sizes whole.
+            if (view->m_list->horizontalHeader()->length() > view->m_list->viewport()->width())
+                QCOMPARE(frame.m_pFileView->width(),
+                         std::max(CMainFrame::kMinPane, frame.m_pFileView->MinimumWidth()));
             QVERIFY(frame.m_pFileView->width() >= CMainFrame::kMinPane);
             QVERIFY(frame.m_pFileView->width() >= frame.m_pFileView->MinimumWidth()); // its sizes whole
-            // The Changes pane: "Before" and "Now" as columns where the numbers are
-            // small, and no sideways scroll bar while everything fits.
+            // The Changes pane: the item change of two scans with folder facts, and
+            // "Before" and "Now" as columns where there is room for them beside it (in
+            // half of 800 pixels there is not: they make way first), and no sideways
+            // scroll bar while everything fits.
             QTableView* changes = frame.m_pChangesView->List();
             if (scale == 1.0) {
-                QVERIFY(!changes->isColumnHidden(ChangesListModel::ColBefore));
-                QVERIFY(!changes->isColumnHidden(ChangesListModel::ColNow));
+                QVERIFY(!changes->isColumnHidden(ChangesListModel::ColItems));
+                QCOMPARE(changes->isColumnHidden(ChangesListModel::ColBefore), changes->isColumnHidden(ChangesListModel::ColNow));
+                frame.m_wndSplitterBottom->setSizes({100, 700});
+                QTRY_VERIFY(!changes->isColumnHidden(ChangesListModel::ColBefore));
+                QVERIFY(!changes->isColumnHidden(ChangesListModel::ColItems));
             }
             QApplication::processEvents();
             QVERIFY(!changes->horizontalScrollBar()->isVisible());
@@ -235,8 +247,8 @@ private slots:
         QVERIFY(f.doc.RemoveFolder('C', fresh));
         f.doc.ReportEdited();
         QVERIFY(f.doc.Comparison());
-        QCOMPARE(model->columnCount(), 7);
-        QCOMPARE(Cell(model, 0, 5), QString("+49.800")); // 51107 - 1307
+        QCOMPARE(model->columnCount(), int(FolderListModel::ColCountComparing));
+        QCOMPARE(Cell(model, 0, FolderListModel::ColChange), QString("+49.800")); // 51107 - 1307
         QCOMPARE(frame.m_pChangesView->Model()->rowCount(), 4);
         QVERIFY(!frame.m_pChangesView->isHidden());
         QVERIFY(frame.windowTitle().contains("compared with before.tvl"));
@@ -251,7 +263,7 @@ private slots:
         QVERIFY(f.doc.OnOpenDocument(m_after));
         QVERIFY(f.doc.CompareWith(m_after)); // the report against itself: no change
         const FolderListModel* model = frame.m_pDiscView->Model();
-        QCOMPARE(Cell(model, 0, 5), QString("0"));
+        QCOMPARE(Cell(model, 0, FolderListModel::ColChange), QString("0"));
         QCOMPARE(frame.m_pChangesView->Model()->rowCount(), 0);
 
         const QString bad = m_dir.filePath("bad.tvl");
@@ -267,7 +279,7 @@ private slots:
         // The running comparison and the report stay.
         QVERIFY(f.doc.Comparison());
         QCOMPARE(f.doc.BaselinePathName(), m_after);
-        QCOMPARE(model->columnCount(), 7);
+        QCOMPARE(model->columnCount(), int(FolderListModel::ColCountComparing));
         QCOMPARE(f.doc.m_nDrives, 1);
 
         QVERIFY(!f.doc.CompareWith(m_dir.filePath("missing.tvl")));
@@ -276,7 +288,7 @@ private slots:
 
         QVERIFY(f.doc.OnOpenDocument(m_before));
         QVERIFY(!f.doc.Comparison());
-        QCOMPARE(model->columnCount(), 5);
+        QCOMPARE(model->columnCount(), int(FolderListModel::ColCount));
         QVERIFY(frame.m_pChangesView->isHidden());
     }
 };

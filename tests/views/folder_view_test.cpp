@@ -393,11 +393,12 @@ private slots:
 
     void sizeRuleSharesTheRowArea()
     {
-        int w[5];
-        CDiscReportView::ColumnWidths(600, w); // a 615-pixel view with a 15-pixel scroll bar
-        QCOMPARE(std::vector<int>(w, w + 5), std::vector<int>({200, 100, 100, 100, 100}));
-        CDiscReportView::ColumnWidths(-5, w);
-        for (int x : w)
+        // A 615-pixel view with a 15-pixel scroll bar; the two columns of the folder
+        // facts take their parts as well.
+        QCOMPARE(CDiscReportView::ColumnWidths(600, 5), std::vector<int>({200, 100, 100, 100, 100}));
+        QCOMPARE(CDiscReportView::ColumnWidths(601, 7), std::vector<int>({200, 66, 66, 66, 66, 66, 71}));
+        QCOMPARE(CDiscReportView::ColumnWidths(600, 1), std::vector<int>({600}));
+        for (int x : CDiscReportView::ColumnWidths(-5, 7))
             QVERIFY(x >= 0);
     }
 
