@@ -109,8 +109,9 @@ QVariant ChangesListModel::data(const QModelIndex& index, int role) const
         return {};
     const tvl::DriveComparison& drive = m_source()->drives[d];
     const tvl::FolderChange& c = drive.folders[f];
-    const std::optional<std::int64_t> items =
-        drive.bItemsCompared ? std::optional<std::int64_t>(c.ItemChange()) : std::nullopt;
+    // The item change as text, empty where a side does not know its items.
+    const QString items =
+        drive.bItemsCompared ? QString::fromStdString(tvl::FormatSizeChange(c.ItemChange())) : QString();
     if (role == Qt::TextAlignmentRole)
         return index.column() == ColFolder ? int(Qt::AlignLeft | Qt::AlignVCenter)
                                            : int(Qt::AlignRight | Qt::AlignVCenter);
@@ -118,8 +119,8 @@ QVariant ChangesListModel::data(const QModelIndex& index, int role) const
         QString tip = QStringLiteral("%1\nBefore: %2\nNow: %3")
                           .arg(ToQString(c.Path()), QString::fromStdString(tvl::FormatSize(c.OldWithSubs())),
                                QString::fromStdString(tvl::FormatSize(c.NewWithSubs())));
-        if (items)
-            tip += QStringLiteral("\nItems: %1").arg(QString::fromStdString(tvl::FormatSizeChange(*items)));
+        if (!items.isEmpty())
+            tip += QStringLiteral("\nItems: %1").arg(items);
         return tip;
     }
     if (role != Qt::DisplayRole)
@@ -133,7 +134,7 @@ QVariant ChangesListModel::data(const QModelIndex& index, int role) const
         const auto p = c.Percent();
         return p ? QString::fromStdString(tvl::FormatPercentChange(*p)) : QString();
     }
-    case ColItems: return items ? QString::fromStdString(tvl::FormatSizeChange(*items)) : QString();
+    case ColItems: return items;
     case ColBefore: return sizetext::Size(c.OldWithSubs());
     case ColNow: return sizetext::Size(c.NewWithSubs());
     default: return {};
