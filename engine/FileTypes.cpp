@@ -188,17 +188,23 @@ FileTypeIndex::FileTypeIndex(const DriveReport& drive, SizeKind kind, const IFil
             Add(sum, size);
             if (bReportKnowsCounts && !drive.Counts(f, e.strName))
                 m_type[first + k] = kNotCounted;
+            // The change times the report keeps with its names, unless the caller knows them.
+            std::optional<std::int64_t> t;
+            if (drive.bFolderFacts && e.nChange != kNoTime)
+                t = e.nChange;
             if (facts) {
                 if (const std::optional<bool> counted = facts->Counted(f, nPos, k)) {
                     bCountsKnown = true;
                     if (!*counted)
                         m_type[first + k] = kNotCounted;
                 }
-                if (const std::optional<std::int64_t> t = facts->ModificationTime(f, nPos, k)) {
-                    if (m_time.empty())
-                        m_time.assign(files, kNoTime);
-                    m_time[first + k] = *t;
-                }
+                if (const std::optional<std::int64_t> known = facts->ModificationTime(f, nPos, k))
+                    t = known;
+            }
+            if (t) {
+                if (m_time.empty())
+                    m_time.assign(files, kNoTime);
+                m_time[first + k] = *t;
             }
         }
         if (!bCountsKnown && sum > f.nSpaceWithoutSubs)

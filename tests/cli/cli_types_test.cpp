@@ -4,6 +4,8 @@
 #include "cli_support.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <nlohmann/json.hpp>
 
 #include <filesystem>
@@ -43,6 +45,8 @@ std::vector<std::vector<std::string>> ReadCsv(const std::string& text)
     return rows;
 }
 
+constexpr std::int64_t kChanged = 1577966400;
+
 struct TypesCli : ::testing::Test {
     TempDir dir;
     std::string report;
@@ -57,6 +61,12 @@ struct TypesCli : ::testing::Test {
         dir.MakeFile("tree/x/old.txt", 2);
         // Two names of one file in one folder: one counts, whichever the walk meets first.
         ASSERT_EQ(::link(dir.Abs("tree/a.iso").c_str(), dir.Abs("tree/a-link.iso").c_str()), 0);
+        // Every file last changed at noon UTC on 2 January 2020: the same date in every
+        // time zone, and older than a year.
+        const timespec noon[2] = {{kChanged, 0}, {kChanged, 0}};
+        for (const char* f : {"Big.ISO", "a.iso", "x/lib.so.1.2", "x/say \"hi\", twice.TXT", "x/.profile", "x/README",
+                              "x/old.txt"})
+            ASSERT_EQ(::utimensat(AT_FDCWD, dir.Abs(std::string("tree/") + f).c_str(), noon, 0), 0) << f;
         report = dir.Abs("r.tvl");
         const CliRun scan = RunCli({"scan", "-f", "-d", "C=" + dir.Abs("tree"), "-o", report, "C"});
         ASSERT_EQ(scan.code, 0) << scan.err;
@@ -69,11 +79,14 @@ TEST_F(TypesCli, TableJsonAndCsvAddUpToTheFoldersSpace)
     const CliRun text = RunCli({"types", "-n", "2", report});
     ASSERT_EQ(text.code, 0) << text.err;
     EXPECT_EQ(text.out.rfind("File types of C:\\: 13.602 bytes in 7 files\n", 0), 0u) << text.out;
-    EXPECT_NE(text.out.find("\n.iso               2  10.000  73.52    9.000  C:\\Big.ISO\n"), std::string::npos)
+    EXPECT_NE(text.out.find("\n.iso               2  10.000  73.52    9.000  2020-01-02  C:\\Big.ISO\n"),
+              std::string::npos)
         << text.out;
-    EXPECT_NE(text.out.find("\n(other types)      4     602   4.43           2 types\n"), std::string::npos);
+    EXPECT_NE(text.out.find("\n(other types)      4     602   4.43             2 types\n"), std::string::npos);
     EXPECT_NE(text.out.find("\n< 4 KiB        6  4.602\n< 64 KiB       1  9.000\n"), std::string::npos) << text.out;
-    EXPECT_NE(text.out.find("Ages: not known"), std::string::npos);
+    // A scan keeps each name's change time.
+    EXPECT_NE(text.out.find("\nolder            7  13.602\n"), std::string::npos) << text.out;
+    EXPECT_EQ(text.out.find("Ages: not known"), std::string::npos);
 
     const CliRun json = RunCli({"types", "--json", "-n", "0", "--folder", "c:/", report});
     ASSERT_EQ(json.code, 0) << json.err;
@@ -89,7 +102,10 @@ TEST_F(TypesCli, TableJsonAndCsvAddUpToTheFoldersSpace)
     EXPECT_EQ(files, j["files"]);
     EXPECT_EQ(byType, (std::map<std::string, std::int64_t>{{".iso", 10000}, {".so", 3000}, {".txt", 502}, {"", 100}}));
     EXPECT_TRUE(j["otherTypes"].is_null());
-    EXPECT_TRUE(j["ages"].is_null());
+    std::int64_t ageFiles = 0;
+    for (const auto& c : j["ages"])
+        ageFiles += c["files"].get<std::int64_t>();
+    EXPECT_EQ(ageFiles, files);
     std::int64_t classFiles = 0, classBytes = 0;
     for (const auto& c : j["sizes"])
         classFiles += c["files"].get<std::int64_t>(), classBytes += c["bytes"].get<std::int64_t>();
@@ -108,7 +124,7 @@ TEST_F(TypesCli, TableJsonAndCsvAddUpToTheFoldersSpace)
     EXPECT_EQ(rows[0], (std::vector<std::string>{"type", "files", "bytes", "percent", "largestName",
                                                  "largestLocation", "largestSize", "newestChange"}));
     EXPECT_EQ(rows[1], (std::vector<std::string>{".so", "1", "3000", "83.2870627429206", "lib.so.1.2", "C:\\x\\",
-                                                 "3000", ""}));
+                                                 "3000", std::to_string(kChanged)}));
     EXPECT_EQ(rows[2][0], ".txt");
     EXPECT_EQ(rows[2][4], "say \"hi\", twice.TXT");
     EXPECT_EQ(rows[3][0], "(no extension)");

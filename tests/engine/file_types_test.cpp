@@ -104,7 +104,7 @@ TEST(FileTypes, ScannedTreeGivesHandCountedTypesAndSizes)
         EXPECT_EQ(root.sizes[c].nFiles, sizeFiles[c]) << SizeClassLabel(c);
         EXPECT_EQ(root.sizes[c].nBytes, sizeBytes[c]) << SizeClassLabel(c);
     }
-    EXPECT_FALSE(root.bTimesKnown); // no report file holds times yet
+    EXPECT_TRUE(root.bTimesKnown); // a scan keeps every name's change time
 
     // A folder below: its own subtree only.
     int sub = -1;
