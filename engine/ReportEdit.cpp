@@ -47,6 +47,20 @@ void ReportEditor::AddToAncestors(FolderRecord& rec, const Delta& d)
     }
 }
 
+void ReportEditor::RecountMarks()
+{
+    if (!m_drive.bFolderFacts || !m_drive.pFacts)
+        return;
+    WalkCounts& counts = m_drive.pFacts->counts;
+    counts.nUnreadable = counts.nOtherFs = 0;
+    for (const FolderRecord* rec : m_drive.m_list) {
+        if (rec->state == FolderState::OtherFs)
+            ++counts.nOtherFs;
+        else if (rec->state != FolderState::Read && rec->state != FolderState::LeftOut)
+            ++counts.nUnreadable;
+    }
+}
+
 void ReportEditor::Changed(FolderRecord& rec)
 {
     if (!m_drive.bFolderFacts)
@@ -208,6 +222,7 @@ void ReportEditor::Splice(FolderRecord& rec, std::size_t pos, DriveReport& sub)
     list.swap(next);
     m_drive.nFolders = static_cast<int>(list.size());
     UpdateShares();
+    RecountMarks();
     if (!rec.pParent && !m_drive.bStoreFileNames) {
         // The whole drive was read again: its ranking is that of a fresh scan.
         m_drive.ranking = std::move(sub.ranking);
@@ -245,6 +260,7 @@ bool ReportEditor::RemoveFolder(int nPos)
     if (m_drive.nRankingSize > 0 && !m_drive.bStoreFileNames)
         RemoveRankEntries(rec->strPath, gone);
     UpdateShares();
+    RecountMarks();
     UpdateRanking(gone, {});
     return true;
 }

@@ -77,6 +77,9 @@ private:
     static void AddToAncestors(FolderRecord& rec, const Delta& delta);
     // The folder and those above it changed on disc now (an item left it).
     void Changed(FolderRecord& rec);
+    // The drive's counts of folders not read and on other file systems, from the folders'
+    // states, after an edit (with folder facts; the folders left out are not known).
+    void RecountMarks();
     // A stored file joins (nSign 1) or leaves (-1) the sums and counts up to the root.
     void CountFile(FolderRecord& rec, const FileEntry& file, int nSign);
     static void CopyFacts(const FolderRecord& from, FolderRecord& to);

@@ -560,7 +560,7 @@ private:
             return false;
         if (!node.enterable)
             ++m_counts.nOtherFs;
-        else if (!node.listing)
+        else if (!node.listing || node.state != FolderState::Read) // a broken listing too
             ++m_counts.nUnreadable;
         // The folder's own change time comes from its parent's listing; the walk's first
         // folder has none and takes its own listing's.

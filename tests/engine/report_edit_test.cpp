@@ -329,3 +329,31 @@ TEST(Find, PatternEdgeCases)
 }
 
 } // namespace
+
+// The drive's counts of folders not read follow an edit: the drive read again once a
+// folder can be, a folder on another file system removed.
+TEST(RefreshFolder, FoldersThatCanBeReadNowLeaveTheCountOfThoseNotRead)
+{
+    FakeFileSystem fs;
+    fs.Dir("locked").openable = false;
+    fs.Dir("locked").failure = IFileSystem::kDenied;
+    fs.File("locked/inside", 7);
+    fs.Dir("broken").broken = true;
+    fs.File("broken/a", 1);
+    fs.File("broken/b", 2);
+    fs.Dir("mnt").otherDevice = true;
+    ScanFixture fx(fs, fs.RootPath(), 1);
+    auto r = fx.Scan(true, 10);
+    ASSERT_EQ(r->pFacts->counts.nUnreadable, 2); // a broken listing could not be read either
+    ASSERT_EQ(r->pFacts->counts.nOtherFs, 1);
+
+    fs.Dir("locked").openable = true;
+    std::string msg;
+    ASSERT_EQ(ReportEditor(*r).RefreshFolder(0, fx.env, msg), WalkResult::Complete);
+    EXPECT_EQ(r->GetFolder(PosOf(*r, "C:\\locked\\"))->state, FolderState::Read);
+    EXPECT_EQ(r->GetFolder(PosOf(*r, "C:\\locked\\"))->nSpaceWithoutSubs, 7);
+    EXPECT_EQ(r->pFacts->counts.nUnreadable, 1);
+    ASSERT_TRUE(ReportEditor(*r).RemoveFolder(PosOf(*r, "C:\\mnt\\")));
+    EXPECT_EQ(r->pFacts->counts.nOtherFs, 0);
+    EXPECT_EQ(r->FirstFolder()->nItemsWithSubs, 4); // locked, inside, broken and a
+}
