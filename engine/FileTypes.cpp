@@ -139,9 +139,7 @@ FileTypeIndex::FileTypeIndex(const DriveReport& drive, const IFileFacts* facts)
 FileTypeIndex::FileTypeIndex(const DriveReport& drive, SizeKind kind, const IFileFacts* facts)
     : m_cDrive(drive.cDrive), m_bNames(drive.bStoreFileNames)
 {
-    if (!CanShow(drive, kind))
-        kind = PrimaryKind(drive);
-    const bool bOther = kind != PrimaryKind(drive);
+    const bool bOther = ShownKind(drive, kind) != PrimaryKind(drive);
     const auto& folders = drive.Folders();
     const std::size_t n = folders.size();
     m_subtreeEnd.resize(n);

@@ -80,6 +80,11 @@ bool CanShow(const DriveReport& drive, SizeKind kind)
     return kind == PrimaryKind(drive) || drive.bFolderFacts;
 }
 
+SizeKind ShownKind(const DriveReport& drive, std::optional<SizeKind> wanted)
+{
+    return wanted && CanShow(drive, *wanted) ? *wanted : PrimaryKind(drive);
+}
+
 FolderSizes SizesOf(const DriveReport& drive, const FolderRecord& rec, SizeKind kind)
 {
     if (kind == PrimaryKind(drive))

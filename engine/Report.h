@@ -13,6 +13,7 @@
 #include <climits>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -183,6 +184,9 @@ enum class SizeKind : std::uint8_t { Length, DiscUsage };
 SizeKind PrimaryKind(const DriveReport& drive);
 // True when the drive can show `kind`: its own measure, or the other with folder facts.
 bool CanShow(const DriveReport& drive, SizeKind kind);
+// The measure a drive is shown in when `wanted` is asked for (none: its own): the wanted
+// one where the drive can show it, else the drive's own.
+SizeKind ShownKind(const DriveReport& drive, std::optional<SizeKind> wanted);
 
 // A folder's numbers in one measure; the shares of the other measure are computed on
 // the fly as a scan would have set them (-1: no value; the root's both -1).

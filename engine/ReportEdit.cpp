@@ -290,19 +290,7 @@ bool ReportEditor::RemoveFile(int nPos, std::string_view strName, std::int64_t n
     } else {
         Changed(*rec);
     }
-    if (!m_drive.bFolderFacts)
-        nOtherSize = 0;
-    rec->nSpaceWithoutSubs -= nSize;
-    rec->nSpaceWithSubs -= nSize;
-    rec->nOtherWithoutSubs -= nOtherSize;
-    rec->nOtherWithSubs -= nOtherSize;
-    --rec->nFiles;
-    --rec->nItemsWithSubs;
-    Delta delta;
-    delta.nSpace = -nSize;
-    delta.nOther = -nOtherSize;
-    delta.nItems = -1;
-    AddToAncestors(*rec, delta);
+    CountFile(*rec, nSize, nOtherSize, -1);
     std::vector<RankEntry> gone;
     auto& r = m_drive.ranking;
     auto it = std::find_if(r.begin(), r.end(), [&](const RankEntry& e) {
@@ -318,17 +306,17 @@ bool ReportEditor::RemoveFile(int nPos, std::string_view strName, std::int64_t n
     return true;
 }
 
-void ReportEditor::CountFile(FolderRecord& rec, const FileEntry& file, int nSign)
+void ReportEditor::CountFile(FolderRecord& rec, std::int64_t nSize, std::int64_t nOtherSize, int nSign)
 {
-    const std::int64_t other = m_drive.bFolderFacts ? file.nOtherSize : 0;
-    rec.nSpaceWithoutSubs += nSign * file.nSize;
-    rec.nSpaceWithSubs += nSign * file.nSize;
+    const std::int64_t other = m_drive.bFolderFacts ? nOtherSize : 0;
+    rec.nSpaceWithoutSubs += nSign * nSize;
+    rec.nSpaceWithSubs += nSign * nSize;
     rec.nOtherWithoutSubs += nSign * other;
     rec.nOtherWithSubs += nSign * other;
     rec.nFiles += nSign;
     rec.nItemsWithSubs += nSign;
     Delta delta;
-    delta.nSpace = nSign * file.nSize;
+    delta.nSpace = nSign * nSize;
     delta.nOther = nSign * other;
     delta.nItems = nSign;
     AddToAncestors(rec, delta);
@@ -362,7 +350,7 @@ bool ReportEditor::CountName(int nPos, const std::string& strName)
     if (it == rec->files.end())
         return false;
     m_drive.MarkCounted(*rec, strName);
-    CountFile(*rec, *it, 1);
+    CountFile(*rec, it->nSize, it->nOtherSize, 1);
     UpdateShares();
     UpdateRanking({}, {});
     return true;
@@ -377,7 +365,7 @@ bool ReportEditor::UncountName(int nPos, const std::string& strName)
     if (it == rec->files.end())
         return false;
     m_drive.MarkUncounted(*rec, strName);
-    CountFile(*rec, *it, -1);
+    CountFile(*rec, it->nSize, it->nOtherSize, -1);
     UpdateShares();
     UpdateRanking({}, {});
     return true;

@@ -80,8 +80,9 @@ private:
     // The drive's counts of folders not read and on other file systems, from the folders'
     // states, after an edit (with folder facts; the folders left out are not known).
     void RecountMarks();
-    // A stored file joins (nSign 1) or leaves (-1) the sums and counts up to the root.
-    void CountFile(FolderRecord& rec, const FileEntry& file, int nSign);
+    // A file of nSize bytes (nOtherSize in the other measure) joins (nSign 1) or leaves
+    // (-1) the folder's sums and counts and those up to the root.
+    void CountFile(FolderRecord& rec, std::int64_t nSize, std::int64_t nOtherSize, int nSign);
     static void CopyFacts(const FolderRecord& from, FolderRecord& to);
     // Both shares of every folder, from the root's total.
     void UpdateShares();

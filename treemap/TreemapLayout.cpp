@@ -15,9 +15,7 @@ TreemapTree::TreemapTree(const DriveReport& drive) : TreemapTree(drive, PrimaryK
 TreemapTree::TreemapTree(const DriveReport& drive, SizeKind kind)
     : m_cDrive(drive.cDrive), m_bNames(drive.bStoreFileNames)
 {
-    if (!CanShow(drive, kind))
-        kind = PrimaryKind(drive);
-    const bool bOther = kind != PrimaryKind(drive);
+    const bool bOther = ShownKind(drive, kind) != PrimaryKind(drive);
     const auto& folders = drive.Folders();
     const std::size_t n = folders.size();
     m_subtreeEnd.assign(n, static_cast<std::int32_t>(n));

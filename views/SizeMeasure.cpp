@@ -2,11 +2,6 @@
 
 namespace tvl {
 
-SizeKind ShownKind(const DriveReport& drive, std::optional<SizeKind> wanted)
-{
-    return wanted && CanShow(drive, *wanted) ? *wanted : PrimaryKind(drive);
-}
-
 bool CanSwitchKind(const std::vector<std::unique_ptr<DriveReport>>& drives)
 {
     bool any = false;

@@ -10,10 +10,6 @@
 
 namespace tvl {
 
-// The measure a drive is shown in when the user asked for `wanted` (none: each drive's
-// own): the wanted one where the drive can show it (CanShow), else the drive's own.
-SizeKind ShownKind(const DriveReport& drive, std::optional<SizeKind> wanted);
-
 // True when the views can switch between the two measures: the table holds at least
 // one drive and every drive in it carries folder facts.
 bool CanSwitchKind(const std::vector<std::unique_ptr<DriveReport>>& drives);
