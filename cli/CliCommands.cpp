@@ -151,6 +151,8 @@ std::string ScanProblem(ScanOptions& o)
     return std::string();
 }
 
+ScanHooks* g_scanHooks = nullptr;
+
 int Scan(ScanOptions& o, CommandIo& io)
 {
     if (std::string p = ScanProblem(o); !p.empty())
@@ -166,21 +168,35 @@ int Scan(ScanOptions& o, CommandIo& io)
     if (std::string p = MarkDrives(o.letters, map, options.strDrives); !p.empty())
         return Usage(io.err, p, "scan");
 
+    IFileSystem* fs = &RealFileSystem();
+    int threads = o.threads;
+    if (g_scanHooks && g_scanHooks->begin) {
+        const std::string directory = options.strDrives.size() == 1 ? map.Directory(options.strDrives[0]) : "";
+        int code = kOk;
+        const ScanHooks::Reading reading = g_scanHooks->begin(directory, options.scan, o.threads, code);
+        if (!reading.fs)
+            return code;
+        fs = reading.fs;
+        threads = reading.nThreads;
+    }
+
     StreamMessageSink messages(io.err);
     NullStepProgress quiet;
     TerminalStepProgress terminal(stderr);
     MessagePump pump;
-    ScanEnvironment env{RealFileSystem(), map, io.errIsTerminal ? static_cast<IStepProgress&>(terminal) : quiet,
+    ScanEnvironment env{*fs, map, io.errIsTerminal ? static_cast<IStepProgress&>(terminal) : quiet,
                         messages, pump};
-    env.nThreads = o.threads;
+    env.nThreads = threads;
     ReportDocument doc(env);
     {
         // Ctrl+C stops the scan at its next pump; nothing is written then.
         InterruptGuard interrupt;
         pump.WatchStopFlag(InterruptGuard::Flag());
         const bool made = doc.CreateReports(options);
+        if (g_scanHooks && g_scanHooks->scanned)
+            g_scanHooks->scanned(doc);
         if (interrupt.Interrupted()) {
-            io.err << "tovaline-cli: interrupted; nothing was written\n";
+            io.err << ProgramName() << ": interrupted; nothing was written\n";
             return kInterrupted;
         }
         if (!made)
@@ -284,6 +300,11 @@ int Show(ShowOptions& o, CommandIo& io)
 }
 
 } // namespace
+
+void SetScanHooks(ScanHooks* hooks)
+{
+    g_scanHooks = hooks;
+}
 
 CommandAction DeclareDrivesCommand(CLI::App& command)
 {

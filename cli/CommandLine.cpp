@@ -108,15 +108,15 @@ int CheckOutput(CommandIo& io, int code)
     io.out.flush();
     if (io.out)
         return code;
-    io.err << "tovaline-cli: cannot write output: " << WriteFailureReason(io.out) << "\n";
+    io.err << ProgramName() << ": cannot write output: " << WriteFailureReason(io.out) << "\n";
     return kFailed;
 }
 
 int ParseAndRun(const std::vector<std::string>& args, CommandIo& io)
 {
-    CLI::App app(kDescription, "tovaline-cli");
+    CLI::App app(kDescription, ProgramName());
     app.set_help_flag("-h,--help", "print this help and exit");
-    app.set_version_flag("--version", "tovaline-cli " TOVALINE_VERSION, "print the version and exit");
+    app.set_version_flag("--version", ProgramName() + " " TOVALINE_VERSION, "print the version and exit");
     app.allow_extras();
     app.require_subcommand(0, 1);
     std::vector<std::pair<CLI::App*, CommandAction>> actions;
@@ -157,10 +157,16 @@ int ParseAndRun(const std::vector<std::string>& args, CommandIo& io)
 
 } // namespace
 
+std::string& ProgramName()
+{
+    static std::string name = "tovaline-cli";
+    return name;
+}
+
 int Usage(std::ostream& err, const std::string& problem, const std::string& command)
 {
-    err << "tovaline-cli: " << Printable(problem) << "\n"
-        << "Try 'tovaline-cli " << (command.empty() ? "" : command + " ") << "--help' for more information.\n";
+    err << ProgramName() << ": " << Printable(problem) << "\n"
+        << "Try '" << ProgramName() << " " << (command.empty() ? "" : command + " ") << "--help' for more information.\n";
     return kUsage;
 }
 
@@ -169,9 +175,9 @@ int RunCommandLine(const std::vector<std::string>& args, CommandIo& io)
     try {
         return ParseAndRun(args, io);
     } catch (const std::bad_alloc&) {
-        io.err << "tovaline-cli: out of memory\n";
+        io.err << ProgramName() << ": out of memory\n";
     } catch (const std::exception& e) {
-        io.err << "tovaline-cli: " << e.what() << "\n";
+        io.err << ProgramName() << ": " << e.what() << "\n";
     }
     return kFailed;
 }
@@ -228,7 +234,7 @@ DriveMap ResolveDriveMap(const std::vector<std::string>& assignments, std::ostre
     std::string error;
     DriveMap map = DriveMap::FromEnvironment(&error);
     if (!error.empty())
-        err << "tovaline-cli: TOVALINE_DRIVES: " << error << "; using the mounted file systems\n";
+        err << ProgramName() << ": TOVALINE_DRIVES: " << error << "; using the mounted file systems\n";
     return map;
 }
 

@@ -65,6 +65,10 @@ struct CommandEntry {
     CommandDeclaration declare;
 };
 
+// The program's name in messages and help: "tovaline-cli", unless a program that runs
+// these commands as its own (tovaline-mpi) sets another before parsing.
+std::string& ProgramName();
+
 // The commands, in the order the help lists them.
 const std::vector<CommandEntry>& Commands();
 

@@ -1,5 +1,6 @@
 #include "NcduCommands.h"
 
+#include "CommandLine.h"
 #include "HostFacts.h"
 #include "InfoCommand.h"
 #include "NcduExport.h"
@@ -59,7 +60,7 @@ bool WriteNcduFile(const std::string& name, const ReportDocument& doc, CommandIo
                 for (const FileEntry& f : rec->files)
                     negative = negative || f.nSize < 0 || f.nOtherSize < 0;
                 if (negative) {
-                    io.err << "tovaline-cli: the report holds a negative size; it cannot be exported\n";
+                    io.err << ProgramName() << ": the report holds a negative size; it cannot be exported\n";
                     return false;
                 }
             }

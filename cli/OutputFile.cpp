@@ -1,6 +1,7 @@
 #include "OutputFile.h"
 
 #include "AtomicFile.h"
+#include "CommandLine.h"
 #include "OutputStream.h"
 #include "ReportFile.h"
 #include "ReportText.h"
@@ -25,7 +26,7 @@ bool WriteOutputFile(const std::string& name, const std::function<void(std::ostr
             return true;
     }
     const bool created = file.FailedStage() == AtomicFile::Stage::Create;
-    err << "tovaline-cli: " << (created ? "cannot create " : "cannot write ") << Printable(name) << ": "
+    err << ProgramName() << ": " << (created ? "cannot create " : "cannot write ") << Printable(name) << ": "
         << file.Reason();
     if (!created)
         err << (file.Existed() ? " The file on disc was left as it was." : " Nothing was written.");

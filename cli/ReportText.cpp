@@ -1,5 +1,7 @@
 #include "ReportText.h"
 
+#include "CommandLine.h"
+
 #include "NumberFormat.h"
 
 #include <algorithm>
@@ -451,7 +453,7 @@ std::string MarkedFoldersNote(const MarkedFolders& m)
     if (m.nUnreadable == 0 && m.nOtherFs == 0)
         return std::string();
     const auto folders = [](std::int64_t n) { return std::to_string(n) + (n == 1 ? " folder " : " folders "); };
-    std::string note = "tovaline-cli: ";
+    std::string note = cli::ProgramName() + ": ";
     if (m.nUnreadable)
         note += folders(m.nUnreadable) + "could not be read";
     if (m.nUnreadable && m.nOtherFs)

@@ -370,6 +370,13 @@ private:
             Fail(Failure::Memory);
             return 0;
         }
+        if (status == ListStatus::Denied || status == ListStatus::Gone || status == ListStatus::Unreadable) {
+            // Not opened after all: as when the open says so, the folder has no listing.
+            n.state = status == ListStatus::Denied ? FolderState::NoAccess
+                      : status == ListStatus::Gone ? FolderState::Vanished
+                                                   : FolderState::ReadError;
+            return 0;
+        }
         if (status == ListStatus::Broken) // what was read is kept, the folder is marked
             n.state = FolderState::ReadError;
         // The sub-folders are the directories the filter does not leave out.

@@ -55,6 +55,12 @@ enum class ListStatus {
     Complete,  // every entry was read
     Broken,    // the listing broke off (I/O error, directory removed); what was read is kept
     Exhausted, // out of memory in the kernel: the listing is not usable, try again later
+    // A file system whose directories are read elsewhere (DeliveredFileSystem.h) opens
+    // without looking and learns only with the listing what the open met; these say it,
+    // and there is no listing:
+    Denied,     // permission denied (as kDenied)
+    Gone,       // no longer there (as kGone)
+    Unreadable, // any other error (as kInvalid)
 };
 
 class IFileSystem {
