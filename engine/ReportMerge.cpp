@@ -232,18 +232,22 @@ private:
         DriveReport& drive = *m_result.drive;
         const DriveReport& first = *m_info[0].drive;
         drive.cDrive = first.cDrive;
-        drive.bStoreFileNames = true;
-        drive.bFolderFacts = true;
+        drive.bStoreFileNames = std::all_of(m_info.begin(), m_info.end(), [](const Part& p) { return p.drive->bStoreFileNames; });
+        drive.bFolderFacts = std::all_of(m_info.begin(), m_info.end(), [](const Part& p) { return p.drive->bFolderFacts; });
+        // Said when some part keeps them and another does not, naming the first without.
+        const bool anyNames = std::any_of(m_info.begin(), m_info.end(), [](const Part& p) { return p.drive->bStoreFileNames; });
+        const bool anyFacts = std::any_of(m_info.begin(), m_info.end(), [](const Part& p) { return p.drive->bFolderFacts; });
+        bool namesNoted = drive.bStoreFileNames || !anyNames, factsNoted = drive.bFolderFacts || !anyFacts;
         int bound = INT_MAX;
         std::int64_t folders = 0;
         for (std::size_t i = 0; i < m_info.size(); ++i) {
             const DriveReport& d = *m_info[i].drive;
-            if (!d.bStoreFileNames && drive.bStoreFileNames) {
-                drive.bStoreFileNames = false;
+            if (!d.bStoreFileNames && !namesNoted) {
+                namesNoted = true;
                 m_result.notes.push_back(Name(i) + " keeps no file names, so the merged report keeps none");
             }
-            if (!d.bFolderFacts && drive.bFolderFacts) {
-                drive.bFolderFacts = false;
+            if (!d.bFolderFacts && !factsNoted) {
+                factsNoted = true;
                 m_result.notes.push_back(Name(i) + " keeps no folder facts (file counts, states, change times), "
                                                    "so the merged report keeps none");
             }
