@@ -11,6 +11,9 @@ namespace tvl {
 
 namespace {
 
+// The longest directory a scan can have read: the system opens no longer path.
+constexpr std::size_t kLongestDirectory = 4096;
+
 // A directory's names, or false when it is no plain absolute path ("." or ".."
 // steps, not beginning with '/'). Empty steps ("a//b", a trailing '/') are dropped.
 bool SplitDirectory(const std::string& dir, std::vector<std::string>& steps)
@@ -97,16 +100,19 @@ private:
                 return Refuse(Name(i) + " is incomplete (its scan was stopped); only complete reports can be merged");
             if (d.nFolders == 0 || !d.FirstFolder())
                 return Refuse(Name(i) + " holds no folder; it cannot be merged");
-            // Every folder must lie below the root, whose path the merge replaces.
+            // Every folder must lie below the root, whose path the merge replaces, and its
+            // level must still fit after the steps above the root are added.
             const FolderRecord& root = *d.FirstFolder();
-            for (const FolderRecord* rec : d.Folders())
-                if (rec != &root && (rec->strPath.compare(0, root.strPath.size(), root.strPath) != 0 ||
-                                     rec->nLevel <= root.nLevel))
+            for (const FolderRecord* rec : d.Folders()) {
+                const std::int64_t depth = static_cast<std::int64_t>(rec->nLevel) - root.nLevel;
+                if (rec != &root && (rec->strPath.compare(0, root.strPath.size(), root.strPath) != 0 || depth <= 0 ||
+                                     depth > INT32_MAX - static_cast<std::int64_t>(kLongestDirectory)))
                     return Refuse(Name(i) + " is damaged: its folder " + rec->strPath + " is not below its root " +
                                   root.strPath);
+            }
             m_info[i].drive = &d;
-            if (!SplitDirectory(d.pFacts->strDirectory, m_info[i].steps))
-                return Refuse(Name(i) + " was made from '" + d.pFacts->strDirectory +
+            if (d.pFacts->strDirectory.size() > kLongestDirectory || !SplitDirectory(d.pFacts->strDirectory, m_info[i].steps))
+                return Refuse(Name(i) + " was made from '" + d.pFacts->strDirectory.substr(0, 200) +
                               "', which is not a plain absolute directory; it cannot be merged");
         }
         for (std::size_t i = 1; i < m_parts.size(); ++i)
