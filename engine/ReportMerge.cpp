@@ -111,12 +111,14 @@ private:
                                   root.strPath);
             }
             m_info[i].drive = &d;
-            if (d.pFacts->strDirectory.size() > kLongestDirectory || !SplitDirectory(d.pFacts->strDirectory, m_info[i].steps))
-                return Refuse(Name(i) + " was made from '" + d.pFacts->strDirectory.substr(0, 200) +
+            const std::string& dir = d.pFacts->strDirectory;
+            if (dir.size() > kLongestDirectory || !SplitDirectory(dir, m_info[i].steps))
+                return Refuse(Name(i) + " was made from '" + dir.substr(0, 200) +
                               "', which is not a plain absolute directory; it cannot be merged");
         }
         for (std::size_t i = 1; i < m_parts.size(); ++i)
-            if (std::string diff = OptionsDifference(m_info[0].drive->pFacts->options, m_info[i].drive->pFacts->options);
+            if (std::string diff =
+                    OptionsDifference(m_info[0].drive->pFacts->options, m_info[i].drive->pFacts->options);
                 !diff.empty())
                 return Refuse(Name(0) + " and " + Name(i) + " were measured differently (" + diff +
                               "); only reports made with the same options can be merged");
@@ -223,7 +225,8 @@ private:
             Node* at = &top;
             for (std::size_t s = common; s < m_info[i].steps.size(); ++s) {
                 const std::string step = NameToPathStep(m_info[i].steps[s]);
-                auto it = std::find_if(at->kids.begin(), at->kids.end(), [&](const auto& k) { return k->step == step; });
+                auto it =
+                    std::find_if(at->kids.begin(), at->kids.end(), [&](const auto& k) { return k->step == step; });
                 if (it == at->kids.end()) {
                     at->kids.push_back(std::make_unique<Node>());
                     at->kids.back()->step = step;
@@ -238,12 +241,15 @@ private:
         DriveReport& drive = *m_result.drive;
         const DriveReport& first = *m_info[0].drive;
         drive.cDrive = first.cDrive;
-        drive.bStoreFileNames = std::all_of(m_info.begin(), m_info.end(), [](const Part& p) { return p.drive->bStoreFileNames; });
-        drive.bFolderFacts = std::all_of(m_info.begin(), m_info.end(), [](const Part& p) { return p.drive->bFolderFacts; });
+        const auto count = [&](bool DriveReport::*flag) {
+            return std::count_if(m_info.begin(), m_info.end(), [&](const Part& p) { return p.drive->*flag; });
+        };
+        const auto parts = static_cast<std::ptrdiff_t>(m_info.size());
+        const auto withNames = count(&DriveReport::bStoreFileNames), withFacts = count(&DriveReport::bFolderFacts);
+        drive.bStoreFileNames = withNames == parts;
+        drive.bFolderFacts = withFacts == parts;
         // Said when some part keeps them and another does not, naming the first without.
-        const bool anyNames = std::any_of(m_info.begin(), m_info.end(), [](const Part& p) { return p.drive->bStoreFileNames; });
-        const bool anyFacts = std::any_of(m_info.begin(), m_info.end(), [](const Part& p) { return p.drive->bFolderFacts; });
-        bool namesNoted = drive.bStoreFileNames || !anyNames, factsNoted = drive.bFolderFacts || !anyFacts;
+        bool namesNoted = withNames == parts || withNames == 0, factsNoted = withFacts == parts || withFacts == 0;
         int bound = INT_MAX;
         std::int64_t folders = 0;
         for (std::size_t i = 0; i < m_info.size(); ++i) {

@@ -138,7 +138,8 @@ TEST(ReportMerge, KeepsOnlyWhatEveryPartHasAndRefusesWhatCannotBeMerged)
     ASSERT_EQ(r.strRefusal, "");
     EXPECT_EQ(r.notes, (std::vector<std::string>{
                            "b.tvl keeps no file names, so the merged report keeps none",
-                           "b.tvl ranks its 4 largest files, another part fewer; the merged ranking holds the 2 largest"}));
+                           "b.tvl ranks its 4 largest files, another part fewer; the merged ranking holds the 2 "
+                           "largest"}));
     EXPECT_FALSE(r.drive->bStoreFileNames);
     for (const FolderRecord* f : r.drive->Folders())
         EXPECT_TRUE(f->files.empty());
