@@ -2,6 +2,7 @@
 
 #include "DiffCommand.h"
 #include "InfoCommand.h"
+#include "MergeCommand.h"
 #include "NcduCommands.h"
 
 #include "DriveMap.h"
@@ -45,6 +46,7 @@ const std::vector<CommandEntry>& Commands()
         {"types", "what kind of files fill a folder: file types, sizes and ages", DeclareTypesCommand},
         {"import", "read an ncdu JSON export into a report file", DeclareImportCommand},
         {"export", "write a report file as an ncdu JSON export", DeclareExportCommand},
+        {"merge", "merge reports of disjoint folders into one report of their common parent", DeclareMergeCommand},
     };
     return commands;
 }

@@ -35,7 +35,7 @@ _tovaline_cli()
         prev=${COMP_WORDS[COMP_CWORD - 1]}
     fi
 
-    local commands="drives scan show diff treemap info types import export help"
+    local commands="drives scan show diff treemap info types import export merge help"
     local display="--depth --sort --top -h --human --rankings-only --folders-only --columns --other-size --marks"
 
     # The command is the first word after the program that is not an option.
@@ -121,6 +121,7 @@ _tovaline_cli()
         types) options="--help --folder -n --json --csv" ;;
         import) options="--help --disc-usage --letter -r --no-ranking -o" ;;
         export) options="--help --ncdu -o" ;;
+        merge) options="--help -o" ;;
         help)
             ((cword == command_at + 1)) && COMPREPLY=($(compgen -W "${commands% help}" -- "$cur"))
             return
@@ -150,7 +151,7 @@ _tovaline_cli()
             done < <("${words[0]}" drives "${maps[@]}" 2>/dev/null)
             COMPREPLY=($(compgen -W "$letters" -- "${cur^^}"))
             ;;
-        show | diff | treemap | info | types | export)
+        show | diff | treemap | info | types | export | merge)
             _tovaline_cli_files tvl
             ;;
         import)
