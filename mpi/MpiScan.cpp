@@ -345,12 +345,16 @@ void Exchange::Run()
     }
 }
 
-// Whether every process got this far with no trouble (all call it once).
-bool Agree(bool ok)
+// Whether every process got this far with no trouble (all call it at the same point);
+// `firstOk` tells whether process 0 did.
+bool Agree(bool ok, bool* firstOk = nullptr)
 {
-    int mine = ok ? 1 : 0, all = 0;
-    MPI_Allreduce(&mine, &all, 1, MPI_INT, MPI_MIN, MPI_COMM_WORLD);
-    return all == 1;
+    int mine = ok ? 1 : 0;
+    std::vector<int> all(static_cast<std::size_t>(Size()));
+    MPI_Allgather(&mine, 1, MPI_INT, all.data(), 1, MPI_INT, MPI_COMM_WORLD);
+    if (firstOk)
+        *firstOk = all[0] == 1;
+    return std::find(all.begin(), all.end(), 0) == all.end();
 }
 
 // Every process's host name, at process 0 (empty elsewhere).
@@ -418,8 +422,8 @@ public:
         const std::uint64_t mine = m_reader ? m_reader->DirectoriesRead() : 0;
         std::vector<std::uint64_t> all(static_cast<std::size_t>(m_size));
         MPI_Gather(&mine, 1, MPI_UINT64_T, all.data(), 1, MPI_UINT64_T, 0, MPI_COMM_WORLD);
-        if (m_rank != 0)
-            return;
+        if (m_rank != 0 || m_size == 1)
+            return; // one process: the scan of tovaline-cli, no readers of its own
         std::cerr << "directories read by process:";
         for (std::uint64_t n : all)
             std::cerr << ' ' << n;
@@ -435,7 +439,9 @@ private:
             if (directory.empty() && m_rank == 0)
                 code = cli::Usage(std::cerr, "tovaline-mpi scans one directory (or one drive letter)", "scan");
             else if (m_rank == 0)
-                std::cerr << m_options.programName << ": the scan could not start in every process\n";
+                std::cerr << m_options.programName
+                          << ": the scan could not start in every process (their messages follow); nothing was "
+                             "scanned\n";
             return {};
         }
         // The same directory in every process: its inode as process 0 sees it (the
@@ -562,8 +568,9 @@ int RunMpiScan(int argc, char** argv, IFileSystem& readFs, const RunOptions& opt
         if (!run.Began()) {
             // Stopped before the scan (a usage error, a directory not there): the
             // others wait in Begin for this one.
-            Agree(false);
-            if (rank != 0 && !otherErr.str().empty())
+            bool firstOk = false;
+            Agree(false, &firstOk);
+            if (rank != 0 && firstOk && !otherErr.str().empty()) // else process 0 has said it
                 std::cerr << "process " << rank << ": " << otherErr.str();
         }
         run.Finish();

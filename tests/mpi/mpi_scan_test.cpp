@@ -1,7 +1,7 @@
 // tovaline-mpi under mpirun on real trees: with 1, 2 and 4 processes its report is the
 // one tovaline-cli scan makes, byte for byte up to the extension block, where only the
-// scan's times and hosts may differ; a process killed during the walk fails the run
-// and leaves no report.
+// scan's times and hosts may differ; a process killed during the walk, or out of
+// descriptors, fails the run and leaves no report.
 #include "AsUser.h"
 #include "TempDir.h"
 
@@ -39,10 +39,11 @@ std::string Mpirun(int n)
            " -np " + std::to_string(n) + " ";
 }
 
-// Runs a shell command, its output to `out`, its messages nowhere.
+// Runs a shell command, its output to `out`, its messages nowhere (unless the command
+// sends them elsewhere first).
 int Shell(const std::string& command, const std::string& out = "/dev/null")
 {
-    const int status = std::system((command + " >" + Quote(out) + " 2>/dev/null").c_str());
+    const int status = std::system(("{ " + command + "; } >" + Quote(out) + " 2>/dev/null").c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
 }
 
@@ -151,7 +152,7 @@ TEST(MpiScan, ReportIsTheScanOfOneProcessWithAnyNumberOfProcesses)
     EXPECT_EQ(::chmod((tree + "/closed").c_str(), 0755), 0); // for the clean-up
 }
 
-TEST(MpiScan, ProcessKilledDuringTheWalkFailsTheRun)
+TEST(MpiScan, ProcessThatFailsOrIsKilledFailsTheRun)
 {
     TempDir t;
     BuildTree(t, "tree", false);
@@ -193,6 +194,23 @@ TEST(MpiScan, ProcessKilledDuringTheWalkFailsTheRun)
     if (outDir)
         ::closedir(outDir);
     EXPECT_EQ(entries, 0) << "nothing is left in the report's folder";
+
+    // A process that runs out of descriptors: process 0 says which and why, and the
+    // report written before stays as it was.
+    {
+        std::ofstream(report) << "an earlier report";
+    }
+    const std::string err = t.Abs("err.txt");
+    const int code = Shell(Mpirun(3) + TVL_BENCH_MPI_SCAN + " --latency 0,2000,0 --exhaust-in-process 2 scan -o " +
+                               Quote(report) + " " + Quote(t.Abs("tree")) + " 2>" + Quote(err),
+                           "/dev/null");
+    EXPECT_NE(code, 0);
+    EXPECT_NE(ReadAll(err).find("tvl-bench-mpi-scan: process 2 on "), std::string::npos) << ReadAll(err);
+    EXPECT_NE(ReadAll(err).find(" cannot go on: ERROR: Too many open files! The disc could not be read completely.\n"
+                                "tvl-bench-mpi-scan: the scan failed; nothing was written"),
+              std::string::npos);
+    EXPECT_EQ(ReadAll(report), "an earlier report");
+    ::chmod(t.Abs("tree/closed").c_str(), 0755); // for the clean-up
 }
 
 } // namespace tvl::test
