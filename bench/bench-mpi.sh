@@ -79,10 +79,11 @@ if [ "$what" = model ] || [ "$what" = all ]; then
     printf "%-10s %10.2f %14.0f %10.2f  %s\n" "$n" "$t" "$(echo "$files / $t" | bc -l)" "$(echo "$base / $t" | bc -l)" "${read_by:-(the scan of tovaline-cli, $threads thread(s))}"
   done
   # The model: with one reader per process everything waits on the latency, so the
-  # time is the sum of the waits shared by the processes, plus the start of the job.
+  # time is the sum of the waits shared by the reading processes (all but process 0,
+  # which records), plus the start of the job.
   IFS=, read -r lo ll ls <<<"$latency"
   wait_s=$(echo "($dirs * ($lo + $ll) + $files * $ls) / 1000000" | bc -l)
-  printf "Sum of the waits: %.2f s; with n processes of %s reader(s) each the walk takes about that / (n x %s)\n" "$wait_s" "$threads" "$threads"
+  printf "Sum of the waits: %.2f s; with n > 1 processes of %s reader(s) each, the walk takes about that / ((n - 1) x %s)\n" "$wait_s" "$threads" "$threads"
   echo
 fi
 

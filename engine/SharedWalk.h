@@ -1,7 +1,7 @@
-// A walk shared by several processes (tovaline-mpi): each process reads directories of
-// the same tree with threads of its own and hands every listing to the one process
-// that records the report, whose walk (Walk.h) reads through a DeliveredFileSystem
-// and so makes the report a walk of the real file system would make.
+// A walk shared by several processes (tovaline-mpi): the reading processes read
+// directories of the same tree with threads of their own and hand listings to the one
+// process that records the report, whose walk (Walk.h) reads through a
+// DeliveredFileSystem and so makes the report a walk of the real file system would make.
 //
 // SharedReader is one process's readers. Its directories wait in one queue: the
 // readers take the newest (so each process goes depth first, in listing order, as

@@ -31,6 +31,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 namespace tvl::mpi {
@@ -38,7 +39,9 @@ namespace tvl::mpi {
 namespace {
 
 enum Tag : int {
-    kTagListing = 1, // a directory read (to process 0)
+    kTagNotice = 1,  // to process 0: this process holds the listing of a path
+    kTagFetch,       // from process 0: send that listing
+    kTagListing,     // a listing asked for (to process 0)
     kTagSteal,       // asks for work (empty)
     kTagWork,        // the answer to kTagSteal: paths, maybe none
     kTagDone,        // from process 0: its walk has ended (empty)
@@ -104,10 +107,23 @@ public:
           m_random(static_cast<std::mt19937::result_type>(rank * 7919 + 17))
     {
     }
-    void Attach(SharedReader& reader, DeliveredFileSystem* store)
+    // Process 0 records into `store`; every other process reads with `reader`.
+    void Attach(SharedReader* reader, DeliveredFileSystem* store)
     {
-        m_reader = &reader;
+        m_reader = reader;
         m_store = store;
+    }
+    // A reader's listing, kept here until process 0 asks for it (any thread). Throws
+    // std::bad_alloc.
+    void Hold(ReadDirectory&& dir)
+    {
+        std::string bytes;
+        EncodeDirectory(dir, bytes);
+        {
+            std::lock_guard<std::mutex> lk(m_heldMutex);
+            m_held.insert_or_assign(dir.path, std::move(bytes));
+        }
+        Post(0, kTagNotice, std::move(dir.path));
     }
     // Queues a message (any thread). Throws std::bad_alloc.
     void Post(int dest, int tag, std::string payload)
@@ -146,8 +162,10 @@ private:
     const int m_rank, m_size;
     const std::string m_program;
     const std::vector<std::string> m_hosts; // every process's host (process 0 only)
-    SharedReader* m_reader = nullptr;
+    SharedReader* m_reader = nullptr;       // every process but 0
     DeliveredFileSystem* m_store = nullptr; // process 0
+    std::mutex m_heldMutex;
+    std::unordered_map<std::string, std::string> m_held; // listings not asked for yet
     std::mutex m_outboxMutex;
     std::vector<Outgoing> m_outbox;
     std::list<InFlight> m_inFlight;
@@ -209,6 +227,23 @@ void Exchange::Handle(int source, int tag, const std::string& framed)
 {
     const std::string_view payload = Unframe(framed);
     switch (tag) {
+    case kTagNotice:
+        if (m_store && !m_walkOver.load())
+            m_store->Noticed(std::string(payload), source);
+        return;
+    case kTagFetch: {
+        std::string bytes;
+        {
+            std::lock_guard<std::mutex> lk(m_heldMutex);
+            const auto it = m_held.find(std::string(payload));
+            if (it == m_held.end())
+                Abort(m_rank, "process 0 asked for a listing this process does not hold");
+            bytes = std::move(it->second);
+            m_held.erase(it);
+        }
+        Post(0, kTagListing, std::move(bytes));
+        return;
+    }
     case kTagListing: {
         if (!m_store || m_walkOver.load())
             return; // after the walk: nobody waits for it
@@ -220,7 +255,7 @@ void Exchange::Handle(int source, int tag, const std::string& framed)
     }
     case kTagSteal: {
         std::vector<std::string> paths;
-        if (!m_done && !m_walkOver.load())
+        if (m_reader && !m_done)
             paths = m_reader->Steal(kMostStolen);
         std::string bytes;
         EncodeWork(paths, bytes);
@@ -233,7 +268,7 @@ void Exchange::Handle(int source, int tag, const std::string& framed)
         if (!DecodeWork(payload, paths))
             Abort(source, "work arrived damaged");
         m_emptyAnswers = paths.empty() ? m_emptyAnswers + 1 : 0;
-        if (!paths.empty() && !m_done && !m_walkOver.load())
+        if (!paths.empty() && !m_done)
             m_reader->Give(std::move(paths));
         return;
     }
@@ -263,10 +298,10 @@ void Exchange::Abort(int rank, const std::string& why)
 
 void Exchange::AskForWork()
 {
-    if (m_size < 2 || m_asking)
+    if (m_size < 3 || m_asking)
         return;
-    // A random process other than this one.
-    std::uniform_int_distribution<int> pick(0, m_size - 2);
+    // A random reading process other than this one (process 0 only records).
+    std::uniform_int_distribution<int> pick(1, m_size - 2);
     int victim = pick(m_random);
     if (victim >= m_rank)
         ++victim;
@@ -283,7 +318,8 @@ void Exchange::Run()
         bool progressed = SendQueued();
         progressed = Receive() || progressed;
         TestSends();
-        if (const std::optional<std::string> failure = m_reader->Failure(); failure && !m_failSent) {
+        if (const std::optional<std::string> failure = m_reader ? m_reader->Failure() : std::nullopt;
+            failure && !m_failSent) {
             m_failSent = true;
             ++m_failed;
             if (m_rank == 0)
@@ -298,11 +334,17 @@ void Exchange::Run()
                 m_done = true;
             }
             if (m_done) {
-                m_reader->Stop();
+                if (m_reader)
+                    m_reader->Stop();
+                std::lock_guard<std::mutex> lk(m_heldMutex);
+                m_held.clear();
                 phase = Phase::Draining;
                 continue;
             }
-            if (!m_failSent && m_reader->Idle()) {
+            if (m_store)
+                for (auto& [path, holder] : m_store->ToFetch())
+                    Post(holder, kTagFetch, std::move(path));
+            if (m_reader && !m_failSent && m_reader->Idle()) {
                 // After a round of empty answers, ask less often.
                 if (m_emptyAnswers >= static_cast<unsigned>(m_size) && !m_asking)
                     m_reader->WaitForChange(std::chrono::microseconds(200));
@@ -317,7 +359,7 @@ void Exchange::Run()
             }
             // Leave only with the readers stopped (none can post any more), every
             // request answered and every message delivered.
-            if (!m_asking && m_reader->Idle() && outboxEmpty && m_inFlight.empty()) {
+            if (!m_asking && (!m_reader || m_reader->Idle()) && outboxEmpty && m_inFlight.empty()) {
                 MPI_Ibarrier(MPI_COMM_WORLD, &barrier);
                 phase = Phase::Leaving;
             }
@@ -338,8 +380,10 @@ void Exchange::Run()
         }
         // Nothing happened: wait a little longer each time, for the readers or a message.
         idleSleep = std::min(std::chrono::microseconds(500), idleSleep + std::chrono::microseconds(20));
-        if (phase == Phase::Reading)
+        if (phase == Phase::Reading && m_reader)
             m_reader->WaitForChange(idleSleep);
+        else if (phase == Phase::Reading && m_store)
+            m_store->WaitForChange(std::min(idleSleep, std::chrono::microseconds(100)));
         else
             std::this_thread::sleep_for(idleSleep);
     }
@@ -427,7 +471,8 @@ public:
         std::cerr << "directories read by process:";
         for (std::uint64_t n : all)
             std::cerr << ' ' << n;
-        std::cerr << "\nmost listings waiting for the walk: " << (m_store ? m_store->MostWaiting() : 0) << "\n";
+        std::cerr << "\nmost listings waiting for the walk: " << (m_store ? m_store->MostWaiting() : 0)
+                  << "; the walk waited " << (m_store ? m_store->WalkWaits() : 0) << " times\n";
     }
 
 private:
@@ -465,30 +510,26 @@ private:
 
         const int readers = threads > 0 ? threads : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
         m_exchange = std::make_unique<Exchange>(m_rank, m_size, m_options.programName, std::move(hosts));
-        SharedReader::Deliver deliver;
         if (m_rank == 0) {
+            // Process 0 records: its walk only waits for listings.
             m_store = std::make_unique<DeliveredFileSystem>(directory);
-            deliver = [store = m_store.get()](ReadDirectory&& dir) { store->Deliver(std::move(dir)); };
-        } else {
-            // Hard links are told apart by device and inode at process 0: a file on the
-            // scanned file system carries process 0's number for it.
-            const std::uint64_t device0 = rootIds[0];
-            deliver = [this, ownDevice, device0](ReadDirectory&& dir) {
-                for (DirListing::Item& it : dir.listing.items)
-                    if (it.device == ownDevice && it.inode != 0)
-                        it.device = device0;
-                std::string bytes;
-                EncodeDirectory(dir, bytes);
-                m_exchange->Post(0, kTagListing, std::move(bytes));
-            };
-        }
-        m_reader = std::make_unique<SharedReader>(m_readFs, directory, options, readers, std::move(deliver));
-        m_exchange->Attach(*m_reader, m_store.get());
-        if (m_rank == 0) {
-            m_reader->Give(std::vector<std::string>(1));
+            m_exchange->Attach(nullptr, m_store.get());
             m_thread = std::thread([this] { m_exchange->Run(); });
-            return {m_store.get(), 1}; // the walk only records: it waits for listings
+            return {m_store.get(), 1};
         }
+        // Hard links are told apart by device and inode at process 0: a file on the
+        // scanned file system carries process 0's number for it.
+        const std::uint64_t device0 = rootIds[0];
+        auto hold = [this, ownDevice, device0](ReadDirectory&& dir) {
+            for (DirListing::Item& it : dir.listing.items)
+                if (it.device == ownDevice && it.inode != 0)
+                    it.device = device0;
+            m_exchange->Hold(std::move(dir));
+        };
+        m_reader = std::make_unique<SharedReader>(m_readFs, directory, options, readers, std::move(hold));
+        m_exchange->Attach(m_reader.get(), nullptr);
+        if (m_rank == 1)
+            m_reader->Give(std::vector<std::string>(1)); // the root
         m_exchange->Run();
         code = m_exchange->Failures() ? cli::kFailed : cli::kOk;
         return {};
@@ -516,11 +557,12 @@ private:
 const char* const kHelp = R"HELP(Usage: tovaline-mpi scan [OPTIONS] DIRECTORY
 Runs the scan of 'tovaline-cli scan' with every process of an MPI job, e.g.
   mpirun -np 4 tovaline-mpi scan -o report.tvl /srv/data
-Every process must see DIRECTORY at the same path. The processes share the
-directories to read; process 0 writes the report (or prints it), the same report
-'tovaline-cli scan' makes of the same tree with the same options, apart from the
-scan's times and hosts. The options are those of 'tovaline-cli scan' (see
-'tovaline-mpi scan --help'); --threads sets the readers of each process.
+Every process must see DIRECTORY at the same path. The other processes share the
+directories to read; process 0 records and writes the report (or prints it), the
+same report 'tovaline-cli scan' makes of the same tree with the same options, apart
+from the scan's times and hosts. The options are those of 'tovaline-cli scan' (see
+'tovaline-mpi scan --help'); --threads sets the readers of each reading process.
+Start it with 'mpirun --bind-to none', or each process's readers share one core.
 If a process fails or is killed, the run fails and nothing is written.
 )HELP";
 

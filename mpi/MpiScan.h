@@ -1,15 +1,17 @@
 // tovaline-mpi: the scan command of tovaline-cli, run by every process of an MPI job
 // over one directory that all of them see.
 //
-// Every process reads directories with SharedReaders (SharedWalk.h); an idle process
-// asks a process chosen at random for work, which gives it half of its waiting
-// directories, the ones nearest the root. Process 0 also records: its walk (the scan
-// of tovaline-cli) takes every listing, read there or sent by another process,
+// Process 0 records; the others read directories with SharedReaders (SharedWalk.h).
+// An idle reading process asks one chosen at random for work, which gives it half of
+// its waiting directories, the ones nearest the root. A reading process keeps each
+// listing it read and tells process 0, which asks for listings as its walk comes to
+// them (DeliveredFileSystem.h): its walk (the scan of tovaline-cli) takes them
 // through a DeliveredFileSystem, so its report is the one tovaline-cli makes of the
-// same tree, with the same folders in the same order. Hard links are decided there,
-// in walk order, as in any scan: the first name met in pre-order counts. The end is
-// known at process 0, which has consumed every listing when its walk ends: it tells
-// the others, and all leave together through a non-blocking barrier once their
+// same tree, with the same folders in the same order, and its memory is the report's
+// and a window of listings, however far the readers are ahead. Hard links are decided
+// there, in walk order, as in any scan: the first name met in pre-order counts. The
+// end is known at process 0, which has taken every listing when its walk ends: it
+// tells the others, and all leave together through a non-blocking barrier once their
 // messages are answered.
 //
 // A process that cannot go on (out of descriptors or memory) tells process 0, which

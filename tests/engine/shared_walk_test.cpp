@@ -9,6 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <map>
+#include <mutex>
+#include <tuple>
 #include <cstdio>
 #include <random>
 #include <sstream>
@@ -91,30 +94,50 @@ struct SharedRun {
     std::vector<std::uint64_t> readBy; // directories each reader read
 };
 
-// The shared walk with `nReaders` readers of `nThreads` threads each; an exchange thread
-// moves work from busy readers to idle ones as the processes' exchange does.
-SharedRun SharedScan(IFileSystem& fs, const ScanOptions& options, int nReaders, int nThreads, bool files)
+// The shared walk with `nReaders` readers of `nThreads` threads each, which keep their
+// listings until they are asked for, and a recording walk that asks for at most
+// `window` ahead. An exchange thread moves work from busy readers to idle ones and
+// listings to the walk, as the processes' exchange does.
+SharedRun SharedScan(IFileSystem& fs, const ScanOptions& options, int nReaders, int nThreads, bool files,
+                     std::size_t window)
 {
     ScanFixture fx(fs, "/fake");
     const std::string root = fx.drives.Directory('C');
-    DeliveredFileSystem store(root);
+    DeliveredFileSystem store(root, window);
     ScanEnvironment env{store, fx.drives, fx.progress, fx.messages, fx.pump, 1, options};
+    std::mutex heldMutex;
+    std::vector<std::map<std::string, std::string>> held(static_cast<std::size_t>(nReaders));
     std::vector<std::unique_ptr<SharedReader>> readers;
     for (int i = 0; i < nReaders; ++i)
-        readers.push_back(std::make_unique<SharedReader>(fs, root, options, nThreads, [&store](ReadDirectory&& d) {
+        readers.push_back(std::make_unique<SharedReader>(fs, root, options, nThreads, [&, i](ReadDirectory&& d) {
             std::string bytes;
             EncodeDirectory(d, bytes);
-            ReadDirectory back;
-            EXPECT_TRUE(DecodeDirectory(bytes, back));
-            store.Deliver(std::move(back));
+            {
+                std::lock_guard<std::mutex> lk(heldMutex);
+                held[static_cast<std::size_t>(i)][d.path] = std::move(bytes);
+            }
+            store.Noticed(d.path, i);
         }));
     readers[0]->Give(std::vector<std::string>(1));
     std::atomic<bool> over{false};
     std::thread exchange([&] {
         std::mt19937 random(7);
-        while (!over.load())
-            for (int i = 0; i < nReaders; ++i) {
-                if (!readers[i]->Idle() || nReaders < 2)
+        while (!over.load()) {
+            for (auto& [path, holder] : store.ToFetch()) {
+                std::string bytes;
+                {
+                    std::lock_guard<std::mutex> lk(heldMutex);
+                    auto& mine = held[static_cast<std::size_t>(holder)];
+                    ASSERT_TRUE(mine.count(path)) << path << " asked of a reader that does not hold it";
+                    bytes = std::move(mine[path]);
+                    mine.erase(path);
+                }
+                ReadDirectory back;
+                ASSERT_TRUE(DecodeDirectory(bytes, back));
+                store.Deliver(std::move(back));
+            }
+            for (int i = 0; i < nReaders && nReaders > 1; ++i) {
+                if (!readers[i]->Idle())
                     continue;
                 const int from = (i + 1 + static_cast<int>(random() % (nReaders - 1))) % nReaders;
                 std::string bytes;
@@ -122,8 +145,9 @@ SharedRun SharedScan(IFileSystem& fs, const ScanOptions& options, int nReaders, 
                 std::vector<std::string> paths;
                 EXPECT_TRUE(DecodeWork(bytes, paths));
                 readers[i]->Give(std::move(paths));
-                std::this_thread::sleep_for(std::chrono::microseconds(50));
             }
+            store.WaitForChange(std::chrono::microseconds(50));
+        }
     });
     DriveReport report;
     EXPECT_TRUE(report.CreateReport('C', files, 20, env));
@@ -132,6 +156,7 @@ SharedRun SharedScan(IFileSystem& fs, const ScanOptions& options, int nReaders, 
     SharedRun run{Dump(report), {}};
     for (auto& r : readers)
         run.readBy.push_back(r->DirectoriesRead());
+    EXPECT_LE(store.MostWaiting(), window + 1) << "the walk holds about a window of listings";
     return run;
 }
 
@@ -155,10 +180,12 @@ TEST(SharedWalk, MakesTheReportOfOneWalkWhoeverReadsWhat)
     for (const ScanOptions& options : {ScanOptions{}, leaveOut})
         for (const bool files : {false, true}) {
             const std::string plain = PlainScan(fs, options, files);
-            for (const auto& [nReaders, nThreads] : {std::pair{1, 1}, {3, 1}, {4, 2}}) {
-                SCOPED_TRACE(testing::Message() << nReaders << " readers of " << nThreads << " threads, files "
-                                                << files << ", hidden skipped " << options.bSkipHidden);
-                const SharedRun run = SharedScan(fs, options, nReaders, nThreads, files);
+            for (const auto& [nReaders, nThreads, window] :
+                 {std::tuple{1, 1, 4096}, {3, 1, 4}, {4, 2, 64}, {3, 2, 1}}) {
+                SCOPED_TRACE(testing::Message() << nReaders << " readers of " << nThreads << " threads, window "
+                                                << window << ", files " << files << ", hidden skipped "
+                                                << options.bSkipHidden);
+                const SharedRun run = SharedScan(fs, options, nReaders, nThreads, files, window);
                 EXPECT_EQ(run.dump, plain);
                 int busy = 0;
                 for (std::uint64_t n : run.readBy)
