@@ -62,14 +62,28 @@ std::string BeforeBlock(const std::string& report)
     return at == std::string::npos ? report : report.substr(0, at);
 }
 
-// show --json without its first line, which holds the scan's times and hosts.
-std::string ShownWithoutScan(const std::string& report)
+// show --json of a report.
+std::string Shown(const std::string& report)
 {
     const std::string out = report + ".json";
     if (Shell(std::string(TOVALINE_CLI) + " show --json " + Quote(report), out) != 0)
         return "show failed";
-    const std::string json = ReadAll(out);
+    return ReadAll(out);
+}
+
+// show --json without its first line, which holds the scan's times and hosts.
+std::string ShownWithoutScan(const std::string& report)
+{
+    const std::string json = Shown(report);
     return json.substr(json.find('\n') + 1);
+}
+
+// The hosts a report names.
+std::string Hosts(const std::string& report)
+{
+    const std::string json = Shown(report);
+    const std::size_t at = json.find("\"host\":");
+    return at == std::string::npos ? "" : json.substr(at, json.find(',', at) - at);
 }
 
 // A tree of every kind of folder the walk treats apart, below `base` in t, with enough
@@ -126,6 +140,8 @@ std::string CompareScans(const std::string& tree, const std::string& out)
                 problems << what << "the report differs before the extension block\n";
             if (ShownWithoutScan(mpi) != ShownWithoutScan(cli))
                 problems << what << "the extension block tells another story\n";
+            if (Hosts(mpi) != Hosts(cli) || Hosts(cli).empty()) // one machine, named once
+                problems << what << "hosts " << Hosts(mpi) << " instead of " << Hosts(cli) << "\n";
         }
     }
     return problems.str();
