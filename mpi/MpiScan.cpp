@@ -20,6 +20,7 @@
 #include <atomic>
 #include <chrono>
 #include <climits>
+#include <cstdlib>
 #include <cstdint>
 #include <cstring>
 #include <iostream>
@@ -568,8 +569,50 @@ If a process fails or is killed, the run fails and nothing is written.
 
 } // namespace
 
+// True when the process is surely the only one of its job: started by mpirun or srun
+// for one process, or by no launcher at all. Then MPI is not started (its start costs
+// a few tenths of a second).
+bool Alone()
+{
+    if (const char* size = std::getenv("OMPI_COMM_WORLD_SIZE"))
+        return std::strcmp(size, "1") == 0;
+    if (const char* tasks = std::getenv("SLURM_STEP_NUM_TASKS"))
+        return std::strcmp(tasks, "1") == 0;
+    for (const char* launched : {"PMIX_RANK", "PMI_RANK", "PMI_SIZE", "OMPI_COMM_WORLD_RANK"})
+        if (std::getenv(launched))
+            return false;
+    return true;
+}
+
+// One process alone: the scan of tovaline-cli, reading through readFs.
+int RunAlone(int argc, char** argv, IFileSystem& readFs)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        std::cout << kHelp;
+        return args.empty() ? cli::kUsage : cli::kOk;
+    }
+    if (args[0] != "scan" && args[0] != "--version")
+        return cli::Usage(std::cerr, "the only command is scan ('" + args[0] + "' is not one)");
+    cli::ScanHooks hooks;
+    hooks.begin = [&](const std::string& directory, const ScanOptions&, int threads, int& code) {
+        if (!directory.empty())
+            return cli::ScanHooks::Reading{&readFs, threads};
+        code = cli::Usage(std::cerr, "tovaline-mpi scans one directory (or one drive letter)", "scan");
+        return cli::ScanHooks::Reading{};
+    };
+    cli::SetScanHooks(&hooks);
+    const int code = cli::Run(args, std::cout, std::cerr, false);
+    cli::SetScanHooks(nullptr);
+    std::cout.flush();
+    return code;
+}
+
 int RunMpiScan(int argc, char** argv, IFileSystem& readFs, const RunOptions& options)
 {
+    cli::ProgramName() = options.programName;
+    if (Alone())
+        return RunAlone(argc, argv, readFs);
     int provided = 0;
     if (MPI_Init_thread(&argc, &argv, MPI_THREAD_SERIALIZED, &provided) != MPI_SUCCESS) {
         std::cerr << options.programName << ": MPI could not be started\n";
