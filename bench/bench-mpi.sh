@@ -32,6 +32,7 @@ done
 shift $((OPTIND - 1))
 what=${1:-all}
 build=$root/build
+cmake --build "$build" --target tvl-bench-mpi-scan tovaline-mpi tovaline-cli >/dev/null
 model=$build/bench/tvl-bench-mpi-scan
 mpi=$build/mpi/tovaline-mpi
 cli=$build/cli/tovaline-cli

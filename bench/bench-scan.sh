@@ -17,7 +17,8 @@
 #         walker at 2 and 16 threads, du, ncdu and gdu. Needs root; skipped otherwise.
 #         Drops the cache for the whole machine: other work slows down meanwhile.
 # RUNS defaults to 5 (with -C, 3; never fewer than 3 with -C). TOVALINE_CLI defaults to build/cli/tovaline-cli (a Release or
-# RelWithDebInfo build). When bench-desktop-scan was built beside it (build/bench/, with
+# RelWithDebInfo build). When bench-desktop-scan was built beside it (build/bench/, by
+# cmake --build build --target bench-desktop-scan, with
 # the desktop program), the desktop scan (progress window, Qt event pump; offscreen) is
 # timed too. Trees go to $BENCH_TREES (default ${XDG_CACHE_HOME:-$HOME/.cache}/tovaline-bench); they are
 # made once (a few minutes) and reused.
