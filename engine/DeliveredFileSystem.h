@@ -63,6 +63,7 @@ public:
 
 private:
     void Plan();
+    void MakeDue(const std::string& parent, const DirListing& listing);
 
     const std::string m_realRoot;
     const std::size_t m_window;
@@ -75,7 +76,6 @@ private:
     bool m_abandoned = false;
     std::size_t m_mostWaiting = 0;
     std::size_t m_nWaits = 0; // times the walk waited
-    void MakeDue(const std::string& parent, const DirListing& listing);
 
     std::unordered_map<std::string, int> m_noticed; // held by a reader, not asked for
     struct Due {
@@ -92,8 +92,8 @@ private:
     std::unordered_set<std::string> m_asked;      // asked for, not yet delivered
     std::vector<std::pair<std::string, int>> m_fetch; // decided, not yet handed out
     std::size_t m_requested = 0;                  // asked for and not yet taken by the walk
-    std::string m_waitingFor;                     // the walk waits for it ("" none: the
-    bool m_walkWaits = false;                     // root has the path "" too)
+    bool m_walkWaits = false;                     // the walk waits for m_waitingFor
+    std::string m_waitingFor;
 };
 
 } // namespace tvl

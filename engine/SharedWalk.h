@@ -90,8 +90,8 @@ public:
     bool Idle() const;
     // Why the readers stopped (out of descriptors or memory), or nothing.
     std::optional<std::string> Failure() const;
-    // Wakes whoever waits in WaitForChange: the queue or the failure changed.
-    // Waits until that happens or `timeout` passes.
+    // Waits until a reader finishes a directory, the readers stop or fail, or `timeout`
+    // passes.
     void WaitForChange(std::chrono::microseconds timeout) const;
     // Stops the readers and drops the waiting directories.
     void Stop();

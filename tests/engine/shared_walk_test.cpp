@@ -54,8 +54,6 @@ public:
         return m_inner.ReadListing(h, out);
     }
     void Close(Handle h) override { m_inner.Close(h); }
-    int HandleBudget() override { return budget; }
-    int budget = 1 << 20;
 
 private:
     IFileSystem& m_inner;
